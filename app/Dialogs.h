@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+
+namespace quorbel {
+
+enum class BoxIcon { None, Exclamation };
+enum class BoxButtons { Ok, YesNo };
+enum class BoxAnswer { Ok, Yes, No };
+
+// One modal message box as the program asks for it. An empty title means the
+// application title (see applicationTitle()).
+struct Box {
+    QString title;
+    QString text;
+    BoxIcon icon = BoxIcon::None;
+    BoxButtons buttons = BoxButtons::Ok;
+    BoxAnswer defaultButton = BoxAnswer::Ok;
+};
+
+// Everything modal the program shows goes through this interface: the real
+// program shows Qt message boxes and the Qt save dialog, tests script the
+// answers. There is one current instance for the whole program.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // Shows the box and returns the button that closed it.
+    virtual BoxAnswer showBox(const Box &box) = 0;
+
+    // Asks for a file name to save to. `filter` is in Qt's form, for example
+    // "Excel Files (*.xls)". Returns the name exactly as chosen, or an empty
+    // text when the user cancelled. The dialog asks no overwrite question.
+    virtual QString getSaveFileName(const QString &title, const QString &filter) = 0;
+
+    static Dialogs &current();
+    // Installs `dialogs` as the current instance (nullptr restores the
+    // built-in one, which prints boxes to standard error and answers with
+    // each box's default button). The caller keeps ownership.
+    static void setCurrent(Dialogs *dialogs);
+};
+
+// Shorthand for a box with the application title.
+BoxAnswer messageBox(const QString &text, BoxButtons buttons = BoxButtons::Ok,
+                     BoxAnswer defaultButton = BoxAnswer::Ok);
+
+} // namespace quorbel

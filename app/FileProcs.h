@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace quorbel {
+
+// True when `path` names a file whose last-modified time can be read.
+// Folders and empty paths are false. Never fails.
+bool FileExists(const QString &path);
+
+// Removes one file and never fails: processes pending window events, tries
+// the ordinary delete and, when that fails, the forced delete.
+void DeleteFileQuietly(const QString &path);
+
+// Deletes a file even when it is read-only (and when its folder is one of the
+// user's own that is not writable). Throws Failure when it cannot.
+void ForceDeleteFile(const QString &path);
+
+// Writes `bytes` from the first byte of the file on, creating the file when
+// it does not exist; the file is not truncated first. Throws Failure.
+void WriteBytesToFile(const QByteArray &bytes, const QString &path);
+
+// The folder that holds the program file.
+QString programFolder();
+
+// Joins a folder and a name with the platform's separator.
+QString joinPath(const QString &folder, const QString &name);
+
+} // namespace quorbel

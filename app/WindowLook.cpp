@@ -1,0 +1,164 @@
+#include "WindowLook.h"
+
+#include "Failure.h"
+#include "FileProcs.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QPalette>
+#include <QPixmap>
+#include <QPointer>
+#include <QRadioButton>
+#include <QWidget>
+#include <QtEndian>
+
+namespace quorbel {
+namespace {
+
+void setBackground(QWidget *widget, const QColor &colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, colour);
+    palette.setColor(QPalette::Base, colour);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+QColor buttonFace()
+{
+    return QPalette().color(QPalette::Active, QPalette::Button);
+}
+
+} // namespace
+
+void UseSystemColors(QWidget *window)
+{
+    const QColor face = buttonFace();
+    setBackground(window, face);
+    for (QWidget *child : window->findChildren<QWidget *>()) {
+        if (qobject_cast<QCheckBox *>(child) || qobject_cast<QRadioButton *>(child)
+            || qobject_cast<QGroupBox *>(child) || qobject_cast<QLabel *>(child))
+            setBackground(child, face);
+    }
+}
+
+void SkinEngine::loadSkin(const QString &path, const QString &)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("Could not load the skin %1: %2").arg(path, file.errorString()));
+    m_styleSheet = QString::fromUtf8(file.readAll());
+    m_loaded = true;
+}
+
+void SkinEngine::applyWindow(QWidget *window)
+{
+    if (!m_loaded)
+        throw Failure(QStringLiteral("No skin is loaded."));
+    if (!window)
+        throw Failure(QStringLiteral("No window to apply the skin to."));
+    window->setStyleSheet(m_styleSheet);
+}
+
+void ApplyWindowSkin(QWidget *mainWindow, const QString &folder)
+{
+    const QString skinPath = joinPath(joinPath(folder.isEmpty() ? programFolder() : folder, QStringLiteral("x")),
+                                      QStringLiteral("o.cjs"));
+    const QFileInfo info(skinPath);
+    if (!info.isFile() || info.isHidden())
+        return;
+
+    const QColor face = buttonFace();
+    setBackground(mainWindow, face);
+    for (QWidget *child : mainWindow->findChildren<QWidget *>()) {
+        if (qobject_cast<QCheckBox *>(child) || qobject_cast<QRadioButton *>(child)
+            || qobject_cast<QGroupBox *>(child) || qobject_cast<QLabel *>(child)
+            || child->property("pictureBox").toBool())
+            setBackground(child, face);
+    }
+
+    // The engine lives as long as the window it skins.
+    auto *engine = new SkinEngine;
+    QObject::connect(mainWindow, &QObject::destroyed, [engine] { delete engine; });
+    engine->loadSkin(skinPath, QString());
+    engine->setOptions(engine->options() | 1);
+    engine->setApplyOptionsToDialogs(true);
+    engine->setApplyOptionsToMenus(true);
+    engine->applyWindow(mainWindow);
+}
+
+std::optional<QCursor> loadCursorFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray bytes = file.readAll();
+    // Header: reserved 0, type 2 (cursor), count; then 16-byte entries whose
+    // words at file offsets 10 and 12 are the hotspot.
+    if (bytes.size() < 22)
+        return std::nullopt;
+    const auto word = [&](int offset) { return qFromLittleEndian<quint16>(bytes.constData() + offset); };
+    if (word(0) != 0 || word(2) != 2 || word(4) < 1)
+        return std::nullopt;
+    const int hotX = word(10);
+    const int hotY = word(12);
+    QImage image = QImage::fromData(bytes, "ICO");
+    if (image.isNull())
+        return std::nullopt;
+    return QCursor(QPixmap::fromImage(image), hotX, hotY);
+}
+
+bool isBusyPointer(const QWidget *window)
+{
+    return window->testAttribute(Qt::WA_SetCursor) && window->cursor().shape() == Qt::WaitCursor;
+}
+
+class PointerFeedback : public QObject {
+public:
+    PointerFeedback(QWidget *window, const QCursor &hand, const QList<QWidget *> &buttons,
+                    const QList<QWidget *> &plainAreas)
+        : QObject(window), m_window(window), m_hand(hand)
+    {
+        for (QWidget *button : buttons) {
+            button->setMouseTracking(true);
+            button->installEventFilter(this);
+            m_buttons.insert(button);
+        }
+        for (QWidget *area : plainAreas) {
+            area->setMouseTracking(true);
+            area->installEventFilter(this);
+        }
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter) {
+            if (!isBusyPointer(m_window)) {
+                if (m_buttons.contains(watched))
+                    m_window->setCursor(m_hand);
+                else
+                    m_window->setCursor(Qt::ArrowCursor);
+            }
+        }
+        return false;
+    }
+
+private:
+    QWidget *m_window;
+    QCursor m_hand;
+    QSet<QObject *> m_buttons;
+};
+
+PointerFeedback *installPointerFeedback(QWidget *window, const QCursor &hand, const QList<QWidget *> &buttons,
+                                        const QList<QWidget *> &plainAreas)
+{
+    return new PointerFeedback(window, hand, buttons, plainAreas);
+}
+
+} // namespace quorbel

@@ -1,0 +1,16 @@
+#include "MainWindow.h"
+#include "WidgetDialogs.h"
+
+#include <QApplication>
+#include <QIcon>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorbel/quorbel.png")));
+
+    quorbel::WidgetDialogs dialogs;
+    quorbel::Dialogs::setCurrent(&dialogs);
+
+    return quorbel::runQuorbel(app);
+}
