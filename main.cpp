@@ -1,4 +1,4 @@
-#include "MainWindow.h"
+#include "Program.h"
 #include "WidgetDialogs.h"
 
 #include <QApplication>

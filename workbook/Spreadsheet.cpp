@@ -1,0 +1,52 @@
+#include "Spreadsheet.h"
+
+#include "Failure.h"
+#include "FileProcs.h"
+
+#include <QLibrary>
+
+namespace quorbel::xl {
+namespace {
+
+// Everything that links against the office's own libraries lives in a module
+// loaded at run time, so that the program starts (and says what is missing)
+// on a machine without the office.
+using CreateFunction = XlApplication *(*)(QString *error);
+
+CreateFunction loadBackend(QString *error)
+{
+    static CreateFunction create = nullptr;
+    static QString loadError;
+    static bool tried = false;
+    if (!tried) {
+        tried = true;
+        QString folder = qEnvironmentVariable("QUORBEL_MODULE_DIR");
+        if (folder.isEmpty())
+            folder = programFolder();
+        QLibrary module(joinPath(folder, QStringLiteral("quorbel_libreoffice")));
+        module.setLoadHints(QLibrary::ResolveAllSymbolsHint);
+        create = reinterpret_cast<CreateFunction>(module.resolve("quorbel_create_application"));
+        if (!create)
+            loadError = QStringLiteral("The LibreOffice connection module could not be loaded: %1")
+                            .arg(module.errorString());
+    }
+    if (!create && error)
+        *error = loadError;
+    return create;
+}
+
+} // namespace
+
+std::unique_ptr<XlApplication> CreateApplication()
+{
+    QString error;
+    const CreateFunction create = loadBackend(&error);
+    if (!create)
+        throw Failure(error);
+    std::unique_ptr<XlApplication> application(create(&error));
+    if (!application)
+        throw Failure(error.isEmpty() ? QStringLiteral("LibreOffice Calc could not be started.") : error);
+    return application;
+}
+
+} // namespace quorbel::xl
