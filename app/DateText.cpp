@@ -32,6 +32,14 @@ std::optional<QDate> tryFormat(const QString &text, const QString &format, const
     return std::nullopt;
 }
 
+// The locale's long time format without a time zone ("h:mm:ss AP").
+QString timeFormat(const QLocale &locale)
+{
+    QString format = locale.timeFormat(QLocale::LongFormat);
+    format.remove(QRegularExpression(QStringLiteral("\\s*t+")));
+    return format.trimmed();
+}
+
 } // namespace
 
 QString shortDateFormat(const QLocale &locale)
@@ -78,7 +86,7 @@ QString generalDateText(const QDateTime &value, const QLocale &locale)
 {
     QString text = shortDateText(value.date(), locale);
     if (value.time().isValid() && value.time() != QTime(0, 0))
-        text += QLatin1Char(' ') + locale.toString(value.time(), QLocale::LongFormat);
+        text += QLatin1Char(' ') + locale.toString(value.time(), timeFormat(locale));
     return text;
 }
 
@@ -94,7 +102,7 @@ std::optional<QDateTime> readGeneralDateText(const QString &rawText, const QLoca
         if (!date)
             continue;
         const QString timeText = text.mid(space + 1).trimmed();
-        for (const auto format : {QLocale::LongFormat, QLocale::ShortFormat}) {
+        for (const QString &format : {timeFormat(locale), locale.timeFormat(QLocale::ShortFormat)}) {
             const QTime time = locale.toTime(timeText, format);
             if (time.isValid())
                 return QDateTime(*date, time);

@@ -1,0 +1,393 @@
+#include "DateText.h"
+#include "ErrorReport.h"
+#include "Failure.h"
+#include "FileProcs.h"
+#include "ScratchFolder.h"
+#include "ScriptedDialogs.h"
+#include "SettingsStore.h"
+#include "Title.h"
+#include "WindowLook.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace quorbel;
+using quorbel::test::ScriptedDialogs;
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+// A 2x2 cursor file with the given hotspot: ICONDIR, one entry, a 32-bit
+// BMP-style image with an AND mask.
+QByteArray makeCursorFile(quint16 hotX, quint16 hotY)
+{
+    QByteArray bytes;
+    auto put16 = [&](quint16 v) { char b[2]; qToLittleEndian(v, b); bytes.append(b, 2); };
+    auto put32 = [&](quint32 v) { char b[4]; qToLittleEndian(v, b); bytes.append(b, 4); };
+    const int width = 2, height = 2;
+    const quint32 imageSize = 40 + width * height * 4 + height * 4;
+    put16(0); put16(2); put16(1);
+    bytes.append(char(width)); bytes.append(char(height)); bytes.append(char(0)); bytes.append(char(0));
+    put16(hotX); put16(hotY); put32(imageSize); put32(22);
+    put32(40); put32(width); put32(height * 2); put16(1); put16(32); put32(0); put32(0);
+    put32(0); put32(0); put32(0); put32(0);
+    for (int i = 0; i < width * height; ++i)
+        put32(0xFF102030);
+    for (int i = 0; i < height; ++i)
+        put32(0);
+    return bytes;
+}
+
+} // namespace
+
+class TestApp : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { QLocale::setDefault(QLocale::c()); }
+
+    // --- the error report ---
+    void reportTextLayout()
+    {
+        const QString text = errorReportText(QStringLiteral("File not found"), QStringLiteral("Form1.Form_Load"), 104);
+        QCOMPARE(text, QStringLiteral("File not found\r\nin Lintravo2021/08/31.Form1.Form_Load at line 104\r\r"
+                                      "Please email screenshot of this message to support@marvesk.com"));
+    }
+
+    void reportWithEmptyDescriptionStartsWithLineBreak()
+    {
+        const QString text = errorReportText(QString(), QStringLiteral("Form1.PushButton3_Click"), 100);
+        QVERIFY(text.startsWith(QStringLiteral("\r\nin Lintravo2021/08/31.Form1.PushButton3_Click at line 100\r\r")));
+        const QStringList lines = text.split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.first(), QString());
+    }
+
+    void reportBox()
+    {
+        ScriptedDialogs dialogs;
+        ReportError(QStringLiteral("x"), QStringLiteral("Form2.RedrawImage"), 102);
+        QCOMPARE(dialogs.boxes.size(), 1);
+        QCOMPARE(dialogs.boxes[0].title, QStringLiteral("Application Error"));
+        QCOMPARE(dialogs.boxes[0].icon, BoxIcon::Exclamation);
+        QCOMPARE(dialogs.boxes[0].buttons, BoxButtons::Ok);
+    }
+
+    void stepsReportEachFailureAndGoOn()
+    {
+        ScriptedDialogs dialogs;
+        QStringList ran;
+        Steps steps(QStringLiteral("Form1.PushButton1_Click"));
+        steps(100, [&] { ran << "100"; });
+        steps(102, [&] { throw Failure(QStringLiteral("first")); });
+        steps(104, [&] { ran << "104"; });
+        steps(106, [&] { throw std::runtime_error("second"); });
+        steps(108, [&] { throw 42; });
+        steps(110, [&] { ran << "110"; });
+        QCOMPARE(ran, (QStringList{"100", "104", "110"}));
+        const QStringList errors = dialogs.errorTexts();
+        QCOMPARE(errors.size(), 3);
+        QVERIFY(errors[0].startsWith(QStringLiteral("first\r\nin Lintravo2021/08/31.Form1.PushButton1_Click at line 102\r\r")));
+        QVERIFY(errors[1].startsWith(QStringLiteral("second\r\n")));
+        QVERIFY(errors[1].contains(QStringLiteral("at line 106\r\r")));
+        QVERIFY(errors[2].startsWith(QStringLiteral("\r\nin ")));
+        QVERIFY(errors[2].contains(QStringLiteral("at line 108\r\r")));
+        QCOMPARE(steps.failures(), 3);
+    }
+
+    void failedTestGoesIntoTheBranch()
+    {
+        ScriptedDialogs dialogs;
+        Steps steps(QStringLiteral("Form1.PushButton5_Click"));
+        QVERIFY(steps.test(102, [] () -> bool { throw Failure(QStringLiteral("no row")); }));
+        QVERIFY(!steps.test(104, [] { return false; }));
+        QCOMPARE(dialogs.errorTexts().size(), 1);
+    }
+
+    // --- title ---
+    void titleShortening()
+    {
+        const QString forty = QStringLiteral("Alpha Beta Gamma Delta Epsilon Zeta Eta");
+        QCOMPARE(forty.size(), 39);
+        QCOMPARE(shortenTitle(forty + QLatin1Char('s')), forty + QLatin1Char('s'));     // 40: whole
+        const QString fortyOne = forty + QStringLiteral("xy");                          // 41
+        QCOMPARE(fortyOne.size(), 41);
+        QCOMPARE(shortenTitle(fortyOne), QStringLiteral("Alpha Beta Gamma Delta Epsilon Zeta"));
+        // 45 characters whose last two words have 8 and 6 characters.
+        const QString t45 = QString(29, QLatin1Char('a')) + QStringLiteral(" Abcdefgh Abcdef");
+        QCOMPARE(t45.size(), 45);
+        QCOMPARE(shortenTitle(t45).size(), 38);
+        QCOMPARE(shortenTitle(QString(50, QLatin1Char('x'))).size(), 40);
+        SetApplicationTitle();
+        QCOMPARE(applicationTitle(), QStringLiteral("Quorbel"));
+    }
+
+    // --- files ---
+    void fileExists()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.txt");
+        QVERIFY(!FileExists(QString()));
+        QVERIFY(!FileExists(path));
+        writeFile(path, "x");
+        QVERIFY(FileExists(path));
+        QVERIFY(!FileExists(dir.path()));
+        QFile::remove(path);
+        QVERIFY(!FileExists(path));
+    }
+
+    void quietDeleteRemovesReadOnlyFilesAndNeverFails()
+    {
+        QTemporaryDir dir;
+        DeleteFileQuietly(dir.filePath("missing"));
+        DeleteFileQuietly(QString());
+
+        const QString readOnly = dir.filePath("ro.xls");
+        writeFile(readOnly, "x");
+        QVERIFY(QFile::setPermissions(readOnly, QFileDevice::ReadOwner));
+        DeleteFileQuietly(readOnly);
+        QVERIFY(!QFile::exists(readOnly));
+
+        // A read-only folder of the user's own: the ordinary delete fails,
+        // the forced one removes the file and leaves the folder as it was.
+        const QString folder = dir.filePath("locked");
+        QVERIFY(QDir().mkdir(folder));
+        const QString inner = folder + "/f.bin";
+        writeFile(inner, "x");
+        ::chmod(QFile::encodeName(folder).constData(), 0500);
+        if (::geteuid() != 0)
+            QVERIFY(!QFile::remove(inner));
+        DeleteFileQuietly(inner);
+        QVERIFY(!QFile::exists(inner));
+        struct stat info {};
+        ::stat(QFile::encodeName(folder).constData(), &info);
+        QCOMPARE(int(info.st_mode & 0777), 0500);
+        ::chmod(QFile::encodeName(folder).constData(), 0700);
+
+        QVERIFY_THROWS_EXCEPTION(Failure, ForceDeleteFile(dir.filePath("missing")));
+        QVERIFY_THROWS_EXCEPTION(Failure, ForceDeleteFile(dir.path()));
+    }
+
+    void writeBytes()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("t.xlt");
+        WriteBytesToFile(QByteArray("\x00\x01\x02zz", 5), path);
+        QCOMPARE(readAll(path), QByteArray("\x00\x01\x02zz", 5));
+        // Not truncated first: a shorter write leaves the tail.
+        WriteBytesToFile("AB", path);
+        QCOMPARE(readAll(path), QByteArray("AB\x02zz", 5));
+        QVERIFY_THROWS_EXCEPTION(Failure, WriteBytesToFile("x", dir.filePath("no/such/folder/f")));
+    }
+
+    void scratchFolderFromTempOrPrivate()
+    {
+        const QByteArray savedTemp = qgetenv("TEMP");
+        QTemporaryDir dir;
+        qputenv("TEMP", dir.path().toUtf8());
+        QCOMPARE(scratchFolder(), dir.path());
+        QCOMPARE(scratchPath("temp.bmp"), dir.path() + "/temp.bmp");
+
+        qunsetenv("TEMP");
+        qputenv("XDG_RUNTIME_DIR", dir.path().toUtf8());
+        const QString privateFolder = scratchFolder();
+        QCOMPARE(privateFolder, dir.path() + "/quorbel");
+        struct stat info {};
+        QCOMPARE(::lstat(QFile::encodeName(privateFolder).constData(), &info), 0);
+        QCOMPARE(int(info.st_mode & 0777), 0700);
+
+        // Open to others: refused.
+        ::chmod(QFile::encodeName(privateFolder).constData(), 0777);
+        QVERIFY_THROWS_EXCEPTION(Failure, scratchFolder());
+        QDir(privateFolder).removeRecursively();
+        // A link in its place: refused, never followed.
+        QVERIFY(QDir().mkdir(dir.filePath("elsewhere")));
+        QVERIFY(QFile::link(dir.filePath("elsewhere"), privateFolder));
+        QVERIFY_THROWS_EXCEPTION(Failure, scratchFolder());
+
+        writeFile(dir.filePath("own"), "x");
+        QVERIFY(isOwnRegularFile(dir.filePath("own")));
+        QVERIFY(QFile::link(dir.filePath("own"), dir.filePath("link")));
+        QVERIFY(!isOwnRegularFile(dir.filePath("link")));
+        QVERIFY(!isOwnRegularFile(dir.filePath("elsewhere")));
+        qputenv("TEMP", savedTemp);
+    }
+
+    // --- dates ---
+    void dateRoundTrip_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QDate>("date");
+        for (const char *name : {"en_US", "de_DE", "C", "en_GB", "ja_JP"}) {
+            QTest::addRow("%s 2026", name) << QString::fromLatin1(name) << QDate(2026, 12, 24);
+            QTest::addRow("%s 9999", name) << QString::fromLatin1(name) << QDate(9999, 12, 31);
+            QTest::addRow("%s 1601", name) << QString::fromLatin1(name) << QDate(1601, 1, 1);
+            QTest::addRow("%s 1926", name) << QString::fromLatin1(name) << QDate(1926, 3, 31);
+        }
+    }
+
+    void dateRoundTrip()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QDate, date);
+        const QLocale l(locale);
+        const QString text = shortDateText(date, l);
+        QVERIFY2(text.contains(QString::number(date.year())), qPrintable(text));
+        QCOMPARE(readDateText(text, l), std::optional<QDate>(date));
+        const QString general = generalDateText(QDateTime(date, QTime(0, 0)), l);
+        QCOMPARE(general, text);
+        QCOMPARE(readGeneralDateText(general, l), std::optional<QDateTime>(QDateTime(date, QTime(0, 0))));
+    }
+
+    void twoDigitYearsKeepTheirCentury()
+    {
+        const QLocale us(QLocale::English, QLocale::UnitedStates);
+        QCOMPARE(readDateText(QStringLiteral("3/31/26"), us), std::optional<QDate>(QDate(2026, 3, 31)));
+        QCOMPARE(readDateText(QStringLiteral("3/31/30"), us), std::optional<QDate>(QDate(1930, 3, 31)));
+        QCOMPARE(readDateText(QStringLiteral("12/31/29"), us), std::optional<QDate>(QDate(2029, 12, 31)));
+        const QLocale de(QLocale::German, QLocale::Germany);
+        QCOMPARE(readDateText(QStringLiteral("24.12.26"), de), std::optional<QDate>(QDate(2026, 12, 24)));
+        QCOMPARE(readDateText(QStringLiteral("2026-12-24"), de), std::optional<QDate>(QDate(2026, 12, 24)));
+        QVERIFY(!readDateText(QStringLiteral("next week"), us));
+        QVERIFY(!readDateText(QStringLiteral("13/45/2026"), us));
+        QVERIFY(!readDateText(QString(), us));
+    }
+
+    void generalDateWithTime()
+    {
+        const QLocale us(QLocale::English, QLocale::UnitedStates);
+        const QDateTime value(QDate(2026, 12, 24), QTime(14, 30, 5));
+        const QString text = generalDateText(value, us);
+        QVERIFY(text.startsWith(QStringLiteral("12/24/2026 ")));
+        QCOMPARE(readGeneralDateText(text, us), std::optional<QDateTime>(value));
+        QVERIFY(!readGeneralDateText(QStringLiteral("garbage"), us));
+    }
+
+    // --- settings store ---
+    void settingsWriteReachesDisk()
+    {
+        QCOMPARE(readSetting(QStringLiteral("neverWritten"), QStringLiteral("dflt")), QStringLiteral("dflt"));
+        const QString tricky = QStringLiteral("a|b^c,d=e;\"f\"\\g\nh äöü");
+        saveSetting(QStringLiteral("txtProName"), tricky);
+        // Another reader of the file sees it at once.
+        QSettings raw(settingsFilePath(), QSettings::IniFormat);
+        QCOMPARE(raw.value(QStringLiteral("Quorbel/txtProName")).toString(), tricky);
+        QCOMPARE(readSetting(QStringLiteral("txtProName")), tricky);
+        QVERIFY(settingsFilePath().endsWith(QStringLiteral("/Marvesk.ini")));
+    }
+
+    void damagedSettingsKeepReadableKeys()
+    {
+        const QString path = settingsFilePath();
+        const QByteArray original = readAll(path);
+        writeFile(path, QByteArray("\x01\x02garbage\xff\n[Quorbel]\ntxtName=Ann\ntxtProName=a,b\n"
+                                   "\xfe\xfe\nToDo=x^y^z^V\n"));
+        QCOMPARE(readSetting(QStringLiteral("txtName")), QStringLiteral("Ann"));
+        QCOMPARE(readSetting(QStringLiteral("txtProName")), QStringLiteral("a,b"));
+        QCOMPARE(readSetting(QStringLiteral("ToDo")), QStringLiteral("x^y^z^V"));
+        saveSetting(QStringLiteral("dtpDate"), QStringLiteral("12/24/2026"));
+        QCOMPARE(readSetting(QStringLiteral("txtName")), QStringLiteral("Ann"));
+        writeFile(path, original);
+    }
+
+    // --- window look ---
+    void skinNeedsTheFile()
+    {
+        QTemporaryDir dir;
+        QWidget window;
+        auto *label = new QLabel(&window);
+        auto *edit = new QLineEdit(&window);
+        const QColor before = label->palette().color(QPalette::Window);
+        ApplyWindowSkin(&window, dir.path());
+        QVERIFY(window.styleSheet().isEmpty());
+        QCOMPARE(label->palette().color(QPalette::Window), before);
+        QVERIFY(!label->autoFillBackground());
+
+        QVERIFY(QDir(dir.path()).mkdir("x"));
+        ApplyWindowSkin(&window, dir.path()); // folder without o.cjs
+        QVERIFY(window.styleSheet().isEmpty());
+
+        writeFile(dir.filePath("x/o.cjs"), "QPushButton { color: red; }");
+        ApplyWindowSkin(&window, dir.path());
+        QCOMPARE(window.styleSheet(), QStringLiteral("QPushButton { color: red; }"));
+        QVERIFY(label->autoFillBackground());
+        QVERIFY(!edit->autoFillBackground());
+    }
+
+    void systemColors()
+    {
+        QWidget window;
+        auto *box = new QGroupBox(&window);
+        auto *check = new QCheckBox(&window);
+        auto *button = new QPushButton(&window);
+        UseSystemColors(&window);
+        const QColor face = QPalette().color(QPalette::Button);
+        QCOMPARE(window.palette().color(QPalette::Window), face);
+        QCOMPARE(box->palette().color(QPalette::Window), face);
+        QCOMPARE(check->palette().color(QPalette::Window), face);
+        QVERIFY(!button->autoFillBackground());
+    }
+
+    void cursorFileWithHotspot()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("HAND-M.CUR");
+        writeFile(path, makeCursorFile(1, 0));
+        const auto cursor = loadCursorFile(path);
+        QVERIFY(cursor.has_value());
+        QCOMPARE(cursor->hotSpot(), QPoint(1, 0));
+        QCOMPARE(cursor->pixmap().size(), QSize(2, 2));
+        QVERIFY(!loadCursorFile(dir.filePath("missing.cur")));
+        QByteArray icon = makeCursorFile(0, 0);
+        icon[2] = 1; // an icon, not a cursor
+        writeFile(path, icon);
+        QVERIFY(!loadCursorFile(path));
+    }
+
+    void pointerFeedbackLeavesBusyPointerAlone()
+    {
+        QWidget window;
+        auto *button = new QPushButton(QStringLiteral("Add"), &window);
+        auto *area = new QLabel(QStringLiteral("area"), &window);
+        area->move(0, 50);
+        window.resize(200, 100);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QCursor hand(Qt::PointingHandCursor);
+        installPointerFeedback(&window, hand, {button}, {area});
+        QTest::mouseMove(button, QPoint(5, 5));
+        QCOMPARE(window.cursor().shape(), Qt::PointingHandCursor);
+        QTest::mouseMove(area, QPoint(5, 5));
+        QCOMPARE(window.cursor().shape(), Qt::ArrowCursor);
+        window.setCursor(Qt::WaitCursor);
+        QVERIFY(isBusyPointer(&window));
+        QTest::mouseMove(button, QPoint(6, 6));
+        QCOMPARE(window.cursor().shape(), Qt::WaitCursor);
+    }
+};
+
+QTEST_MAIN(TestApp)
+#include "test_app.moc"
