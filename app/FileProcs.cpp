@@ -72,14 +72,25 @@ void ForceDeleteFile(const QString &path)
 
 void WriteBytesToFile(const QByteArray &bytes, const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite))
-        throw Failure(QStringLiteral("Could not open %1 for writing: %2").arg(path, file.errorString()));
-    if (file.write(bytes) != bytes.size())
-        throw Failure(QStringLiteral("Could not write %1: %2").arg(path, file.errorString()));
-    if (!file.flush())
-        throw Failure(QStringLiteral("Could not write %1: %2").arg(path, file.errorString()));
-    file.close();
+    // Never through a link: the bytes go into the named file or nowhere.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        throw Failure(QStringLiteral("Could not open %1 for writing: %2")
+                          .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            const int error = errno;
+            ::close(fd);
+            throw Failure(QStringLiteral("Could not write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(error))));
+        }
+        written += n;
+    }
+    if (::close(fd) != 0)
+        throw Failure(QStringLiteral("Could not write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
 }
 
 QString programFolder()

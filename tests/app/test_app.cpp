@@ -201,6 +201,12 @@ private slots:
         WriteBytesToFile("AB", path);
         QCOMPARE(readAll(path), QByteArray("AB\x02zz", 5));
         QVERIFY_THROWS_EXCEPTION(Failure, WriteBytesToFile("x", dir.filePath("no/such/folder/f")));
+        // A link is never followed: its target stays untouched.
+        const QString target = dir.filePath("target");
+        writeFile(target, "keep");
+        QVERIFY(QFile::link(target, dir.filePath("link.xlt")));
+        QVERIFY_THROWS_EXCEPTION(Failure, WriteBytesToFile("evil", dir.filePath("link.xlt")));
+        QCOMPARE(readAll(target), QByteArray("keep"));
     }
 
     void scratchFolderFromTempOrPrivate()

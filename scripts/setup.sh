@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Installs what is missing on a Debian 12 machine, builds Quorbel, and then
+# either starts it ("run") or runs every test ("test").
+set -euo pipefail
+
+mode="${1:-run}"
+case "$mode" in
+  run|test) ;;
+  *) echo "usage: $0 run|test" >&2; exit 2 ;;
+esac
+
+top="$(cd "$(dirname "$0")/.." && pwd)"
+build="${QUORBEL_BUILD_DIR:-$top/build}"
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  sudo="sudo"
+fi
+
+packages=(
+  # build
+  cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev
+  # the spreadsheet application and its C++ API
+  libreoffice-calc-nogui libreoffice-draw-nogui libreoffice-dev libreoffice-dev-common
+  # fonts the template names: Tahoma and Marlett, and Arial's metric twin
+  fonts-wine fonts-liberation
+)
+if [ "$mode" = test ]; then
+  packages+=(
+    # authoring and independent reading of the template workbook
+    libspreadsheet-writeexcel-perl python3 python3-xlrd
+    # locales the tests run the program in
+    locales
+  )
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
+fi
+
+if [ "$mode" = test ]; then
+  # The tests run the program and the office in these locales.
+  needed=()
+  for loc in en_US.UTF-8 de_DE.UTF-8; do
+    short="$(echo "$loc" | sed 's/UTF-8/utf8/')"
+    if ! locale -a 2>/dev/null | grep -qx "$short"; then
+      needed+=("$loc")
+    fi
+  done
+  if [ "${#needed[@]}" -gt 0 ]; then
+    for loc in "${needed[@]}"; do
+      if ! grep -q "^$loc UTF-8" /etc/locale.gen 2>/dev/null; then
+        echo "$loc UTF-8" | $sudo tee -a /etc/locale.gen >/dev/null
+      fi
+    done
+    $sudo locale-gen
+  fi
+fi
+
+cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$build" -j "$(nproc)"
+
+if [ "$mode" = run ]; then
+  exec "$build/bin/quorbel"
+fi
+
+cd "$build"
+ctest --output-on-failure --timeout 900

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+#include <functional>
+
+namespace quorbel {
+
+// What "Start Creating Template" reads from the main window and hands back to
+// it. The window implements it; the template command knows no window class.
+// Every member may throw Failure; the command reports it with its step.
+class TemplateHost {
+public:
+    virtual ~TemplateHost() = default;
+
+    // The header fields, read at the moment they are written.
+    virtual QString completedBy() = 0;   // "To Be Completed By:"
+    virtual QDate deadline() = 0;        // "Deadline:"
+    virtual QString projectName() = 0;   // "Project Name:"
+
+    // The list's entries, counted from 1.
+    virtual int entryCount() = 0;
+    virtual QString entryDueBy(int position) = 0;
+    virtual QString entryProject(int position) = 0;
+    virtual QString entryNotes(int position) = 0;
+    virtual QString entryDone(int position) = 0;
+
+    // The main window's pointer: busy (hourglass) or the default.
+    virtual void setBusyPointer(bool busy) = 0;
+
+    // The hand-over to the preview window, in this order. The first use of
+    // the preview loads it.
+    virtual void loadPreviewPicture(const QString &path) = 0;
+    virtual void setPreviewWorkbook(const QString &path) = 0;
+    virtual void showPreview() = 0;
+    virtual void hideMainWindow() = 0;
+};
+
+// Draws a digit from 1 to 9, each equally likely.
+using DigitSource = std::function<int()>;
+
+// The scratch workbook's file name: "vantyk", eight digits from 1 to 9, ".xls".
+QString scratchWorkbookName(const DigitSource &digits);
+
+// "Start Creating Template": fills the template with the header fields and
+// the list, saves the scratch workbook, has its sheet pictured and hands both
+// to the preview window. Every failing step is reported (location
+// "Form1.PushButton6_Click") and the command goes on with the next step.
+void CreateTemplateWorkbook(TemplateHost &host, const DigitSource &digits = {});
+
+} // namespace quorbel
