@@ -28,7 +28,7 @@ packages=(
 if [ "$mode" = test ]; then
   packages+=(
     # authoring and independent reading of the template workbook
-    libspreadsheet-writeexcel-perl python3 python3-xlrd
+    libspreadsheet-writeexcel-perl python3 python3-xlrd python3-uno
     # locales the tests run the program in
     locales
   )
