@@ -1,0 +1,129 @@
+#pragma once
+
+#include "Form2Host.h"
+#include "PreviewGeometry.h"
+
+#include <QCursor>
+#include <QImage>
+#include <QString>
+#include <QWidget>
+
+class QGroupBox;
+class QPushButton;
+class QScrollBar;
+
+namespace quorbel {
+
+class PictureBox;
+
+// The preview window: the picture of the filled sheet with zoom, scroll bars
+// and drag-to-pan, "Save Results To Excel File" (a copy of the scratch
+// workbook under a name the user picks) and "< Back" to the main window.
+// Closing it deletes the scratch workbook and ends the program.
+//
+// Hand-over from the template command, in this order:
+//
+//     Form2 &preview = ...;                 // constructing it is its load:
+//                                           // Form_Load runs in the constructor
+//     preview.loadPictureFile(bmpPath);     // or preview.setPicture(image)
+//     preview.mExcelFile = workbookPath;
+//     preview.show();                       // not modal; the first activation
+//                                           // sets up zoom and scroll bars
+//     mainWindow->hide();
+//
+// The window is kept after "< Back" and reused for the next run: a picture
+// handed over again (setPicture or loadPictureFile) is set up afresh at the
+// next activation, at zoom 1.0 with scroll bars describing that picture. A
+// plain show() without a new picture keeps the state the window had.
+//
+// Borders: the viewport Picture2 has a 2-pixel sunken border (outer 622 x 495,
+// inner 618 x 491), the picture box Picture1 a 1-pixel line, the hidden
+// holder Zoom_Ori none; so a picture of W x H pixels gives Picture1 an outer
+// size of (W + 2) x (H + 2) and a natural size (mOrigWidth x mOrigHeight) of
+// exactly W x H.
+class Form2 : public QWidget, private PreviewSurface {
+    Q_OBJECT
+public:
+    static constexpr int kClientWidth = 656;
+    static constexpr int kClientHeight = 626;
+
+    explicit Form2(Form2Host &host, QWidget *parent = nullptr);
+    ~Form2() override;
+
+    // The full path of the scratch workbook; copied on save, deleted on
+    // "< Back" and on closing.
+    QString mExcelFile;
+
+    // Assigns the picture of the sheet to Picture1, which sizes itself to it.
+    void setPicture(const QImage &picture);
+    // Loads a picture file (a .bmp or any format Qt reads) into Picture1.
+    // Throws Failure, leaving Picture1 as it was, when the file cannot be read.
+    void loadPictureFile(const QString &path);
+
+    // Sets a bar's position to `percent` of its Max; a negative percent, or
+    // one above 100, changes nothing.
+    void SetHScrollbarByPercent(QScrollBar *HScrollbar, qint16 percent);
+    void SetVScrollbarByPercent(QScrollBar *VScrollbar, qint16 percent);
+
+    // Controls, with their designed names.
+    PictureBox *const Picture2;
+    PictureBox *const Picture1;
+    PictureBox *const Zoom_Ori;
+    QScrollBar *const HScroll1;
+    QScrollBar *const VScroll1;
+    QGroupBox *const Frame1;
+    QPushButton *const PushButton1; // "Zoom In"
+    QPushButton *const PushButton2; // "Zoom Out"
+    QPushButton *const PushButton8; // "< Back"
+    QPushButton *const PushButton6; // "Save Results To Excel File"
+
+    const PreviewGeometry &previewGeometry() const { return m_geometry; }
+    // True until the next activation has set up the picture.
+    bool firstActivatePending() const { return mFirstActivate; }
+    // The custom pointer over the push buttons (the hand from "HAND-M.CUR",
+    // or the default pointer when the file is missing).
+    const QCursor &customPointer() const { return m_hand; }
+
+    // Event handlers.
+    void Form_Load();
+    void Form_Activate();
+    void Form_QueryUnload();
+    void Form_Unload();
+    void PushButton1_Click();
+    void PushButton2_Click();
+    void PushButton6_Click();
+    void PushButton8_Click();
+    void HScroll1_Change(int value);
+    void VScroll1_Change(int value);
+    void Picture1_MouseDown(Qt::MouseButton button, float x, float y);
+    void Picture1_MouseMove(Qt::MouseButtons buttons, float x, float y);
+    void Picture1_MouseUp(Qt::MouseButton button, float x, float y);
+
+protected:
+    bool event(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    // PreviewSurface
+    void preparePicture() override;
+    void fillHolder() override;
+    void clearPicture() override;
+    void drawStretched(QSize source, QSize destination) override;
+    void setDefaultPointer() override;
+    void controlsChanged() override;
+
+    void buildLayout();
+    void centreOnScreen();
+    void setScrollbarByPercent(QScrollBar *bar, qint16 percent);
+
+    Form2Host &m_host;
+    PreviewGeometry m_geometry;
+    bool mFirstActivate = true;
+    QCursor m_hand;
+    bool m_centred = false;
+    bool m_closing = false;
+};
+
+} // namespace quorbel

@@ -1,0 +1,509 @@
+// The preview window on offscreen: layout, hand-over, zoom and drag through
+// real events, saving with scripted dialogs, "< Back" and closing.
+
+#include "ErrorReport.h"
+#include "Failure.h"
+#include "FileProcs.h"
+#include "Form2.h"
+#include "PictureBox.h"
+#include "ScriptedDialogs.h"
+#include "Title.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QGroupBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace quorbel;
+
+namespace {
+
+class FakeHost final : public Form2Host {
+public:
+    QStringList calls;
+    void showMainWindow() override { calls << QStringLiteral("showMainWindow"); }
+    void storeListBeforeExit() override { calls << QStringLiteral("storeListBeforeExit"); }
+    void endProgram() override { calls << QStringLiteral("endProgram"); }
+};
+
+// A picture with a pattern, so that a copy of it can be told apart.
+QImage makePicture(int width, int height, QColor colour = QColor(40, 120, 200))
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setPen(colour);
+    for (int x = 0; x < width; x += 20)
+        painter.drawLine(x, 0, x, height - 1);
+    for (int y = 0; y < height; y += 20)
+        painter.drawLine(0, y, width - 1, y);
+    return image;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// A shown preview with a scratch workbook in a folder of its own.
+struct Shown {
+    test::ScriptedDialogs dialogs;
+    FakeHost host;
+    QTemporaryDir dir;
+    Form2 form{host};
+    QString scratch;
+    QByteArray scratchBytes;
+
+    explicit Shown(QSize picture = QSize(1000, 700))
+    {
+        scratch = dir.filePath(QStringLiteral("vantyk12345678.xls"));
+        scratchBytes = QByteArray("workbook bytes \x00\x01\x02 end", 22);
+        writeFile(scratch, scratchBytes);
+        form.setPicture(makePicture(picture.width(), picture.height()));
+        form.mExcelFile = scratch;
+        form.show();
+    }
+    QString path(const QString &name) const { return dir.filePath(name); }
+    QStringList boxTexts() const
+    {
+        QStringList texts;
+        for (const Box &box : dialogs.boxes)
+            texts << box.text;
+        return texts;
+    }
+};
+
+} // namespace
+
+class Form2Test : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void layoutFollowsTheDesign();
+    void windowIsFixedCaptionedAndCentred();
+    void firstShowSetsUpThePicture();
+    void zoomButtonsRedrawAndStop();
+    void scrollBarsMoveThePicture();
+    void dragWithTheMouseMovesAndClamps();
+    void clickOnPictureAsWideAsViewportReportsAndGoesOn();
+    void saveCancelled();
+    void saveToNewName();
+    void saveOverExistingFile_data();
+    void saveOverExistingFile();
+    void saveUsesNameWithoutExtensionUnchanged();
+    void twoSavesGiveIdenticalCopies();
+    void failedCopyIsReportedThenDone();
+    void saveOntoScratchWorkbookKeepsIt();
+    void backDeletesScratchShowsMainWindowAndHides();
+    void closingDeletesStoresAndEnds();
+    void secondPictureAfterBackStartsAfresh();
+    void showAgainWithoutNewPictureKeepsState();
+    void loadPictureFile();
+};
+
+void Form2Test::initTestCase()
+{
+    QApplication::setWindowIcon(QIcon(QPixmap::fromImage(makePicture(32, 32, Qt::red))));
+    SetApplicationTitle();
+}
+
+void Form2Test::layoutFollowsTheDesign()
+{
+    test::ScriptedDialogs dialogs;
+    FakeHost host;
+    Form2 form(host);
+    QCOMPARE(form.size(), QSize(656, 626));
+    QCOMPARE(form.Picture2->geometry(), QRect(8, 8, 622, 495));
+    QCOMPARE(form.Picture2->contentsRect(), QRect(2, 2, 618, 491));
+    QCOMPARE(form.Picture1->frameWidth(), 1);
+    QCOMPARE(form.Picture1->pos(), QPoint(0, 0));
+    QCOMPARE(form.Picture1->parentWidget()->parentWidget(), form.Picture2);
+    QCOMPARE(form.Picture1->parentWidget()->geometry(), QRect(2, 2, 618, 491));
+    QVERIFY(form.Picture1->parentWidget()->isVisibleTo(form.Picture2));
+    QCOMPARE(form.VScroll1->geometry(), QRect(630, 8, 17, 495));
+    QCOMPARE(form.HScroll1->geometry(), QRect(8, 503, 622, 17));
+    QCOMPARE(form.Frame1->geometry(), QRect(8, 524, 640, 57));
+    QCOMPARE(form.Frame1->title(), QStringLiteral("Zoom:"));
+    QCOMPARE(form.PushButton1->parentWidget(), form.Frame1);
+    QCOMPARE(form.PushButton1->geometry(), QRect(16, 20, 296, 27));
+    QCOMPARE(form.PushButton1->text(), QStringLiteral("Zoom In"));
+    QCOMPARE(form.PushButton2->geometry(), QRect(320, 20, 304, 27));
+    QCOMPARE(form.PushButton2->text(), QStringLiteral("Zoom Out"));
+    QCOMPARE(form.PushButton8->geometry(), QRect(8, 590, 312, 27));
+    QCOMPARE(form.PushButton8->text(), QStringLiteral("< Back"));
+    QCOMPARE(form.PushButton6->geometry(), QRect(328, 590, 320, 27));
+    QCOMPARE(form.PushButton6->text(), QStringLiteral("Save Results To Excel File"));
+    QCOMPARE(form.Zoom_Ori->pos(), QPoint(688, 32));
+    QCOMPARE(form.HScroll1->maximum(), 32767);
+    QVERIFY(form.firstActivatePending());
+    QVERIFY(dialogs.boxes.isEmpty());
+}
+
+void Form2Test::windowIsFixedCaptionedAndCentred()
+{
+    test::ScriptedDialogs dialogs;
+    FakeHost host;
+    Form2 form(host);
+    QCOMPARE(form.windowTitle(), QStringLiteral("Quorbel"));
+    QCOMPARE(form.windowIcon().cacheKey(), QApplication::windowIcon().cacheKey());
+    QCOMPARE(form.minimumSize(), QSize(656, 626));
+    QCOMPARE(form.maximumSize(), QSize(656, 626));
+    QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
+    // Without "HAND-M.CUR" beside the program the custom pointer is the
+    // default one.
+    if (!FileExists(joinPath(programFolder(), QStringLiteral("HAND-M.CUR"))))
+        QCOMPARE(form.customPointer().shape(), Qt::ArrowCursor);
+
+    form.setPicture(makePicture(300, 200));
+    form.show();
+    const QRect area = form.screen()->availableGeometry();
+    // The window with its frame: equal room left and right, above and below.
+    const QRect frame = form.frameGeometry();
+    QVERIFY(qAbs((frame.left() - area.left()) - (area.right() - frame.right())) <= 1);
+    QVERIFY(qAbs((frame.top() - area.top()) - (area.bottom() - frame.bottom())) <= 1);
+    QVERIFY(dialogs.boxes.isEmpty());
+}
+
+void Form2Test::firstShowSetsUpThePicture()
+{
+    test::ScriptedDialogs dialogs;
+    FakeHost host;
+    Form2 form(host);
+    const QImage picture = makePicture(1000, 700);
+    form.setPicture(picture);
+    // Handed over, not yet shown: sized to the picture plus its border.
+    QCOMPARE(form.Picture1->size(), QSize(1002, 702));
+    QVERIFY(form.firstActivatePending());
+
+    form.show();
+    QVERIFY(!form.firstActivatePending());
+    QVERIFY(form.Zoom_Ori->isHidden());
+    QCOMPARE(form.Zoom_Ori->size(), QSize(1002, 702));
+    QCOMPARE(form.Zoom_Ori->picture(), picture);
+    QCOMPARE(form.previewGeometry().zoom(), 1.0f);
+    QCOMPARE(form.Picture1->size(), QSize(1000, 700));
+    QCOMPARE(form.Picture1->drawing().size(), QSize(1000, 700));
+    QCOMPARE(form.Picture1->drawing().pixel(20, 40), picture.pixel(20, 40));
+    QCOMPARE(form.HScroll1->maximum(), 38);
+    QCOMPARE(form.VScroll1->maximum(), 20);
+    QVERIFY(form.HScroll1->isEnabled());
+    QCOMPARE(form.HScroll1->value(), 0);
+    QCOMPARE(form.cursor().shape(), Qt::ArrowCursor);
+
+    // Later activations change nothing.
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QCoreApplication::sendEvent(&form, new QEvent(QEvent::WindowActivate));
+    QCOMPARE(form.Picture1->size(), QSize(1000, 700));
+    QVERIFY(dialogs.boxes.isEmpty());
+}
+
+void Form2Test::zoomButtonsRedrawAndStop()
+{
+    Shown s(QSize(400, 300));
+    for (int i = 0; i < 5; ++i)
+        QTest::mouseClick(s.form.PushButton1, Qt::LeftButton);
+    QCOMPARE(s.form.previewGeometry().zoom(), 2.0f);
+    QCOMPARE(s.form.Picture1->size(), QSize(800, 600));
+    QCOMPARE(s.form.Picture1->drawing().size(), QSize(800, 600));
+    QVERIFY(s.form.HScroll1->isEnabled());
+    QVERIFY(s.form.VScroll1->isEnabled());
+    // Ranges stay those of the first activation: the picture fitted then.
+    QCOMPARE(s.form.HScroll1->maximum(), 32767);
+
+    for (int i = 0; i < 8; ++i)
+        QTest::mouseClick(s.form.PushButton2, Qt::LeftButton);
+    QCOMPARE(s.form.previewGeometry().zoom(), 0.25f);
+    QCOMPARE(s.form.Picture1->size(), QSize(100, 75));
+    QVERIFY(!s.form.HScroll1->isEnabled());
+    QVERIFY(s.dialogs.boxes.isEmpty());
+}
+
+void Form2Test::scrollBarsMoveThePicture()
+{
+    Shown s(QSize(1000, 560));
+    s.form.HScroll1->setValue(12);
+    QCOMPARE(s.form.Picture1->pos(), QPoint(-120, 0));
+    s.form.VScroll1->setValue(65);
+    QCOMPARE(s.form.Picture1->pos(), QPoint(-120, -65));
+    s.form.HScroll1->triggerAction(QAbstractSlider::SliderToMaximum);
+    QCOMPARE(s.form.Picture1->pos(), QPoint(-380, -65));
+    // A redraw brings both back.
+    QTest::mouseClick(s.form.PushButton2, Qt::LeftButton);
+    QCOMPARE(s.form.Picture1->pos(), QPoint(0, 0));
+    QCOMPARE(s.form.HScroll1->value(), 0);
+}
+
+void Form2Test::dragWithTheMouseMovesAndClamps()
+{
+    Shown s(QSize(1000, 700));
+    PictureBox *picture = s.form.Picture1;
+    QTest::mousePress(picture, Qt::LeftButton, {}, QPoint(500, 300));
+    QTest::mouseMove(picture, QPoint(450, 280));
+    QCOMPARE(picture->pos(), QPoint(-50, -20));
+    // The grabbed point stays under the pointer: keep pulling far left/up.
+    QTest::mouseMove(picture, QPoint(-4000, -4000));
+    QCOMPARE(picture->pos(), QPoint(-382, -209));
+    // Bars are not touched while the button is held.
+    QCOMPARE(s.form.HScroll1->value(), 0);
+    QTest::mouseRelease(picture, Qt::LeftButton, {}, QPoint(100, 100));
+    // 101% and 102%: above Max, so bars and picture stay.
+    QCOMPARE(s.form.HScroll1->value(), 0);
+    QCOMPARE(s.form.VScroll1->value(), 0);
+    QCOMPARE(picture->pos(), QPoint(-382, -209));
+
+    // Dropped part way: the bars follow and the picture snaps to 10 pixels.
+    QTest::mousePress(picture, Qt::LeftButton, {}, QPoint(100, 100));
+    QTest::mouseMove(picture, QPoint(287, 100));
+    QCOMPARE(picture->pos(), QPoint(-195, -209));
+    QTest::mouseRelease(picture, Qt::LeftButton, {}, QPoint(287, 100));
+    QCOMPARE(s.form.HScroll1->value(), 20);
+    QCOMPARE(picture->pos(), QPoint(-200, -209));
+
+    // Moving without a button does nothing.
+    QMouseEvent move(QEvent::MouseMove, QPointF(10, 10), picture->mapToGlobal(QPointF(10, 10)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(picture, &move);
+    QCOMPARE(picture->pos(), QPoint(-200, -209));
+    QVERIFY(s.dialogs.boxes.isEmpty());
+}
+
+void Form2Test::clickOnPictureAsWideAsViewportReportsAndGoesOn()
+{
+    Shown s(QSize(622, 300));
+    QTest::mouseClick(s.form.Picture1, Qt::LeftButton, {}, QPoint(50, 50));
+    const QStringList errors = s.dialogs.errorTexts();
+    QCOMPARE(errors.size(), 1);
+    QCOMPARE(errors.first(), errorReportText(QStringLiteral("Division by zero"),
+                                             QStringLiteral("Form2.Picture1_MouseUp"), 100));
+    QVERIFY(errors.first().contains(QStringLiteral("\r\nin Lintravo2021/08/31.Form2.Picture1_MouseUp at line 100\r\r")));
+}
+
+void Form2Test::saveCancelled()
+{
+    Shown s;
+    s.dialogs.setNextFileName(QString());
+    QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
+    QCOMPARE(s.dialogs.saveRequests.size(), 1);
+    QCOMPARE(s.dialogs.saveRequests.first().title, QStringLiteral("Save File"));
+    QCOMPARE(s.dialogs.saveRequests.first().filter, QStringLiteral("Excel Files (*.xls)"));
+    QCOMPARE(s.dialogs.boxes.size(), 1);
+    const Box &done = s.dialogs.boxes.first();
+    QCOMPARE(done.text, QStringLiteral("Done."));
+    QCOMPARE(done.buttons, BoxButtons::Ok);
+    QCOMPARE(done.icon, BoxIcon::None);
+    QCOMPARE(done.title, applicationTitle());
+    QCOMPARE(QDir(s.dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("vantyk12345678.xls")});
+}
+
+void Form2Test::saveToNewName()
+{
+    Shown s;
+    const QString target = s.path(QStringLiteral("result.xls"));
+    s.dialogs.setNextFileName(target);
+    QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
+    QCOMPARE(readAll(target), s.scratchBytes);
+    QCOMPARE(s.boxTexts(), QStringList{QStringLiteral("Done.")});
+    QVERIFY(FileExists(s.scratch));
+}
+
+void Form2Test::saveOverExistingFile_data()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("Yes") << true;
+    QTest::newRow("No") << false;
+}
+
+void Form2Test::saveOverExistingFile()
+{
+    QFETCH(bool, yes);
+    Shown s;
+    const QString target = s.path(QStringLiteral("older.xls"));
+    const QByteArray older("an older workbook, longer than the new one: 0123456789");
+    writeFile(target, older);
+    s.dialogs.setNextFileName(target);
+    s.dialogs.setNextAnswer(yes ? BoxAnswer::Yes : BoxAnswer::No);
+    QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
+
+    QCOMPARE(s.dialogs.boxes.size(), 2);
+    const Box &question = s.dialogs.boxes.first();
+    QCOMPARE(question.text, QStringLiteral("Are you sure you wish to overwrite ") + target + QStringLiteral(" ?"));
+    QCOMPARE(question.buttons, BoxButtons::YesNo);
+    QCOMPARE(question.defaultButton, BoxAnswer::Yes);
+    QCOMPARE(question.icon, BoxIcon::None);
+    QCOMPARE(question.title, applicationTitle());
+    QCOMPARE(s.dialogs.boxes.last().text, QStringLiteral("Done."));
+    QCOMPARE(readAll(target), yes ? s.scratchBytes : older);
+    QVERIFY(s.dialogs.errorTexts().isEmpty());
+}
+
+void Form2Test::saveUsesNameWithoutExtensionUnchanged()
+{
+    Shown s;
+    const QString target = s.path(QStringLiteral("result"));
+    s.dialogs.setNextFileName(target);
+    QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
+    QCOMPARE(readAll(target), s.scratchBytes);
+    QVERIFY(!QFile::exists(target + QStringLiteral(".xls")));
+    QCOMPARE(s.boxTexts(), QStringList{QStringLiteral("Done.")});
+}
+
+void Form2Test::twoSavesGiveIdenticalCopies()
+{
+    Shown s;
+    const QString first = s.path(QStringLiteral("first.xls"));
+    const QString second = s.path(QStringLiteral("second.xls"));
+    s.dialogs.setNextFileName(first);
+    QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
+    s.dialogs.setNextFileName(second);
+    QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
+    QCOMPARE(readAll(first), s.scratchBytes);
+    QCOMPARE(readAll(second), s.scratchBytes);
+    QCOMPARE(readAll(s.scratch), s.scratchBytes);
+    QCOMPARE(s.boxTexts(), (QStringList{QStringLiteral("Done."), QStringLiteral("Done.")}));
+}
+
+void Form2Test::failedCopyIsReportedThenDone()
+{
+    Shown s;
+    // A folder that does not exist.
+    const QString target = s.path(QStringLiteral("no such folder/result.xls"));
+    s.dialogs.setNextFileName(target);
+    QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
+    QCOMPARE(s.dialogs.boxes.size(), 2);
+    const Box &error = s.dialogs.boxes.first();
+    QCOMPARE(error.title, QStringLiteral("Application Error"));
+    QCOMPARE(error.icon, BoxIcon::Exclamation);
+    QVERIFY2(error.text.startsWith(QStringLiteral("Could not copy ")), qPrintable(error.text));
+    QVERIFY(error.text.contains(QStringLiteral("\r\nin Lintravo2021/08/31.Form2.PushButton6_Click at line 116\r\r")));
+    QCOMPARE(s.dialogs.boxes.last().text, QStringLiteral("Done."));
+
+    // The scratch workbook gone as well: reported the same way.
+    s.dialogs.clear();
+    QVERIFY(QFile::remove(s.scratch));
+    s.dialogs.setNextFileName(s.path(QStringLiteral("other.xls")));
+    QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
+    QCOMPARE(s.dialogs.errorTexts().size(), 1);
+    QCOMPARE(s.dialogs.boxes.last().text, QStringLiteral("Done."));
+    QVERIFY(!QFile::exists(s.path(QStringLiteral("other.xls"))));
+}
+
+void Form2Test::saveOntoScratchWorkbookKeepsIt()
+{
+    Shown s;
+    s.dialogs.setNextFileName(s.scratch);
+    s.dialogs.setNextAnswer(BoxAnswer::Yes);
+    QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
+    QCOMPARE(s.boxTexts(), (QStringList{QStringLiteral("Are you sure you wish to overwrite ") + s.scratch
+                                            + QStringLiteral(" ?"),
+                                        QStringLiteral("Done.")}));
+    QCOMPARE(readAll(s.scratch), s.scratchBytes);
+}
+
+void Form2Test::backDeletesScratchShowsMainWindowAndHides()
+{
+    Shown s;
+    QTest::mouseClick(s.form.PushButton1, Qt::LeftButton);
+    QTest::mouseClick(s.form.PushButton8, Qt::LeftButton);
+    QVERIFY(!QFile::exists(s.scratch));
+    QCOMPARE(s.host.calls, QStringList{QStringLiteral("showMainWindow")});
+    QVERIFY(s.form.isHidden());
+    // Still loaded with its state.
+    QCOMPARE(s.form.previewGeometry().zoom(), 1.25f);
+    QVERIFY(s.dialogs.boxes.isEmpty());
+}
+
+void Form2Test::closingDeletesStoresAndEnds()
+{
+    Shown s;
+    QVERIFY(s.form.close());
+    QVERIFY(!QFile::exists(s.scratch));
+    QCOMPARE(s.host.calls, (QStringList{QStringLiteral("storeListBeforeExit"), QStringLiteral("endProgram")}));
+    QVERIFY(s.form.isHidden());
+    QVERIFY(s.dialogs.boxes.isEmpty());
+}
+
+void Form2Test::secondPictureAfterBackStartsAfresh()
+{
+    Shown s(QSize(1000, 700));
+    QTest::mouseClick(s.form.PushButton1, Qt::LeftButton);
+    s.form.HScroll1->setValue(5);
+    QTest::mouseClick(s.form.PushButton8, Qt::LeftButton);
+
+    // The next run of the template command hands over a new picture.
+    const QImage second = makePicture(700, 400, Qt::darkGreen);
+    s.form.setPicture(second);
+    s.form.mExcelFile = s.path(QStringLiteral("vantyk87654321.xls"));
+    s.form.show();
+
+    QCOMPARE(s.form.previewGeometry().zoom(), 1.0f);
+    QCOMPARE(s.form.previewGeometry().origWidth(), 700);
+    QCOMPARE(s.form.Zoom_Ori->picture(), second);
+    QCOMPARE(s.form.Zoom_Ori->size(), QSize(702, 402));
+    QCOMPARE(s.form.Picture1->size(), QSize(700, 400));
+    QCOMPARE(s.form.Picture1->pos(), QPoint(0, 0));
+    QCOMPARE(s.form.Picture1->drawing().pixel(0, 0), second.pixel(0, 0));
+    // Overhang 78: a step-1 bar; the new picture fits vertically: a fresh,
+    // disabled bar (Max 32767 as loaded).
+    QCOMPARE(s.form.HScroll1->maximum(), 78);
+    QCOMPARE(s.form.HScroll1->value(), 0);
+    QCOMPARE(s.form.previewGeometry().step(Axis::Horizontal), qint16(1));
+    QVERIFY(!s.form.VScroll1->isEnabled());
+    QCOMPARE(s.form.VScroll1->maximum(), 32767);
+    QCOMPARE(s.form.previewGeometry().step(Axis::Vertical), qint16(0));
+    s.form.HScroll1->setValue(78);
+    QCOMPARE(s.form.Picture1->pos(), QPoint(-78, 0));
+    QVERIFY(s.dialogs.boxes.isEmpty());
+}
+
+void Form2Test::showAgainWithoutNewPictureKeepsState()
+{
+    Shown s(QSize(1000, 700));
+    QTest::mouseClick(s.form.PushButton1, Qt::LeftButton);
+    QTest::mouseClick(s.form.PushButton8, Qt::LeftButton);
+    s.form.show();
+    QCOMPARE(s.form.previewGeometry().zoom(), 1.25f);
+    QCOMPARE(s.form.Picture1->size(), QSize(1250, 875));
+    QCOMPARE(s.form.HScroll1->maximum(), 38);
+}
+
+void Form2Test::loadPictureFile()
+{
+    test::ScriptedDialogs dialogs;
+    FakeHost host;
+    QTemporaryDir dir;
+    Form2 form(host);
+    const QImage picture = makePicture(320, 240);
+    const QString bmp = dir.filePath(QStringLiteral("temp.bmp"));
+    QVERIFY(picture.save(bmp, "BMP"));
+    form.loadPictureFile(bmp);
+    QCOMPARE(form.Picture1->picture().size(), QSize(320, 240));
+    QCOMPARE(form.Picture1->size(), QSize(322, 242));
+
+    bool failed = false;
+    try {
+        form.loadPictureFile(dir.filePath(QStringLiteral("missing.bmp")));
+    } catch (const Failure &) {
+        failed = true;
+    }
+    QVERIFY(failed);
+    QCOMPARE(form.Picture1->picture().size(), QSize(320, 240));
+}
+
+QTEST_MAIN(Form2Test)
+#include "test_form2.moc"
