@@ -99,6 +99,7 @@ private slots:
     void firstShowSetsUpThePicture();
     void zoomButtonsRedrawAndStop();
     void scrollBarsMoveThePicture();
+    void pointerOverButtonsAndAfterRedraw();
     void dragWithTheMouseMovesAndClamps();
     void clickOnPictureAsWideAsViewportReportsAndGoesOn();
     void saveCancelled();
@@ -247,6 +248,34 @@ void Form2Test::scrollBarsMoveThePicture()
     QTest::mouseClick(s.form.PushButton2, Qt::LeftButton);
     QCOMPARE(s.form.Picture1->pos(), QPoint(0, 0));
     QCOMPARE(s.form.HScroll1->value(), 0);
+}
+
+void Form2Test::pointerOverButtonsAndAfterRedraw()
+{
+    Shown s(QSize(400, 300));
+    const auto moveOver = [](QWidget *widget) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), widget->mapToGlobal(QPointF(5, 5)), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(widget, &move);
+    };
+    const bool handFile = FileExists(joinPath(programFolder(), QStringLiteral("HAND-M.CUR")));
+    QCOMPARE(s.form.customPointer().shape(), handFile ? Qt::BitmapCursor : Qt::ArrowCursor);
+
+    moveOver(s.form.PushButton6);
+    QCOMPARE(s.form.cursor().shape(), s.form.customPointer().shape());
+    moveOver(s.form.Frame1);
+    QCOMPARE(s.form.cursor().shape(), Qt::ArrowCursor);
+    moveOver(s.form.PushButton8);
+    QCOMPARE(s.form.cursor().shape(), s.form.customPointer().shape());
+    moveOver(&s.form);
+    QCOMPARE(s.form.cursor().shape(), Qt::ArrowCursor);
+
+    // The busy pointer is left alone by the feedback, not by a redraw.
+    s.form.setCursor(Qt::WaitCursor);
+    moveOver(s.form.PushButton1);
+    QCOMPARE(s.form.cursor().shape(), Qt::WaitCursor);
+    QTest::mouseClick(s.form.PushButton1, Qt::LeftButton);
+    QCOMPARE(s.form.cursor().shape(), Qt::ArrowCursor);
 }
 
 void Form2Test::dragWithTheMouseMovesAndClamps()
