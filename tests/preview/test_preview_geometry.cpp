@@ -90,7 +90,6 @@ private slots:
     void redrawResetsBarsPointerAndEnabledState();
     void redrawReturnsDraggedPictureToOrigin();
     void barPositionsMovePictureInSteps();
-    void barRefusesPositionOutsideItsRange();
     void dragClampsAtBothEdges();
     void dragOfThousandWidePictureKeepsBarAndStays();
     void releaseSnapsToStepMultiple();
@@ -100,7 +99,6 @@ private slots:
     void equalOuterSizesReportDivisionByZeroAndGoOn();
     void percentOperations();
     void hugeOverhangsScrollWithoutOverflow();
-    void rearmGivesFreshBars();
 };
 
 void PreviewGeometryTest::roundsHalvesToEvenAndRefusesOverflow()
@@ -321,15 +319,11 @@ void PreviewGeometryTest::barPositionsMovePictureInSteps()
     QCOMPARE(p.geo.pictureOffset(), QPoint(-70, -65));
     p.geo.setBarValue(Axis::Vertical, 0);
     QCOMPARE(p.geo.pictureOffset(), QPoint(-70, 0));
-}
-
-void PreviewGeometryTest::barRefusesPositionOutsideItsRange()
-{
-    Preview p(QSize(1000, 560));
+    // Positions outside 0..Max are refused and change nothing.
     QCOMPARE(failureOf([&] { p.geo.setBarValue(Axis::Horizontal, 39); }), QStringLiteral("Invalid property value"));
     QCOMPARE(failureOf([&] { p.geo.setBarValue(Axis::Vertical, -1); }), QStringLiteral("Invalid property value"));
-    QCOMPARE(p.geo.bar(Axis::Horizontal).value, qint16(0));
-    QCOMPARE(p.geo.pictureOffset(), QPoint(0, 0));
+    QCOMPARE(p.geo.bar(Axis::Horizontal).value, qint16(7));
+    QCOMPARE(p.geo.pictureOffset(), QPoint(-70, 0));
 }
 
 void PreviewGeometryTest::dragClampsAtBothEdges()
@@ -487,26 +481,6 @@ void PreviewGeometryTest::hugeOverhangsScrollWithoutOverflow()
     QVERIFY(wide.dialogs.boxes.isEmpty());
     QCOMPARE(wide.geo.bar(Axis::Horizontal).value, qint16(4000));
     QCOMPARE(wide.geo.bar(Axis::Vertical).value, qint16(25000));
-}
-
-void PreviewGeometryTest::rearmGivesFreshBars()
-{
-    Preview p(QSize(1000, 700));
-    p.geo.setBarValue(Axis::Horizontal, 30);
-    p.geo.rearm();
-    QCOMPARE(p.geo.bar(Axis::Horizontal).max, qint16(32767));
-    QCOMPARE(p.geo.bar(Axis::Horizontal).value, qint16(0));
-    QVERIFY(p.geo.bar(Axis::Horizontal).enabled);
-    QCOMPARE(p.geo.step(Axis::Horizontal), qint16(0));
-    QCOMPARE(p.geo.pictureOffset(), QPoint(0, 0));
-
-    p.geo.pictureAssigned(QSize(500, 300));
-    Steps steps(QStringLiteral("Form2.Form_Activate"));
-    p.geo.firstActivationSetup(steps);
-    QCOMPARE(p.geo.origWidth(), 500);
-    QCOMPARE(p.geo.holderOuter(), QSize(502, 302));
-    QVERIFY(!p.geo.bar(Axis::Horizontal).enabled);
-    QCOMPARE(p.geo.bar(Axis::Horizontal).max, qint16(32767));
 }
 
 QTEST_GUILESS_MAIN(PreviewGeometryTest)
