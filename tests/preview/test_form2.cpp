@@ -114,6 +114,8 @@ private slots:
     void closingDeletesStoresAndEnds();
     void secondPictureAfterBackStartsAfresh();
     void showAgainWithoutNewPictureKeepsState();
+    void newPictureOnShownWindowIsSetUpAtOnce();
+    void pictureWiderThan16BitsScrollsToItsEdge();
     void loadPictureFile();
 };
 
@@ -509,6 +511,34 @@ void Form2Test::showAgainWithoutNewPictureKeepsState()
     QCOMPARE(s.form.previewGeometry().zoom(), 1.25f);
     QCOMPARE(s.form.Picture1->size(), QSize(1250, 875));
     QCOMPARE(s.form.HScroll1->maximum(), 38);
+}
+
+void Form2Test::newPictureOnShownWindowIsSetUpAtOnce()
+{
+    Shown s(QSize(1000, 700));
+    QTest::mouseClick(s.form.PushButton1, Qt::LeftButton);
+    s.form.setPicture(makePicture(900, 300));
+    QCOMPARE(s.form.previewGeometry().zoom(), 1.0f);
+    QCOMPARE(s.form.Picture1->size(), QSize(900, 300));
+    QCOMPARE(s.form.HScroll1->maximum(), 28); // round(27.8)
+    QVERIFY(!s.form.VScroll1->isEnabled());
+    QVERIFY(s.dialogs.boxes.isEmpty());
+}
+
+void Form2Test::pictureWiderThan16BitsScrollsToItsEdge()
+{
+    // Overhang 33,500 + 2 - 622 = 32,880 pixels: more than a 16-bit offset.
+    Shown s(QSize(33500, 20));
+    QCOMPARE(s.form.Picture1->width(), 33502); // not redrawn: too large
+    QCOMPARE(s.form.HScroll1->maximum(), 3288);
+    s.form.HScroll1->setValue(3288);
+    QCOMPARE(s.form.Picture1->x(), -32880);
+    QTest::mousePress(s.form.Picture1, Qt::LeftButton, {}, QPoint(40000, 10));
+    QTest::mouseMove(s.form.Picture1, QPoint(100, 10));
+    QCOMPARE(s.form.Picture1->x(), 618 - 33502);
+    QTest::mouseRelease(s.form.Picture1, Qt::LeftButton, {}, QPoint(100, 10));
+    QCOMPARE(s.form.HScroll1->value(), 3288);
+    QVERIFY(s.dialogs.boxes.isEmpty());
 }
 
 void Form2Test::loadPictureFile()
