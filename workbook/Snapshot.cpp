@@ -1,0 +1,137 @@
+#include "Snapshot.h"
+
+#include "ErrorReport.h"
+#include "Failure.h"
+
+#include <QClipboard>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLocale>
+
+#include <cmath>
+#include <limits>
+
+namespace quorbel {
+namespace {
+
+constexpr int kClipboardRequests = 1000;
+
+QImage readSystemClipboard(int /*format*/)
+{
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return {};
+    return QGuiApplication::clipboard()->image();
+}
+
+ClipboardSource &clipboardSource()
+{
+    static ClipboardSource source;
+    return source;
+}
+
+template<typename T>
+T &use(const std::shared_ptr<T> &object, const char *what)
+{
+    if (!object)
+        throw Failure(QStringLiteral("No %1 is available.").arg(QLatin1String(what)));
+    return *object;
+}
+
+} // namespace
+
+void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path)
+{
+    Steps steps(QStringLiteral("Excel1.saveCellsActivesheet"));
+    std::shared_ptr<xl::XlWorksheet> sheet;
+    int lastRow = 0;
+    int lastColumn = 0;
+
+    // An older picture must never pass for this one.
+    if (QFile::exists(path))
+        QFile::remove(path);
+
+    steps(100, [&] { sheet = workbook.ActiveSheet(); });
+    steps(102, [&] {
+        const auto rows = use(use(sheet, "worksheet").UsedRange(), "used range").Rows();
+        lastRow = use(use(rows, "rows").Item(rows->count()), "row").Row();
+    });
+    steps(104, [&] {
+        const auto columns = use(use(sheet, "worksheet").UsedRange(), "used range").Columns();
+        lastColumn = use(use(columns, "columns").Item(columns->count()), "column").Column();
+    });
+    if (steps.test(106, [&] { return lastRow > 1 && lastColumn > 1; })) {
+        steps(110, [&] { use(use(sheet, "worksheet").UsedRange(), "used range").CopyPicture(); });
+        steps(112, [&] {
+            const QImage picture = GetClipboardPicture(0);
+            if (picture.isNull())
+                throw Failure(QStringLiteral("The clipboard holds no picture of the cells."));
+            // Opaque 24-bit pixels: the form every picture reader takes.
+            if (!picture.convertToFormat(QImage::Format_RGB888).save(path, "BMP")) {
+                QFile::remove(path);
+                throw Failure(QStringLiteral("The picture could not be written to %1.").arg(path));
+            }
+        });
+    }
+}
+
+std::unique_ptr<xl::XlApplication> OpenInNewInstance(const QString &path)
+{
+    auto application = xl::CreateApplication();
+    // On failure the instance ends with `application`.
+    application->Workbooks()->Open(path);
+    return application;
+}
+
+int WorkbookSaveFormat(xl::XlApplication *application)
+{
+    QString version;
+    if (application) {
+        version = application->Version();
+    } else {
+        auto instance = xl::CreateApplication();
+        version = instance->Version();
+        instance->Quit();
+    }
+
+    bool ok = false;
+    const double number = QLocale().toDouble(LocaliseDecimalSeparators(version), &ok);
+    if (!ok || !std::isfinite(number))
+        throw Failure(QStringLiteral("The spreadsheet application's version \"%1\" is not a number.").arg(version));
+    const double whole = std::nearbyint(number);  // halves to even
+    if (whole < std::numeric_limits<qint16>::min() || whole > std::numeric_limits<qint16>::max())
+        throw Failure(QStringLiteral("The spreadsheet application's version \"%1\" is out of range.").arg(version));
+    return qint16(whole) > 11 ? xl::xlExcel8 : xl::xlWorkbookNormal;
+}
+
+QImage GetClipboardPicture(int format)
+{
+    const ClipboardSource &source = clipboardSource();
+    for (int request = 0; request < kClipboardRequests; ++request) {
+        QImage picture = source ? source(format) : readSystemClipboard(format);
+        if (!picture.isNull())
+            return picture;
+    }
+    return {};
+}
+
+void setClipboardSource(ClipboardSource source)
+{
+    clipboardSource() = std::move(source);
+}
+
+QChar DecimalSeparator()
+{
+    const QString half = QLocale().toString(1.0 / 2.0).trimmed();
+    return half.size() > 1 ? half.at(1) : QLatin1Char('.');
+}
+
+QString LocaliseDecimalSeparators(const QString &text)
+{
+    const QChar separator = DecimalSeparator();
+    QString result = text;
+    result.replace(QLatin1Char('.'), separator);
+    result.replace(QLatin1Char(','), separator);
+    return result;
+}
+
+} // namespace quorbel

@@ -1,0 +1,67 @@
+#pragma once
+
+// Excel1: the sheet snapshot. After the template command has filled and
+// saved the workbook, it opens the saved file in a new instance
+// (OpenInNewInstance) and has the used area of its active sheet pictured
+// into a file (saveCellsActivesheet); WorkbookSaveFormat picks the save
+// format from the application's version.
+
+#include "Spreadsheet.h"
+
+#include <QChar>
+#include <QImage>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace quorbel {
+
+// Writes a picture of the used area of `workbook`'s active sheet to `path`
+// (a BMP file; the caller passes the scratch folder's "temp.bmp"). The area
+// runs from the used range's first cell to its last row and column; when it
+// ends in row 1 or column A nothing is written. The picture travels through
+// the system clipboard, whose earlier content is lost.
+//
+// Never throws: every failing step is reported in the "Application Error"
+// box for "Excel1.saveCellsActivesheet" with its step number (100 active
+// sheet, 102 last row, 104 last column, 106 the size test, 110 the picture
+// onto the clipboard, 112 the picture into the file), and the procedure goes
+// on with the next step. A file already at `path` is removed first, so that
+// a failed snapshot never leaves an older picture behind.
+void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path);
+
+// A new, hidden application instance with the workbook file at `path` open
+// (not read-only). The caller owns the instance and ends it with Quit.
+// Throws Failure (no spreadsheet application, a file that cannot be opened);
+// no instance is left running then.
+std::unique_ptr<xl::XlApplication> OpenInNewInstance(const QString &path);
+
+// xlExcel8 (56) for application versions above 11, else xlWorkbookNormal
+// (-4143); both save the 97-2003 workbook format. Reads `application`'s
+// Version, or, when given none, that of a new instance that it ends again.
+// The version is read as a number the way the current locale reads numbers
+// and rounded to a whole number (halves to even). Throws Failure when the
+// instance cannot be made or the version does not read as a number.
+int WorkbookSaveFormat(xl::XlApplication *application);
+
+// The clipboard's picture (`format` 0: whichever picture format the
+// clipboard offers). A failed request is repeated at once, up to 1000
+// requests in all; returns a null image when every request failed.
+QImage GetClipboardPicture(int format);
+
+// Where GetClipboardPicture asks: one request, returning a null image when
+// it fails. The default reads QGuiApplication's clipboard (any format code
+// gives the clipboard's image). Tests install their own; an empty function
+// restores the default.
+using ClipboardSource = std::function<QImage(int format)>;
+void setClipboardSource(ClipboardSource source);
+
+// The current locale's decimal separator: the second character of one half
+// written as a number in the current locale (QLocale()), trimmed.
+QChar DecimalSeparator();
+
+// `text` with every "." and then every "," replaced by DecimalSeparator().
+QString LocaliseDecimalSeparators(const QString &text);
+
+} // namespace quorbel

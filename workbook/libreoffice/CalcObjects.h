@@ -1,0 +1,115 @@
+#pragma once
+
+// The spreadsheet object model on LibreOffice Calc. One CalcApplication owns
+// one private office (OfficeConnection); its workbooks, sheets and ranges are
+// light handles that share the application's session, so a handle kept after
+// Quit fails cleanly instead of touching a dead office.
+
+#include "OfficeConnection.h"
+#include "Spreadsheet.h"
+
+#include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/sheet/XDatabaseRange.hpp>
+#include <com/sun/star/sheet/XSpreadsheet.hpp>
+#include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
+#include <com/sun/star/sheet/XUnnamedDatabaseRanges.hpp>
+#include <com/sun/star/table/CellRangeAddress.hpp>
+#include <com/sun/star/table/XTableRows.hpp>
+#include <com/sun/star/util/XNumberFormatTypes.hpp>
+#include <com/sun/star/util/XNumberFormats.hpp>
+#include <com/sun/star/util/XNumberFormatter.hpp>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace quorbel::lo {
+
+// A block of cells of one sheet, counted from 0 as the office counts them.
+struct Area {
+    int sheet = 0;
+    int firstRow = 0;
+    int firstColumn = 0;
+    int lastRow = 0;
+    int lastColumn = 0;
+
+    int rowCount() const { return lastRow - firstRow + 1; }
+    int columnCount() const { return lastColumn - firstColumn + 1; }
+    bool operator==(const Area &) const = default;
+};
+
+// What the model knows about one sheet between calls.
+struct SheetState {
+    css::uno::Reference<css::sheet::XSpreadsheet> sheet;
+    css::uno::Reference<css::table::XTableRows> rows;
+    // The last column that holds content or formats (from the used area,
+    // then widened by every write); -1 until first needed.
+    int lastUsedColumn = -1;
+    bool lastUsedColumnKnown = false;
+    // The sheet's AutoFilter range, when it has one.
+    std::optional<css::uno::Reference<css::sheet::XDatabaseRange>> filter;
+    std::optional<Area> filterArea;
+};
+
+enum class FormatKind { General, Date, Text, Other };
+
+// One open workbook.
+struct Document {
+    css::uno::Reference<css::lang::XComponent> component;
+    css::uno::Reference<css::sheet::XSpreadsheetDocument> spreadsheet;
+    css::uno::Reference<css::frame::XModel> model;
+    css::uno::Reference<css::util::XNumberFormats> formats;
+    css::uno::Reference<css::util::XNumberFormatTypes> formatTypes;
+    css::uno::Reference<css::util::XNumberFormatter> formatter;
+    css::uno::Reference<css::sheet::XUnnamedDatabaseRanges> filters;
+    std::map<int, SheetState> sheets;
+    std::map<sal_Int32, FormatKind> formatKinds;
+    std::optional<sal_Int32> dateFormatKey;
+    std::optional<sal_Int32> standardKey;
+    int activeSheet = 0;
+    int maxRow = 1048575;
+    int maxColumn = 16383;
+    bool closed = false;
+    // The file it was opened from, and whether it was opened read-only.
+    QString path;
+    bool readOnly = false;
+};
+
+// Everything one application instance shares with its handles.
+struct Session {
+    std::unique_ptr<OfficeConnection> office;
+    std::vector<std::shared_ptr<Document>> documents;  // in the order they were opened
+    std::shared_ptr<Document> active;
+    std::shared_ptr<Document> selectionDocument;
+    Area selection;
+    std::shared_ptr<Document> copyDocument;  // set while copy mode is on
+    Area copySource;
+    bool displayAlerts = true;
+    QString version;
+
+    OfficeConnection &connection();
+};
+
+class CalcApplication final : public xl::XlApplication {
+public:
+    CalcApplication();
+    ~CalcApplication() override;
+
+    std::shared_ptr<xl::XlWorkbooks> Workbooks() override;
+    std::shared_ptr<xl::XlWorkbook> ActiveWorkbook() override;
+    std::shared_ptr<xl::XlRange> Cells(int row, int column) override;
+    std::shared_ptr<xl::XlRange> Rows(int row) override;
+    std::shared_ptr<xl::XlRange> Selection() override;
+    void setDisplayAlerts(bool on) override;
+    void setVisible(bool on) override;
+    void setCutCopyMode(bool on) override;
+    QString Version() override;
+    void Quit() override;
+
+private:
+    std::shared_ptr<Session> m_session;
+};
+
+} // namespace quorbel::lo

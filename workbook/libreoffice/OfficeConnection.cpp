@@ -1,0 +1,329 @@
+#include "OfficeConnection.h"
+
+#include <com/sun/star/bridge/BridgeFactory.hpp>
+#include <com/sun/star/connection/ConnectionSetupException.hpp>
+#include <com/sun/star/connection/Connector.hpp>
+#include <com/sun/star/connection/NoConnectException.hpp>
+#include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/lang/XEventListener.hpp>
+#include <cppuhelper/bootstrap.hxx>
+#include <cppuhelper/exc_hlp.hxx>
+#include <cppuhelper/implbase1.hxx>
+#include <rtl/bootstrap.hxx>
+
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QThread>
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+namespace quorbel::lo {
+
+using css::uno::Reference;
+using css::uno::UNO_QUERY;
+using css::uno::UNO_QUERY_THROW;
+
+namespace {
+
+QString secondsText(std::chrono::milliseconds limit)
+{
+    const double seconds = double(limit.count()) / 1000.0;
+    return QString::number(seconds, 'g', 4) + (seconds == 1.0 ? QStringLiteral(" second") : QStringLiteral(" seconds"));
+}
+
+// The component context of this process: the UNO runtime the module is
+// linked against, with the office's type library, made once.
+Reference<css::uno::XComponentContext> localContext()
+{
+    static std::mutex mutex;
+    static Reference<css::uno::XComponentContext> context;
+    static QString error;
+    std::lock_guard lock(mutex);
+    if (!context.is() && error.isEmpty()) {
+        try {
+            Dl_info info {};
+            QString programDir;
+            if (::dladdr(reinterpret_cast<void *>(&rtl_uString_new), &info) && info.dli_fname)
+                programDir = QFileInfo(QString::fromLocal8Bit(info.dli_fname)).canonicalPath();
+            if (programDir.isEmpty())
+                programDir = QStringLiteral(QUORBEL_OFFICE_PROGRAM_DIR);
+            rtl::Bootstrap::set(rtl::OUString("URE_BOOTSTRAP"),
+                                toU(QStringLiteral("vnd.sun.star.pathname:") + programDir + QStringLiteral("/fundamentalrc")));
+            context = cppu::defaultBootstrap_InitialComponentContext();
+        } catch (const css::uno::Exception &e) {
+            error = describe(e);
+        } catch (const std::exception &e) {
+            error = QString::fromLocal8Bit(e.what());
+        }
+        if (!context.is() && error.isEmpty())
+            error = QStringLiteral("no context");
+    }
+    if (!context.is())
+        throw Failure(QStringLiteral("The UNO runtime of LibreOffice could not be set up: %1").arg(error));
+    return context;
+}
+
+class BridgeListener : public cppu::WeakImplHelper1<css::lang::XEventListener> {
+public:
+    explicit BridgeListener(std::shared_ptr<std::atomic<bool>> flag) : m_flag(std::move(flag)) {}
+    void SAL_CALL disposing(const css::lang::EventObject &) override { *m_flag = true; }
+
+private:
+    std::shared_ptr<std::atomic<bool>> m_flag;
+};
+
+void disposeQuietly(const Reference<css::bridge::XBridge> &bridge)
+{
+    try {
+        const Reference<css::lang::XComponent> component(bridge, UNO_QUERY);
+        if (component.is())
+            component->dispose();
+    } catch (...) {
+    }
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- Watchdog
+
+Watchdog::Watchdog(std::function<void()> onTimeout)
+    : m_onTimeout(std::move(onTimeout))
+    , m_thread([this] { run(); })
+{
+}
+
+Watchdog::~Watchdog()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    m_thread.join();
+}
+
+void Watchdog::arm(std::chrono::milliseconds limit)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_armed = true;
+        m_deadline = std::chrono::steady_clock::now() + limit;
+    }
+    m_wake.notify_all();
+}
+
+void Watchdog::disarm()
+{
+    std::lock_guard lock(m_mutex);
+    m_armed = false;
+}
+
+void Watchdog::run()
+{
+    std::unique_lock lock(m_mutex);
+    while (!m_stop) {
+        if (!m_armed) {
+            m_wake.wait(lock);
+            continue;
+        }
+        m_wake.wait_until(lock, m_deadline);
+        if (!m_stop && m_armed && std::chrono::steady_clock::now() >= m_deadline) {
+            m_armed = false;
+            m_fired = true;
+            // Runs under the lock: the caller reaps the office only after
+            // disarming, so the process is never killed after its reaping.
+            m_onTimeout();
+        }
+    }
+}
+
+// ---------------------------------------------------------------- OfficeConnection
+
+OfficeConnection::OfficeConnection()
+    : m_bridgeDisposed(std::make_shared<std::atomic<bool>>(false))
+    , m_limit(callTimeLimit())
+{
+    const auto local = localContext();
+    const QString pipeName = QStringLiteral("quorbel-%1-%2")
+                                 .arg(::getpid())
+                                 .arg(QRandomGenerator::system()->generate64(), 0, 36);
+    m_process = std::make_unique<OfficeProcess>(pipeName);
+    m_watchdog = std::make_unique<Watchdog>([this] { m_process->kill(); });
+    try {
+        connect(pipeName);
+    } catch (const Failure &) {
+        m_watchdog->disarm();
+        disposeQuietly(m_bridge);
+        m_process->finish(0);
+        throw;
+    }
+}
+
+OfficeConnection::~OfficeConnection()
+{
+    quit();
+}
+
+void OfficeConnection::connect(const QString &pipeName)
+{
+    const auto local = localContext();
+    const auto deadline = std::chrono::steady_clock::now() + m_limit;
+    Reference<css::connection::XConnection> connection;
+    bool restarted = false;
+    try {
+        const auto connector = css::connection::Connector::create(local);
+        for (;;) {
+            try {
+                connection = connector->connect(toU(QStringLiteral("pipe,name=") + pipeName));
+                break;
+            } catch (const css::connection::NoConnectException &) {
+                // Not listening yet.
+            }
+            if (m_process->hasEnded()) {
+                // A profile the office had to initialise once more.
+                if (m_process->exitCode() == 81 && !restarted) {
+                    restarted = true;
+                    m_process->restart();
+                    continue;
+                }
+                QString log = m_process->logTail();
+                throw Failure(QStringLiteral("LibreOffice (%1) ended while starting (%2).%3")
+                                  .arg(officeProgram(), m_process->endDescription(),
+                                       log.isEmpty() ? QString() : QStringLiteral("\n") + log));
+            }
+            if (std::chrono::steady_clock::now() > deadline)
+                throw Failure(QStringLiteral("LibreOffice (%1) did not start within %2.")
+                                  .arg(officeProgram(), secondsText(m_limit)));
+            QThread::msleep(20);
+        }
+    } catch (const css::uno::Exception &e) {
+        throw Failure(QStringLiteral("Could not connect to LibreOffice: %1").arg(describe(e)));
+    }
+
+    m_watchdog->arm(m_limit);
+    try {
+        m_bridge = css::bridge::BridgeFactory::create(local)->createBridge(
+            rtl::OUString(), rtl::OUString("urp"), connection, nullptr);
+        const Reference<css::lang::XComponent> bridgeComponent(m_bridge, UNO_QUERY_THROW);
+        bridgeComponent->addEventListener(new BridgeListener(m_bridgeDisposed));
+        m_context.set(m_bridge->getInstance(rtl::OUString("StarOffice.ComponentContext")), UNO_QUERY_THROW);
+        m_factory = m_context->getServiceManager();
+        if (!m_factory.is())
+            throw Failure(QStringLiteral("LibreOffice gave no service manager."));
+        m_desktop = css::frame::Desktop::create(m_context);
+    } catch (const css::uno::Exception &e) {
+        m_watchdog->disarm();
+        if (m_watchdog->fired())
+            throw Failure(QStringLiteral("LibreOffice did not answer within %1 while starting.").arg(secondsText(m_limit)));
+        throw Failure(QStringLiteral("Could not connect to LibreOffice: %1").arg(describe(e)));
+    }
+    m_watchdog->disarm();
+}
+
+Reference<css::uno::XInterface> OfficeConnection::createInstance(const char *service)
+{
+    return call([&] {
+        const auto instance = m_factory->createInstanceWithContext(rtl::OUString::createFromAscii(service), m_context);
+        if (!instance.is())
+            throw Failure(QStringLiteral("LibreOffice has no %1.").arg(QLatin1String(service)));
+        return instance;
+    });
+}
+
+QString OfficeConnection::scratchFolder() const
+{
+    throwIfEnded();
+    return m_process->folder().path();
+}
+
+qint64 OfficeConnection::pid() const
+{
+    return m_process ? m_process->pid() : 0;
+}
+
+void OfficeConnection::throwIfEnded() const
+{
+    if (m_ended)
+        throw Failure(m_endReason);
+}
+
+void OfficeConnection::enter()
+{
+    throwIfEnded();
+    if (m_depth++ == 0)
+        m_watchdog->arm(m_limit);
+}
+
+void OfficeConnection::leave()
+{
+    if (--m_depth == 0)
+        m_watchdog->disarm();
+}
+
+void OfficeConnection::leaveWithError()
+{
+    leave();
+    try {
+        throw;
+    } catch (const Failure &) {
+        throw;
+    } catch (const css::lang::DisposedException &) {
+        throw endAfterFault();
+    } catch (const css::uno::Exception &e) {
+        if (*m_bridgeDisposed || m_watchdog->fired() || m_process->hasEnded())
+            throw endAfterFault();
+        QString message = describe(e);
+        if (message.isEmpty())
+            message = toQ(cppu::getCaughtException().getValueTypeName());
+        throw Failure(QStringLiteral("LibreOffice reported an error: %1").arg(message));
+    } catch (const std::exception &e) {
+        throw Failure(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        throw Failure(QStringLiteral("An unknown error occurred while talking to LibreOffice."));
+    }
+}
+
+Failure OfficeConnection::endAfterFault()
+{
+    m_watchdog->disarm();
+    m_depth = 0;
+    QString reason;
+    if (m_watchdog->fired()) {
+        reason = QStringLiteral("LibreOffice did not answer within %1 and was stopped.").arg(secondsText(m_limit));
+    } else {
+        m_process->waitForEnd(2000);
+        reason = m_process->hasEnded()
+            ? QStringLiteral("LibreOffice ended unexpectedly (%1).").arg(m_process->endDescription())
+            : QStringLiteral("The connection to LibreOffice was lost; the office was stopped.");
+    }
+    m_ended = true;
+    m_endReason = reason + QStringLiteral(" Start the command again.");
+    disposeQuietly(m_bridge);
+    m_process->finish(0);
+    return Failure(m_endReason);
+}
+
+void OfficeConnection::quit()
+{
+    if (m_ended)
+        return;
+    m_ended = true;
+    m_endReason = QStringLiteral("This LibreOffice instance has already been ended.");
+    bool terminated = false;
+    m_watchdog->arm(std::min<std::chrono::milliseconds>(m_limit, std::chrono::seconds(20)));
+    try {
+        if (m_desktop.is())
+            terminated = m_desktop->terminate();
+    } catch (const css::lang::DisposedException &) {
+        // The office ended before it could answer: that is the success.
+        terminated = true;
+    } catch (...) {
+    }
+    m_watchdog->disarm();
+    disposeQuietly(m_bridge);
+    m_process->finish(terminated ? 10000 : 0);
+}
+
+} // namespace quorbel::lo

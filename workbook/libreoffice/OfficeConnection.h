@@ -1,0 +1,126 @@
+#pragma once
+
+// A UNO connection to one private office, with every call bounded: an office
+// that dies during a call makes that call fail at once, an office that stops
+// answering is ended by a watchdog after callTimeLimit(), and every later
+// call on a connection whose office has ended fails at once.
+
+#include "OfficeProcess.h"
+#include "UnoText.h"
+
+#include "Failure.h"
+
+#include <com/sun/star/bridge/XBridge.hpp>
+#include <com/sun/star/frame/XDesktop2.hpp>
+#include <com/sun/star/lang/DisposedException.hpp>
+#include <com/sun/star/lang/XMultiComponentFactory.hpp>
+#include <com/sun/star/uno/RuntimeException.hpp>
+#include <com/sun/star/uno/XComponentContext.hpp>
+
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <type_traits>
+
+namespace quorbel::lo {
+
+// Runs `onTimeout` on its own thread when a call armed with arm() has not
+// been disarmed within the limit.
+class Watchdog {
+public:
+    explicit Watchdog(std::function<void()> onTimeout);
+    ~Watchdog();
+    Watchdog(const Watchdog &) = delete;
+    Watchdog &operator=(const Watchdog &) = delete;
+
+    void arm(std::chrono::milliseconds limit);
+    void disarm();
+    bool fired() const { return m_fired; }
+
+private:
+    void run();
+
+    std::function<void()> m_onTimeout;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_armed = false;
+    bool m_stop = false;
+    std::chrono::steady_clock::time_point m_deadline;
+    std::atomic<bool> m_fired {false};
+    std::thread m_thread;
+};
+
+class OfficeConnection {
+public:
+    // Starts a private office and connects to it. Throws Failure.
+    OfficeConnection();
+    // Ends the office if Quit has not.
+    ~OfficeConnection();
+    OfficeConnection(const OfficeConnection &) = delete;
+    OfficeConnection &operator=(const OfficeConnection &) = delete;
+
+    // Runs `body` (UNO calls) as one bounded call. UNO exceptions become
+    // Failure; when the office has ended (died, hung, quit) the Failure says
+    // so and every later call fails at once.
+    template<typename Body>
+    auto call(Body &&body) -> std::invoke_result_t<Body>
+    {
+        enter();
+        try {
+            if constexpr (std::is_void_v<std::invoke_result_t<Body>>) {
+                body();
+                leave();
+            } else {
+                auto result = body();
+                leave();
+                return result;
+            }
+        } catch (...) {
+            leaveWithError();  // always throws
+        }
+    }
+
+    const css::uno::Reference<css::uno::XComponentContext> &context() const { return m_context; }
+    const css::uno::Reference<css::frame::XDesktop2> &desktop() const { return m_desktop; }
+    css::uno::Reference<css::uno::XInterface> createInstance(const char *service);
+
+    // A folder of this instance's own for scratch files.
+    QString scratchFolder() const;
+    qint64 pid() const;
+    bool ended() const { return m_ended; }
+
+    // Ends the office: asks it to terminate, waits for it, kills it when it
+    // does not end, and removes its profile. Never fails; a second call does
+    // nothing.
+    void quit();
+
+private:
+    void connect(const QString &pipeName);
+    void enter();
+    void leave();
+    [[noreturn]] void leaveWithError();
+    // Marks the office as ended, ends and reaps it, and returns the Failure
+    // that says why.
+    Failure endAfterFault();
+    void throwIfEnded() const;
+
+    std::unique_ptr<OfficeProcess> m_process;
+    css::uno::Reference<css::bridge::XBridge> m_bridge;
+    css::uno::Reference<css::uno::XComponentContext> m_context;
+    css::uno::Reference<css::lang::XMultiComponentFactory> m_factory;
+    css::uno::Reference<css::frame::XDesktop2> m_desktop;
+    std::shared_ptr<std::atomic<bool>> m_bridgeDisposed;
+    std::unique_ptr<Watchdog> m_watchdog;
+    std::chrono::milliseconds m_limit;
+    int m_depth = 0;
+    bool m_ended = false;
+    QString m_endReason;
+};
+
+} // namespace quorbel::lo

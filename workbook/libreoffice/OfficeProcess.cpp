@@ -1,0 +1,423 @@
+#include "OfficeProcess.h"
+
+#include "Failure.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QThread>
+#include <QUrl>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quorbel::lo {
+namespace {
+
+const QString kDefaultOffice = QStringLiteral("/usr/lib/libreoffice/program/soffice.bin");
+
+// The office asks for one restart after it has initialised a fresh profile.
+constexpr int kRestartExitCode = 81;
+
+QString systemError()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+void makePrivateFolder(const QString &path)
+{
+    if (!QDir().mkpath(path))
+        throw Failure(QStringLiteral("Could not create the folder %1.").arg(path));
+    ::chmod(QFile::encodeName(path).constData(), 0700);
+}
+
+// ~/.cache/quorbel (or $XDG_CACHE_HOME/quorbel).
+QString cacheFolder()
+{
+    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/.cache");
+    const QString folder = base + QStringLiteral("/quorbel");
+    makePrivateFolder(folder);
+    return folder;
+}
+
+QString fileUrl(const QString &path)
+{
+    return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded);
+}
+
+QString randomName()
+{
+    return QString::number(QRandomGenerator::system()->generate64(), 36);
+}
+
+// The arguments every office of ours runs with.
+QStringList officeArguments(const QString &profile, const QString &pipeName)
+{
+    QStringList arguments = {
+        QStringLiteral("--headless"),  QStringLiteral("--invisible"), QStringLiteral("--nologo"),
+        QStringLiteral("--norestore"), QStringLiteral("--nolockcheck"), QStringLiteral("--nodefault"),
+        QStringLiteral("-env:UserInstallation=") + fileUrl(profile),
+    };
+    if (!pipeName.isEmpty())
+        arguments << QStringLiteral("--accept=pipe,name=%1;urp;").arg(pipeName);
+    return arguments;
+}
+
+// The office's child gets its own process group (so that ending it ends
+// everything it started) and dies with the program.
+void prepareProcess(QProcess &process, const QString &fontConfig, const QString &logFile)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!fontConfig.isEmpty())
+        environment.insert(QStringLiteral("FONTCONFIG_FILE"), fontConfig);
+    process.setProcessEnvironment(environment);
+    process.setStandardInputFile(QProcess::nullDevice());
+    if (logFile.isEmpty()) {
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.setStandardErrorFile(QProcess::nullDevice());
+    } else {
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.setStandardOutputFile(logFile);
+    }
+    const pid_t parent = ::getpid();
+    process.setChildProcessModifier([parent] {
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(127);
+    });
+}
+
+void checkProgram(const QString &program)
+{
+    const QFileInfo info(program);
+    if (!info.exists())
+        throw Failure(QStringLiteral("LibreOffice was not found: %1 does not exist.").arg(program));
+    if (!info.isFile() || !info.isExecutable())
+        throw Failure(QStringLiteral("LibreOffice cannot be started: %1 is not an executable file.").arg(program));
+}
+
+void copyFolder(const QString &from, const QString &to)
+{
+    makePrivateFolder(to);
+    QDirIterator it(from, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    const QDir source(from);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QFileInfo info = it.fileInfo();
+        const QString target = to + QLatin1Char('/') + source.relativeFilePath(path);
+        if (info.isSymLink())
+            continue;
+        if (info.isDir()) {
+            makePrivateFolder(target);
+        } else if (!QFile::copy(path, target)) {
+            throw Failure(QStringLiteral("Could not copy the LibreOffice profile file %1.").arg(path));
+        }
+    }
+}
+
+// Settings of a private office that no user sees: no lock files next to the
+// workbooks, no autosave or recovery copies.
+void tuneProfile(const QString &profile)
+{
+    QFile file(profile + QStringLiteral("/user/registrymodifications.xcu"));
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    QByteArray text = file.readAll();
+    file.close();
+    const QByteArray end = "</oor:items>";
+    const qsizetype at = text.lastIndexOf(end);
+    if (at < 0)
+        return;
+    text.insert(at,
+                "<item oor:path=\"/org.openoffice.Office.Common/Misc\"><prop oor:name=\"UseLocking\" oor:op=\"fuse\">"
+                "<value>false</value></prop></item>\n"
+                "<item oor:path=\"/org.openoffice.Office.Recovery/AutoSave\"><prop oor:name=\"Enabled\" oor:op=\"fuse\">"
+                "<value>false</value></prop></item>\n"
+                "<item oor:path=\"/org.openoffice.Office.Recovery/RecoveryInfo\"><prop oor:name=\"Enabled\" "
+                "oor:op=\"fuse\"><value>false</value></prop></item>\n");
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(text);
+}
+
+// An initialised profile kept per user and per office program, made once:
+// the office initialises a fresh profile and exits asking for a restart.
+// Each instance starts from a copy, which saves that restart.
+QString masterProfile(const QString &program)
+{
+    const QFileInfo info(program);
+    const QByteArray key = QCryptographicHash::hash(
+        (info.absoluteFilePath() + QString::number(info.lastModified().toSecsSinceEpoch())
+         + QString::number(info.size())).toUtf8(),
+        QCryptographicHash::Sha1).toHex().left(16);
+    const QString cache = cacheFolder();
+    const QString master = cache + QStringLiteral("/profile-v1-") + QString::fromLatin1(key);
+    const QString marker = master + QStringLiteral("/complete");
+    if (QFileInfo::exists(marker))
+        return master;
+
+    const QString staging = cache + QStringLiteral("/profile-staging-") + randomName();
+    makePrivateFolder(staging);
+    QProcess process;
+    prepareProcess(process, QString(), QString());
+    process.start(program, officeArguments(staging + QStringLiteral("/profile"), QString()));
+    const int limit = int(callTimeLimit().count());
+    if (!process.waitForStarted(limit)) {
+        QDir(staging).removeRecursively();
+        throw Failure(QStringLiteral("LibreOffice could not be started (%1): %2").arg(program, process.errorString()));
+    }
+    const bool ended = process.waitForFinished(limit);
+    if (!ended) {
+        ::kill(-pid_t(process.processId()), SIGKILL);
+        process.waitForFinished(5000);
+    }
+    const bool initialised = ended && process.exitStatus() == QProcess::NormalExit
+        && (process.exitCode() == kRestartExitCode || process.exitCode() == 0)
+        && QFileInfo::exists(staging + QStringLiteral("/profile/user"));
+    if (!initialised) {
+        QDir(staging).removeRecursively();
+        throw Failure(QStringLiteral("LibreOffice (%1) could not set up its profile: it %2.")
+                          .arg(program, ended ? QStringLiteral("ended with exit code %1").arg(process.exitCode())
+                                              : QStringLiteral("did not end")));
+    }
+    tuneProfile(staging + QStringLiteral("/profile"));
+    QFile(staging + QStringLiteral("/complete")).open(QIODevice::WriteOnly);
+    // Another program may have made the same profile meanwhile: keep theirs.
+    if (::rename(QFile::encodeName(staging).constData(), QFile::encodeName(master).constData()) != 0)
+        QDir(staging).removeRecursively();
+    if (!QFileInfo::exists(marker))
+        throw Failure(QStringLiteral("The LibreOffice profile %1 could not be set up.").arg(master));
+    return master;
+}
+
+// Removes instance folders whose lock nobody holds any more.
+void removeAbandonedFolders(const QString &instances)
+{
+    const QStringList locks = QDir(instances).entryList({QStringLiteral("*.lock")}, QDir::Files);
+    for (const QString &lockName : locks) {
+        const QString lockPath = instances + QLatin1Char('/') + lockName;
+        const int fd = ::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            QDir(instances + QLatin1Char('/') + lockName.chopped(5)).removeRecursively();
+            ::unlink(QFile::encodeName(lockPath).constData());
+        }
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+QString officeProgram()
+{
+    const QString configured = qEnvironmentVariable("QUORBEL_SOFFICE");
+    return configured.isEmpty() ? kDefaultOffice : configured;
+}
+
+std::chrono::milliseconds callTimeLimit()
+{
+    bool ok = false;
+    const qint64 value = qEnvironmentVariable("QUORBEL_CALL_TIMEOUT_MS").toLongLong(&ok);
+    if (ok && value > 0)
+        return std::chrono::milliseconds(value);
+    return std::chrono::seconds(60);
+}
+
+// ---------------------------------------------------------------- InstanceFolder
+
+InstanceFolder::InstanceFolder()
+{
+    const QString instances = cacheFolder() + QStringLiteral("/instances");
+    makePrivateFolder(instances);
+    removeAbandonedFolders(instances);
+
+    const QString name = QStringLiteral("%1-%2").arg(::getpid()).arg(randomName());
+    m_lockPath = instances + QLatin1Char('/') + name + QStringLiteral(".lock");
+    m_lockFd = ::open(QFile::encodeName(m_lockPath).constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (m_lockFd < 0)
+        throw Failure(QStringLiteral("Could not create %1: %2").arg(m_lockPath, systemError()));
+    if (::flock(m_lockFd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(m_lockFd);
+        m_lockFd = -1;
+        throw Failure(QStringLiteral("Could not lock %1: %2").arg(m_lockPath, systemError()));
+    }
+    m_path = instances + QLatin1Char('/') + name;
+    if (::mkdir(QFile::encodeName(m_path).constData(), 0700) != 0) {
+        const QString error = systemError();
+        remove();
+        throw Failure(QStringLiteral("Could not create the folder %1: %2").arg(m_path, error));
+    }
+
+    // Tahoma and Marlett come with Wine's fonts, which fontconfig does not
+    // scan by itself.
+    QFile fonts(fontConfigPath());
+    if (!fonts.open(QIODevice::WriteOnly)) {
+        remove();
+        throw Failure(QStringLiteral("Could not write %1.").arg(fontConfigPath()));
+    }
+    fonts.write("<?xml version=\"1.0\"?>\n"
+                "<!DOCTYPE fontconfig SYSTEM \"fonts.dtd\">\n"
+                "<fontconfig>\n"
+                "  <include ignore_missing=\"yes\">/etc/fonts/fonts.conf</include>\n"
+                "  <dir>/usr/share/wine/fonts</dir>\n"
+                "</fontconfig>\n");
+}
+
+InstanceFolder::~InstanceFolder()
+{
+    remove();
+}
+
+QString InstanceFolder::profilePath() const
+{
+    return m_path + QStringLiteral("/profile");
+}
+
+QString InstanceFolder::fontConfigPath() const
+{
+    return m_path + QStringLiteral("/fonts.conf");
+}
+
+void InstanceFolder::remove()
+{
+    if (!m_path.isEmpty())
+        QDir(m_path).removeRecursively();
+    m_path.clear();
+    if (m_lockFd >= 0) {
+        ::unlink(QFile::encodeName(m_lockPath).constData());
+        ::close(m_lockFd);
+        m_lockFd = -1;
+    }
+}
+
+// ---------------------------------------------------------------- OfficeProcess
+
+OfficeProcess::OfficeProcess(const QString &pipeName)
+    : m_program(officeProgram())
+    , m_pipeName(pipeName)
+{
+    checkProgram(m_program);
+    const QString master = masterProfile(m_program);
+    m_folder = std::make_unique<InstanceFolder>();
+    copyFolder(master + QStringLiteral("/profile"), m_folder->profilePath());
+    launch();
+}
+
+OfficeProcess::~OfficeProcess()
+{
+    finish(0);
+}
+
+void OfficeProcess::launch()
+{
+    m_process = std::make_unique<QProcess>();
+    prepareProcess(*m_process, m_folder->fontConfigPath(), m_folder->path() + QStringLiteral("/office.log"));
+    m_process->start(m_program, officeArguments(m_folder->profilePath(), m_pipeName));
+    if (!m_process->waitForStarted(int(callTimeLimit().count())))
+        throw Failure(QStringLiteral("LibreOffice could not be started (%1): %2")
+                          .arg(m_program, m_process->errorString()));
+    std::lock_guard lock(m_reapMutex);
+    m_pid = m_process->processId();
+    m_reaped = false;
+}
+
+void OfficeProcess::restart()
+{
+    waitForEnd(5000);
+    kill();
+    waitForEnd(5000);
+    launch();
+}
+
+bool OfficeProcess::hasEnded()
+{
+    return waitForEnd(0);
+}
+
+bool OfficeProcess::waitForEnd(int ms)
+{
+    if (!m_process || m_process->state() == QProcess::NotRunning) {
+        std::lock_guard lock(m_reapMutex);
+        m_reaped = true;
+        return true;
+    }
+    if (m_process->waitForFinished(ms) || m_process->state() == QProcess::NotRunning) {
+        std::lock_guard lock(m_reapMutex);
+        m_reaped = true;
+        return true;
+    }
+    return false;
+}
+
+QString OfficeProcess::endDescription() const
+{
+    if (!m_process)
+        return QStringLiteral("not started");
+    if (m_process->exitStatus() == QProcess::CrashExit)
+        return QStringLiteral("it crashed or was killed");
+    return QStringLiteral("exit code %1").arg(m_process->exitCode());
+}
+
+int OfficeProcess::exitCode() const
+{
+    return m_process && m_process->exitStatus() == QProcess::NormalExit ? m_process->exitCode() : -1;
+}
+
+QString OfficeProcess::logTail() const
+{
+    if (!m_folder || m_folder->path().isEmpty())
+        return {};
+    QFile log(m_folder->path() + QStringLiteral("/office.log"));
+    if (!log.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray text = log.readAll().trimmed();
+    return QString::fromLocal8Bit(text.right(600));
+}
+
+void OfficeProcess::kill()
+{
+    std::lock_guard lock(m_reapMutex);
+    const qint64 pid = m_pid;
+    if (!m_reaped && pid > 0)
+        ::kill(-pid_t(pid), SIGKILL);
+}
+
+void OfficeProcess::finish(int graceMs)
+{
+    if (m_process) {
+        if (!waitForEnd(graceMs)) {
+            kill();
+            waitForEnd(10000);
+        }
+        if (m_process->state() != QProcess::NotRunning) {
+            // Should never happen after SIGKILL; leave the reaping to QProcess.
+            m_process->kill();
+            m_process->waitForFinished(5000);
+        }
+        // The pipe the office listened on, left behind when it was killed.
+        if (!m_pipeName.isEmpty())
+            ::unlink(QStringLiteral("/tmp/OSL_PIPE_%1_%2").arg(::getuid()).arg(m_pipeName).toLocal8Bit().constData());
+    }
+    if (m_folder)
+        m_folder->remove();
+}
+
+} // namespace quorbel::lo

@@ -1,0 +1,249 @@
+#include "RangePicture.h"
+
+#include "CalcObjects.h"
+
+#include <com/sun/star/awt/Size.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/container/XNameAccess.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/sheet/XCellRangeAddressable.hpp>
+#include <com/sun/star/sheet/XPrintAreas.hpp>
+#include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
+#include <com/sun/star/util/XModifiable.hpp>
+
+#include <poppler-document.h>
+#include <poppler-image.h>
+#include <poppler-page-renderer.h>
+#include <poppler-page.h>
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QClipboard>
+#include <QPainter>
+#include <QUrl>
+
+#include <cmath>
+#include <utility>
+#include <vector>
+
+namespace quorbel::lo {
+
+using css::uno::Any;
+using css::uno::Reference;
+using css::uno::UNO_QUERY;
+using css::uno::UNO_QUERY_THROW;
+
+namespace {
+
+constexpr double kDpi = 96.0;
+// 1/100 mm to pixels at 96 dpi.
+constexpr double kPixelsPerHmm = kDpi / 2540.0;
+// The tallest page the office prints a block of rows on (1/100 mm): well
+// inside what its page styles accept.
+constexpr sal_Int32 kMaxPageHeight = 200000;
+constexpr sal_Int32 kMaxPageWidth = 200000;
+// Room around the range on its page, so that rounding never breaks a page.
+constexpr sal_Int32 kPagePadding = 1000;
+
+int pixels(sal_Int64 hmm)
+{
+    return int(std::lround(double(hmm) * kPixelsPerHmm));
+}
+
+// Sets page style properties and puts the old values back when it ends.
+class PageStyleChange {
+public:
+    explicit PageStyleChange(Reference<css::beans::XPropertySet> style) : m_style(std::move(style)) {}
+    ~PageStyleChange()
+    {
+        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
+            try {
+                m_style->setPropertyValue(it->first, it->second);
+            } catch (...) {
+            }
+        }
+    }
+
+    void set(const char *name, const Any &value)
+    {
+        const rtl::OUString key = rtl::OUString::createFromAscii(name);
+        bool saved = false;
+        for (const auto &entry : m_saved)
+            saved = saved || entry.first == key;
+        if (!saved)
+            m_saved.emplace_back(key, m_style->getPropertyValue(key));
+        m_style->setPropertyValue(key, value);
+    }
+
+private:
+    Reference<css::beans::XPropertySet> m_style;
+    std::vector<std::pair<rtl::OUString, Any>> m_saved;
+};
+
+css::awt::Size sizeOf(const Reference<css::table::XCellRange> &range)
+{
+    css::awt::Size size;
+    Reference<css::beans::XPropertySet>(range, UNO_QUERY_THROW)->getPropertyValue(rtl::OUString("Size")) >>= size;
+    return size;
+}
+
+QImage renderFirstPage(const QByteArray &pdf, int width, int height)
+{
+    std::unique_ptr<poppler::document> document(poppler::document::load_from_raw_data(pdf.constData(), int(pdf.size())));
+    if (!document || document->is_locked() || document->pages() < 1)
+        throw Failure(QStringLiteral("The picture of the cells could not be read back from LibreOffice's PDF."));
+    if (document->pages() > 1)
+        throw Failure(QStringLiteral("The cells did not fit on one page (the sheet has a page break in them)."));
+    std::unique_ptr<poppler::page> page(document->create_page(0));
+    if (!page)
+        throw Failure(QStringLiteral("The picture of the cells could not be read back from LibreOffice's PDF."));
+    poppler::page_renderer renderer;
+    renderer.set_render_hint(poppler::page_renderer::antialiasing, true);
+    renderer.set_render_hint(poppler::page_renderer::text_antialiasing, true);
+    renderer.set_image_format(poppler::image::format_argb32);
+    const poppler::image image = renderer.render_page(page.get(), kDpi, kDpi, 0, 0, width, height);
+    if (!image.is_valid() || image.width() < width || image.height() < height)
+        throw Failure(QStringLiteral("The picture of the cells could not be drawn."));
+    return QImage(reinterpret_cast<const uchar *>(image.const_data()), image.width(), image.height(),
+                  image.bytes_per_row(), QImage::Format_ARGB32)
+        .copy(0, 0, width, height);
+}
+
+} // namespace
+
+QImage pictureOfRange(OfficeConnection &office, Document &document,
+                      const Reference<css::sheet::XSpreadsheet> &sheet, const Reference<css::table::XCellRange> &range)
+{
+    const auto address = Reference<css::sheet::XCellRangeAddressable>(range, UNO_QUERY_THROW)->getRangeAddress();
+    const css::awt::Size total = sizeOf(range);
+    if (total.Width <= 0 || total.Height <= 0)
+        throw Failure(QStringLiteral("The cells to picture have no size (their rows or columns are hidden)."));
+    if (total.Width > kMaxPageWidth)
+        throw Failure(QStringLiteral("The cells are too wide to picture (%1 cm).").arg(total.Width / 1000));
+
+    // Blocks of whole rows, each short enough for one page.
+    struct Block {
+        Reference<css::table::XCellRange> range;
+        sal_Int32 height;
+    };
+    std::vector<Block> blocks;
+    if (total.Height <= kMaxPageHeight) {
+        blocks.push_back({range, total.Height});
+    } else {
+        sal_Int32 row = address.StartRow;
+        sal_Int64 left = total.Height;
+        while (row <= address.EndRow) {
+            const sal_Int32 rowsLeft = address.EndRow - row + 1;
+            sal_Int32 count = std::max<sal_Int32>(1, sal_Int32(double(rowsLeft) * kMaxPageHeight * 0.9 / double(left)));
+            count = std::min(count, rowsLeft);
+            for (;;) {
+                const auto block = sheet->getCellRangeByPosition(address.StartColumn, row, address.EndColumn, row + count - 1);
+                const sal_Int32 height = sizeOf(block).Height;
+                if (height <= kMaxPageHeight) {
+                    blocks.push_back({block, height});
+                    left -= height;
+                    break;
+                }
+                if (count == 1)
+                    throw Failure(QStringLiteral("Row %1 is too tall to picture.").arg(row + 1));
+                count = std::max<sal_Int32>(1, count / 2);
+            }
+            row += count;
+        }
+    }
+
+    // The sheet's page style, set to print exactly the range.
+    rtl::OUString styleName;
+    Reference<css::beans::XPropertySet>(sheet, UNO_QUERY_THROW)->getPropertyValue(rtl::OUString("PageStyle")) >>= styleName;
+    const Reference<css::style::XStyleFamiliesSupplier> families(document.component, UNO_QUERY_THROW);
+    const Reference<css::container::XNameAccess> pageStyles(
+        families->getStyleFamilies()->getByName(rtl::OUString("PageStyles")), UNO_QUERY_THROW);
+    const Reference<css::beans::XPropertySet> style(pageStyles->getByName(styleName), UNO_QUERY_THROW);
+    const Reference<css::util::XModifiable> modifiable(document.component, UNO_QUERY);
+    const bool wasModified = modifiable.is() && modifiable->isModified();
+    const Reference<css::sheet::XPrintAreas> printAreas(sheet, UNO_QUERY);
+
+    const QString pdfPath = office.scratchFolder() + QStringLiteral("/picture.pdf");
+    const rtl::OUString pdfUrl = toU(QUrl::fromLocalFile(pdfPath).toString(QUrl::FullyEncoded));
+    const int width = pixels(total.Width);
+    QImage picture(width, pixels(total.Height), QImage::Format_ARGB32);
+    picture.fill(Qt::white);
+    {
+        PageStyleChange page(style);
+        bool titleRows = false;
+        bool titleColumns = false;
+        if (printAreas.is()) {
+            titleRows = printAreas->getPrintTitleRows();
+            titleColumns = printAreas->getPrintTitleColumns();
+            printAreas->setPrintTitleRows(false);
+            printAreas->setPrintTitleColumns(false);
+        }
+        struct RestoreTitles {
+            Reference<css::sheet::XPrintAreas> areas;
+            bool rows, columns;
+            ~RestoreTitles()
+            {
+                try {
+                    if (areas.is()) {
+                        areas->setPrintTitleRows(rows);
+                        areas->setPrintTitleColumns(columns);
+                    }
+                } catch (...) {
+                }
+            }
+        } restoreTitles {printAreas, titleRows, titleColumns};
+
+        page.set("HeaderIsOn", Any(false));
+        page.set("FooterIsOn", Any(false));
+        for (const char *margin : {"LeftMargin", "RightMargin", "TopMargin", "BottomMargin"})
+            page.set(margin, Any(sal_Int32(0)));
+        page.set("IsLandscape", Any(false));
+        page.set("Width", Any(sal_Int32(total.Width + kPagePadding)));
+        page.set("CenterHorizontally", Any(false));
+        page.set("CenterVertically", Any(false));
+        page.set("PageScale", Any(sal_Int16(100)));
+        page.set("ScaleToPages", Any(sal_Int16(0)));
+        page.set("PrintGrid", Any(false));
+        page.set("PrintHeaders", Any(false));
+        page.set("PrintAnnotations", Any(false));
+
+        QPainter painter(&picture);
+        sal_Int64 top = 0;
+        const Reference<css::frame::XStorable> storable(document.component, UNO_QUERY_THROW);
+        for (const Block &block : blocks) {
+            page.set("Height", Any(sal_Int32(block.height + kPagePadding)));
+            const auto filterData = properties({{"Selection", Any(block.range)}});
+            QFile::remove(pdfPath);
+            storable->storeToURL(pdfUrl, properties({{"FilterName", Any(rtl::OUString("calc_pdf_Export"))},
+                                                     {"FilterData", Any(filterData)}}));
+            QFile file(pdfPath);
+            if (!file.open(QIODevice::ReadOnly))
+                throw Failure(QStringLiteral("LibreOffice wrote no picture of the cells."));
+            const QByteArray pdf = file.readAll();
+            file.close();
+            QFile::remove(pdfPath);
+            const int y = pixels(top);
+            const int height = pixels(top + block.height) - y;
+            if (height > 0)
+                painter.drawImage(0, y, renderFirstPage(pdf, width, height));
+            top += block.height;
+        }
+    }
+    if (modifiable.is() && !wasModified)
+        modifiable->setModified(false);
+    // Pictures on the clipboard carry their resolution: 96 dpi.
+    picture.setDotsPerMeterX(int(std::lround(kDpi / 0.0254)));
+    picture.setDotsPerMeterY(int(std::lround(kDpi / 0.0254)));
+    return picture.convertToFormat(QImage::Format_RGB32);
+}
+
+void copyPictureOfRange(OfficeConnection &office, Document &document, const Reference<css::sheet::XSpreadsheet> &sheet,
+                        const Reference<css::table::XCellRange> &range)
+{
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        throw Failure(QStringLiteral("A picture can only be put on the clipboard by a program with a user interface."));
+    const QImage picture = pictureOfRange(office, document, sheet, range);
+    QGuiApplication::clipboard()->setImage(picture);
+}
+
+} // namespace quorbel::lo

@@ -1,0 +1,30 @@
+#pragma once
+
+// A picture of a cell range as the office draws it, at its natural size at
+// 96 dots per inch, put on the system clipboard.
+
+#include "OfficeConnection.h"
+
+#include <com/sun/star/sheet/XSpreadsheet.hpp>
+#include <com/sun/star/table/XCellRange.hpp>
+
+#include <QImage>
+
+namespace quorbel::lo {
+
+struct Document;
+
+// Draws `range` of `sheet`: the office prints it to PDF, one page per block
+// of rows, on a page of exactly its size without margins, header or footer
+// (the sheet's page style is restored afterwards and the workbook keeps its
+// modified state), and poppler renders each page at 96 dpi. Throws Failure.
+QImage pictureOfRange(OfficeConnection &office, Document &document,
+                      const css::uno::Reference<css::sheet::XSpreadsheet> &sheet,
+                      const css::uno::Reference<css::table::XCellRange> &range);
+
+// pictureOfRange() onto the clipboard of the running QGuiApplication.
+void copyPictureOfRange(OfficeConnection &office, Document &document,
+                        const css::uno::Reference<css::sheet::XSpreadsheet> &sheet,
+                        const css::uno::Reference<css::table::XCellRange> &range);
+
+} // namespace quorbel::lo
