@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPalette>
 #include <QPixmap>
 #include <QPointer>
@@ -133,12 +134,21 @@ public:
         for (QWidget *area : plainAreas) {
             area->setMouseTracking(true);
             area->installEventFilter(this);
+            m_areas.insert(area);
         }
     }
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter) {
+            // A move that a button ignores travels on to its container: only
+            // the innermost watched widget under the pointer decides.
+            const auto *area = static_cast<QWidget *>(watched);
+            const QPoint pos = static_cast<QSinglePointEvent *>(event)->position().toPoint();
+            for (const QWidget *inner = area->childAt(pos); inner && inner != area; inner = inner->parentWidget()) {
+                if (m_buttons.contains(inner) || m_areas.contains(inner))
+                    return false;
+            }
             if (!isBusyPointer(m_window)) {
                 if (m_buttons.contains(watched))
                     m_window->setCursor(m_hand);
@@ -152,7 +162,8 @@ public:
 private:
     QWidget *m_window;
     QCursor m_hand;
-    QSet<QObject *> m_buttons;
+    QSet<const QObject *> m_buttons;
+    QSet<const QObject *> m_areas;
 };
 
 PointerFeedback *installPointerFeedback(QWidget *window, const QCursor &hand, const QList<QWidget *> &buttons,
