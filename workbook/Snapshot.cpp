@@ -60,7 +60,13 @@ void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path)
         lastColumn = use(use(columns, "columns").Item(columns->count()), "column").Column();
     });
     if (steps.test(106, [&] { return lastRow > 1 && lastColumn > 1; })) {
-        steps(110, [&] { use(use(sheet, "worksheet").UsedRange(), "used range").CopyPicture(); });
+        steps(110, [&] {
+            // A picture that fails must not leave the clipboard's older
+            // content to be saved as this sheet's picture.
+            if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+                QGuiApplication::clipboard()->clear();
+            use(use(sheet, "worksheet").UsedRange(), "used range").CopyPicture();
+        });
         steps(112, [&] {
             const QImage picture = GetClipboardPicture(0);
             if (picture.isNull())

@@ -27,8 +27,9 @@ namespace quorbel {
 // box for "Excel1.saveCellsActivesheet" with its step number (100 active
 // sheet, 102 last row, 104 last column, 106 the size test, 110 the picture
 // onto the clipboard, 112 the picture into the file), and the procedure goes
-// on with the next step. A file already at `path` is removed first, so that
-// a failed snapshot never leaves an older picture behind.
+// on with the next step. A file already at `path` is removed first and the
+// clipboard is emptied before the picture is made, so that a failed snapshot
+// never leaves an older picture behind.
 void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path);
 
 // A new, hidden application instance with the workbook file at `path` open

@@ -24,6 +24,7 @@
 #include <com/sun/star/sheet/XCellRangeAddressable.hpp>
 #include <com/sun/star/sheet/XCellRangeMovement.hpp>
 #include <com/sun/star/sheet/XCellRangesQuery.hpp>
+#include <com/sun/star/sheet/XNamedRanges.hpp>
 #include <com/sun/star/sheet/XSheetCellRanges.hpp>
 #include <com/sun/star/sheet/XSheetOperation.hpp>
 #include <com/sun/star/sheet/XSpreadsheetView.hpp>
@@ -221,28 +222,34 @@ FormatKind formatKind(Document &document, sal_Int32 key)
 
 sal_Int32 standardKey(Document &document)
 {
-    if (!document.standardKey)
-        document.standardKey = document.formatTypes->getStandardIndex(unoLocale(QLocale()));
-    return *document.standardKey;
+    const QLocale program;
+    const auto known = document.standardKeys.find(program.name());
+    if (known != document.standardKeys.end())
+        return known->second;
+    const sal_Int32 key = document.formatTypes->getStandardIndex(unoLocale(program));
+    document.standardKeys[program.name()] = key;
+    return key;
 }
 
 // The program locale's short date with the year in full.
 sal_Int32 dateFormatKey(Document &document)
 {
-    if (!document.dateFormatKey) {
-        const auto locale = unoLocale(QLocale());
-        const rtl::OUString code = toU(officeDateFormatCode(QLocale()));
-        sal_Int32 key = document.formats->queryKey(code, locale, false);
-        if (key < 0) {
-            try {
-                key = document.formats->addNew(code, locale);
-            } catch (const css::uno::Exception &) {
-                key = document.formatTypes->getStandardFormat(css::util::NumberFormat::DATE, locale);
-            }
+    const QLocale program;
+    const auto known = document.dateFormatKeys.find(program.name());
+    if (known != document.dateFormatKeys.end())
+        return known->second;
+    const auto locale = unoLocale(program);
+    const rtl::OUString code = toU(officeDateFormatCode(program));
+    sal_Int32 key = document.formats->queryKey(code, locale, false);
+    if (key < 0) {
+        try {
+            key = document.formats->addNew(code, locale);
+        } catch (const css::uno::Exception &) {
+            key = document.formatTypes->getStandardFormat(css::util::NumberFormat::DATE, locale);
         }
-        document.dateFormatKey = key;
     }
-    return *document.dateFormatKey;
+    document.dateFormatKeys[program.name()] = key;
+    return key;
 }
 
 // ---------------------------------------------------------------- cell values
@@ -542,6 +549,27 @@ void insertCopiedOrEmpty(Session &session, Document &document, const Area &targe
     keepFilterRange(document, target.sheet, target.firstRow, rows, filterBefore);
 }
 
+// The office reads a 97-2003 workbook's AutoFilter range into the sheet's
+// filter and also keeps it as a visible name "Excel_BuiltIn__FilterDatabase"
+// that no longer follows the filter. The filter is saved as the workbook's
+// own hidden name; the stale copy is dropped.
+void removeImportedFilterNames(Document &document)
+{
+    const Reference<css::container::XIndexAccess> sheets(document.spreadsheet->getSheets(), UNO_QUERY_THROW);
+    const rtl::OUString stale("Excel_BuiltIn__FilterDatabase");
+    const sal_Int32 count = sheets->getCount();
+    for (sal_Int32 i = 0; i < count; ++i) {
+        const Reference<css::sheet::XNamedRanges> names(
+            propertiesOf(sheetState(document, i).sheet)->getPropertyValue(rtl::OUString("NamedRanges")), UNO_QUERY);
+        if (names.is() && names->hasByName(stale))
+            names->removeByName(stale);
+    }
+    const Reference<css::sheet::XNamedRanges> global(
+        propertiesOf(document.spreadsheet)->getPropertyValue(rtl::OUString("NamedRanges")), UNO_QUERY);
+    if (global.is() && global->hasByName(stale))
+        global->removeByName(stale);
+}
+
 // ---------------------------------------------------------------- handles
 
 enum class RangeKind { Cells, Rows, Columns };
@@ -761,6 +789,7 @@ public:
             checkOpen(*m_document);
             if (m_document->readOnly && QFileInfo(fileName).absoluteFilePath() == m_document->path)
                 throw Failure(QStringLiteral("The workbook %1 was opened read-only and cannot be saved over itself.").arg(fileName));
+            removeImportedFilterNames(*m_document);
             const Reference<css::frame::XStorable> storable(m_document->component, UNO_QUERY_THROW);
             try {
                 storable->storeAsURL(toU(fileUrl(fileName)),

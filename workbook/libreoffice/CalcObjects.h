@@ -66,8 +66,9 @@ struct Document {
     css::uno::Reference<css::sheet::XUnnamedDatabaseRanges> filters;
     std::map<int, SheetState> sheets;
     std::map<sal_Int32, FormatKind> formatKinds;
-    std::optional<sal_Int32> dateFormatKey;
-    std::optional<sal_Int32> standardKey;
+    // By the program locale's name: the locale may change between calls.
+    std::map<QString, sal_Int32> dateFormatKeys;
+    std::map<QString, sal_Int32> standardKeys;
     int activeSheet = 0;
     int maxRow = 1048575;
     int maxColumn = 16383;

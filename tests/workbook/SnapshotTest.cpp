@@ -1,0 +1,528 @@
+// The sheet snapshot module and the cell-input rules, without an office: the
+// object model is a small fake here, the clipboard an injected source.
+
+#include "CellInput.h"
+#include "ErrorReport.h"
+#include "Failure.h"
+#include "IsInstalled.h"
+#include "ScriptedDialogs.h"
+#include "Snapshot.h"
+#include "Spreadsheet.h"
+#include "Title.h"
+
+#include <QClipboard>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLocale>
+#include <QTest>
+
+#include <functional>
+#include <map>
+
+using namespace quorbel;
+using quorbel::test::ScriptedDialogs;
+
+namespace {
+
+// A fake of the object model, as far as the snapshot goes.
+struct FakeState {
+    int usedFirstRow = 1, usedFirstColumn = 2, usedLastRow = 8, usedLastColumn = 7;
+    QString version = QStringLiteral("16.0");
+    QImage picture;                  // what CopyPicture puts on the clipboard
+    std::map<QString, int> failAt;   // member name -> throw on its n-th call (1 = first)
+    std::map<QString, int> calls;
+    bool copyPictureCalled = false;
+
+    void enter(const QString &member)
+    {
+        const int n = ++calls[member];
+        const auto fail = failAt.find(member);
+        if (fail != failAt.end() && (fail->second == 0 || fail->second == n))
+            throw Failure(QStringLiteral("%1 failed").arg(member));
+    }
+};
+
+class FakeRange : public xl::XlRange {
+public:
+    enum class Kind { Cells, Rows, Columns };
+    FakeRange(FakeState &state, int row, int column, int rows, int columns, Kind kind = Kind::Cells)
+        : m_state(state), m_row(row), m_column(column), m_rows(rows), m_columns(columns), m_kind(kind) {}
+    void Select() override {}
+    void setValue(const xl::CellValue &) override {}
+    xl::CellValue Value() override { return {}; }
+    std::shared_ptr<xl::XlRange> Rows() override
+    {
+        m_state.enter(QStringLiteral("Rows"));
+        return std::make_shared<FakeRange>(m_state, m_row, m_column, m_rows, m_columns, Kind::Rows);
+    }
+    std::shared_ptr<xl::XlRange> Columns() override
+    {
+        m_state.enter(QStringLiteral("Columns"));
+        return std::make_shared<FakeRange>(m_state, m_row, m_column, m_rows, m_columns, Kind::Columns);
+    }
+    int count() override { return m_kind == Kind::Columns ? m_columns : m_kind == Kind::Rows ? m_rows : m_rows * m_columns; }
+    std::shared_ptr<xl::XlRange> Item(int index) override
+    {
+        if (m_kind == Kind::Columns)
+            return std::make_shared<FakeRange>(m_state, m_row, m_column + index - 1, m_rows, 1);
+        return std::make_shared<FakeRange>(m_state, m_row + index - 1, m_column, 1, m_columns);
+    }
+    int Row() override { return m_row; }
+    int Column() override { return m_column; }
+    void Copy() override {}
+    void Insert(int) override {}
+    void CopyPicture() override
+    {
+        m_state.enter(QStringLiteral("CopyPicture"));
+        m_state.copyPictureCalled = true;
+        QGuiApplication::clipboard()->setImage(m_state.picture);
+    }
+
+private:
+    FakeState &m_state;
+    int m_row, m_column, m_rows, m_columns;
+    Kind m_kind;
+};
+
+class FakeSheet : public xl::XlWorksheet {
+public:
+    explicit FakeSheet(FakeState &state) : m_state(state) {}
+    QString Name() override { return QStringLiteral("To-do list"); }
+    void Select() override {}
+    void Activate() override {}
+    std::shared_ptr<xl::XlRange> UsedRange() override
+    {
+        m_state.enter(QStringLiteral("UsedRange"));
+        return std::make_shared<FakeRange>(m_state, m_state.usedFirstRow, m_state.usedFirstColumn,
+                                           m_state.usedLastRow - m_state.usedFirstRow + 1,
+                                           m_state.usedLastColumn - m_state.usedFirstColumn + 1);
+    }
+
+private:
+    FakeState &m_state;
+};
+
+class FakeWorkbook : public xl::XlWorkbook {
+public:
+    explicit FakeWorkbook(FakeState &state) : m_state(state) {}
+    std::shared_ptr<xl::XlWorksheets> Worksheets() override { return nullptr; }
+    std::shared_ptr<xl::XlWorksheet> ActiveSheet() override
+    {
+        m_state.enter(QStringLiteral("ActiveSheet"));
+        return std::make_shared<FakeSheet>(m_state);
+    }
+    void SaveAs(const QString &, int) override {}
+    void Close() override {}
+
+private:
+    FakeState &m_state;
+};
+
+class FakeApplication : public xl::XlApplication {
+public:
+    explicit FakeApplication(FakeState &state) : m_state(state) {}
+    std::shared_ptr<xl::XlWorkbooks> Workbooks() override { return nullptr; }
+    std::shared_ptr<xl::XlWorkbook> ActiveWorkbook() override { return nullptr; }
+    std::shared_ptr<xl::XlRange> Cells(int, int) override { return nullptr; }
+    std::shared_ptr<xl::XlRange> Rows(int) override { return nullptr; }
+    std::shared_ptr<xl::XlRange> Selection() override { return nullptr; }
+    void setDisplayAlerts(bool) override {}
+    void setVisible(bool) override {}
+    void setCutCopyMode(bool) override {}
+    QString Version() override
+    {
+        m_state.enter(QStringLiteral("Version"));
+        return m_state.version;
+    }
+    void Quit() override {}
+
+private:
+    FakeState &m_state;
+};
+
+QImage testPicture(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    for (int x = 0; x < width; ++x)
+        image.setPixel(x, height / 2, qRgb(0x4A, 0x4A, 0x6E));
+    return image;
+}
+
+// The step numbers quoted by the error boxes shown so far.
+QList<int> reportedSteps(const ScriptedDialogs &dialogs)
+{
+    QList<int> steps;
+    for (const QString &text : dialogs.errorTexts()) {
+        const qsizetype at = text.indexOf(QStringLiteral("at line "));
+        steps.append(text.mid(at + 8, 3).toInt());
+    }
+    return steps;
+}
+
+} // namespace
+
+class SnapshotTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        setClipboardSource({});
+        m_picture = QDir(qEnvironmentVariable("TEMP")).filePath(QStringLiteral("temp.bmp"));
+        QFile::remove(m_picture);
+    }
+    void cleanup()
+    {
+        setClipboardSource({});
+        QLocale::setDefault(QLocale::c());
+    }
+
+    void decimalSeparatorFollowsTheLocale_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("separator");
+        QTest::newRow("en_US") << QLocale(QLocale::English, QLocale::UnitedStates) << ".";
+        QTest::newRow("de_DE") << QLocale(QLocale::German, QLocale::Germany) << ",";
+        QTest::newRow("fr_FR") << QLocale(QLocale::French, QLocale::France) << ",";
+        QTest::newRow("C") << QLocale::c() << ".";
+    }
+    void decimalSeparatorFollowsTheLocale()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, separator);
+        QLocale::setDefault(locale);
+        QCOMPARE(QString(DecimalSeparator()), separator);
+        QCOMPARE(LocaliseDecimalSeparators(QStringLiteral("1.2,3")), QStringLiteral("1") + separator + QStringLiteral("2") + separator + QStringLiteral("3"));
+    }
+
+    void saveFormatFromVersion_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<int>("format");
+        const QLocale point(QLocale::English, QLocale::UnitedStates);
+        const QLocale comma(QLocale::German, QLocale::Germany);
+        for (const auto &[name, locale] : {std::pair {"point", point}, std::pair {"comma", comma}}) {
+            QTest::addRow("%s 16.0", name) << locale << "16.0" << xl::xlExcel8;
+            QTest::addRow("%s 12.0", name) << locale << "12.0" << xl::xlExcel8;
+            QTest::addRow("%s 11.0", name) << locale << "11.0" << xl::xlWorkbookNormal;
+            QTest::addRow("%s 7.4 (LibreOffice)", name) << locale << "7.4" << xl::xlWorkbookNormal;
+            QTest::addRow("%s 11.5 rounds to even 12", name) << locale << "11.5" << xl::xlExcel8;
+            QTest::addRow("%s 12.5 rounds to even 12", name) << locale << "12.5" << xl::xlExcel8;
+            QTest::addRow("%s 11,6 with a comma", name) << locale << "11,6" << xl::xlExcel8;
+            QTest::addRow("%s 24.2", name) << locale << "24.2" << xl::xlExcel8;
+        }
+    }
+    void saveFormatFromVersion()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, version);
+        QFETCH(int, format);
+        QLocale::setDefault(locale);
+        FakeState state;
+        state.version = version;
+        FakeApplication application(state);
+        QCOMPARE(WorkbookSaveFormat(&application), format);
+        QCOMPARE(state.calls[QStringLiteral("Version")], 1);
+    }
+
+    void saveFormatRefusesAVersionThatIsNoNumber_data()
+    {
+        QTest::addColumn<QString>("version");
+        QTest::newRow("empty") << "";
+        QTest::newRow("letters") << "sixteen";
+        QTest::newRow("two points") << "7.4.7";
+        QTest::newRow("beyond 16 bits") << "40000.0";
+    }
+    void saveFormatRefusesAVersionThatIsNoNumber()
+    {
+        QFETCH(QString, version);
+        FakeState state;
+        state.version = version;
+        FakeApplication application(state);
+        QVERIFY_THROWS_EXCEPTION(Failure, WorkbookSaveFormat(&application));
+    }
+
+    void clipboardPictureRetriesAtOnce()
+    {
+        int requests = 0;
+        QList<int> formats;
+        setClipboardSource([&](int format) {
+            ++requests;
+            formats.append(format);
+            return requests == 1 ? QImage() : testPicture(30, 20);
+        });
+        const QImage picture = GetClipboardPicture(0);
+        QCOMPARE(requests, 2);
+        QCOMPARE(picture.size(), QSize(30, 20));
+        QCOMPARE(formats, (QList<int> {0, 0}));
+    }
+
+    void clipboardPictureGivesUpAfterAThousandRequests()
+    {
+        int requests = 0;
+        setClipboardSource([&](int) {
+            ++requests;
+            return QImage();
+        });
+        QVERIFY(GetClipboardPicture(0).isNull());
+        QCOMPARE(requests, 1000);
+    }
+
+    void clipboardPictureReadsTheSystemClipboard()
+    {
+        QGuiApplication::clipboard()->setImage(testPicture(12, 7));
+        QCOMPARE(GetClipboardPicture(0).size(), QSize(12, 7));
+    }
+
+    void snapshotWritesTheClipboardPicture()
+    {
+        ScriptedDialogs dialogs;
+        FakeState state;
+        state.picture = testPicture(691, 173);
+        FakeWorkbook workbook(state);
+        saveCellsActivesheet(workbook, m_picture);
+        QVERIFY(dialogs.boxes.isEmpty());
+        QVERIFY(state.copyPictureCalled);
+        QImage written;
+        QVERIFY(written.load(m_picture, "BMP"));
+        QCOMPARE(written.size(), QSize(691, 173));
+        QCOMPARE(written.pixel(10, 173 / 2), qRgb(0x4A, 0x4A, 0x6E));
+        QCOMPARE(written.pixel(10, 0), qRgb(255, 255, 255));
+    }
+
+    void snapshotOfASheetEndingInRowOneOrColumnA_data()
+    {
+        QTest::addColumn<int>("lastRow");
+        QTest::addColumn<int>("lastColumn");
+        QTest::newRow("row 1") << 1 << 7;
+        QTest::newRow("column A") << 8 << 1;
+        QTest::newRow("A1 only") << 1 << 1;
+    }
+    void snapshotOfASheetEndingInRowOneOrColumnA()
+    {
+        QFETCH(int, lastRow);
+        QFETCH(int, lastColumn);
+        ScriptedDialogs dialogs;
+        FakeState state;
+        state.usedFirstRow = 1;
+        state.usedFirstColumn = 1;
+        state.usedLastRow = lastRow;
+        state.usedLastColumn = lastColumn;
+        state.picture = testPicture(10, 10);
+        FakeWorkbook workbook(state);
+        saveCellsActivesheet(workbook, m_picture);
+        QVERIFY(dialogs.boxes.isEmpty());
+        QVERIFY(!state.copyPictureCalled);
+        QVERIFY(!QFile::exists(m_picture));
+    }
+
+    void snapshotReportsAnUnreadableSheetAndWritesNothing()
+    {
+        ScriptedDialogs dialogs;
+        FakeState state;
+        state.picture = testPicture(10, 10);
+        state.failAt[QStringLiteral("ActiveSheet")] = 0;
+        FakeWorkbook workbook(state);
+        saveCellsActivesheet(workbook, m_picture);
+        // Each step that needs the sheet fails in turn; the size test ends it.
+        QCOMPARE(reportedSteps(dialogs), (QList<int> {100, 102, 104}));
+        QVERIFY(dialogs.errorTexts().first().contains(QStringLiteral("Excel1.saveCellsActivesheet")));
+        QVERIFY(dialogs.errorTexts().first().startsWith(QStringLiteral("ActiveSheet failed")));
+        QVERIFY(!state.copyPictureCalled);
+        QVERIFY(!QFile::exists(m_picture));
+    }
+
+    void snapshotWithoutTheLastRowStops()
+    {
+        ScriptedDialogs dialogs;
+        FakeState state;
+        state.picture = testPicture(10, 10);
+        state.failAt[QStringLiteral("Rows")] = 1;
+        FakeWorkbook workbook(state);
+        saveCellsActivesheet(workbook, m_picture);
+        QCOMPARE(reportedSteps(dialogs), (QList<int> {102}));
+        QVERIFY(!state.copyPictureCalled);
+        QVERIFY(!QFile::exists(m_picture));
+    }
+
+    void snapshotReportsAFailedPictureAndSavesNoOlderOne()
+    {
+        ScriptedDialogs dialogs;
+        FakeState state;
+        state.picture = testPicture(10, 10);
+        state.failAt[QStringLiteral("CopyPicture")] = 1;
+        QGuiApplication::clipboard()->setImage(testPicture(5, 5));  // what the clipboard held before
+        FakeWorkbook workbook(state);
+        saveCellsActivesheet(workbook, m_picture);
+        // Step 112 still runs, finds no picture and says so.
+        QCOMPARE(reportedSteps(dialogs), (QList<int> {110, 112}));
+        QVERIFY(!QFile::exists(m_picture));
+    }
+
+    void snapshotWithAnEmptyClipboardReportsStep112()
+    {
+        ScriptedDialogs dialogs;
+        FakeState state;
+        state.picture = testPicture(10, 10);
+        int requests = 0;
+        setClipboardSource([&](int) {
+            ++requests;
+            return QImage();
+        });
+        FakeWorkbook workbook(state);
+        saveCellsActivesheet(workbook, m_picture);
+        QCOMPARE(requests, 1000);
+        QCOMPARE(reportedSteps(dialogs), (QList<int> {112}));
+        QVERIFY(!QFile::exists(m_picture));
+    }
+
+    void snapshotNeverLeavesAnOlderPicture()
+    {
+        QImage(3, 3, QImage::Format_RGB32).save(m_picture, "BMP");
+        QVERIFY(QFile::exists(m_picture));
+        ScriptedDialogs dialogs;
+        FakeState state;
+        state.usedLastRow = 1;  // nothing to picture
+        FakeWorkbook workbook(state);
+        saveCellsActivesheet(workbook, m_picture);
+        QVERIFY(dialogs.boxes.isEmpty());
+        QVERIFY(!QFile::exists(m_picture));
+    }
+
+    void snapshotReportsAnUnwritablePicture()
+    {
+        ScriptedDialogs dialogs;
+        FakeState state;
+        state.picture = testPicture(10, 10);
+        FakeWorkbook workbook(state);
+        const QString folder = QDir(qEnvironmentVariable("TEMP")).filePath(QStringLiteral("no-such-folder"));
+        saveCellsActivesheet(workbook, folder + QStringLiteral("/temp.bmp"));
+        QCOMPARE(reportedSteps(dialogs), (QList<int> {112}));
+    }
+
+    // Without the office module (QUORBEL_MODULE_DIR names an empty folder),
+    // no instance can be made and the availability check says so.
+    void noModuleMeansNoApplication()
+    {
+        QVERIFY_THROWS_EXCEPTION(Failure, xl::CreateApplication());
+        try {
+            xl::CreateApplication();
+        } catch (const Failure &failure) {
+            QVERIFY2(failure.description().contains(QStringLiteral("module")), qPrintable(failure.description()));
+        }
+        QVERIFY_THROWS_EXCEPTION(Failure, OpenInNewInstance(QStringLiteral("nothing.xls")));
+        QVERIFY_THROWS_EXCEPTION(Failure, WorkbookSaveFormat(nullptr));
+
+        SetApplicationTitle();
+        ScriptedDialogs dialogs;
+        QVERIFY(!IsInstalled());
+        QCOMPARE(dialogs.boxes.size(), 1);
+        const Box &box = dialogs.boxes.first();
+        QCOMPARE(box.title, applicationTitle());
+        QCOMPARE(box.icon, BoxIcon::None);
+        QCOMPARE(box.buttons, BoxButtons::Ok);
+        QCOMPARE(box.text, notInstalledMessage());
+    }
+
+    void notInstalledMessageText()
+    {
+        const QStringList paragraphs = notInstalledMessage().split(QStringLiteral("\r\n\r\n"));
+        QCOMPARE(paragraphs.size(), 6);
+        QCOMPARE(paragraphs.at(0), QStringLiteral("Error 842001. A normal instance of Excel could not be created."));
+        QCOMPARE(paragraphs.at(1), QStringLiteral("1. Please make sure Excel is installed on this computer."));
+        QVERIFY(paragraphs.at(4).startsWith(QStringLiteral("4. All versions of Excel are supported")));
+        QVERIFY(paragraphs.at(5).contains(QStringLiteral("libreoffice-calc")));
+        QVERIFY(paragraphs.at(5).contains(QStringLiteral("QUORBEL_SOFFICE")));
+        for (const QString &paragraph : paragraphs)
+            QVERIFY(!paragraph.contains(QLatin1Char('\n')) && !paragraph.contains(QLatin1Char('\r')));
+        QVERIFY(!notInstalledMessage().endsWith(QLatin1Char('\n')));
+    }
+
+    // ---- how typed text and dates are entered (the parts without an office)
+
+    void dateSerials()
+    {
+        QCOMPARE(lo::dateSerial(QDate(2026, 12, 24)), 46380.0);
+        QCOMPARE(lo::dateSerial(QDate(1899, 12, 30)), 0.0);
+        QCOMPARE(lo::dateSerial(QDate(1900, 3, 1)), 61.0);
+        QCOMPARE(lo::dateFromSerial(46380.75), QDate(2026, 12, 24));
+        QCOMPARE(lo::dateFromSerial(-1.0), QDate(1899, 12, 29));
+        QVERIFY(!lo::dateFromSerial(1e12).isValid());
+        QVERIFY(!lo::dateFromSerial(std::nan("")).isValid());
+        for (const QDate date : {QDate(1930, 1, 1), QDate(2029, 12, 31), QDate(9999, 12, 31)})
+            QCOMPARE(lo::dateFromSerial(lo::dateSerial(date)), date);
+    }
+
+    void officeLocales()
+    {
+        const auto us = lo::officeLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+        QCOMPARE(us.language, QStringLiteral("en"));
+        QCOMPARE(us.country, QStringLiteral("US"));
+        const auto c = lo::officeLocale(QLocale::c());
+        QCOMPARE(c.language, QStringLiteral("en"));
+        QCOMPARE(c.country, QStringLiteral("US"));
+        QCOMPARE(lo::officeLocale(QLocale(QLocale::German, QLocale::Germany)).country, QStringLiteral("DE"));
+    }
+
+    void officeDateFormats_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("code");
+        QTest::newRow("en_US") << QLocale(QLocale::English, QLocale::UnitedStates) << "M/D/YYYY";
+        QTest::newRow("de_DE") << QLocale(QLocale::German, QLocale::Germany) << "DD.MM.YYYY";
+        QTest::newRow("C") << QLocale::c() << "D MMM YYYY";
+    }
+    void officeDateFormats()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, code);
+        QCOMPARE(lo::officeDateFormatCode(locale), code);
+    }
+
+    void typedTextKinds_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QDate>("date");
+        using lo::TextKind;
+        QTest::newRow("empty") << "" << int(TextKind::Empty) << QDate();
+        QTest::newRow("formula look") << "=1+1" << int(TextKind::Literal) << QDate();
+        QTest::newRow("formula with a date") << "=12/24/2026" << int(TextKind::Literal) << QDate();
+        QTest::newRow("words") << "Call the bank" << int(TextKind::Literal) << QDate();
+        QTest::newRow("done mark") << "a" << int(TextKind::Literal) << QDate();
+        QTest::newRow("short date") << "12/24/26" << int(TextKind::Date) << QDate(2026, 12, 24);
+        QTest::newRow("full year") << "1/5/2027" << int(TextKind::Date) << QDate(2027, 1, 5);
+        QTest::newRow("year 30 is 1930") << "1/5/30" << int(TextKind::Date) << QDate(1930, 1, 5);
+        QTest::newRow("iso") << "2026-12-24" << int(TextKind::Date) << QDate(2026, 12, 24);
+        QTest::newRow("no such day") << "2/30/2026" << int(TextKind::NumberCandidate) << QDate();
+        QTest::newRow("number") << "12.5" << int(TextKind::NumberCandidate) << QDate();
+        QTest::newRow("digits in words") << "Room 101" << int(TextKind::NumberCandidate) << QDate();
+    }
+    void typedTextKinds()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, kind);
+        QFETCH(QDate, date);
+        const auto typed = lo::classifyTypedText(text, QLocale(QLocale::English, QLocale::UnitedStates));
+        QCOMPARE(int(typed.kind), kind);
+        if (date.isValid())
+            QCOMPARE(typed.date, date);
+    }
+
+    void typedDatesFollowTheLocale()
+    {
+        const QLocale german(QLocale::German, QLocale::Germany);
+        QCOMPARE(lo::classifyTypedText(QStringLiteral("24.12.26"), german).date, QDate(2026, 12, 24));
+        QCOMPARE(int(lo::classifyTypedText(QStringLiteral("12/24/26"), german).kind), int(lo::TextKind::NumberCandidate));
+    }
+
+private:
+    QString m_picture;
+};
+
+QTEST_MAIN(SnapshotTest)
+#include "SnapshotTest.moc"
