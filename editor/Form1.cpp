@@ -1,0 +1,561 @@
+#include "Form1.h"
+
+#include "Clock.h"
+#include "DateText.h"
+#include "Dialogs.h"
+#include "ErrorReport.h"
+#include "Failure.h"
+#include "FileProcs.h"
+#include "IsInstalled.h"
+#include "SettingsStore.h"
+#include "Title.h"
+#include "Twips.h"
+#include "WindowLook.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDateEdit>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QTreeWidget>
+
+namespace quorbel {
+namespace {
+
+const QString kHelpText = QStringLiteral("Questions? Please contact Team Marvesk at https://www.marvesk.com/contact");
+const QString kCursorFileName = QStringLiteral("HAND-M.CUR");
+
+const QDate kFirstDeadline(1601, 1, 1);
+const QDate kLastDeadline(9999, 12, 31);
+
+// The list's columns, in the order of the entry's fields.
+enum Column { DueByColumn = 0, ProjectColumn = 1, NotesColumn = 2, DoneColumn = 3 };
+
+QFont designFont(qreal pointSize)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(pointSize);
+    font.setBold(true);
+    return font;
+}
+
+void makeWhite(QWidget *widget)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    palette.setColor(QPalette::Base, Qt::white);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+void setCell(QTreeWidgetItem *row, Column column, const QString &text)
+{
+    if (!row)
+        throw Failure(QStringLiteral("There is no new row of the list to fill."));
+    row->setText(column, text);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// SelectAllLineEdit
+
+void SelectAllLineEdit::focusInEvent(QFocusEvent *event)
+{
+    QLineEdit::focusInEvent(event);
+    switch (event->reason()) {
+    case Qt::MouseFocusReason:
+        // The press that follows would put the cursor where the mouse is.
+        m_keepSelectionOnPress = true;
+        selectAll();
+        break;
+    case Qt::TabFocusReason:
+    case Qt::BacktabFocusReason:
+    case Qt::ShortcutFocusReason:
+    case Qt::OtherFocusReason:
+        selectAll();
+        break;
+    default:
+        // The window coming back, or a popup menu closing: the user was in
+        // the middle of this text, so leave the cursor where it was.
+        break;
+    }
+}
+
+void SelectAllLineEdit::focusOutEvent(QFocusEvent *event)
+{
+    m_keepSelectionOnPress = false;
+    QLineEdit::focusOutEvent(event);
+}
+
+void SelectAllLineEdit::mousePressEvent(QMouseEvent *event)
+{
+    QLineEdit::mousePressEvent(event);
+    if (m_keepSelectionOnPress) {
+        m_keepSelectionOnPress = false;
+        selectAll();
+    }
+}
+
+// ---------------------------------------------------------------------------
+// DeadlinePicker
+
+bool DeadlinePicker::focusNextPrevChild(bool next)
+{
+    return QWidget::focusNextPrevChild(next);
+}
+
+// ---------------------------------------------------------------------------
+// Form1
+
+Form1::Form1(Services services, QWidget *parent)
+    : QWidget(parent), m_services(std::move(services))
+{
+    if (!m_services.isInstalled)
+        m_services.isInstalled = [] { return IsInstalled(); };
+    if (!m_services.endProgram)
+        m_services.endProgram = [] { QCoreApplication::exit(0); };
+    if (m_services.programFolder.isEmpty())
+        m_services.programFolder = programFolder();
+
+    createControls();
+    Form_Load();
+    if (m_startUpCompleted)
+        centreOnScreen();
+}
+
+Form1::~Form1() = default;
+
+void Form1::createControls()
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFixedSize(twipsToPixels(8040), twipsToPixels(8415));
+    setFont(designFont(9));
+    makeWhite(this);
+
+    const auto button = [this](const char *name, const QString &caption, QWidget *container) {
+        auto *b = new QPushButton(caption, container);
+        b->setObjectName(QLatin1String(name));
+        b->setFont(designFont(11.25));
+        b->setAutoDefault(false);
+        return b;
+    };
+    const auto frame = [](const char *name, const QString &caption, QWidget *container) {
+        auto *f = new QGroupBox(caption, container);
+        f->setObjectName(QLatin1String(name));
+        makeWhite(f);
+        return f;
+    };
+    const auto label = [](const char *name, const QString &caption, QWidget *container, QWidget *labels) {
+        auto *l = new QLabel(caption, container);
+        l->setObjectName(QLatin1String(name));
+        l->setBuddy(labels);
+        makeWhite(l);
+        return l;
+    };
+    const auto textBox = [](const char *name, QWidget *container) {
+        auto *t = new SelectAllLineEdit(container);
+        t->setObjectName(QLatin1String(name));
+        t->setAccessibleName(QLatin1String(name));
+        return t;
+    };
+
+    PushButton6 = button("PushButton6", QStringLiteral("Start Creating Template"), this);
+    PushButton3 = button("PushButton3", QStringLiteral("Help"), this);
+    PushButton7 = button("PushButton7", QStringLiteral("Load Sample/Example Data"), this);
+
+    Frame1 = frame("Frame1", QStringLiteral("General Options"), this);
+    dtpDate = new DeadlinePicker(Frame1);
+    dtpDate->setObjectName(QStringLiteral("dtpDate"));
+    dtpDate->setDisplayFormat(QStringLiteral("dd-MMM-yyyy"));
+    dtpDate->setDateRange(kFirstDeadline, kLastDeadline);
+    dtpDate->setCalendarPopup(true);
+    dtpDate->setDate(today());
+    txtName = textBox("txtName", Frame1);
+    txtProName = textBox("txtProName", Frame1);
+    QLabel *deadlineLabel = label("lblDeadline", QStringLiteral("Deadline:"), Frame1, dtpDate);
+    QLabel *nameLabel = label("lblName", QStringLiteral("To Be Completed By:"), Frame1, txtName);
+    QLabel *proNameLabel = label("lblProName", QStringLiteral("Project Name:"), Frame1, txtProName);
+
+    Frame2 = frame("Frame2", QStringLiteral("To Do List Entries"), this);
+    txtDate = textBox("txtDate", Frame2);
+    txtProj = textBox("txtProj", Frame2);
+    txtNotes = textBox("txtNotes", Frame2);
+    QLabel *dateLabel = label("lblDate", QStringLiteral("Due By:"), Frame2, txtDate);
+    QLabel *projLabel = label("lblProj", QStringLiteral("Project:"), Frame2, txtProj);
+    QLabel *notesLabel = label("lblNotes", QStringLiteral("Notes:"), Frame2, txtNotes);
+    Check1 = new QCheckBox(QStringLiteral("Done"), Frame2);
+    Check1->setObjectName(QStringLiteral("Check1"));
+    makeWhite(Check1);
+    PushButton1 = button("PushButton1", QStringLiteral("Add"), Frame2);
+    PushButton2 = button("PushButton2", QStringLiteral("Delete Selected"), Frame2);
+    PushButton5 = button("PushButton5", QStringLiteral("Check Selected As Done"), Frame2);
+
+    ListView1 = new QTreeWidget(Frame2);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setColumnCount(4);
+    ListView1->setHeaderLabels({QStringLiteral("Due By"), QStringLiteral("Project"), QStringLiteral("Notes"),
+                                QStringLiteral("Done")});
+    ListView1->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    ListView1->header()->setStretchLastSection(false);
+    ListView1->header()->setSectionsMovable(false);
+    ListView1->setColumnWidth(DueByColumn, twipsToPixels(1000));
+    ListView1->setColumnWidth(ProjectColumn, twipsToPixels(2300));
+    ListView1->setColumnWidth(NotesColumn, twipsToPixels(2300));
+    ListView1->setColumnWidth(DoneColumn, twipsToPixels(1440));
+    ListView1->setRootIsDecorated(false);
+    ListView1->setItemsExpandable(false);
+    ListView1->setUniformRowHeights(true);
+    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListView1->setAllColumnsShowFocus(true);
+    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView1->setSortingEnabled(false);
+    // The list keeps a current row while it has rows; a row the user
+    // deselects (Ctrl+click) is selected again once the click is over.
+    connect(ListView1, &QTreeWidget::itemSelectionChanged, this, &Form1::keepCurrentRow, Qt::QueuedConnection);
+
+    placeControls({
+        {PushButton6, 120, 120, 7800, 405},
+        {PushButton3, 120, 630, 3840, 405},
+        {PushButton7, 4080, 630, 3840, 405},
+        {Frame1, 120, 1110, 7800, 1725},
+        {deadlineLabel, 240, 345, 1755, 225},
+        {dtpDate, 2160, 300, 5325, 345},
+        {nameLabel, 240, 795, 1760, 225},
+        {txtName, 2160, 750, 5325, 345},
+        {proNameLabel, 240, 1245, 1760, 225},
+        {txtProName, 2160, 1200, 5325, 345},
+        {Frame2, 120, 2910, 7800, 5385},
+        {dateLabel, 240, 345, 1760, 225},
+        {txtDate, 2160, 300, 5325, 345},
+        {projLabel, 240, 795, 1760, 225},
+        {txtProj, 2160, 750, 5325, 345},
+        {notesLabel, 240, 1245, 1760, 225},
+        {txtNotes, 2160, 1200, 5325, 345},
+        {Check1, 2160, 1650, 855, 255},
+        {PushButton1, 2160, 2040, 2520, 405},
+        {PushButton2, 4800, 2040, 2640, 405},
+        {PushButton5, 2160, 2550, 5295, 405},
+        {ListView1, 255, 3090, 7245, 2130},
+    });
+
+    const QList<QWidget *> tabOrder = {dtpDate,     txtName,     txtProName, PushButton6, txtNotes,
+                                       txtDate,     txtProj,     Check1,     PushButton1, PushButton2,
+                                       ListView1,   PushButton5, PushButton3, PushButton7};
+    for (qsizetype i = 1; i < tabOrder.size(); ++i)
+        setTabOrder(tabOrder.at(i - 1), tabOrder.at(i));
+    dtpDate->setFocus(Qt::OtherFocusReason);
+
+    connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
+    connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
+    connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
+    connect(PushButton5, &QPushButton::clicked, this, &Form1::PushButton5_Click);
+    connect(PushButton6, &QPushButton::clicked, this, &Form1::PushButton6_Click);
+    connect(PushButton7, &QPushButton::clicked, this, &Form1::PushButton7_Click);
+    connect(dtpDate, &QDateEdit::dateChanged, this, &Form1::dtpDate_Change);
+    connect(txtName, &QLineEdit::textChanged, this, &Form1::txtName_Change);
+    connect(txtProName, &QLineEdit::textChanged, this, &Form1::txtProName_Change);
+}
+
+QDate Form1::today() const
+{
+    static const Clock systemClock;
+    return (m_services.clock ? m_services.clock : &systemClock)->today();
+}
+
+void Form1::centreOnScreen()
+{
+    QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect area = rect();
+    area.moveCenter(screen->availableGeometry().center());
+    move(area.topLeft());
+}
+
+// ---------------------------------------------------------------------------
+// Start-up and closing
+
+void Form1::Form_Load()
+{
+    Steps steps(QStringLiteral("Form1.Form_Load"));
+    QCursor hand(Qt::ArrowCursor);
+
+    steps(100, [&] { ApplyWindowSkin(this, m_services.programFolder); });
+    steps(102, [&] {
+        setWindowTitle(kProductTitle);
+        setWindowIcon(QApplication::windowIcon());
+    });
+    steps(104, [&] { SetApplicationTitle(); });
+    steps(106, [&] {
+        const QString path = joinPath(m_services.programFolder, kCursorFileName);
+        if (FileExists(path)) {
+            const std::optional<QCursor> cursor = loadCursorFile(path);
+            if (!cursor)
+                throw Failure(QStringLiteral("The pointer file %1 could not be read as a cursor.").arg(path));
+            hand = *cursor;
+        }
+    });
+    installPointerFeedback(this, hand, {PushButton1, PushButton2, PushButton3, PushButton5, PushButton6, PushButton7},
+                           {this, Frame1, Frame2, ListView1, ListView1->viewport(), txtName, txtProName, dtpDate});
+
+    steps(108, [&] {
+        const QString stored = readSetting(QStringLiteral("dtpDate"));
+        if (stored.isEmpty()) {
+            dtpDate->setDate(today());
+            return;
+        }
+        const std::optional<QDateTime> value = readGeneralDateText(stored);
+        if (!value || value->date() < kFirstDeadline || value->date() > kLastDeadline)
+            throw Failure(QStringLiteral("The stored deadline \"%1\" is not a date.").arg(stored));
+        dtpDate->setDate(value->date());
+    });
+    steps(110, [&] { txtName->setText(readSetting(QStringLiteral("txtName"))); });
+    steps(112, [&] { txtProName->setText(readSetting(QStringLiteral("txtProName"))); });
+    steps(114, [&] {
+        QList<ListEntry> stored;
+        decodeEntryList(readSetting(QStringLiteral("ToDo")), stored, [&](const ExtraEntryField &extra) {
+            steps(114, [&] {
+                throw Failure(QStringLiteral("Entry %1 of the stored list has a field %2 with no column to go to; "
+                                             "\"%3\" was left out.")
+                                  .arg(extra.entryNumber + ListView1->topLevelItemCount())
+                                  .arg(extra.fieldNumber)
+                                  .arg(extra.text));
+            });
+        });
+        for (const ListEntry &entry : stored) {
+            QTreeWidgetItem *row = appendRow(entry.dueBy);
+            row->setText(ProjectColumn, entry.project);
+            row->setText(NotesColumn, entry.notes);
+            row->setText(DoneColumn, entry.done);
+        }
+    });
+
+    bool installed = true;
+    steps(116, [&] { installed = m_services.isInstalled(); });
+    if (!installed) {
+        // The check has shown its box: the program ends without this window
+        // and without its closing step.
+        m_closingSuppressed = true;
+        return;
+    }
+    m_startUpCompleted = true;
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    // The close is never cancelled.
+    event->accept();
+    if (m_closingSuppressed)
+        return;
+    Form_QueryUnload();
+    Form_Unload();
+}
+
+void Form1::Form_QueryUnload()
+{
+    Steps steps(QStringLiteral("Form1.Form_QueryUnload"));
+    QString stored;
+    const bool built = steps(100, [&] { stored = encodeEntryList(entries()); });
+    // A list that could not be built is not written: the stored list of the
+    // last run is better than an empty or partial one.
+    if (built)
+        steps(102, [&] { saveSetting(QStringLiteral("ToDo"), stored); });
+}
+
+void Form1::Form_Unload()
+{
+    m_closingSuppressed = true;
+    m_services.endProgram();
+}
+
+void Form1::storeList()
+{
+    saveSetting(QStringLiteral("ToDo"), encodeEntryList(entries()));
+}
+
+void Form1::endProgramWithoutClosing()
+{
+    m_closingSuppressed = true;
+    m_services.endProgram();
+}
+
+// ---------------------------------------------------------------------------
+// Header fields
+
+void Form1::dtpDate_Change(QDate date)
+{
+    saveSetting(QStringLiteral("dtpDate"), generalDateText(QDateTime(date, QTime(0, 0))));
+}
+
+void Form1::txtName_Change(const QString &text)
+{
+    saveSetting(QStringLiteral("txtName"), text);
+}
+
+void Form1::txtProName_Change(const QString &text)
+{
+    saveSetting(QStringLiteral("txtProName"), text);
+}
+
+QString Form1::completedBy() const
+{
+    return txtName->text();
+}
+
+QString Form1::projectName() const
+{
+    return txtProName->text();
+}
+
+QDate Form1::deadline() const
+{
+    return dtpDate->date();
+}
+
+QList<ListEntry> Form1::entries() const
+{
+    QList<ListEntry> list;
+    const int count = ListView1->topLevelItemCount();
+    list.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        const QTreeWidgetItem *row = ListView1->topLevelItem(i);
+        list.append({row->text(DueByColumn), row->text(ProjectColumn), row->text(NotesColumn), row->text(DoneColumn)});
+    }
+    return list;
+}
+
+void Form1::setBusyPointer(bool busy)
+{
+    setCursor(busy ? Qt::WaitCursor : Qt::ArrowCursor);
+}
+
+void Form1::setTemplateCommand(std::function<void()> command)
+{
+    m_templateCommand = std::move(command);
+}
+
+// ---------------------------------------------------------------------------
+// The list and its current row
+
+QTreeWidgetItem *Form1::appendRow(const QString &dueBy)
+{
+    auto *row = new QTreeWidgetItem(ListView1);
+    row->setText(DueByColumn, dueBy);
+    keepCurrentRow();
+    return row;
+}
+
+void Form1::keepCurrentRow()
+{
+    if (ListView1->topLevelItemCount() == 0 || !ListView1->selectedItems().isEmpty())
+        return;
+    QTreeWidgetItem *row = ListView1->currentItem();
+    ListView1->setCurrentItem(row ? row : ListView1->topLevelItem(0));
+}
+
+void Form1::setCurrentRowReader(std::function<int()> reader)
+{
+    m_currentRowReader = std::move(reader);
+}
+
+int Form1::currentRow() const
+{
+    if (m_currentRowReader)
+        return m_currentRowReader();
+    const QList<QTreeWidgetItem *> selected = ListView1->selectedItems();
+    return selected.isEmpty() ? -1 : ListView1->indexOfTopLevelItem(selected.constFirst());
+}
+
+QTreeWidgetItem *Form1::requireCurrentRow() const
+{
+    const int row = currentRow();
+    QTreeWidgetItem *item = row >= 0 ? ListView1->topLevelItem(row) : nullptr;
+    if (!item)
+        throw Failure(QStringLiteral("No entry of the list is selected."));
+    return item;
+}
+
+// ---------------------------------------------------------------------------
+// Commands
+
+void Form1::PushButton1_Click()
+{
+    Steps steps(QStringLiteral("Form1.PushButton1_Click"));
+    QTreeWidgetItem *row = nullptr;
+    steps(100, [&] { row = appendRow(txtDate->text()); });
+    steps(102, [&] { setCell(row, ProjectColumn, txtProj->text()); });
+    steps(104, [&] { setCell(row, NotesColumn, txtNotes->text()); });
+    steps(106, [&] { setCell(row, DoneColumn, Check1->isChecked() ? kDoneMark : QString()); });
+    steps(108, [&] { txtDate->clear(); });
+    steps(110, [&] { txtProj->clear(); });
+    steps(112, [&] { txtNotes->clear(); });
+}
+
+void Form1::PushButton2_Click()
+{
+    Steps steps(QStringLiteral("Form1.PushButton2_Click"));
+    if (steps.test(100, [&] { return ListView1->topLevelItemCount() == 0; }))
+        return;
+    steps(102, [&] { delete ListView1->takeTopLevelItem(ListView1->indexOfTopLevelItem(requireCurrentRow())); });
+    keepCurrentRow();
+}
+
+void Form1::PushButton3_Click()
+{
+    Steps steps(QStringLiteral("Form1.PushButton3_Click"));
+    steps(100, [&] { messageBox(kHelpText); });
+}
+
+void Form1::PushButton5_Click()
+{
+    Steps steps(QStringLiteral("Form1.PushButton5_Click"));
+    if (steps.test(100, [&] { return ListView1->topLevelItemCount() == 0; }))
+        return;
+    if (steps.test(102, [&] { return requireCurrentRow()->text(DoneColumn) == kDoneMark; }))
+        steps(104, [&] { requireCurrentRow()->setText(DoneColumn, QString()); });
+    else
+        steps(106, [&] { requireCurrentRow()->setText(DoneColumn, kDoneMark); });
+}
+
+void Form1::PushButton6_Click()
+{
+    if (m_templateCommand)
+        m_templateCommand();
+}
+
+void Form1::PushButton7_Click()
+{
+    Steps steps(QStringLiteral("Form1.PushButton7_Click"));
+    QTreeWidgetItem *row = nullptr;
+    steps(100, [&] { dtpDate->setDate(today().addDays(21)); });
+    steps(102, [&] { txtName->setText(QStringLiteral("Me")); });
+    steps(104, [&] { txtProName->setText(QStringLiteral("Development project")); });
+    steps(106, [&] { txtDate->setText(shortDateText(today().addDays(-3))); });
+    steps(108, [&] { txtProj->setText(QStringLiteral("Research")); });
+    steps(110, [&] { txtNotes->setText(QStringLiteral("Completed in Time")); });
+    steps(112, [&] { Check1->setChecked(true); });
+    steps(114, [&] { row = appendRow(txtDate->text()); });
+    steps(116, [&] { setCell(row, ProjectColumn, txtProj->text()); });
+    steps(118, [&] { setCell(row, NotesColumn, txtNotes->text()); });
+    steps(120, [&] { setCell(row, DoneColumn, Check1->isChecked() ? kDoneMark : QString()); });
+    row = nullptr;
+    steps(122, [&] { txtDate->setText(shortDateText(today().addDays(10))); });
+    steps(124, [&] { txtProj->setText(QStringLiteral("Draft presenatation")); });
+    steps(126, [&] { txtNotes->setText(QStringLiteral("In process")); });
+    steps(128, [&] { Check1->setChecked(false); });
+    steps(130, [&] { row = appendRow(txtDate->text()); });
+    steps(132, [&] { setCell(row, ProjectColumn, txtProj->text()); });
+    steps(134, [&] { setCell(row, NotesColumn, txtNotes->text()); });
+    steps(136, [&] { setCell(row, DoneColumn, Check1->isChecked() ? kDoneMark : QString()); });
+}
+
+} // namespace quorbel

@@ -1,0 +1,162 @@
+#pragma once
+
+#include "EntryList.h"
+
+#include <QDate>
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QList>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+
+class QCheckBox;
+class QGroupBox;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace quorbel {
+
+class Clock;
+
+// A text box whose whole text is selected whenever it receives the focus
+// from the keyboard or the mouse, so that typing replaces it. The mouse press
+// that brings the focus does not undo the selection. Focus coming back with
+// the window or after a popup menu leaves the cursor where it was.
+class SelectAllLineEdit : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+
+protected:
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+
+private:
+    bool m_keepSelectionOnPress = false;
+};
+
+// The deadline picker. Tab leaves the picker at once, as it leaves any other
+// field; the arrow keys and the date separators move between its day, month
+// and year.
+class DeadlinePicker : public QDateEdit {
+public:
+    using QDateEdit::QDateEdit;
+
+protected:
+    bool focusNextPrevChild(bool next) override;
+};
+
+// What the main window uses from outside; every member has a default.
+struct Form1Services {
+    // Today's date (the system clock when null). Not owned.
+    const Clock *clock = nullptr;
+    // The spreadsheet availability check, last step of the start-up. It
+    // shows its own box when it fails. Default: quorbel::IsInstalled.
+    std::function<bool()> isInstalled;
+    // Ends the whole program (Form_Unload). Default: the event loop ends
+    // with exit code 0.
+    std::function<void()> endProgram;
+    // The folder searched for "HAND-M.CUR" and the skin. Default: the
+    // program folder.
+    QString programFolder;
+};
+
+// The main window: header fields, the entry fields, the to-do list and the
+// commands. Creating it runs the start-up sequence (Form_Load).
+//
+// The list keeps a current (selected) row while it has rows: the first row
+// after start-up or when rows appear in an empty list, the row that moves
+// into the gap after a delete (the new last row when the last one went),
+// and a row the user deselects is selected again. Adding a row leaves the
+// current row where it is.
+class Form1 : public QWidget {
+    Q_OBJECT
+
+public:
+    using Services = Form1Services;
+
+    explicit Form1(Services services = {}, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // False when the availability check failed at start-up: the program is
+    // then to end at once, without showing this window.
+    bool startUpCompleted() const { return m_startUpCompleted; }
+
+    // --- What the template command reads and sets ---------------------------
+    QString completedBy() const;   // "To Be Completed By:"
+    QString projectName() const;   // "Project Name:"
+    QDate deadline() const;        // "Deadline:"
+    QList<ListEntry> entries() const;
+    // Busy (hourglass) or default pointer for the whole window.
+    void setBusyPointer(bool busy);
+    // What "Start Creating Template" runs. Empty: the button does nothing.
+    void setTemplateCommand(std::function<void()> command);
+
+    // --- Closing -------------------------------------------------------------
+    // Writes the stored form of the whole list to "ToDo" (also when empty).
+    void storeList();
+    // Ends the program from elsewhere (the preview window): this window's
+    // closing step does not run afterwards, not even when it is closed.
+    void endProgramWithoutClosing();
+
+    // Which row the list commands act on: the index of the current row, or
+    // -1 when there is none. Replaceable so that the case "rows but none
+    // current" can be produced although the list keeps a current row.
+    void setCurrentRowReader(std::function<int()> reader);
+
+    // --- Controls (designed names) -------------------------------------------
+    QPushButton *PushButton1 = nullptr; // "Add"
+    QPushButton *PushButton2 = nullptr; // "Delete Selected"
+    QPushButton *PushButton3 = nullptr; // "Help"
+    QPushButton *PushButton5 = nullptr; // "Check Selected As Done"
+    QPushButton *PushButton6 = nullptr; // "Start Creating Template"
+    QPushButton *PushButton7 = nullptr; // "Load Sample/Example Data"
+    QGroupBox *Frame1 = nullptr;        // "General Options"
+    QGroupBox *Frame2 = nullptr;        // "To Do List Entries"
+    DeadlinePicker *dtpDate = nullptr;
+    SelectAllLineEdit *txtName = nullptr;
+    SelectAllLineEdit *txtProName = nullptr;
+    SelectAllLineEdit *txtDate = nullptr;
+    SelectAllLineEdit *txtProj = nullptr;
+    SelectAllLineEdit *txtNotes = nullptr;
+    QCheckBox *Check1 = nullptr;
+    QTreeWidget *ListView1 = nullptr;
+
+    // --- Event handlers --------------------------------------------------------
+    void PushButton1_Click(); // Add
+    void PushButton2_Click(); // Delete Selected
+    void PushButton3_Click(); // Help
+    void PushButton5_Click(); // Check Selected As Done
+    void PushButton6_Click(); // Start Creating Template
+    void PushButton7_Click(); // Load Sample/Example Data
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createControls();
+    void Form_Load();
+    void Form_QueryUnload();
+    void Form_Unload();
+    void dtpDate_Change(QDate date);
+    void txtName_Change(const QString &text);
+    void txtProName_Change(const QString &text);
+
+    QDate today() const;
+    QTreeWidgetItem *appendRow(const QString &dueBy);
+    int currentRow() const;
+    QTreeWidgetItem *requireCurrentRow() const;
+    void keepCurrentRow();
+    void centreOnScreen();
+
+    Services m_services;
+    std::function<void()> m_templateCommand;
+    std::function<int()> m_currentRowReader;
+    bool m_startUpCompleted = false;
+    bool m_closingSuppressed = false;
+};
+
+} // namespace quorbel

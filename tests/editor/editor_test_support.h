@@ -1,0 +1,92 @@
+#pragma once
+
+// Helpers shared by the main window's tests.
+
+#include "Clock.h"
+#include "Form1.h"
+
+#include <QFile>
+#include <QSettings>
+#include <QString>
+
+#include <memory>
+
+namespace quorbel::test {
+
+class FixedClock final : public Clock {
+public:
+    explicit FixedClock(QDate date) : m_date(date) {}
+    QDate today() const override { return m_date; }
+    void setToday(QDate date) { m_date = date; }
+
+private:
+    QDate m_date;
+};
+
+// A fresh QSettings on the program's store, independent of the program's own
+// objects.
+inline QString storedValue(const QString &key)
+{
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Marvesk"));
+    settings.beginGroup(QStringLiteral("Quorbel"));
+    return settings.value(key).toString();
+}
+
+inline bool hasStoredValue(const QString &key)
+{
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Marvesk"));
+    settings.beginGroup(QStringLiteral("Quorbel"));
+    return settings.contains(key);
+}
+
+inline void storeValue(const QString &key, const QString &value)
+{
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Marvesk"));
+    settings.beginGroup(QStringLiteral("Quorbel"));
+    settings.setValue(key, value);
+    settings.endGroup();
+    settings.sync();
+}
+
+inline void clearStore()
+{
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Marvesk"));
+    settings.clear();
+    settings.sync();
+}
+
+// The store file's raw text, read past every QSettings cache.
+inline QString storeFileText()
+{
+    QFile file(QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Marvesk")).fileName());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+// What a test window gets: a fixed clock, an availability check that counts
+// its calls, and an end of program that only counts.
+struct WindowFixture {
+    FixedClock clock{QDate(2026, 3, 10)};
+    int availabilityChecks = 0;
+    bool available = true;
+    int programEnds = 0;
+    QString programFolder; // empty: the program folder
+
+    Form1::Services services()
+    {
+        Form1::Services s;
+        s.clock = &clock;
+        s.isInstalled = [this] {
+            ++availabilityChecks;
+            return available;
+        };
+        s.endProgram = [this] { ++programEnds; };
+        s.programFolder = programFolder;
+        return s;
+    }
+
+    std::unique_ptr<Form1> makeWindow() { return std::make_unique<Form1>(services()); }
+};
+
+} // namespace quorbel::test

@@ -1,0 +1,740 @@
+// The main window: layout, start-up, the header fields, closing, pointer.
+
+#include "DateText.h"
+#include "FileProcs.h"
+#include "Title.h"
+#include "Form1.h"
+#include "ScriptedDialogs.h"
+#include "WindowLook.h"
+#include "editor_test_support.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+
+using namespace quorbel;
+using quorbel::test::ScriptedDialogs;
+using quorbel::test::WindowFixture;
+using quorbel::test::clearStore;
+using quorbel::test::hasStoredValue;
+using quorbel::test::storedValue;
+using quorbel::test::storeFileText;
+using quorbel::test::storeValue;
+
+namespace {
+
+// Twips to pixels, worked out here on its own: 15 twips a pixel, nearest.
+int px(int twips)
+{
+    return (twips + 7) / 15;
+}
+
+QRect design(int left, int top, int width, int height)
+{
+    return QRect(px(left), px(top), px(width), px(height));
+}
+
+QStringList rowTexts(const Form1 &window)
+{
+    QStringList rows;
+    for (int i = 0; i < window.ListView1->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem *row = window.ListView1->topLevelItem(i);
+        rows << QStringLiteral("%1|%2|%3|%4").arg(row->text(0), row->text(1), row->text(2), row->text(3));
+    }
+    return rows;
+}
+
+QString loadLocation(int step)
+{
+    return QStringLiteral("in Lintravo2021/08/31.Form1.Form_Load at line %1\r\r").arg(step);
+}
+
+// A point of the widget's own surface, not covered by a child if there is one.
+QPointF ownPoint(const QWidget *widget)
+{
+    for (int y = widget->height() / 2; y < widget->height(); y += 2) {
+        for (int x = widget->width() / 2; x < widget->width(); x += 2) {
+            if (!widget->childAt(x, y))
+                return QPointF(x, y);
+        }
+    }
+    return QPointF(widget->width() / 2.0, widget->height() / 2.0);
+}
+
+void moveMouseOver(QWidget *widget)
+{
+    const QPointF local = ownPoint(widget);
+    QMouseEvent move(QEvent::MouseMove, local, widget->mapToGlobal(local), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &move);
+}
+
+} // namespace
+
+class TestForm1 : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void layoutFollowsTheDesign();
+    void lookOfTheWindow();
+    void firstStartOnAnEmptyStore();
+    void startUpRestoresHeaderFieldsAndList();
+    void badStoredDeadlineIsReportedAndTodayShown_data();
+    void badStoredDeadlineIsReportedAndTodayShown();
+    void fieldsBeyondTheFourthAreReportedAndSkipped();
+    void headerFieldsAreWrittenAtEveryChange();
+    void killedProgramKeepsHeaderFieldsButNotListEdits();
+    void deadlineRoundTrip_data();
+    void deadlineRoundTrip();
+    void closingStoresTheListAndEndsTheProgram();
+    void closingStoresAnEmptyListAsEmptyText();
+    void typedSeparatorsSurviveTheNextStart();
+    void unavailableSpreadsheetEndsStartUp();
+    void focusSelectsTheWholeText();
+    void tabOrderFollowsTheDesign();
+    void helpShowsTheContactMessage();
+    void pointerFeedbackUsesTheHandFile();
+    void pointerFeedbackWithoutOrWithABadHandFile();
+    void handCursorFileHasItsHotspotAtTheFingertip();
+    void templateCommandSeamAndReadAccess();
+
+private:
+    ScriptedDialogs m_dialogs;
+    WindowFixture m_fixture;
+};
+
+void TestForm1::init()
+{
+    QLocale::setDefault(QLocale::c());
+    clearStore();
+    m_dialogs.clear();
+    m_fixture = {};
+}
+
+void TestForm1::cleanup()
+{
+    QLocale::setDefault(QLocale::c());
+}
+
+void TestForm1::layoutFollowsTheDesign()
+{
+    auto window = m_fixture.makeWindow();
+
+    QCOMPARE(window->size(), QSize(px(8040), px(8415)));
+    QCOMPARE(window->size(), QSize(536, 561));
+    QCOMPARE(window->minimumSize(), window->size());
+    QCOMPARE(window->maximumSize(), window->size());
+
+    struct Expected {
+        QWidget *widget;
+        QWidget *container;
+        QRect rect;
+    };
+    const auto label = [&](const QString &caption) -> QWidget * {
+        for (QLabel *l : window->findChildren<QLabel *>()) {
+            if (l->text() == caption)
+                return l;
+        }
+        return nullptr;
+    };
+    Form1 &w = *window;
+    const QList<Expected> expected = {
+        {w.PushButton6, &w, design(120, 120, 7800, 405)},
+        {w.PushButton3, &w, design(120, 630, 3840, 405)},
+        {w.PushButton7, &w, design(4080, 630, 3840, 405)},
+        {w.Frame1, &w, design(120, 1110, 7800, 1725)},
+        {label("Deadline:"), w.Frame1, design(240, 345, 1755, 225)},
+        {w.dtpDate, w.Frame1, design(2160, 300, 5325, 345)},
+        {label("To Be Completed By:"), w.Frame1, design(240, 795, 1760, 225)},
+        {w.txtName, w.Frame1, design(2160, 750, 5325, 345)},
+        {label("Project Name:"), w.Frame1, design(240, 1245, 1760, 225)},
+        {w.txtProName, w.Frame1, design(2160, 1200, 5325, 345)},
+        {w.Frame2, &w, design(120, 2910, 7800, 5385)},
+        {label("Due By:"), w.Frame2, design(240, 345, 1760, 225)},
+        {w.txtDate, w.Frame2, design(2160, 300, 5325, 345)},
+        {label("Project:"), w.Frame2, design(240, 795, 1760, 225)},
+        {w.txtProj, w.Frame2, design(2160, 750, 5325, 345)},
+        {label("Notes:"), w.Frame2, design(240, 1245, 1760, 225)},
+        {w.txtNotes, w.Frame2, design(2160, 1200, 5325, 345)},
+        {w.Check1, w.Frame2, design(2160, 1650, 855, 255)},
+        {w.PushButton1, w.Frame2, design(2160, 2040, 2520, 405)},
+        {w.PushButton2, w.Frame2, design(4800, 2040, 2640, 405)},
+        {w.PushButton5, w.Frame2, design(2160, 2550, 5295, 405)},
+        {w.ListView1, w.Frame2, design(255, 3090, 7245, 2130)},
+    };
+    for (const Expected &e : expected) {
+        QVERIFY(e.widget);
+        QCOMPARE(e.widget->parentWidget(), e.container);
+        QCOMPARE(e.widget->geometry(), e.rect);
+    }
+    // Two spot checks in plain pixels.
+    QCOMPARE(w.PushButton6->geometry(), QRect(8, 8, 520, 27));
+    QCOMPARE(w.ListView1->pos(), QPoint(17, 206));
+
+    QCOMPARE(w.PushButton1->text(), QStringLiteral("Add"));
+    QCOMPARE(w.PushButton2->text(), QStringLiteral("Delete Selected"));
+    QCOMPARE(w.PushButton3->text(), QStringLiteral("Help"));
+    QCOMPARE(w.PushButton5->text(), QStringLiteral("Check Selected As Done"));
+    QCOMPARE(w.PushButton6->text(), QStringLiteral("Start Creating Template"));
+    QCOMPARE(w.PushButton7->text(), QStringLiteral("Load Sample/Example Data"));
+    QCOMPARE(w.Frame1->title(), QStringLiteral("General Options"));
+    QCOMPARE(w.Frame2->title(), QStringLiteral("To Do List Entries"));
+    QCOMPARE(w.Check1->text(), QStringLiteral("Done"));
+    QVERIFY(!w.Check1->isChecked());
+    for (QLineEdit *box : {static_cast<QLineEdit *>(w.txtName), static_cast<QLineEdit *>(w.txtProName),
+                           static_cast<QLineEdit *>(w.txtDate), static_cast<QLineEdit *>(w.txtProj),
+                           static_cast<QLineEdit *>(w.txtNotes)})
+        QVERIFY(box->text().isEmpty());
+
+    // The list: a report of four left-aligned columns, no check boxes.
+    QTreeWidget *list = w.ListView1;
+    QCOMPARE(list->columnCount(), 4);
+    const QStringList captions = {"Due By", "Project", "Notes", "Done"};
+    const QList<int> widths = {px(1000), px(2300), px(2300), px(1440)};
+    for (int c = 0; c < 4; ++c) {
+        QCOMPARE(list->headerItem()->text(c), captions.at(c));
+        QCOMPARE(list->columnWidth(c), widths.at(c));
+        QCOMPARE(list->header()->defaultAlignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
+    }
+    QVERIFY(!list->rootIsDecorated());
+    QCOMPARE(list->selectionMode(), QAbstractItemView::SingleSelection);
+
+    // The deadline picker.
+    QCOMPARE(w.dtpDate->displayFormat(), QStringLiteral("dd-MMM-yyyy"));
+    QCOMPARE(w.dtpDate->minimumDate(), QDate(1601, 1, 1));
+    QCOMPARE(w.dtpDate->maximumDate(), QDate(9999, 12, 31));
+    QVERIFY(w.dtpDate->calendarPopup());
+}
+
+void TestForm1::lookOfTheWindow()
+{
+    auto window = m_fixture.makeWindow();
+    Form1 &w = *window;
+
+    QCOMPARE(w.windowTitle(), QStringLiteral("Quorbel"));
+    const Qt::WindowFlags flags = w.windowFlags();
+    QVERIFY(flags & Qt::WindowMinimizeButtonHint);
+    QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+    QVERIFY(flags & Qt::WindowCloseButtonHint);
+
+    const auto isDesignFont = [](const QFont &font, qreal size) {
+        return font.family() == QLatin1String("Arial") && font.bold() && qFuzzyCompare(font.pointSizeF(), size);
+    };
+    QVERIFY(isDesignFont(w.font(), 9));
+    for (QWidget *plain : {static_cast<QWidget *>(w.Frame1), static_cast<QWidget *>(w.Frame2),
+                           static_cast<QWidget *>(w.txtName), static_cast<QWidget *>(w.txtProName),
+                           static_cast<QWidget *>(w.txtDate)})
+        QVERIFY2(isDesignFont(plain->font(), 9), qPrintable(plain->objectName()));
+    for (QLabel *label : w.findChildren<QLabel *>())
+        QVERIFY2(isDesignFont(label->font(), 9), qPrintable(label->text()));
+    for (QPushButton *button : w.findChildren<QPushButton *>())
+        QVERIFY2(isDesignFont(button->font(), 11.25), qPrintable(button->text()));
+
+    // White backgrounds.
+    QList<QWidget *> white = {&w, w.Frame1, w.Frame2, w.Check1};
+    for (QLabel *label : w.Frame1->findChildren<QLabel *>())
+        white << label;
+    for (QWidget *widget : white)
+        QCOMPARE(widget->palette().color(QPalette::Window), QColor(Qt::white));
+    QCOMPARE(w.txtName->palette().color(QPalette::Base), QColor(Qt::white));
+    QCOMPARE(w.txtProName->palette().color(QPalette::Base), QColor(Qt::white));
+}
+
+void TestForm1::firstStartOnAnEmptyStore()
+{
+    auto window = m_fixture.makeWindow();
+
+    QVERIFY(window->startUpCompleted());
+    QVERIFY(!window->isVisible());
+    QCOMPARE(window->dtpDate->date(), QDate(2026, 3, 10));
+    QCOMPARE(window->dtpDate->text(), QStringLiteral("10-Mar-2026"));
+    QVERIFY(window->txtName->text().isEmpty());
+    QVERIFY(window->txtProName->text().isEmpty());
+    QCOMPARE(window->ListView1->topLevelItemCount(), 0);
+    QVERIFY2(m_dialogs.boxes.isEmpty(), qPrintable(m_dialogs.boxes.value(0).text));
+    QCOMPARE(m_fixture.availabilityChecks, 1);
+    QCOMPARE(m_fixture.programEnds, 0);
+}
+
+void TestForm1::startUpRestoresHeaderFieldsAndList()
+{
+    storeValue("dtpDate", generalDateText(QDateTime(QDate(2026, 12, 6), QTime(0, 0))));
+    storeValue("txtName", "Ann Example");
+    storeValue("txtProName", "Roof repair");
+    storeValue("ToDo", "a^b^c^V|d^e^^|f^^^v");
+
+    auto window = m_fixture.makeWindow();
+
+    QVERIFY(m_dialogs.boxes.isEmpty());
+    QCOMPARE(window->dtpDate->text(), QStringLiteral("06-Dec-2026"));
+    QCOMPARE(window->deadline(), QDate(2026, 12, 6));
+    QCOMPARE(window->txtName->text(), QStringLiteral("Ann Example"));
+    QCOMPARE(window->txtProName->text(), QStringLiteral("Roof repair"));
+    QCOMPARE(rowTexts(*window), (QStringList{"a|b|c|V", "d|e||", "f|||v"}));
+    // The list keeps a current row while it has rows: the first after start-up.
+    QCOMPARE(window->ListView1->selectedItems().size(), 1);
+    QCOMPARE(window->ListView1->selectedItems().constFirst(), window->ListView1->topLevelItem(0));
+    // The restore writes the values back unchanged.
+    QCOMPARE(storedValue("txtName"), QStringLiteral("Ann Example"));
+    QCOMPARE(storedValue("txtProName"), QStringLiteral("Roof repair"));
+    QCOMPARE(storedValue("ToDo"), QStringLiteral("a^b^c^V|d^e^^|f^^^v"));
+}
+
+void TestForm1::badStoredDeadlineIsReportedAndTodayShown_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("words") << QStringLiteral("next Tuesday");
+    QTest::newRow("no such day") << QStringLiteral("31/2/2026");
+    QTest::newRow("before the first day of the picker") << QStringLiteral("1500-01-01");
+}
+
+void TestForm1::badStoredDeadlineIsReportedAndTodayShown()
+{
+    QFETCH(QString, stored);
+    storeValue("dtpDate", stored);
+    storeValue("txtName", "after the deadline");
+
+    auto window = m_fixture.makeWindow();
+
+    const QStringList errors = m_dialogs.errorTexts();
+    QCOMPARE(errors.size(), 1);
+    QVERIFY2(errors.first().contains(loadLocation(108)), qPrintable(errors.first()));
+    QVERIFY2(errors.first().contains(stored), qPrintable(errors.first()));
+    QCOMPARE(window->dtpDate->date(), QDate(2026, 3, 10));
+    // The steps after it still ran.
+    QCOMPARE(window->txtName->text(), QStringLiteral("after the deadline"));
+    QVERIFY(window->startUpCompleted());
+    QCOMPARE(m_fixture.availabilityChecks, 1);
+}
+
+void TestForm1::fieldsBeyondTheFourthAreReportedAndSkipped()
+{
+    storeValue("ToDo", "a^b^c^V^x^y|d^e^f^|g^h^i^^z");
+
+    auto window = m_fixture.makeWindow();
+
+    QCOMPARE(rowTexts(*window), (QStringList{"a|b|c|V", "d|e|f|", "g|h|i|"}));
+    const QStringList errors = m_dialogs.errorTexts();
+    QCOMPARE(errors.size(), 3);
+    for (const QString &error : errors)
+        QVERIFY2(error.contains(loadLocation(114)), qPrintable(error));
+    QVERIFY(errors.at(0).contains(QLatin1String("\"x\"")));
+    QVERIFY(errors.at(1).contains(QLatin1String("\"y\"")));
+    QVERIFY(errors.at(2).contains(QLatin1String("\"z\"")));
+    QVERIFY(window->startUpCompleted());
+}
+
+void TestForm1::headerFieldsAreWrittenAtEveryChange()
+{
+    auto window = m_fixture.makeWindow();
+
+    // One keystroke is on disk at once.
+    QTest::keyClicks(window->txtProName, "R");
+    QVERIFY2(storeFileText().contains(QLatin1String("txtProName=R")), qPrintable(storeFileText()));
+    QTest::keyClicks(window->txtProName, "oof");
+    QCOMPARE(storedValue("txtProName"), QStringLiteral("Roof"));
+    // A character beyond ASCII.
+    QTest::sendKeyEvent(QTest::Click, window->txtProName, Qt::Key_unknown, QString(QChar(0x00E9)), {});
+    QCOMPARE(storedValue("txtProName"), QStringLiteral("Roof\u00E9"));
+
+    QTest::keyClicks(window->txtName, "Me");
+    QCOMPARE(storedValue("txtName"), QStringLiteral("Me"));
+    // A change made by a program statement is written as well.
+    window->txtName->setText(QStringLiteral("Someone else"));
+    QCOMPARE(storedValue("txtName"), QStringLiteral("Someone else"));
+    window->txtName->clear();
+    QVERIFY(hasStoredValue("txtName"));
+    QCOMPARE(storedValue("txtName"), QString());
+
+    window->dtpDate->setDate(QDate(2026, 12, 6));
+    const auto stored = readGeneralDateText(storedValue("dtpDate"));
+    QVERIFY(stored);
+    QCOMPARE(stored->date(), QDate(2026, 12, 6));
+    QCOMPARE(stored->time(), QTime(0, 0));
+
+    // The list is not written while the window is open.
+    window->txtDate->setText(QStringLiteral("soon"));
+    window->PushButton1_Click();
+    QVERIFY(!hasStoredValue("ToDo"));
+}
+
+void TestForm1::killedProgramKeepsHeaderFieldsButNotListEdits()
+{
+    {
+        auto window = m_fixture.makeWindow();
+        QTest::keyClicks(window->txtProName, "Typed project");
+        window->txtDate->setText(QStringLiteral("tomorrow"));
+        window->PushButton1_Click();
+        QCOMPARE(window->ListView1->topLevelItemCount(), 1);
+        // The window goes away without its closing step, as in a killed program.
+    }
+    QCOMPARE(m_fixture.programEnds, 0);
+
+    auto next = m_fixture.makeWindow();
+    QCOMPARE(next->txtProName->text(), QStringLiteral("Typed project"));
+    QCOMPARE(next->ListView1->topLevelItemCount(), 0);
+}
+
+void TestForm1::deadlineRoundTrip_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QDate>("deadline");
+    QTest::addColumn<QString>("shown");
+
+    for (const char *name : {"en_US", "de_DE", "C"}) {
+        const QLocale locale(QString::fromLatin1(name));
+        const QDate dates[] = {QDate(2026, 3, 31), QDate(9999, 12, 31), QDate(1601, 1, 1), QDate(2031, 7, 4)};
+        for (const QDate &date : dates)
+            QTest::addRow("%s %s", name, qPrintable(date.toString(Qt::ISODate)))
+                << QString::fromLatin1(name) << date << locale.toString(date, QStringLiteral("dd-MMM-yyyy"));
+    }
+}
+
+void TestForm1::deadlineRoundTrip()
+{
+    QFETCH(QString, locale);
+    QFETCH(QDate, deadline);
+    QFETCH(QString, shown);
+    QLocale::setDefault(QLocale(locale));
+
+    {
+        auto window = m_fixture.makeWindow();
+        window->dtpDate->setDate(deadline);
+        QCOMPARE(window->dtpDate->text(), shown);
+    }
+    const QString stored = storedValue("dtpDate");
+    QVERIFY(!stored.isEmpty());
+
+    auto next = m_fixture.makeWindow();
+    QVERIFY2(m_dialogs.boxes.isEmpty(), qPrintable(stored));
+    QCOMPARE(next->deadline(), deadline);
+    QCOMPARE(next->dtpDate->text(), shown);
+}
+
+void TestForm1::closingStoresTheListAndEndsTheProgram()
+{
+    {
+        auto window = m_fixture.makeWindow();
+        window->show();
+        window->PushButton7_Click();
+        QVERIFY(window->close());
+        QCOMPARE(m_fixture.programEnds, 1);
+        QVERIFY(m_dialogs.errorTexts().isEmpty());
+    }
+    const QString first = shortDateText(QDate(2026, 3, 7));
+    const QString second = shortDateText(QDate(2026, 3, 20));
+    QCOMPARE(storedValue("ToDo"), QStringLiteral("%1^Research^Completed in Time^V|%2^Draft presenatation^In process^")
+                                      .arg(first, second));
+
+    auto next = m_fixture.makeWindow();
+    QCOMPARE(rowTexts(*next), (QStringList{first + "|Research|Completed in Time|V",
+                                           second + "|Draft presenatation|In process|"}));
+    QCOMPARE(next->entries().at(0).isDone(), true);
+    QCOMPARE(next->entries().at(1).isDone(), false);
+    QCOMPARE(next->deadline(), QDate(2026, 3, 31));
+    QCOMPARE(next->txtName->text(), QStringLiteral("Me"));
+    QCOMPARE(next->txtProName->text(), QStringLiteral("Development project"));
+}
+
+void TestForm1::closingStoresAnEmptyListAsEmptyText()
+{
+    // A list emptied during the run replaces the stored one.
+    storeValue("ToDo", "only^entry^^");
+    {
+        auto window = m_fixture.makeWindow();
+        QCOMPARE(window->ListView1->topLevelItemCount(), 1);
+        window->PushButton2_Click();
+        QCOMPARE(window->ListView1->topLevelItemCount(), 0);
+        window->close();
+    }
+    QVERIFY(hasStoredValue("ToDo"));
+    QCOMPARE(storedValue("ToDo"), QString());
+    QVERIFY(m_dialogs.boxes.isEmpty());
+
+    // Missing before: written as empty text all the same.
+    clearStore();
+    {
+        auto window = m_fixture.makeWindow();
+        window->close();
+    }
+    QVERIFY(hasStoredValue("ToDo"));
+    QCOMPARE(storedValue("ToDo"), QString());
+    auto next = m_fixture.makeWindow();
+    QCOMPARE(next->ListView1->topLevelItemCount(), 0);
+}
+
+void TestForm1::typedSeparatorsSurviveTheNextStart()
+{
+    const QList<ListEntry> typed = {
+        {"1|2", "a^b", "C:\\work\\", "V"},
+        {"^", "|", "\\", ""},
+        {"plain", "text", "only", ""},
+    };
+    {
+        auto window = m_fixture.makeWindow();
+        for (const ListEntry &entry : typed) {
+            window->txtDate->setText(entry.dueBy);
+            window->txtProj->setText(entry.project);
+            window->txtNotes->setText(entry.notes);
+            window->Check1->setChecked(entry.isDone());
+            window->PushButton1_Click();
+        }
+        QCOMPARE(window->entries(), typed);
+        window->close();
+    }
+    auto next = m_fixture.makeWindow();
+    QCOMPARE(next->entries(), typed);
+    QVERIFY(m_dialogs.boxes.isEmpty());
+}
+
+void TestForm1::unavailableSpreadsheetEndsStartUp()
+{
+    storeValue("ToDo", "|kept^as^stored|");
+    storeValue("txtName", "restored first");
+    m_fixture.available = false;
+
+    auto window = m_fixture.makeWindow();
+
+    QCOMPARE(m_fixture.availabilityChecks, 1);
+    QVERIFY(!window->startUpCompleted());
+    QVERIFY(!window->isVisible());
+    // The data had been loaded before the check ran.
+    QCOMPARE(window->txtName->text(), QStringLiteral("restored first"));
+    QCOMPARE(window->ListView1->topLevelItemCount(), 1);
+
+    // Even a close that reaches the window does not store the list.
+    window->close();
+    QCOMPARE(storedValue("ToDo"), QStringLiteral("|kept^as^stored|"));
+    QCOMPARE(m_fixture.programEnds, 0);
+}
+
+void TestForm1::focusSelectsTheWholeText()
+{
+    auto window = m_fixture.makeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QCOMPARE(QApplication::focusWidget(), window->dtpDate);
+
+    const QList<QLineEdit *> boxes = {window->txtDate, window->txtProj, window->txtNotes, window->txtName,
+                                      window->txtProName};
+    for (QLineEdit *box : boxes) {
+        const QString text = QStringLiteral("text of %1").arg(box->objectName());
+        box->setText(text);
+
+        // From the keyboard.
+        window->PushButton6->setFocus(Qt::TabFocusReason);
+        box->setCursorPosition(3);
+        box->setFocus(Qt::TabFocusReason);
+        QCOMPARE(box->selectedText(), text);
+        QCOMPARE(box->selectionStart(), 0);
+
+        // With a click in the middle of the text: the press keeps the selection.
+        window->PushButton6->setFocus(Qt::TabFocusReason);
+        box->setCursorPosition(3);
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->width() / 2, box->height() / 2));
+        QCOMPARE(QApplication::focusWidget(), box);
+        QCOMPARE(box->selectedText(), text);
+        QCOMPARE(box->selectionStart(), 0);
+
+        // A second click inside the focused box places the cursor as usual.
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
+        QVERIFY(box->selectedText().isEmpty());
+
+        // Typing replaces the selected text.
+        window->PushButton6->setFocus(Qt::TabFocusReason);
+        box->setFocus(Qt::BacktabFocusReason);
+        QTest::keyClicks(box, "new");
+        QCOMPARE(box->text(), QStringLiteral("new"));
+
+        // Focus coming back with the window leaves the cursor alone.
+        box->setCursorPosition(1);
+        box->clearFocus();
+        box->setFocus(Qt::ActiveWindowFocusReason);
+        QVERIFY(box->selectedText().isEmpty());
+        QCOMPARE(box->cursorPosition(), 1);
+    }
+}
+
+void TestForm1::tabOrderFollowsTheDesign()
+{
+    auto window = m_fixture.makeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    Form1 &w = *window;
+    window->txtDate->setText("x");
+    window->PushButton1_Click(); // a row, so that the list takes part as it does in use
+
+    const QList<QWidget *> order = {w.dtpDate,  w.txtName,   w.txtProName, w.PushButton6, w.txtNotes,
+                                    w.txtDate,  w.txtProj,   w.Check1,     w.PushButton1, w.PushButton2,
+                                    w.ListView1, w.PushButton5, w.PushButton3, w.PushButton7, w.dtpDate};
+    QCOMPARE(QApplication::focusWidget(), order.first());
+    for (qsizetype i = 1; i < order.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), order.at(i));
+    }
+}
+
+void TestForm1::helpShowsTheContactMessage()
+{
+    auto window = m_fixture.makeWindow();
+    QTest::mouseClick(window->PushButton3, Qt::LeftButton);
+
+    QCOMPARE(m_dialogs.boxes.size(), 1);
+    const Box &box = m_dialogs.boxes.first();
+    QCOMPARE(box.text, QStringLiteral("Questions? Please contact Team Marvesk at https://www.marvesk.com/contact"));
+    QCOMPARE(box.title, applicationTitle());
+    QCOMPARE(applicationTitle(), QStringLiteral("Quorbel"));
+    QCOMPARE(box.icon, BoxIcon::None);
+    QCOMPARE(box.buttons, BoxButtons::Ok);
+}
+
+void TestForm1::pointerFeedbackUsesTheHandFile()
+{
+    // The build puts HAND-M.CUR into the program folder.
+    QVERIFY(FileExists(joinPath(programFolder(), "HAND-M.CUR")));
+    auto window = m_fixture.makeWindow();
+    Form1 &w = *window;
+    QVERIFY(m_dialogs.boxes.isEmpty());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+
+    for (QWidget *button : {w.PushButton1, w.PushButton2, w.PushButton3, w.PushButton5, w.PushButton6,
+                            w.PushButton7}) {
+        moveMouseOver(w.Frame2);
+        QCOMPARE(w.cursor().shape(), Qt::ArrowCursor);
+        moveMouseOver(button);
+        QCOMPARE(w.cursor().shape(), Qt::BitmapCursor);
+        QCOMPARE(w.cursor().hotSpot(), QPoint(5, 0));
+    }
+    for (QWidget *plain : {static_cast<QWidget *>(&w), static_cast<QWidget *>(w.Frame1),
+                           static_cast<QWidget *>(w.Frame2), static_cast<QWidget *>(w.ListView1),
+                           static_cast<QWidget *>(w.txtName), static_cast<QWidget *>(w.txtProName),
+                           static_cast<QWidget *>(w.dtpDate)}) {
+        moveMouseOver(w.PushButton1);
+        QCOMPARE(w.cursor().shape(), Qt::BitmapCursor);
+        moveMouseOver(plain);
+        QCOMPARE(w.cursor().shape(), Qt::ArrowCursor);
+    }
+    // A move a control passes on to its frame counts for the frame; a move
+    // over a button is the button's even where the frame sees it as well.
+    moveMouseOver(w.PushButton1);
+    moveMouseOver(w.Check1);
+    QCOMPARE(w.cursor().shape(), Qt::ArrowCursor);
+    QMouseEvent overButton(QEvent::MouseMove, QPointF(w.PushButton2->geometry().center()),
+                           w.Frame2->mapToGlobal(QPointF(w.PushButton2->geometry().center())), Qt::NoButton,
+                           Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w.Frame2, &overButton);
+    QCOMPARE(w.cursor().shape(), Qt::ArrowCursor); // the frame leaves it to the button
+    moveMouseOver(w.PushButton2);
+    QCOMPARE(w.cursor().shape(), Qt::BitmapCursor);
+    QCoreApplication::sendEvent(w.Frame2, &overButton);
+    QCOMPARE(w.cursor().shape(), Qt::BitmapCursor);
+
+    // The busy pointer is left alone.
+    w.setBusyPointer(true);
+    QVERIFY(isBusyPointer(&w));
+    moveMouseOver(w.PushButton1);
+    QCOMPARE(w.cursor().shape(), Qt::WaitCursor);
+    moveMouseOver(w.Frame1);
+    QCOMPARE(w.cursor().shape(), Qt::WaitCursor);
+    w.setBusyPointer(false);
+    QVERIFY(!isBusyPointer(&w));
+    QCOMPARE(w.cursor().shape(), Qt::ArrowCursor);
+    moveMouseOver(w.PushButton5);
+    QCOMPARE(w.cursor().shape(), Qt::BitmapCursor);
+}
+
+void TestForm1::pointerFeedbackWithoutOrWithABadHandFile()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    m_fixture.programFolder = folder.path();
+    {
+        auto window = m_fixture.makeWindow();
+        QVERIFY(m_dialogs.boxes.isEmpty()); // a missing file is no failure
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        moveMouseOver(window->PushButton1);
+        QCOMPARE(window->cursor().shape(), Qt::ArrowCursor);
+    }
+
+    QFile bad(folder.filePath("HAND-M.CUR"));
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write("not a cursor at all");
+    bad.close();
+    storeValue("txtProName", "after the pointer");
+    auto window = m_fixture.makeWindow();
+    const QStringList errors = m_dialogs.errorTexts();
+    QCOMPARE(errors.size(), 1);
+    QVERIFY2(errors.first().contains(loadLocation(106)), qPrintable(errors.first()));
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    moveMouseOver(window->PushButton1);
+    QCOMPARE(window->cursor().shape(), Qt::ArrowCursor);
+    QCOMPARE(window->txtProName->text(), QStringLiteral("after the pointer"));
+}
+
+void TestForm1::handCursorFileHasItsHotspotAtTheFingertip()
+{
+    const QString path = joinPath(programFolder(), "HAND-M.CUR");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QVERIFY(bytes.size() > 22);
+    QCOMPARE(quint8(bytes.at(2)), quint8(2)); // a cursor, not an icon
+    QCOMPARE(quint8(bytes.at(6)), quint8(32));
+    QCOMPARE(quint8(bytes.at(7)), quint8(32));
+
+    const std::optional<QCursor> cursor = loadCursorFile(path);
+    QVERIFY(cursor);
+    QCOMPARE(cursor->hotSpot(), QPoint(5, 0));
+    const QImage image = cursor->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+    QCOMPARE(image.size(), QSize(32, 32));
+    // The hotspot lies on the drawn fingertip; the corners are transparent.
+    QCOMPARE(qAlpha(image.pixel(5, 0)), 255);
+    QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
+    QCOMPARE(qAlpha(image.pixel(31, 31)), 0);
+    QCOMPARE(qAlpha(image.pixel(5, 4)), 0xff);
+    // Nothing above the fingertip: it is the topmost drawn point of that column.
+    for (int x = 0; x < 32; ++x) {
+        if (x != 5 && x != 6)
+            QCOMPARE(qAlpha(image.pixel(x, 0)), 0);
+    }
+}
+
+void TestForm1::templateCommandSeamAndReadAccess()
+{
+    storeValue("ToDo", "a^b^c^V|d^e^^");
+    storeValue("txtName", "Me");
+    storeValue("txtProName", "P");
+    auto window = m_fixture.makeWindow();
+
+    // Without a command the button does nothing.
+    QTest::mouseClick(window->PushButton6, Qt::LeftButton);
+    QVERIFY(m_dialogs.boxes.isEmpty());
+
+    int runs = 0;
+    QList<ListEntry> seen;
+    window->setTemplateCommand([&] {
+        ++runs;
+        seen = window->entries();
+        QCOMPARE(window->completedBy(), QStringLiteral("Me"));
+        QCOMPARE(window->projectName(), QStringLiteral("P"));
+        QCOMPARE(window->deadline(), QDate(2026, 3, 10));
+    });
+    QTest::mouseClick(window->PushButton6, Qt::LeftButton);
+    QCOMPARE(runs, 1);
+    QCOMPARE(seen, (QList<ListEntry>{{"a", "b", "c", "V"}, {"d", "e", "", ""}}));
+}
+
+QTEST_MAIN(TestForm1)
+#include "test_form1.moc"

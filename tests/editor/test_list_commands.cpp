@@ -1,0 +1,300 @@
+// The list commands: Add, Delete Selected, Check Selected As Done, Load
+// Sample/Example Data.
+
+#include "DateText.h"
+#include "Form1.h"
+#include "ScriptedDialogs.h"
+#include "editor_test_support.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+using namespace quorbel;
+using quorbel::test::ScriptedDialogs;
+using quorbel::test::WindowFixture;
+using quorbel::test::clearStore;
+using quorbel::test::storedValue;
+using quorbel::test::storeValue;
+
+namespace {
+
+QStringList rowTexts(const Form1 &window)
+{
+    QStringList rows;
+    for (const ListEntry &e : window.entries())
+        rows << QStringLiteral("%1|%2|%3|%4").arg(e.dueBy, e.project, e.notes, e.done);
+    return rows;
+}
+
+void selectRow(Form1 &window, int row)
+{
+    window.ListView1->setCurrentItem(window.ListView1->topLevelItem(row));
+}
+
+QString location(const char *handler, int step)
+{
+    return QStringLiteral("in Lintravo2021/08/31.Form1.%1 at line %2\r\r").arg(QLatin1String(handler)).arg(step);
+}
+
+} // namespace
+
+class TestListCommands : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void addTakesTheEntryFields();
+    void addWithAllFieldsEmpty();
+    void addWithDoneCheckedKeepsTheCheck();
+    void deleteRemovesTheCurrentRow();
+    void deleteAndCheckOnAnEmptyListDoNothing();
+    void rowsButNoneCurrentAreReported();
+    void checkTogglesTheDoneMark();
+    void listKeepsACurrentRow();
+    void sampleDataOnTenthOfMarch();
+    void sampleDataTwiceAppendsFourRows();
+    void sampleDataInOtherLocales_data();
+    void sampleDataInOtherLocales();
+
+private:
+    ScriptedDialogs m_dialogs;
+    WindowFixture m_fixture;
+};
+
+void TestListCommands::init()
+{
+    QLocale::setDefault(QLocale::c());
+    clearStore();
+    m_dialogs.clear();
+    m_fixture = {};
+}
+
+void TestListCommands::addTakesTheEntryFields()
+{
+    storeValue("ToDo", "first^^^");
+    auto window = m_fixture.makeWindow();
+    window->txtDate->setText("Friday");
+    window->txtProj->setText("Garden");
+    window->txtNotes->setText("  spaces kept  ");
+    QTest::mouseClick(window->PushButton1, Qt::LeftButton);
+
+    QCOMPARE(rowTexts(*window), (QStringList{"first|||", "Friday|Garden|  spaces kept  |"}));
+    QVERIFY(window->txtDate->text().isEmpty());
+    QVERIFY(window->txtProj->text().isEmpty());
+    QVERIFY(window->txtNotes->text().isEmpty());
+    QVERIFY(!window->Check1->isChecked());
+    QVERIFY(m_dialogs.boxes.isEmpty());
+    // The current row stays where it was.
+    QCOMPARE(window->ListView1->selectedItems().value(0), window->ListView1->topLevelItem(0));
+}
+
+void TestListCommands::addWithAllFieldsEmpty()
+{
+    auto window = m_fixture.makeWindow();
+    window->PushButton1_Click();
+    window->PushButton1_Click();
+    QCOMPARE(window->entries(), (QList<ListEntry>{{}, {}}));
+    QCOMPARE(window->ListView1->topLevelItem(0)->text(3), QString());
+    QVERIFY(m_dialogs.boxes.isEmpty());
+}
+
+void TestListCommands::addWithDoneCheckedKeepsTheCheck()
+{
+    auto window = m_fixture.makeWindow();
+    window->txtDate->setText("d");
+    window->txtProj->setText("p");
+    window->txtNotes->setText("n");
+    window->Check1->setChecked(true);
+    window->PushButton1_Click();
+
+    QCOMPARE(rowTexts(*window), (QStringList{"d|p|n|V"}));
+    QVERIFY(window->entries().constFirst().isDone());
+    QVERIFY(window->txtDate->text().isEmpty());
+    QVERIFY(window->txtProj->text().isEmpty());
+    QVERIFY(window->txtNotes->text().isEmpty());
+    QVERIFY(window->Check1->isChecked());
+
+    // The next entry takes the checked state as well.
+    window->txtDate->setText("e");
+    window->PushButton1_Click();
+    QCOMPARE(rowTexts(*window), (QStringList{"d|p|n|V", "e|||V"}));
+}
+
+void TestListCommands::deleteRemovesTheCurrentRow()
+{
+    storeValue("ToDo", "a^^^|b^^^|c^^^|d^^^");
+    auto window = m_fixture.makeWindow();
+
+    selectRow(*window, 1);
+    QTest::mouseClick(window->PushButton2, Qt::LeftButton);
+    QCOMPARE(rowTexts(*window), (QStringList{"a|||", "c|||", "d|||"}));
+    // The row that moved up into the gap is current now.
+    window->PushButton2_Click();
+    QCOMPARE(rowTexts(*window), (QStringList{"a|||", "d|||"}));
+    // Deleting the last row makes the new last row current.
+    window->PushButton2_Click();
+    QCOMPARE(rowTexts(*window), (QStringList{"a|||"}));
+    window->PushButton2_Click();
+    QCOMPARE(window->ListView1->topLevelItemCount(), 0);
+    // And on the empty list nothing more happens.
+    window->PushButton2_Click();
+    QCOMPARE(window->ListView1->topLevelItemCount(), 0);
+    QVERIFY(m_dialogs.boxes.isEmpty());
+}
+
+void TestListCommands::deleteAndCheckOnAnEmptyListDoNothing()
+{
+    auto window = m_fixture.makeWindow();
+    // Even when the current row reader has nothing to offer.
+    window->setCurrentRowReader([] { return -1; });
+    window->PushButton2_Click();
+    window->PushButton5_Click();
+    QCOMPARE(window->ListView1->topLevelItemCount(), 0);
+    QVERIFY(m_dialogs.boxes.isEmpty());
+}
+
+void TestListCommands::rowsButNoneCurrentAreReported()
+{
+    storeValue("ToDo", "a^^^V|b^^^");
+    auto window = m_fixture.makeWindow();
+    window->setCurrentRowReader([] { return -1; });
+
+    window->PushButton2_Click();
+    QStringList errors = m_dialogs.errorTexts();
+    QCOMPARE(errors.size(), 1);
+    QVERIFY2(errors.at(0).contains(location("PushButton2_Click", 102)), qPrintable(errors.at(0)));
+    QCOMPARE(rowTexts(*window), (QStringList{"a|||V", "b|||"}));
+
+    m_dialogs.clear();
+    window->PushButton5_Click();
+    errors = m_dialogs.errorTexts();
+    QCOMPARE(errors.size(), 2);
+    QVERIFY2(errors.at(0).contains(location("PushButton5_Click", 102)), qPrintable(errors.at(0)));
+    QVERIFY2(errors.at(1).contains(location("PushButton5_Click", 104)), qPrintable(errors.at(1)));
+    QCOMPARE(rowTexts(*window), (QStringList{"a|||V", "b|||"}));
+
+    // A reader that points past the end counts as no current row too.
+    m_dialogs.clear();
+    window->setCurrentRowReader([] { return 7; });
+    window->PushButton2_Click();
+    QCOMPARE(m_dialogs.errorTexts().size(), 1);
+    QCOMPARE(window->ListView1->topLevelItemCount(), 2);
+}
+
+void TestListCommands::checkTogglesTheDoneMark()
+{
+    storeValue("ToDo", "a^^^|b^^^v|c^^^done");
+    auto window = m_fixture.makeWindow();
+
+    selectRow(*window, 0);
+    QTest::mouseClick(window->PushButton5, Qt::LeftButton);
+    QCOMPARE(window->ListView1->topLevelItem(0)->text(3), QStringLiteral("V"));
+    window->PushButton5_Click();
+    QCOMPARE(window->ListView1->topLevelItem(0)->text(3), QString());
+    window->PushButton5_Click();
+    QCOMPARE(window->ListView1->topLevelItem(0)->text(3), QStringLiteral("V"));
+
+    // A small "v" and any other text count as not done.
+    selectRow(*window, 1);
+    window->PushButton5_Click();
+    QCOMPARE(window->ListView1->topLevelItem(1)->text(3), QStringLiteral("V"));
+    selectRow(*window, 2);
+    window->PushButton5_Click();
+    QCOMPARE(window->ListView1->topLevelItem(2)->text(3), QStringLiteral("V"));
+
+    // Only the current row changes.
+    QCOMPARE(rowTexts(*window), (QStringList{"a|||V", "b|||V", "c|||V"}));
+    QVERIFY(m_dialogs.boxes.isEmpty());
+}
+
+void TestListCommands::listKeepsACurrentRow()
+{
+    auto window = m_fixture.makeWindow();
+    QTreeWidget *list = window->ListView1;
+    window->PushButton1_Click();
+    QCOMPARE(list->selectedItems().value(0), list->topLevelItem(0));
+    window->PushButton1_Click();
+    QCOMPARE(list->selectedItems().value(0), list->topLevelItem(0));
+
+    // A row the user deselects is current again once the event is handled.
+    selectRow(*window, 1);
+    list->clearSelection();
+    QVERIFY(list->selectedItems().isEmpty());
+    QTRY_COMPARE(list->selectedItems().value(0), list->topLevelItem(1));
+    window->PushButton5_Click();
+    QCOMPARE(rowTexts(*window), (QStringList{"|||", "|||V"}));
+}
+
+void TestListCommands::sampleDataOnTenthOfMarch()
+{
+    // Month/day/year, as a user in the United States sees it.
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    storeValue("ToDo", "existing^entry^^");
+    auto window = m_fixture.makeWindow();
+    QTest::mouseClick(window->PushButton7, Qt::LeftButton);
+
+    QVERIFY(m_dialogs.boxes.isEmpty());
+    QCOMPARE(window->deadline(), QDate(2026, 3, 31));
+    QCOMPARE(window->dtpDate->text(), QStringLiteral("31-Mar-2026"));
+    QCOMPARE(window->txtName->text(), QStringLiteral("Me"));
+    QCOMPARE(window->txtProName->text(), QStringLiteral("Development project"));
+    QCOMPARE(rowTexts(*window), (QStringList{"existing|entry||", "3/7/2026|Research|Completed in Time|V",
+                                             "3/20/2026|Draft presenatation|In process|"}));
+    // The entry fields keep the second entry's texts; Done is unchecked.
+    QCOMPARE(window->txtDate->text(), QStringLiteral("3/20/2026"));
+    QCOMPARE(window->txtProj->text(), QStringLiteral("Draft presenatation"));
+    QCOMPARE(window->txtNotes->text(), QStringLiteral("In process"));
+    QVERIFY(!window->Check1->isChecked());
+
+    // The header fields are in the store at once; the list is not.
+    QCOMPARE(storedValue("txtName"), QStringLiteral("Me"));
+    QCOMPARE(storedValue("txtProName"), QStringLiteral("Development project"));
+    QCOMPARE(readGeneralDateText(storedValue("dtpDate"))->date(), QDate(2026, 3, 31));
+    QCOMPARE(storedValue("ToDo"), QStringLiteral("existing^entry^^"));
+}
+
+void TestListCommands::sampleDataTwiceAppendsFourRows()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    auto window = m_fixture.makeWindow();
+    window->PushButton7_Click();
+    // Across a month end and a year end.
+    m_fixture.clock.setToday(QDate(2026, 12, 30));
+    window->PushButton7_Click();
+
+    QCOMPARE(rowTexts(*window), (QStringList{"3/7/2026|Research|Completed in Time|V",
+                                             "3/20/2026|Draft presenatation|In process|",
+                                             "12/27/2026|Research|Completed in Time|V",
+                                             "1/9/2027|Draft presenatation|In process|"}));
+    QCOMPARE(window->deadline(), QDate(2027, 1, 20));
+}
+
+void TestListCommands::sampleDataInOtherLocales_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::newRow("en_US") << QStringLiteral("en_US");
+    QTest::newRow("de_DE") << QStringLiteral("de_DE");
+}
+
+void TestListCommands::sampleDataInOtherLocales()
+{
+    QFETCH(QString, locale);
+    QLocale::setDefault(QLocale(locale));
+    auto window = m_fixture.makeWindow();
+    window->PushButton7_Click();
+
+    // Due dates are short dates with the full year, and read back as the same dates.
+    const QList<ListEntry> rows = window->entries();
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows.at(0).dueBy, QLocale().toString(QDate(2026, 3, 7), shortDateFormat()));
+    QVERIFY2(rows.at(0).dueBy.contains(QLatin1String("2026")), qPrintable(rows.at(0).dueBy));
+    QCOMPARE(readDateText(rows.at(0).dueBy), QDate(2026, 3, 7));
+    QCOMPARE(readDateText(rows.at(1).dueBy), QDate(2026, 3, 20));
+    QCOMPARE(window->deadline(), QDate(2026, 3, 31));
+}
+
+QTEST_MAIN(TestListCommands)
+#include "test_list_commands.moc"
