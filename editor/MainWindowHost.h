@@ -1,0 +1,27 @@
+#pragma once
+
+#include "Form2Host.h"
+
+namespace quorbel {
+
+class Form1;
+
+// What the preview window asks of the main window and of the program.
+class MainWindowHost final : public Form2Host {
+public:
+    explicit MainWindowHost(Form1 &mainWindow);
+
+    // "< Back": the main window shows again, as it was.
+    void showMainWindow() override;
+    // The same store as the main window's closing: the whole list under
+    // "ToDo". Failures go to the caller's report.
+    void storeListBeforeExit() override;
+    // Ends the program; the main window's closing step does not run on
+    // this path.
+    void endProgram() override;
+
+private:
+    Form1 &m_mainWindow;
+};
+
+} // namespace quorbel

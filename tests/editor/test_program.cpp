@@ -1,0 +1,222 @@
+// The program's composition: start, the end after a failed availability
+// check, and what the preview window asks of the main window.
+
+#include "Form2.h"
+#include "MainWindowHost.h"
+#include "Program.h"
+#include "ScriptedDialogs.h"
+#include "editor_test_support.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QPointer>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QtTest>
+
+using namespace quorbel;
+using quorbel::test::ScriptedDialogs;
+using quorbel::test::WindowFixture;
+using quorbel::test::clearStore;
+using quorbel::test::storedValue;
+using quorbel::test::storeValue;
+
+namespace {
+
+// Records every main window that is shown.
+class ShowRecorder : public QObject {
+public:
+    ShowRecorder() { qApp->installEventFilter(this); }
+    ~ShowRecorder() override { qApp->removeEventFilter(this); }
+    int shown = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && qobject_cast<Form1 *>(watched))
+            ++shown;
+        return false;
+    }
+};
+
+Form1 *findMainWindow()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *form = dynamic_cast<Form1 *>(widget))
+            return form;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class TestProgram : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void unavailableSpreadsheetEndsWithoutTheWindow();
+    void programShowsTheWindowAndEndsWhenItCloses();
+    void hostShowsTheMainWindowAgain();
+    void hostStoresTheListAndEndsWithoutTheClosingStep();
+    void previewWindowIsLoadedOnFirstUse();
+    void backFromThePreviewShowsTheMainWindow();
+    void closingThePreviewStoresTheListOnce();
+
+private:
+    ScriptedDialogs m_dialogs;
+    WindowFixture m_fixture;
+};
+
+void TestProgram::init()
+{
+    QLocale::setDefault(QLocale::c());
+    clearStore();
+    m_dialogs.clear();
+    m_fixture = {};
+}
+
+void TestProgram::unavailableSpreadsheetEndsWithoutTheWindow()
+{
+    // Read back as one entry; the closing step would store it as "a^b^^".
+    storeValue("ToDo", "|a^b|");
+    m_fixture.available = false;
+    Form1::Services services = m_fixture.services();
+    services.endProgram = {}; // the real end of the program
+
+    ShowRecorder shows;
+    const int code = runQuorbel(*qApp, services);
+
+    QCOMPARE(code, 0);
+    QCOMPARE(m_fixture.availabilityChecks, 1);
+    QCOMPARE(shows.shown, 0);
+    QCOMPARE(storedValue("ToDo"), QStringLiteral("|a^b|"));
+    QVERIFY(!findMainWindow());
+}
+
+void TestProgram::programShowsTheWindowAndEndsWhenItCloses()
+{
+    storeValue("ToDo", "|a^b|");
+    Form1::Services services = m_fixture.services();
+    services.endProgram = {}; // the real end of the program: the event loop ends
+
+    ShowRecorder shows;
+    bool wasVisible = false;
+    QTimer::singleShot(0, [&] {
+        Form1 *form = findMainWindow();
+        QVERIFY(form);
+        wasVisible = form->isVisible();
+        form->txtDate->setText("added");
+        form->PushButton1_Click();
+        form->close();
+    });
+    // A second timer ends a loop that would otherwise hang the test.
+    QTimer guard;
+    guard.setSingleShot(true);
+    connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(3); });
+    guard.start(20000);
+
+    const int code = runQuorbel(*qApp, services);
+
+    QCOMPARE(code, 0);
+    QVERIFY(wasVisible);
+    QCOMPARE(shows.shown, 1);
+    QCOMPARE(storedValue("ToDo"), QStringLiteral("a^b^^|added^^^"));
+}
+
+void TestProgram::hostShowsTheMainWindowAgain()
+{
+    auto window = m_fixture.makeWindow();
+    MainWindowHost host(*window);
+    Form2Host &asPreviewSeesIt = host;
+
+    window->txtName->setText("kept");
+    window->show();
+    window->hide(); // the template command hides it while the preview is up
+    asPreviewSeesIt.showMainWindow();
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->txtName->text(), QStringLiteral("kept"));
+    QCOMPARE(m_fixture.programEnds, 0);
+}
+
+void TestProgram::hostStoresTheListAndEndsWithoutTheClosingStep()
+{
+    auto window = m_fixture.makeWindow();
+    MainWindowHost host(*window);
+    window->show();
+    window->txtDate->setText("a|b");
+    window->Check1->setChecked(true);
+    window->PushButton1_Click();
+
+    host.storeListBeforeExit();
+    QCOMPARE(storedValue("ToDo"), QStringLiteral("a\\|b^^^V"));
+
+    host.endProgram();
+    QCOMPARE(m_fixture.programEnds, 1);
+
+    // The main window going away afterwards stores nothing and ends nothing more.
+    window->PushButton2_Click();
+    QCOMPARE(window->ListView1->topLevelItemCount(), 0);
+    window->close();
+    QCOMPARE(storedValue("ToDo"), QStringLiteral("a\\|b^^^V"));
+    QCOMPARE(m_fixture.programEnds, 1);
+    QVERIFY(m_dialogs.boxes.isEmpty());
+}
+
+void TestProgram::previewWindowIsLoadedOnFirstUse()
+{
+    Program program(m_fixture.services());
+    QVERIFY(program.mainWindow().startUpCompleted());
+    QVERIFY(!program.previewWindowLoaded());
+    Form2 &preview = program.previewWindow();
+    QVERIFY(program.previewWindowLoaded());
+    QCOMPARE(&program.previewWindow(), &preview);
+    QVERIFY(!preview.isVisible());
+    QVERIFY(!program.mainWindow().isVisible());
+}
+
+void TestProgram::backFromThePreviewShowsTheMainWindow()
+{
+    Program program(m_fixture.services());
+    Form1 &main = program.mainWindow();
+    main.txtProj->setText("kept while hidden");
+    main.show();
+    Form2 &preview = program.previewWindow();
+    preview.show();
+    main.hide();
+
+    preview.PushButton8_Click(); // "< Back"
+    QVERIFY(main.isVisible());
+    QVERIFY(!preview.isVisible());
+    QCOMPARE(main.txtProj->text(), QStringLiteral("kept while hidden"));
+    QCOMPARE(m_fixture.programEnds, 0);
+    QVERIFY(m_dialogs.errorTexts().isEmpty());
+}
+
+void TestProgram::closingThePreviewStoresTheListOnce()
+{
+    storeValue("ToDo", "old^^^");
+    Program program(m_fixture.services());
+    Form1 &main = program.mainWindow();
+    main.show();
+    main.txtDate->setText("new");
+    main.PushButton1_Click();
+    Form2 &preview = program.previewWindow();
+    preview.show();
+    main.hide();
+
+    QVERIFY(preview.close());
+    QCOMPARE(storedValue("ToDo"), QStringLiteral("old^^^|new^^^"));
+    QCOMPARE(m_fixture.programEnds, 1);
+
+    // The main window's closing step does not run on this path.
+    main.PushButton2_Click();
+    main.close();
+    QCOMPARE(storedValue("ToDo"), QStringLiteral("old^^^|new^^^"));
+    QCOMPARE(m_fixture.programEnds, 1);
+    QVERIFY(m_dialogs.errorTexts().isEmpty());
+}
+
+QTEST_MAIN(TestProgram)
+#include "test_program.moc"
