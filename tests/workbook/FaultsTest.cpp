@@ -1,0 +1,207 @@
+// The LibreOffice backend when the office fails: killed during the fill,
+// stopped during a call, missing, or not an office at all. Every failure
+// is a Failure with a clear description, and no process is left behind.
+// Runs with QUORBEL_CALL_TIMEOUT_MS=5000.
+
+#include "OfficeTestSupport.h"
+
+#include "Failure.h"
+#include "FileProcs.h"
+#include "IsInstalled.h"
+#include "ScriptedDialogs.h"
+#include "Snapshot.h"
+#include "Spreadsheet.h"
+#include "TemplateWorkbook.h"
+#include "Title.h"
+
+#include <QTest>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+using namespace quorbel;
+using namespace quorbel::test;
+
+namespace {
+
+QString temp(const QString &name)
+{
+    return QDir(qEnvironmentVariable("TEMP")).filePath(name);
+}
+
+QString failureOf(const std::function<void()> &statement)
+{
+    try {
+        statement();
+    } catch (const Failure &failure) {
+        return failure.description();
+    }
+    return {};
+}
+
+} // namespace
+
+class FaultsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QCOMPARE(qEnvironmentVariable("QUORBEL_CALL_TIMEOUT_MS"), QStringLiteral("5000"));
+        m_template = temp(QStringLiteral("template.xlt"));
+        WriteBytesToFile(templateWorkbookBytes(), m_template);
+        SetApplicationTitle();
+    }
+
+    void cleanupTestCase()
+    {
+        QVERIFY(officeChildren().isEmpty());
+        for (const qint64 pid : std::as_const(m_started))
+            QVERIFY2(!processExists(pid), qPrintable(QString::number(pid)));
+    }
+
+    void cleanup()
+    {
+        qunsetenv("QUORBEL_SOFFICE");
+    }
+
+    void officeKilledDuringTheFill()
+    {
+        auto excel = startWithTemplate();
+        const qint64 pid = *officeChildren().begin();
+        std::thread killer([pid] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            ::kill(pid_t(pid), SIGKILL);
+        });
+        int filled = 0;
+        const QString failure = failureOf([&] {
+            for (int row = 6; row < 5000; ++row, ++filled) {
+                excel->Rows(row)->Select();
+                excel->Selection()->Copy();
+                excel->Rows(row + 1)->Select();
+                excel->Selection()->Insert(xl::xlShiftDown);
+                excel->setCutCopyMode(false);
+                excel->Cells(row, 3)->setValue(QStringLiteral("project %1").arg(row));
+                excel->Cells(row, 4)->setValue(QStringLiteral("12/24/2026"));
+            }
+        });
+        killer.join();
+        QVERIFY2(failure.contains(QStringLiteral("LibreOffice ended unexpectedly")), qPrintable(failure));
+        QVERIFY(filled > 0);
+        // Ended and reaped by the failing call.
+        QVERIFY(!processExists(pid));
+        // Every later call fails at once with the same reason.
+        QCOMPARE(failureOf([&] { excel->Cells(1, 1)->Value(); }), failure);
+        QCOMPARE(failureOf([&] { excel->Workbooks(); }), failure);
+        QCOMPARE(failureOf([&] { excel->Version(); }), failure);
+        excel->Quit();
+    }
+
+    void officeStoppedDuringACall()
+    {
+        auto excel = startWithTemplate();
+        const qint64 pid = *officeChildren().begin();
+        auto cell = excel->Cells(1, 7);
+        ::kill(pid_t(pid), SIGSTOP);
+        const QString failure = failureOf([&] { cell->setValue(QStringLiteral("never written")); });
+        QVERIFY2(failure.contains(QStringLiteral("did not answer within 5 seconds")), qPrintable(failure));
+        QVERIFY(!processExists(pid));
+        QCOMPARE(failureOf([&] { cell->Value(); }), failure);
+        QCOMPARE(failureOf([&] { excel->ActiveWorkbook()->SaveAs(temp(QStringLiteral("x.xls")), 56); }), failure);
+        QVERIFY(!QFile::exists(temp(QStringLiteral("x.xls"))));
+    }
+
+    void quitEndsAStoppedOffice()
+    {
+        auto excel = startWithTemplate();
+        const qint64 pid = *officeChildren().begin();
+        ::kill(pid_t(pid), SIGSTOP);
+        excel->Quit();
+        QVERIFY(!processExists(pid));
+        QVERIFY(!failureOf([&] { excel->Cells(1, 1); }).isEmpty());
+    }
+
+    void releasingEndsTheOffice()
+    {
+        auto excel = startWithTemplate();
+        const qint64 pid = *officeChildren().begin();
+        auto cell = excel->Cells(1, 7);
+        auto workbook = excel->ActiveWorkbook();
+        excel.reset();
+        QVERIFY(!processExists(pid));
+        // Handles kept beyond their instance fail cleanly.
+        QVERIFY(!failureOf([&] { cell->Value(); }).isEmpty());
+        QVERIFY(!failureOf([&] { workbook->Close(); }).isEmpty());
+        QVERIFY(!failureOf([&] { cell->CopyPicture(); }).isEmpty());
+    }
+
+    void missingOffice()
+    {
+        const QString missing = QStringLiteral("/nonexistent/libreoffice/program/soffice.bin");
+        qputenv("QUORBEL_SOFFICE", missing.toLocal8Bit());
+        const QString failure = failureOf([] { xl::CreateApplication(); });
+        QVERIFY2(failure.contains(missing), qPrintable(failure));
+        QVERIFY(!failureOf([&] { OpenInNewInstance(m_template); }).isEmpty());
+        QVERIFY(!failureOf([] { WorkbookSaveFormat(nullptr); }).isEmpty());
+
+        ScriptedDialogs dialogs;
+        QVERIFY(!IsInstalled());
+        QCOMPARE(dialogs.boxes.size(), 1);
+        QCOMPARE(dialogs.boxes.first().text, notInstalledMessage());
+        QCOMPARE(dialogs.boxes.first().title, applicationTitle());
+        QCOMPARE(dialogs.boxes.first().icon, BoxIcon::None);
+        QCOMPARE(dialogs.boxes.first().buttons, BoxButtons::Ok);
+        QVERIFY(officeChildren().isEmpty());
+    }
+
+    void programThatIsNoOffice()
+    {
+        qputenv("QUORBEL_SOFFICE", "/bin/false");
+        const QString failure = failureOf([] { xl::CreateApplication(); });
+        QVERIFY2(failure.contains(QStringLiteral("exit code 1")), qPrintable(failure));
+        ScriptedDialogs dialogs;
+        QVERIFY(!IsInstalled());
+        QCOMPARE(dialogs.boxes.size(), 1);
+    }
+
+    // A program that never ends: it is stopped after the limit, with the
+    // process it started (its own process group).
+    void officeThatHangsAtStart()
+    {
+        const QString script = temp(QStringLiteral("hanging-office.sh"));
+        const QString childFile = temp(QStringLiteral("hanging-office.child"));
+        QFile file(script);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("#!/bin/sh\nsleep 600 &\necho $! > '%1'\nwait\n").arg(childFile).toLocal8Bit());
+        file.close();
+        QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        qputenv("QUORBEL_SOFFICE", script.toLocal8Bit());
+
+        const QString failure = failureOf([] { xl::CreateApplication(); });
+        QVERIFY2(failure.contains(QStringLiteral("did not end")), qPrintable(failure));
+        QFile child(childFile);
+        QVERIFY(child.open(QIODevice::ReadOnly));
+        const qint64 childPid = child.readAll().trimmed().toLongLong();
+        QVERIFY(childPid > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!processExists(childPid), 5000);
+    }
+
+private:
+    std::unique_ptr<xl::XlApplication> startWithTemplate()
+    {
+        auto excel = xl::CreateApplication();
+        const QSet<qint64> offices = officeChildren();
+        m_started += offices;
+        if (offices.size() != 1)
+            qFatal("expected one office, found %d", int(offices.size()));
+        excel->Workbooks()->Open(m_template, true);
+        return excel;
+    }
+
+    QString m_template;
+    QSet<qint64> m_started;
+};
+
+QTEST_MAIN(FaultsTest)
+#include "FaultsTest.moc"
