@@ -1,0 +1,171 @@
+// Times the spreadsheet work of "Start Creating Template" against the
+// LibreOffice backend: starting an instance, opening the template, filling
+// 10 and 1,000 entries, saving, picturing the saved sheet, ending the
+// instance; and, for comparison in the same run, one bare
+// `soffice --headless --convert-to xls` of the same template.
+//
+//     bench_workbook [runs]        (default 3; medians are printed)
+
+#include "Failure.h"
+#include "FileProcs.h"
+#include "Snapshot.h"
+#include "Spreadsheet.h"
+#include "TemplateWorkbook.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLocale>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <vector>
+
+using namespace quorbel;
+
+namespace {
+
+std::map<QString, std::vector<double>> g_figures;
+std::vector<QString> g_order;
+
+void record(const QString &name, double ms)
+{
+    if (!g_figures.count(name))
+        g_order.push_back(name);
+    g_figures[name].push_back(ms);
+}
+
+template<typename F>
+auto timed(const QString &name, F &&work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    if constexpr (std::is_void_v<decltype(work())>) {
+        work();
+        record(name, double(timer.nsecsElapsed()) / 1e6);
+    } else {
+        auto result = work();
+        record(name, double(timer.nsecsElapsed()) / 1e6);
+        return result;
+    }
+}
+
+void fill(xl::XlApplication &excel, int entries)
+{
+    excel.Cells(1, 7)->setValue(QStringLiteral("Jane Roe"));
+    excel.Cells(2, 7)->setValue(QDate(2026, 12, 24));
+    excel.Cells(5, 3)->setValue(QStringLiteral("Apollo"));
+    int row = 6;
+    for (int position = 1; position <= entries; ++position) {
+        if (position < entries) {
+            excel.Rows(row)->Select();
+            excel.Selection()->Copy();
+            excel.Rows(row + 1)->Select();
+            excel.Selection()->Insert(xl::xlShiftDown);
+            excel.setCutCopyMode(false);
+        }
+        excel.Cells(row, 1)->Select();
+        excel.Cells(row, 4)->setValue(QLocale().toString(QDate(2026, 12, 1).addDays(position % 60), QStringLiteral("M/d/yyyy")));
+        excel.Cells(row, 3)->setValue(QStringLiteral("Project %1").arg(position));
+        excel.Cells(row, 5)->setValue(QStringLiteral("Notes for entry %1").arg(position));
+        excel.Cells(row, 2)->setValue(position % 3 == 0 ? QStringLiteral("a") : QString());
+        ++row;
+    }
+}
+
+void oneBuild(const QString &folder, const QString &templatePath, int entries)
+{
+    const QString suffix = QStringLiteral(" (%1 entries)").arg(entries);
+    const QString saved = joinPath(folder, QStringLiteral("bench-%1.xls").arg(entries));
+    QFile::remove(saved);
+    {
+        auto excel = timed(QStringLiteral("create instance"), [] { return xl::CreateApplication(); });
+        auto workbook = timed(QStringLiteral("open template"), [&] { return excel->Workbooks()->Open(templatePath, true); });
+        excel->ActiveWorkbook()->Worksheets()->Item(1)->Activate();
+        timed(QStringLiteral("fill") + suffix, [&] { fill(*excel, entries); });
+        timed(QStringLiteral("save .xls") + suffix, [&] { workbook->SaveAs(saved, WorkbookSaveFormat(excel.get())); });
+        workbook->Close();
+        timed(QStringLiteral("quit instance"), [&] { excel->Quit(); });
+    }
+    auto excel = timed(QStringLiteral("reopen in a new instance") + suffix, [&] { return OpenInNewInstance(saved); });
+    auto workbook = excel->Workbooks()->Item(excel->Workbooks()->count());
+    const QString picture = joinPath(folder, QStringLiteral("temp.bmp"));
+    timed(QStringLiteral("picture to temp.bmp") + suffix, [&] { saveCellsActivesheet(*workbook, picture); });
+    QImage image(picture);
+    std::printf("  picture%s: %d x %d pixels\n", qPrintable(suffix), image.width(), image.height());
+    workbook->Close();
+    excel->Quit();
+}
+
+void bareConversion(const QString &folder, const QString &templatePath, bool firstRun)
+{
+    const QString profile = joinPath(folder, QStringLiteral("convert-profile"));
+    const QString out = joinPath(folder, QStringLiteral("converted"));
+    QDir().mkpath(out);
+    QProcess soffice;
+    soffice.setProcessChannelMode(QProcess::MergedChannels);
+    const QStringList arguments = {
+        QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile).toString(QUrl::FullyEncoded),
+        QStringLiteral("--headless"), QStringLiteral("--convert-to"), QStringLiteral("xls"),
+        QStringLiteral("--outdir"), out, templatePath};
+    QElapsedTimer timer;
+    timer.start();
+    soffice.start(QStringLiteral("/usr/lib/libreoffice/program/soffice"), arguments);
+    soffice.waitForFinished(120000);
+    const double ms = double(timer.nsecsElapsed()) / 1e6;
+    if (firstRun)
+        std::printf("  bare conversion with a fresh profile: %.0f ms\n", ms);
+    else
+        record(QStringLiteral("bare soffice --convert-to xls"), ms);
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    const int runs = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 3;
+
+    QTemporaryDir folder;
+    if (!folder.isValid())
+        return 1;
+    const QString templatePath = joinPath(folder.path(), QStringLiteral("template.xlt"));
+    try {
+        WriteBytesToFile(templateWorkbookBytes(), templatePath);
+        std::printf("Quorbel workbook benchmark, %d run(s), medians in ms\n", runs);
+        // Warm-up: makes the per-user office profile if there is none yet.
+        xl::CreateApplication()->Quit();
+        bareConversion(folder.path(), templatePath, true);
+        for (int run = 0; run < runs; ++run) {
+            oneBuild(folder.path(), templatePath, 10);
+            oneBuild(folder.path(), templatePath, 1000);
+            bareConversion(folder.path(), templatePath, false);
+        }
+    } catch (const Failure &failure) {
+        std::fprintf(stderr, "failed: %s\n", qPrintable(failure.description()));
+        return 1;
+    }
+    for (const QString &name : g_order) {
+        const auto &values = g_figures[name];
+        std::printf("%-45s %9.1f  (min %.1f, max %.1f, n %zu)\n", qPrintable(name), median(values),
+                    *std::min_element(values.begin(), values.end()), *std::max_element(values.begin(), values.end()),
+                    values.size());
+    }
+    return 0;
+}
