@@ -70,8 +70,9 @@ int lastColumnOf(xl::XlRange &range)
 }
 
 // Pixel rows of the template's rows 1 to 8 at 96 dpi (heights in points:
-// 41.25, 12.75, 5.25, 4.5, then 16.5 for the header and each data row).
-constexpr int kRowTop[] = {0, 0, 55, 72, 79, 85, 107, 129, 151, 173};
+// 41.25, 12.75, 5.25, 4.5, then 16.5 for the header and each data row),
+// below the picture's first pixel row, which carries the top border line.
+constexpr int kRowTop[] = {1, 1, 56, 73, 80, 86, 108, 130, 152, 174};
 
 int inkIn(const QImage &image, const QRect &area)
 {
@@ -478,8 +479,11 @@ private:
         QVERIFY(picture.width() > 500);
         const int right = picture.width() - 1;
         const int header = (kRowTop[5] + kRowTop[6]) / 2;
-        // The dark header row runs from the first pixel column to the last.
+        // The dark header row runs from the first pixel column to the last,
+        // and column B's left border is the first pixel column.
         QVERIFY(isInk(picture.pixel(0, header)));
+        for (int y = kRowTop[6]; y < kRowTop[9]; ++y)
+            QVERIFY2(isInk(picture.pixel(0, y)), qPrintable(QString::number(y)));
         QVERIFY(isInk(picture.pixel(right, header)));
         QCOMPARE(QColor(picture.pixel(right / 2, header)).name(), QStringLiteral("#4a4a6e"));
         // Row 1 starts at the top: the title's white paper, no row above.

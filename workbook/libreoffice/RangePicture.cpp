@@ -38,12 +38,21 @@ namespace {
 constexpr double kDpi = 96.0;
 // 1/100 mm to pixels at 96 dpi.
 constexpr double kPixelsPerHmm = kDpi / 2540.0;
-// The tallest page the office prints a block of rows on (1/100 mm): well
-// inside what its page styles accept.
-constexpr sal_Int32 kMaxPageHeight = 200000;
+// The tallest block of rows printed on one page (1/100 mm). The office
+// places each row on the page in whole 1/100 mm, a little short of its true
+// height (582 for a row of 16.5 pt, which is 582.08); over 50 cm that adds
+// up to well under a pixel, and every block starts at its exact position.
+constexpr sal_Int32 kMaxPageHeight = 50000;
 constexpr sal_Int32 kMaxPageWidth = 200000;
 // Room around the range on its page, so that rounding never breaks a page.
 constexpr sal_Int32 kPagePadding = 1000;
+// The office draws the line between two cells on the last pixel of the
+// first one, so the left border of the range's first column and the top
+// border of its first row lie on the pixel just outside it. The picture
+// keeps that one pixel on the left and at the top (one pixel is 26.46/100
+// mm, which the office rounds to its 15 twips).
+constexpr int kEdge = 1;
+constexpr sal_Int32 kEdgeHmm = 26;
 
 int pixels(sal_Int64 hmm)
 {
@@ -87,7 +96,7 @@ css::awt::Size sizeOf(const Reference<css::table::XCellRange> &range)
     return size;
 }
 
-QImage renderFirstPage(const QByteArray &pdf, int width, int height)
+QImage renderFirstPage(const QByteArray &pdf, int top, int width, int height)
 {
     std::unique_ptr<poppler::document> document(poppler::document::load_from_raw_data(pdf.constData(), int(pdf.size())));
     if (!document || document->is_locked() || document->pages() < 1)
@@ -101,7 +110,7 @@ QImage renderFirstPage(const QByteArray &pdf, int width, int height)
     renderer.set_render_hint(poppler::page_renderer::antialiasing, true);
     renderer.set_render_hint(poppler::page_renderer::text_antialiasing, true);
     renderer.set_image_format(poppler::image::format_argb32);
-    const poppler::image image = renderer.render_page(page.get(), kDpi, kDpi, 0, 0, width, height);
+    const poppler::image image = renderer.render_page(page.get(), kDpi, kDpi, 0, top, width, height);
     if (!image.is_valid() || image.width() < width || image.height() < height)
         throw Failure(QStringLiteral("The picture of the cells could not be drawn."));
     return QImage(reinterpret_cast<const uchar *>(image.const_data()), image.width(), image.height(),
@@ -165,8 +174,8 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
 
     const QString pdfPath = office.scratchFolder() + QStringLiteral("/picture.pdf");
     const rtl::OUString pdfUrl = toU(QUrl::fromLocalFile(pdfPath).toString(QUrl::FullyEncoded));
-    const int width = pixels(total.Width);
-    QImage picture(width, pixels(total.Height), QImage::Format_ARGB32);
+    const int width = kEdge + pixels(total.Width);
+    QImage picture(width, kEdge + pixels(total.Height), QImage::Format_ARGB32);
     picture.fill(Qt::white);
     {
         PageStyleChange page(style);
@@ -195,10 +204,12 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
 
         page.set("HeaderIsOn", Any(false));
         page.set("FooterIsOn", Any(false));
-        for (const char *margin : {"LeftMargin", "RightMargin", "TopMargin", "BottomMargin"})
-            page.set(margin, Any(sal_Int32(0)));
+        page.set("LeftMargin", Any(kEdgeHmm));
+        page.set("TopMargin", Any(kEdgeHmm));
+        page.set("RightMargin", Any(sal_Int32(0)));
+        page.set("BottomMargin", Any(sal_Int32(0)));
         page.set("IsLandscape", Any(false));
-        page.set("Width", Any(sal_Int32(total.Width + kPagePadding)));
+        page.set("Width", Any(sal_Int32(kEdgeHmm + total.Width + kPagePadding)));
         page.set("CenterHorizontally", Any(false));
         page.set("CenterVertically", Any(false));
         page.set("PageScale", Any(sal_Int16(100)));
@@ -211,7 +222,7 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
         sal_Int64 top = 0;
         const Reference<css::frame::XStorable> storable(document.component, UNO_QUERY_THROW);
         for (const Block &block : blocks) {
-            page.set("Height", Any(sal_Int32(block.height + kPagePadding)));
+            page.set("Height", Any(sal_Int32(kEdgeHmm + block.height + kPagePadding)));
             const auto filterData = properties({{"Selection", Any(block.range)}});
             QFile::remove(pdfPath);
             storable->storeToURL(pdfUrl, properties({{"FilterName", Any(rtl::OUString("calc_pdf_Export"))},
@@ -222,10 +233,13 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
             const QByteArray pdf = file.readAll();
             file.close();
             QFile::remove(pdfPath);
-            const int y = pixels(top);
-            const int height = pixels(top + block.height) - y;
+            // The first block brings the edge line above it; the others
+            // start below their page's edge, which the block before drew.
+            const bool first = top == 0;
+            const int y = first ? 0 : kEdge + pixels(top);
+            const int height = kEdge + pixels(top + block.height) - y;
             if (height > 0)
-                painter.drawImage(0, y, renderFirstPage(pdf, width, height));
+                painter.drawImage(0, y, renderFirstPage(pdf, first ? 0 : kEdge, width, height));
             top += block.height;
         }
     }

@@ -1,7 +1,10 @@
 #pragma once
 
 // A picture of a cell range as the office draws it, at its natural size at
-// 96 dots per inch, put on the system clipboard.
+// 96 dots per inch, put on the system clipboard. The picture is one pixel
+// wider and taller than the cells: that first pixel column and row carry
+// the range's left and top border lines, which the office draws just
+// outside the first column and row.
 
 #include "OfficeConnection.h"
 
