@@ -81,11 +81,17 @@ QStringList officeArguments(const QString &profile, const QString &pipeName)
 
 // The office's child gets its own process group (so that ending it ends
 // everything it started) and dies with the program.
-void prepareProcess(QProcess &process, const QString &fontConfig, const QString &logFile)
+void prepareProcess(QProcess &process, const QString &fontConfig, const QString &tempFolder, const QString &logFile)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     if (!fontConfig.isEmpty())
         environment.insert(QStringLiteral("FONTCONFIG_FILE"), fontConfig);
+    // The office's own temporary files go with its folder, also when it is
+    // killed.
+    if (!tempFolder.isEmpty()) {
+        for (const char *name : {"TMPDIR", "TMP", "TEMP"})
+            environment.insert(QLatin1String(name), tempFolder);
+    }
     process.setProcessEnvironment(environment);
     process.setStandardInputFile(QProcess::nullDevice());
     if (logFile.isEmpty()) {
@@ -176,7 +182,7 @@ QString masterProfile(const QString &program)
     const QString staging = cache + QStringLiteral("/profile-staging-") + randomName();
     makePrivateFolder(staging);
     QProcess process;
-    prepareProcess(process, QString(), QString());
+    prepareProcess(process, QString(), QString(), QString());
     process.start(program, officeArguments(staging + QStringLiteral("/profile"), QString()));
     const int limit = int(callTimeLimit().count());
     if (!process.waitForStarted(limit)) {
@@ -329,7 +335,9 @@ OfficeProcess::~OfficeProcess()
 void OfficeProcess::launch()
 {
     m_process = std::make_unique<QProcess>();
-    prepareProcess(*m_process, m_folder->fontConfigPath(), m_folder->path() + QStringLiteral("/office.log"));
+    const QString tempFolder = m_folder->path() + QStringLiteral("/tmp");
+    QDir().mkpath(tempFolder);
+    prepareProcess(*m_process, m_folder->fontConfigPath(), tempFolder, m_folder->path() + QStringLiteral("/office.log"));
     m_process->start(m_program, officeArguments(m_folder->profilePath(), m_pipeName));
     if (!m_process->waitForStarted(int(callTimeLimit().count())))
         throw Failure(QStringLiteral("LibreOffice could not be started (%1): %2")
@@ -412,9 +420,23 @@ void OfficeProcess::finish(int graceMs)
             m_process->kill();
             m_process->waitForFinished(5000);
         }
-        // The pipe the office listened on, left behind when it was killed.
+        // The pipes an office leaves behind when it is killed: the one it
+        // accepted connections on, and the one through which a second
+        // office of the same profile would talk to it (named after the MD5
+        // of the profile's URL in UTF-16, each byte in hex without padding).
+        // Both names are this instance's own.
+        const QString pipes = QStringLiteral("/tmp/OSL_PIPE_%1_").arg(::getuid());
         if (!m_pipeName.isEmpty())
-            ::unlink(QStringLiteral("/tmp/OSL_PIPE_%1_%2").arg(::getuid()).arg(m_pipeName).toLocal8Bit().constData());
+            ::unlink(QFile::encodeName(pipes + m_pipeName).constData());
+        if (m_folder && !m_folder->path().isEmpty()) {
+            const QString url = fileUrl(m_folder->profilePath());
+            const QByteArray digest = QCryptographicHash::hash(
+                QByteArray(reinterpret_cast<const char *>(url.utf16()), url.size() * 2), QCryptographicHash::Md5);
+            QString hash;
+            for (const char byte : digest)
+                hash += QString::number(quint8(byte), 16);
+            ::unlink(QFile::encodeName(pipes + QStringLiteral("SingleOfficeIPC_") + hash).constData());
+        }
     }
     if (m_folder)
         m_folder->remove();
