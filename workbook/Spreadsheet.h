@@ -3,8 +3,16 @@
 // The spreadsheet application's object model, as the program drives it: an
 // application instance with its workbooks, worksheets, cells, rows, the
 // selection and the used range. The program codes against these classes only;
-// a backend (LibreOffice Calc over UNO) implements them. Every member may
-// throw quorbel::Failure, whose description says what went wrong.
+// a backend (LibreOffice Calc over UNO, the module quorbel_libreoffice)
+// implements them. Every member may throw quorbel::Failure, whose description
+// says what went wrong.
+//
+// Each instance runs a private, hidden office of its own. Every call is
+// bounded: when the office dies during a call, the call fails at once; when
+// it stops answering, it is ended after QUORBEL_CALL_TIMEOUT_MS milliseconds
+// (60 s when unset) and the call fails. After that, and after Quit, every
+// call on the instance or on any object obtained from it fails at once.
+// Objects may be kept beyond their instance; they then only fail.
 
 #include <QDate>
 #include <QString>
@@ -28,11 +36,32 @@ class XlRange {
 public:
     virtual ~XlRange() = default;
 
+    // Makes this range the application's Selection(). Only ranges of the
+    // active sheet of the active workbook can be selected. (The office's
+    // hidden view does not follow, so a saved workbook's active cell stays
+    // where the file had it.)
     virtual void Select() = 0;
-    // Value of the range's first cell. A text is taken as typing it into the
-    // cell would take it (numbers and dates become numbers and dates), except
-    // that it never becomes a formula. A date becomes a date value.
+    // Value of the range's first cell, given as typing it would give it:
+    // - a text that the program's locale (QLocale()) reads as a short date
+    //   (readDateText: "12/24/26", "12/24/2026", "2026-12-24") becomes that
+    //   day, keeping a date format the cell has, else with the locale's
+    //   short date format (four-digit year);
+    // - a text with a digit that the office reads as a number in the
+    //   program's locale ("12", "1.5", "5%") becomes that number, with the
+    //   number's format when the cell's format was General;
+    // - anything else is literal text: a leading "=" never makes a formula,
+    //   and words such as "TRUE" stay words; a cell formatted as text keeps
+    //   every text literal;
+    // - the empty text and an empty CellValue clear the cell's content (its
+    //   formats stay);
+    // - a QDate becomes the day's serial number (days since 1899-12-30) with
+    //   the locale's short date format unless the cell has a date format; an
+    //   invalid QDate is refused;
+    // - a double is stored as it is.
     virtual void setValue(const CellValue &value) = 0;
+    // The first cell's content: empty, text, a QDate when the cell has a
+    // date format (the day only; a time of day is dropped), else a number.
+    // A formula gives its result.
     virtual CellValue Value() = 0;
 
     virtual std::shared_ptr<XlRange> Rows() = 0;
@@ -45,13 +74,22 @@ public:
     virtual int Row() = 0;
     virtual int Column() = 0;
 
-    // Clipboard work on a selection: Copy() the rows, Insert(xlShiftDown) the
-    // copy at this range's rows, shifting the rest down.
+    // Copy() marks this range as the source (copy mode, until
+    // setCutCopyMode(false)); the system clipboard is not used. Insert(
+    // xlShiftDown) on whole rows inserts as many rows as the source has at
+    // this range's first row, pushing the rest down, and fills them with a
+    // copy of the source (contents, formats, borders, merged areas, row
+    // heights), taken when Insert runs. Rows inserted inside a sheet's
+    // AutoFilter range or right below it become part of it. Without copy
+    // mode, Insert inserts empty rows. Only xlShiftDown is supported.
     virtual void Copy() = 0;
     virtual void Insert(int shift) = 0;
 
-    // Puts a picture of the range, as the application draws it, on the system
-    // clipboard.
+    // Puts a picture of the range, as the office prints it (no gridlines, no
+    // filter buttons), at 96 dpi on QGuiApplication's clipboard, replacing
+    // its content. The picture is the range's cells plus one pixel column on
+    // the left and one pixel row on top, which carry the range's left and
+    // top border lines. Needs a QGuiApplication.
     virtual void CopyPicture() = 0;
 };
 
@@ -61,6 +99,10 @@ public:
     virtual QString Name() = 0;
     virtual void Select() = 0;
     virtual void Activate() = 0;
+    // From the first to the last row and column that hold content or a cell
+    // format other than the sheet's default (a formatted empty cell counts,
+    // as in a desktop spreadsheet; a format given to whole columns or rows
+    // does not). A6 when only A6 is used; A1 for an empty sheet.
     virtual std::shared_ptr<XlRange> UsedRange() = 0;
 };
 
@@ -76,15 +118,25 @@ public:
     virtual ~XlWorkbook() = default;
     virtual std::shared_ptr<XlWorksheets> Worksheets() = 0;
     virtual std::shared_ptr<XlWorksheet> ActiveSheet() = 0;
+    // xlExcel8 and xlWorkbookNormal both write the 97-2003 workbook format
+    // (.xls); other formats are refused. An existing file is replaced
+    // without a question; a workbook opened read-only is never saved over
+    // its own file. The workbook then belongs to the new file.
     virtual void SaveAs(const QString &fileName, int fileFormat) = 0;
+    // Closes without saving.
     virtual void Close() = 0;
 };
 
 class XlWorkbooks {
 public:
     virtual ~XlWorkbooks() = default;
+    // Opens a workbook file (hidden); it becomes the ActiveWorkbook and its
+    // active sheet is the one the file was saved with. Read-only: the file
+    // itself is never written (cells, formats and SaveAs to another file all
+    // work). A template (.xlt) opens as a new, untitled workbook.
     virtual std::shared_ptr<XlWorkbook> Open(const QString &fileName, bool readOnly = false) = 0;
     virtual int count() = 0;
+    // The open workbooks in the order they were opened, from 1.
     virtual std::shared_ptr<XlWorkbook> Item(int index) = 0;
 };
 
@@ -99,18 +151,27 @@ public:
     virtual std::shared_ptr<XlRange> Rows(int row) = 0;
     virtual std::shared_ptr<XlRange> Selection() = 0;
 
+    // The office never asks anything, so alerts are only recorded.
     virtual void setDisplayAlerts(bool on) = 0;
+    // The office runs hidden: false is accepted, true is refused.
     virtual void setVisible(bool on) = 0;
+    // false ends copy mode (see XlRange::Copy).
     virtual void setCutCopyMode(bool on) = 0;
+    // The office's version, e.g. "7.4".
     virtual QString Version() = 0;
-    // Ends the instance. Releasing an instance without Quit ends it too.
+    // Closes every workbook without saving and ends the instance's office
+    // (and its profile folder). Never fails; a second Quit does nothing.
+    // Releasing an instance without Quit ends it too.
     virtual void Quit() = 0;
 
     XlApplication &Application() { return *this; }
 };
 
-// Creates a new, hidden application instance. Throws Failure when none can
-// be started (no office installed, the office module missing, start failed).
+// Creates a new, hidden application instance: a private LibreOffice
+// (/usr/lib/libreoffice/program/soffice.bin, or the soffice.bin named by
+// QUORBEL_SOFFICE) with a profile of its own, about a second to start.
+// Throws Failure when none can be started (no office installed, the office
+// module missing, start failed or timed out).
 std::unique_ptr<XlApplication> CreateApplication();
 
 } // namespace quorbel::xl
