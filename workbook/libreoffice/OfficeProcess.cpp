@@ -179,6 +179,12 @@ QString masterProfile(const QString &program)
     if (QFileInfo::exists(marker))
         return master;
 
+    // Profiles half made by a program that ended meanwhile.
+    const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
+    for (const QFileInfo &old : QDir(cache).entryInfoList({QStringLiteral("profile-staging-*")}, QDir::Dirs)) {
+        if (old.lastModified() < hourAgo)
+            QDir(old.absoluteFilePath()).removeRecursively();
+    }
     const QString staging = cache + QStringLiteral("/profile-staging-") + randomName();
     makePrivateFolder(staging);
     QProcess process;
