@@ -391,8 +391,8 @@ private slots:
         }
         QCOMPARE(cell("E7").value(QStringLiteral("type")).toString(), QStringLiteral("text"));
         QCOMPARE(cell("E7").value(QStringLiteral("value")).toString(), QStringLiteral("=1+1"));
-        for (const QString row : {QStringLiteral("7"), QStringLiteral("8")}) {
-            for (const QString column : {QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D"), QStringLiteral("E"),
+        for (const QString &row : {QStringLiteral("7"), QStringLiteral("8")}) {
+            for (const QString &column : {QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D"), QStringLiteral("E"),
                                          QStringLiteral("F"), QStringLiteral("G")}) {
                 const QJsonObject copy = cells.value(column + row).toObject();
                 const QJsonObject first = cells.value(column + QStringLiteral("6")).toObject();

@@ -272,12 +272,6 @@ private slots:
         QCOMPARE(requests, 1000);
     }
 
-    void clipboardPictureReadsTheSystemClipboard()
-    {
-        QGuiApplication::clipboard()->setImage(testPicture(12, 7));
-        QCOMPARE(GetClipboardPicture(0).size(), QSize(12, 7));
-    }
-
     void snapshotWritesTheClipboardPicture()
     {
         ScriptedDialogs dialogs;
@@ -457,17 +451,6 @@ private slots:
             QCOMPARE(lo::dateFromSerial(lo::dateSerial(date)), date);
     }
 
-    void officeLocales()
-    {
-        const auto us = lo::officeLocale(QLocale(QLocale::English, QLocale::UnitedStates));
-        QCOMPARE(us.language, QStringLiteral("en"));
-        QCOMPARE(us.country, QStringLiteral("US"));
-        const auto c = lo::officeLocale(QLocale::c());
-        QCOMPARE(c.language, QStringLiteral("en"));
-        QCOMPARE(c.country, QStringLiteral("US"));
-        QCOMPARE(lo::officeLocale(QLocale(QLocale::German, QLocale::Germany)).country, QStringLiteral("DE"));
-    }
-
     void officeDateFormats_data()
     {
         QTest::addColumn<QLocale>("locale");
@@ -511,13 +494,6 @@ private slots:
         QCOMPARE(int(typed.kind), kind);
         if (date.isValid())
             QCOMPARE(typed.date, date);
-    }
-
-    void typedDatesFollowTheLocale()
-    {
-        const QLocale german(QLocale::German, QLocale::Germany);
-        QCOMPARE(lo::classifyTypedText(QStringLiteral("24.12.26"), german).date, QDate(2026, 12, 24));
-        QCOMPARE(int(lo::classifyTypedText(QStringLiteral("12/24/26"), german).kind), int(lo::TextKind::NumberCandidate));
     }
 
 private:
