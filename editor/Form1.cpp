@@ -424,13 +424,24 @@ QDate Form1::deadline() const
 QList<ListEntry> Form1::entries() const
 {
     QList<ListEntry> list;
-    const int count = ListView1->topLevelItemCount();
+    const int count = entryCount();
     list.reserve(count);
-    for (int i = 0; i < count; ++i) {
-        const QTreeWidgetItem *row = ListView1->topLevelItem(i);
-        list.append({row->text(DueByColumn), row->text(ProjectColumn), row->text(NotesColumn), row->text(DoneColumn)});
-    }
+    for (int i = 0; i < count; ++i)
+        list.append(entry(i));
     return list;
+}
+
+int Form1::entryCount() const
+{
+    return ListView1->topLevelItemCount();
+}
+
+ListEntry Form1::entry(int index) const
+{
+    const QTreeWidgetItem *row = ListView1->topLevelItem(index);
+    if (!row)
+        throw Failure(QStringLiteral("The list has no entry %1.").arg(index + 1));
+    return {row->text(DueByColumn), row->text(ProjectColumn), row->text(NotesColumn), row->text(DoneColumn)};
 }
 
 void Form1::setBusyPointer(bool busy)

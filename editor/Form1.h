@@ -90,6 +90,9 @@ public:
     QString projectName() const;   // "Project Name:"
     QDate deadline() const;        // "Deadline:"
     QList<ListEntry> entries() const;
+    int entryCount() const;
+    // The entry of row `index` (from 0); throws Failure when there is none.
+    ListEntry entry(int index) const;
     // Busy (hourglass) or default pointer for the whole window.
     void setBusyPointer(bool busy);
     // What "Start Creating Template" runs. Empty: the button does nothing.

@@ -1,6 +1,8 @@
 #include "Program.h"
 
 #include "Form2.h"
+#include "TemplateCommandHost.h"
+#include "TemplateFilling.h"
 
 #include <QApplication>
 
@@ -9,6 +11,10 @@ namespace quorbel {
 Program::Program(Form1::Services services)
     : m_mainWindow(std::make_unique<Form1>(std::move(services))), m_host(*m_mainWindow)
 {
+    m_mainWindow->setTemplateCommand([this] {
+        TemplateCommandHost host(*this);
+        CreateTemplateWorkbook(host);
+    });
 }
 
 // The preview window goes first: it refers to the main window through the host.

@@ -35,10 +35,19 @@ CreateFunction loadBackend(QString *error)
     return create;
 }
 
+ApplicationFactory g_factory;
+
 } // namespace
+
+void setApplicationFactory(ApplicationFactory factory)
+{
+    g_factory = std::move(factory);
+}
 
 std::unique_ptr<XlApplication> CreateApplication()
 {
+    if (g_factory)
+        return g_factory();
     QString error;
     const CreateFunction create = loadBackend(&error);
     if (!create)

@@ -17,6 +17,7 @@
 #include <QDate>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <variant>
 
@@ -173,5 +174,10 @@ public:
 // Throws Failure when none can be started (no office installed, the office
 // module missing, start failed or timed out).
 std::unique_ptr<XlApplication> CreateApplication();
+
+// Replaces what CreateApplication starts (tests drive the program against an
+// in-memory application); an empty function restores the office.
+using ApplicationFactory = std::function<std::unique_ptr<XlApplication>()>;
+void setApplicationFactory(ApplicationFactory factory);
 
 } // namespace quorbel::xl

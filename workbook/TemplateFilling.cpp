@@ -58,13 +58,12 @@ QString scratchWorkbookName(const DigitSource &digits)
 {
     QString name = QStringLiteral("vantyk");
     for (int i = 0; i < 8; ++i)
-        name += QString::number(digits());
+        name += QString::number(digits ? digits() : randomDigit());
     return name;
 }
 
 void CreateTemplateWorkbook(TemplateHost &host, const DigitSource &digitSource)
 {
-    const DigitSource digits = digitSource ? digitSource : DigitSource(randomDigit);
     Steps steps(kLocation);
 
     std::unique_ptr<xl::XlApplication> excel;
@@ -141,7 +140,7 @@ void CreateTemplateWorkbook(TemplateHost &host, const DigitSource &digitSource)
     // A fresh name while a file of that name exists.
     for (;;) {
         QString name;
-        steps(168, [&] { name = scratchWorkbookName(digits); });
+        steps(168, [&] { name = scratchWorkbookName(digitSource); });
         steps(180, [&] { workbookPath = scratchPath(name + QStringLiteral(".xls")); });
         bool taken = false;
         steps(182, [&] { taken = pathTaken(workbookPath); });

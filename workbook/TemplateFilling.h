@@ -40,7 +40,8 @@ public:
 // Draws a digit from 1 to 9, each equally likely.
 using DigitSource = std::function<int()>;
 
-// The scratch workbook's file name: "vantyk", eight digits from 1 to 9, ".xls".
+// The scratch workbook's name without ".xls": "vantyk" and eight digits from
+// 1 to 9 (from `digits`, or drawn at random when it is empty).
 QString scratchWorkbookName(const DigitSource &digits);
 
 // "Start Creating Template": fills the template with the header fields and

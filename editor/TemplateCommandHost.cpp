@@ -1,0 +1,50 @@
+#include "TemplateCommandHost.h"
+
+#include "Form1.h"
+#include "Form2.h"
+#include "Program.h"
+
+namespace quorbel {
+
+TemplateCommandHost::TemplateCommandHost(Program &program)
+    : m_program(program), m_mainWindow(program.mainWindow())
+{
+}
+
+QString TemplateCommandHost::completedBy() { return m_mainWindow.completedBy(); }
+QDate TemplateCommandHost::deadline() { return m_mainWindow.deadline(); }
+QString TemplateCommandHost::projectName() { return m_mainWindow.projectName(); }
+int TemplateCommandHost::entryCount() { return m_mainWindow.entryCount(); }
+QString TemplateCommandHost::entryDueBy(int position) { return m_mainWindow.entry(position - 1).dueBy; }
+QString TemplateCommandHost::entryProject(int position) { return m_mainWindow.entry(position - 1).project; }
+QString TemplateCommandHost::entryNotes(int position) { return m_mainWindow.entry(position - 1).notes; }
+QString TemplateCommandHost::entryDone(int position) { return m_mainWindow.entry(position - 1).done; }
+
+void TemplateCommandHost::setBusyPointer(bool busy)
+{
+    m_mainWindow.setBusyPointer(busy);
+}
+
+// The first use of the preview window loads it; its load handling runs
+// before the picture is assigned.
+void TemplateCommandHost::loadPreviewPicture(const QString &path)
+{
+    m_program.previewWindow().loadPictureFile(path);
+}
+
+void TemplateCommandHost::setPreviewWorkbook(const QString &path)
+{
+    m_program.previewWindow().mExcelFile = path;
+}
+
+void TemplateCommandHost::showPreview()
+{
+    m_program.previewWindow().show();
+}
+
+void TemplateCommandHost::hideMainWindow()
+{
+    m_mainWindow.hide();
+}
+
+} // namespace quorbel
