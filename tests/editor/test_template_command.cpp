@@ -1,0 +1,297 @@
+// "Start Creating Template" end to end, against the real office: the main
+// window's handlers driven as a user would, the preview window, the saved
+// workbook read back in a fresh office instance and by an independent reader.
+
+#include "Form1.h"
+#include "Form2.h"
+#include "OfficeTestSupport.h"
+#include "PictureBox.h"
+#include "Program.h"
+#include "ScratchFolder.h"
+#include "ScriptedDialogs.h"
+#include "Spreadsheet.h"
+#include "editor_test_support.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+using namespace quorbel;
+using namespace quorbel::test;
+
+namespace {
+
+// The cells of a saved workbook as a fresh office instance reads them.
+struct ReadBack {
+    QMap<QString, xl::CellValue> cells; // "B6" -> value
+    int lastRow = 0;
+    int lastColumn = 0;
+};
+
+ReadBack readWorkbook(const QString &path, int rows)
+{
+    ReadBack result;
+    auto excel = xl::CreateApplication();
+    auto book = excel->Workbooks()->Open(path, true);
+    for (int row = 1; row <= rows; ++row) {
+        for (int column = 1; column <= 7; ++column) {
+            const QString name = QString(QChar('A' + column - 1)) + QString::number(row);
+            result.cells[name] = excel->Cells(row, column)->Value();
+        }
+    }
+    auto used = book->ActiveSheet()->UsedRange();
+    auto usedRows = used->Rows();
+    result.lastRow = usedRows->Item(usedRows->count())->Row();
+    auto usedColumns = used->Columns();
+    result.lastColumn = usedColumns->Item(usedColumns->count())->Column();
+    book->Close();
+    excel->Quit();
+    return result;
+}
+
+QString text(const xl::CellValue &value)
+{
+    if (const auto *t = std::get_if<QString>(&value))
+        return *t;
+    return valueText(value);
+}
+
+bool isEmptyCell(const xl::CellValue &value)
+{
+    if (std::holds_alternative<std::monostate>(value))
+        return true;
+    const auto *t = std::get_if<QString>(&value);
+    return t && t->isEmpty();
+}
+
+} // namespace
+
+class TestTemplateCommand : public QObject {
+    Q_OBJECT
+
+    WindowFixture m_fixture;
+    std::unique_ptr<ScriptedDialogs> m_dialogs;
+    QTemporaryDir m_saveFolder;
+
+    void addEntry(Form1 &main, const QString &dueBy, const QString &project, const QString &notes, bool done)
+    {
+        main.txtDate->setText(dueBy);
+        main.txtProj->setText(project);
+        main.txtNotes->setText(notes);
+        main.Check1->setChecked(done);
+        QTest::mouseClick(main.PushButton1, Qt::LeftButton);
+    }
+
+    // Clicks "Start Creating Template" and checks the hand-over.
+    Form2 &build(Program &program)
+    {
+        Form1 &main = program.mainWindow();
+        QTest::mouseClick(main.PushButton6, Qt::LeftButton);
+        Form2 &preview = program.previewWindow();
+        return preview;
+    }
+
+    void checkNothingLeftBehind()
+    {
+        QVERIFY2(officeChildren().isEmpty(), "an office is still running");
+        const QStringList left = QDir(scratchFolder()).entryList(QDir::Files);
+        QVERIFY2(!left.contains(QStringLiteral("template.xlt")), qPrintable(left.join(' ')));
+        QVERIFY2(!left.contains(QStringLiteral("temp.bmp")), qPrintable(left.join(' ')));
+    }
+
+private slots:
+    void init()
+    {
+        clearStore();
+        QDir(scratchFolder()).removeRecursively();
+        QDir().mkpath(scratchFolder());
+        m_dialogs = std::make_unique<ScriptedDialogs>();
+        m_fixture.programEnds = 0;
+    }
+
+    void cleanup()
+    {
+        m_dialogs.reset();
+        QVERIFY(officeChildren().isEmpty());
+    }
+
+    void sampleListToSavedWorkbook()
+    {
+        Program program(m_fixture.services());
+        Form1 &main = program.mainWindow();
+        main.show();
+        QTest::mouseClick(main.PushButton7, Qt::LeftButton); // sample data
+        addEntry(main, QStringLiteral("after the review"), QStringLiteral("Review"), QStringLiteral("=1+1"), false);
+        QCOMPARE(main.ListView1->topLevelItemCount(), 3);
+
+        Form2 &preview = build(program);
+        QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
+        QVERIFY(preview.isVisible());
+        QVERIFY(!main.isVisible());
+        QVERIFY(!preview.Zoom_Ori->picture().isNull());
+        QVERIFY(preview.Zoom_Ori->picture().width() > 600);
+        QVERIFY(main.cursor().shape() != Qt::WaitCursor);
+        const QString scratch = preview.mExcelFile;
+        QVERIFY(QRegularExpression(QStringLiteral("/vantyk[1-9]{8}\\.xls$")).match(scratch).hasMatch());
+        QVERIFY(QFile::exists(scratch));
+        checkNothingLeftBehind();
+
+        // Save through the preview under a chosen name.
+        const QString saved = m_saveFolder.filePath(QStringLiteral("my list.xls"));
+        m_dialogs->setNextFileName(saved);
+        QTest::mouseClick(preview.PushButton6, Qt::LeftButton);
+        QCOMPARE(m_dialogs->boxes.last().text, QStringLiteral("Done."));
+        QVERIFY(QFile::exists(saved));
+
+        // A fresh office reads it back.
+        const ReadBack back = readWorkbook(saved, 9);
+        QCOMPARE(text(back.cells["G1"]), QStringLiteral("Me"));
+        QCOMPARE(back.cells["G2"], xl::CellValue(QDate(2026, 3, 31)));
+        QCOMPARE(text(back.cells["C5"]), QStringLiteral("Development project"));
+        QCOMPARE(text(back.cells["B6"]), QStringLiteral("a"));
+        QCOMPARE(text(back.cells["C6"]), QStringLiteral("Research"));
+        QCOMPARE(back.cells["D6"], xl::CellValue(QDate(2026, 3, 7)));
+        QCOMPARE(text(back.cells["E6"]), QStringLiteral("Completed in Time"));
+        QVERIFY(isEmptyCell(back.cells["B7"]));
+        QCOMPARE(text(back.cells["C7"]), QStringLiteral("Draft presenatation"));
+        QCOMPARE(back.cells["D7"], xl::CellValue(QDate(2026, 3, 20)));
+        QCOMPARE(text(back.cells["E7"]), QStringLiteral("In process"));
+        QVERIFY(isEmptyCell(back.cells["B8"]));
+        QCOMPARE(text(back.cells["C8"]), QStringLiteral("Review"));
+        QCOMPARE(text(back.cells["D8"]), QStringLiteral("after the review"));
+        QCOMPARE(text(back.cells["E8"]), QStringLiteral("=1+1"));
+        for (const char *cell : {"B9", "C9", "D9", "E9"})
+            QVERIFY2(isEmptyCell(back.cells[cell]), cell);
+        QCOMPARE(back.lastRow, 8);
+        QCOMPARE(back.lastColumn, 7);
+
+        // An independent reader: merges, styles of the made rows, nothing below.
+        const QJsonObject facts = xlsFacts(saved);
+        QVERIFY(!facts.isEmpty());
+        QStringList merged;
+        for (const auto &m : facts["merged"].toArray())
+            merged << m.toString();
+        for (const char *area : {"E6:G6", "E7:G7", "E8:G8", "B1:C1"})
+            QVERIFY2(merged.contains(QLatin1String(area)), qPrintable(merged.join(' ')));
+        QCOMPARE(facts["rows"].toInt(), 8);
+        const QJsonObject cells = facts["cells"].toObject();
+        for (const char *cell : {"B6", "B7", "B8"}) {
+            QCOMPARE(cells[cell].toObject()["font"].toString(), QStringLiteral("Marlett"));
+            QCOMPARE(cells[cell].toObject()["borders"].toArray(), (QJsonArray{1, 1, 1, 1}));
+        }
+        QCOMPARE(cells["E8"]["type"].toString(), QStringLiteral("text"));
+        QCOMPARE(cells["D7"]["type"].toString(), QStringLiteral("date"));
+
+        // Closing the preview removes the scratch workbook and ends the program.
+        QVERIFY(preview.close());
+        QVERIFY(!QFile::exists(scratch));
+        QVERIFY(QFile::exists(saved));
+        QCOMPARE(m_fixture.programEnds, 1);
+        checkNothingLeftBehind();
+    }
+
+    void emptyListAndOneEntry()
+    {
+        for (int entries : {0, 1}) {
+            clearStore();
+            Program program(m_fixture.services());
+            Form1 &main = program.mainWindow();
+            main.show();
+            main.txtName->setText(QStringLiteral("Ann"));
+            main.txtProName->setText(QString());
+            if (entries == 1)
+                addEntry(main, QStringLiteral("soon"), QStringLiteral("Only"), QStringLiteral("one"), true);
+            Form2 &preview = build(program);
+            QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
+            QVERIFY(preview.isVisible());
+            QVERIFY(!preview.Zoom_Ori->picture().isNull());
+            checkNothingLeftBehind();
+
+            const ReadBack back = readWorkbook(preview.mExcelFile, 7);
+            QCOMPARE(text(back.cells["G1"]), QStringLiteral("Ann"));
+            QVERIFY(isEmptyCell(back.cells["C5"])); // an empty project name empties the header
+            QCOMPARE(back.lastRow, 6);
+            QCOMPARE(back.lastColumn, 7);
+            if (entries == 1) {
+                QCOMPARE(text(back.cells["B6"]), QStringLiteral("a"));
+                QCOMPARE(text(back.cells["C6"]), QStringLiteral("Only"));
+            } else {
+                QVERIFY(isEmptyCell(back.cells["C6"]));
+            }
+            const QJsonObject facts = xlsFacts(preview.mExcelFile);
+            QCOMPARE(facts["rows"].toInt(), 6);
+            QCOMPARE(facts["cells"]["B6"]["borders"].toArray(), (QJsonArray{1, 1, 1, 1}));
+
+            // Back to the list: the scratch workbook goes, the main window returns.
+            const QString scratch = preview.mExcelFile;
+            QTest::mouseClick(preview.PushButton8, Qt::LeftButton);
+            QVERIFY(!QFile::exists(scratch));
+            QVERIFY(main.isVisible());
+            QVERIFY(!preview.isVisible());
+        }
+    }
+
+    // The sample's due dates are written as this locale's short dates; they
+    // must land as the same calendar dates whatever the locale (the test runs
+    // under en_US, de_DE and C).
+    void dueDatesInTheProgramsLocale()
+    {
+        Program program(m_fixture.services());
+        Form1 &main = program.mainWindow();
+        main.show();
+        QTest::mouseClick(main.PushButton7, Qt::LeftButton);
+        Form2 &preview = build(program);
+        QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
+        const ReadBack back = readWorkbook(preview.mExcelFile, 7);
+        QCOMPARE(back.cells["D6"], xl::CellValue(QDate(2026, 3, 7)));
+        QCOMPARE(back.cells["D7"], xl::CellValue(QDate(2026, 3, 20)));
+        QCOMPARE(back.cells["G2"], xl::CellValue(main.deadline()));
+        QCOMPARE(main.deadline(), QDate(2026, 3, 31));
+        QTest::mouseClick(preview.PushButton8, Qt::LeftButton);
+    }
+
+    // With no office: every step that needs one reports its failure, the
+    // preview still opens (with no picture), and nothing hangs or is left.
+    void withoutAnOffice()
+    {
+        const QByteArray saved = qgetenv("QUORBEL_SOFFICE");
+        QTemporaryDir empty;
+        qputenv("QUORBEL_SOFFICE", empty.filePath(QStringLiteral("soffice.bin")).toUtf8());
+        Program program(m_fixture.services());
+        Form1 &main = program.mainWindow();
+        main.show();
+        addEntry(main, QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), false);
+        QElapsedTimer timer;
+        timer.start();
+        Form2 &preview = build(program);
+        if (saved.isNull())
+            qunsetenv("QUORBEL_SOFFICE");
+        else
+            qputenv("QUORBEL_SOFFICE", saved);
+
+        const QStringList errors = m_dialogs->errorTexts();
+        QVERIFY(errors.size() > 10);
+        QVERIFY2(errors.first().contains(QStringLiteral("Form1.PushButton6_Click at line 102\r\r")),
+                 qPrintable(errors.first()));
+        QVERIFY(std::any_of(errors.begin(), errors.end(),
+                            [](const QString &e) { return e.contains(QStringLiteral("at line 194\r\r")); }));
+        QVERIFY(std::any_of(errors.begin(), errors.end(),
+                            [](const QString &e) { return e.contains(QStringLiteral("at line 210\r\r")); }));
+        QVERIFY(preview.isVisible());
+        QVERIFY(!main.isVisible());
+        QVERIFY(preview.Zoom_Ori->picture().isNull());
+        QVERIFY(main.cursor().shape() != Qt::WaitCursor);
+        QVERIFY(QDir(scratchFolder()).entryList(QDir::Files).isEmpty());
+        QVERIFY(officeChildren().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestTemplateCommand)
+#include "test_template_command.moc"
