@@ -6,6 +6,7 @@
 //
 //     bench_workbook [runs]        (default 3; medians are printed)
 
+#include "BareConversion.h"
 #include "Failure.h"
 #include "FileProcs.h"
 #include "Snapshot.h"
@@ -105,20 +106,7 @@ void oneBuild(const QString &folder, const QString &templatePath, int entries)
 
 void bareConversion(const QString &folder, const QString &templatePath, bool firstRun)
 {
-    const QString profile = joinPath(folder, QStringLiteral("convert-profile"));
-    const QString out = joinPath(folder, QStringLiteral("converted"));
-    QDir().mkpath(out);
-    QProcess soffice;
-    soffice.setProcessChannelMode(QProcess::MergedChannels);
-    const QStringList arguments = {
-        QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile).toString(QUrl::FullyEncoded),
-        QStringLiteral("--headless"), QStringLiteral("--convert-to"), QStringLiteral("xls"),
-        QStringLiteral("--outdir"), out, templatePath};
-    QElapsedTimer timer;
-    timer.start();
-    soffice.start(QStringLiteral("/usr/lib/libreoffice/program/soffice"), arguments);
-    soffice.waitForFinished(120000);
-    const double ms = double(timer.nsecsElapsed()) / 1e6;
+    const double ms = bench::bareConversionMs(folder, templatePath);
     if (firstRun)
         std::printf("  bare conversion with a fresh profile: %.0f ms\n", ms);
     else

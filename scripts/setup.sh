@@ -19,7 +19,7 @@ fi
 
 packages=(
   # build
-  cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev
+  cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libpoppler-cpp-dev
   # the spreadsheet application and its C++ API
   libreoffice-calc-nogui libreoffice-draw-nogui libreoffice-dev libreoffice-dev-common
   # fonts the template names: Tahoma and Marlett, and Arial's metric twin

@@ -1,0 +1,113 @@
+// Times "Start Creating Template" as a user meets it: from the click in the
+// main window to the preview window being shown, for lists of 0, 10, 100 and
+// 1,000 entries, beside one bare `soffice --headless --convert-to xls` of the
+// template measured in the same run. Prints figures; asserts nothing.
+
+#include "BareConversion.h"
+#include "Dialogs.h"
+#include "Form1.h"
+#include "Form2.h"
+#include "Program.h"
+#include "TemplateWorkbook.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+using namespace quorbel;
+
+namespace {
+
+// Counts the boxes: a benchmark run must show none.
+class CountingDialogs final : public Dialogs {
+public:
+    int boxes = 0;
+    BoxAnswer showBox(const Box &box) override
+    {
+        ++boxes;
+        std::fprintf(stderr, "box: %s\n", qUtf8Printable(box.text));
+        return box.defaultButton;
+    }
+    QString getSaveFileName(const QString &, const QString &) override { return {}; }
+};
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+}
+
+double oneClick(int entries, CountingDialogs &dialogs)
+{
+    Form1::Services services;
+    services.isInstalled = [] { return true; };
+    services.endProgram = [] {};
+    Program program(services);
+    Form1 &main = program.mainWindow();
+    main.show();
+    for (int i = 0; i < entries; ++i) {
+        main.txtDate->setText(QStringLiteral("12/%1/2026").arg(i % 28 + 1));
+        main.txtProj->setText(QStringLiteral("Project %1").arg(i + 1));
+        main.txtNotes->setText(QStringLiteral("Notes for entry %1").arg(i + 1));
+        main.Check1->setChecked(i % 3 == 0);
+        main.PushButton1_Click();
+    }
+    const int boxesBefore = dialogs.boxes;
+    QElapsedTimer timer;
+    timer.start();
+    main.PushButton6_Click();
+    const double ms = double(timer.nsecsElapsed()) / 1e6;
+    Form2 &preview = program.previewWindow();
+    if (!preview.isVisible() || dialogs.boxes != boxesBefore)
+        std::fprintf(stderr, "  (the run for %d entries reported failures)\n", entries);
+    preview.PushButton8_Click(); // back: deletes the scratch workbook
+    return ms;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QTemporaryDir home;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
+    qputenv("TEMP", home.path().toUtf8());
+    QApplication app(argc, argv);
+    CountingDialogs dialogs;
+    Dialogs::setCurrent(&dialogs);
+
+    const QString templatePath = home.filePath(QStringLiteral("template.xls"));
+    {
+        QFile file(templatePath);
+        file.open(QIODevice::WriteOnly);
+        file.write(templateWorkbookBytes());
+    }
+    bench::bareConversionMs(home.path(), templatePath); // initialises the profile
+    std::vector<double> bare;
+    for (int i = 0; i < 3; ++i)
+        bare.push_back(bench::bareConversionMs(home.path(), templatePath));
+    const double bareMs = median(bare);
+    std::printf("bare soffice --convert-to xls: %.0f ms (median of 3)\n", bareMs);
+
+    oneClick(0, dialogs); // warms the office profile and caches
+    for (int entries : {0, 10, 100, 1000}) {
+        std::vector<double> runs;
+        const int count = entries >= 1000 ? 1 : 3;
+        for (int i = 0; i < count; ++i)
+            runs.push_back(oneClick(entries, dialogs));
+        const double ms = median(runs);
+        std::printf("%5d entries: click to preview %7.0f ms (%s of %d) = %.2f x bare conversion\n", entries, ms,
+                    count > 1 ? "median" : "one", count, ms / bareMs);
+    }
+    std::printf("boxes shown: %d\n", dialogs.boxes);
+    return 0;
+}
