@@ -20,6 +20,8 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+
+#include <algorithm>
 #include <QPushButton>
 #include <QScreen>
 #include <QTreeWidget>
@@ -246,6 +248,16 @@ void Form1::createControls()
         {PushButton5, 2160, 2550, 5295, 405},
         {ListView1, 255, 3090, 7245, 2130},
     });
+
+    // A caption a little wider than its designed label (the metrics of the
+    // font in use differ by a few pixels) may take the free space up to its
+    // field rather than lose its last characters.
+    for (QLabel *caption : {deadlineLabel, nameLabel, proNameLabel, dateLabel, projLabel, notesLabel}) {
+        const int needed = caption->sizeHint().width();
+        const int room = caption->buddy()->x() - caption->x() - 2;
+        if (needed > caption->width())
+            caption->resize(std::min(needed, room), caption->height());
+    }
 
     const QList<QWidget *> tabOrder = {dtpDate,     txtName,     txtProName, PushButton6, txtNotes,
                                        txtDate,     txtProj,     Check1,     PushButton1, PushButton2,
