@@ -6,6 +6,7 @@
 #include "Form1.h"
 
 #include <QFile>
+#include <QLocale>
 #include <QSettings>
 #include <QString>
 
@@ -87,6 +88,17 @@ struct WindowFixture {
     }
 
     std::unique_ptr<Form1> makeWindow() { return std::make_unique<Form1>(services()); }
+
+    // Every test starts from the C locale, an empty store, no boxes shown and
+    // a fresh fixture.
+    template<typename Dialogs>
+    void freshStart(Dialogs &dialogs)
+    {
+        QLocale::setDefault(QLocale::c());
+        clearStore();
+        dialogs.clear();
+        *this = {};
+    }
 };
 
 } // namespace quorbel::test

@@ -115,10 +115,7 @@ private:
 
 void TestForm1::init()
 {
-    QLocale::setDefault(QLocale::c());
-    clearStore();
-    m_dialogs.clear();
-    m_fixture = {};
+    m_fixture.freshStart(m_dialogs);
 }
 
 void TestForm1::cleanup()

@@ -66,10 +66,7 @@ private:
 
 void TestListCommands::init()
 {
-    QLocale::setDefault(QLocale::c());
-    clearStore();
-    m_dialogs.clear();
-    m_fixture = {};
+    m_fixture.freshStart(m_dialogs);
 }
 
 void TestListCommands::addTakesTheEntryFields()

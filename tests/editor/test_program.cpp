@@ -71,10 +71,7 @@ private:
 
 void TestProgram::init()
 {
-    QLocale::setDefault(QLocale::c());
-    clearStore();
-    m_dialogs.clear();
-    m_fixture = {};
+    m_fixture.freshStart(m_dialogs);
 }
 
 void TestProgram::unavailableSpreadsheetEndsWithoutTheWindow()
