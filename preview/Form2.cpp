@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
+#include <QTemporaryFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QMouseEvent>
@@ -31,6 +32,29 @@ bool sameFile(const QString &a, const QString &b)
 {
     const QString first = QFileInfo(a).canonicalFilePath();
     return !first.isEmpty() && first == QFileInfo(b).canonicalFilePath();
+}
+
+// A complete copy of `source` in the folder of `target`, under a temporary
+// name, with the source's permissions (as a plain copy would have them).
+std::unique_ptr<QTemporaryFile> stageCopy(const QString &source, const QString &target)
+{
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("Could not copy %1 to %2: %3").arg(source, target, in.errorString()));
+    auto staged = std::make_unique<QTemporaryFile>(target + QStringLiteral(".XXXXXX"));
+    if (!staged->open())
+        throw Failure(QStringLiteral("Could not copy %1 to %2: %3").arg(source, target, staged->errorString()));
+    while (!in.atEnd()) {
+        const QByteArray block = in.read(1 << 20);
+        if (block.isEmpty() && in.error() != QFileDevice::NoError)
+            throw Failure(QStringLiteral("Could not copy %1 to %2: %3").arg(source, target, in.errorString()));
+        if (staged->write(block) != block.size())
+            throw Failure(QStringLiteral("Could not copy %1 to %2: %3").arg(source, target, staged->errorString()));
+    }
+    if (!staged->flush())
+        throw Failure(QStringLiteral("Could not copy %1 to %2: %3").arg(source, target, staged->errorString()));
+    staged->setPermissions(in.permissions());
+    return staged;
 }
 
 void syncBar(QScrollBar *widget, const ScrollBarState &state)
@@ -234,6 +258,10 @@ void Form2::PushButton6_Click()
     QString chosen;
     std::optional<BoxAnswer> answer;
     bool alreadyThere = false;
+    // Over an existing file the copy is made beside it first, so that the
+    // old file goes only once its replacement is complete.
+    std::unique_ptr<QTemporaryFile> staged;
+    QString stagingError;
 
     steps(100, [&] {
         chosen = Dialogs::current().getSaveFileName(QStringLiteral("Save File"), QStringLiteral("Excel Files (*.xls)"));
@@ -247,14 +275,31 @@ void Form2::PushButton6_Click()
             // Choosing the scratch workbook itself: it already is the
             // result, and deleting it first would lose it.
             alreadyThere = sameFile(chosen, mExcelFile);
-            if (steps.test(108, [&] { return answer == BoxAnswer::Yes; }) && !alreadyThere)
-                steps(110, [&] { DeleteFileQuietly(chosen); });
+            if (steps.test(108, [&] { return answer == BoxAnswer::Yes; }) && !alreadyThere) {
+                steps(110, [&] {
+                    try {
+                        staged = stageCopy(mExcelFile, chosen);
+                    } catch (const Failure &failure) {
+                        stagingError = failure.description();
+                        return; // the old file stays
+                    }
+                    DeleteFileQuietly(chosen);
+                });
+            }
         } else {
             steps(112, [&] { answer = BoxAnswer::Yes; });
         }
     }
     if (steps.test(114, [&] { return answer == BoxAnswer::Yes; }) && !alreadyThere) {
         steps(116, [&] {
+            if (!stagingError.isEmpty())
+                throw Failure(stagingError + QStringLiteral(" The existing file was kept."));
+            if (staged) {
+                if (!staged->rename(chosen))
+                    throw Failure(QStringLiteral("Could not save %1: %2").arg(chosen, staged->errorString()));
+                staged->setAutoRemove(false);
+                return;
+            }
             QFile source(mExcelFile);
             if (!source.copy(chosen))
                 throw Failure(QStringLiteral("Could not copy %1 to %2: %3").arg(mExcelFile, chosen, source.errorString()));

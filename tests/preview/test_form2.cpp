@@ -9,6 +9,7 @@
 #include "ScriptedDialogs.h"
 #include "Title.h"
 
+#include <QDir>
 #include <QApplication>
 #include <QFile>
 #include <QGroupBox>
@@ -109,6 +110,7 @@ private slots:
     void saveUsesNameWithoutExtensionUnchanged();
     void twoSavesGiveIdenticalCopies();
     void failedCopyIsReportedThenDone();
+    void failedCopyOverAnExistingFileKeepsIt();
     void saveOntoScratchWorkbookKeepsIt();
     void backDeletesScratchShowsMainWindowAndHides();
     void closingDeletesStoresAndEnds();
@@ -432,6 +434,23 @@ void Form2Test::failedCopyIsReportedThenDone()
     QCOMPARE(s.dialogs.errorTexts().size(), 1);
     QCOMPARE(s.dialogs.boxes.last().text, QStringLiteral("Done."));
     QVERIFY(!QFile::exists(s.path(QStringLiteral("other.xls"))));
+}
+
+void Form2Test::failedCopyOverAnExistingFileKeepsIt()
+{
+    Shown s;
+    const QString target = s.path(QStringLiteral("older.xls"));
+    writeFile(target, "the older workbook");
+    QVERIFY(QFile::remove(s.scratch));
+    s.dialogs.setNextFileName(target);
+    s.dialogs.setNextAnswer(BoxAnswer::Yes);
+    QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
+    const QStringList errors = s.dialogs.errorTexts();
+    QCOMPARE(errors.size(), 1);
+    QVERIFY(errors.first().contains(QStringLiteral("The existing file was kept.\r\nin Lintravo2021/08/31.Form2.PushButton6_Click at line 116\r\r")));
+    QCOMPARE(s.dialogs.boxes.last().text, QStringLiteral("Done."));
+    QCOMPARE(readAll(target), QByteArray("the older workbook"));
+    QCOMPARE(QDir(s.dir.path()).entryList({QStringLiteral("older.xls.*")}, QDir::Files), QStringList());
 }
 
 void Form2Test::saveOntoScratchWorkbookKeepsIt()
