@@ -16,6 +16,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QTest>
@@ -29,8 +30,10 @@ struct Entry {
     QString dueBy, project, notes, done;
 };
 
-// Template filling as the template command does it.
-void fill(xl::XlApplication &excel, const QList<Entry> &entries)
+// Template filling as the template command does it. With `oneByOne`, a
+// value is read after each row copy, so that the copy is made in the office
+// before the entry's cells are written, each on its own.
+void fill(xl::XlApplication &excel, const QList<Entry> &entries, bool oneByOne = false)
 {
     int row = 6;
     const int count = int(entries.size());
@@ -42,6 +45,8 @@ void fill(xl::XlApplication &excel, const QList<Entry> &entries)
             excel.Rows(row + 1)->Select();
             excel.Selection()->Insert(xl::xlShiftDown);
             excel.Application().setCutCopyMode(false);
+            if (oneByOne)
+                excel.Cells(1, 1)->Value();
         }
         excel.Cells(row, 1)->Select();
         excel.Cells(row, 4)->setValue(entry.dueBy);
@@ -277,6 +282,60 @@ private slots:
         QVERIFY(merged.contains(QStringLiteral("E11:G11")));
         QCOMPARE(facts.value(QStringLiteral("names")).toObject().value(QStringLiteral("_FilterDatabase")).toString(),
                  QStringLiteral("'To-do list'!$B$6:$B$7"));
+    }
+
+    // Many entries filled as the template command fills them, and the same
+    // entries with every row copy and cell write done on its own: the saved
+    // workbooks read the same, cell by cell and style by style.
+    void longFillReadsAsOneByOne()
+    {
+        const QStringList dueBy = {QStringLiteral("12/24/2026"), QStringLiteral("1/5/27"), QStringLiteral("2026-12-24"),
+                                   QString(), QStringLiteral("soon"), QStringLiteral("12"), QStringLiteral("=1+1"),
+                                   QStringLiteral("1.5")};
+        const QStringList projects = {QStringLiteral("Alpha"), QStringLiteral("Project 7"), QStringLiteral("12"),
+                                      QStringLiteral("5%"), QStringLiteral("TRUE"), QStringLiteral("=SUM(A1:A3)"),
+                                      QString(), QStringLiteral("  "), QStringLiteral("12/24/26"),
+                                      QStringLiteral("Two\nlines")};
+        const QStringList notes = {QStringLiteral("First note"), QStringLiteral("=1+1"), QStringLiteral("1,5"),
+                                   QStringLiteral("Room 101, floor 2"), QString(), QStringLiteral("3"),
+                                   QStringLiteral("Call the bank")};
+        QList<Entry> entries;
+        for (int i = 0; i < 300; ++i) {
+            entries.append({dueBy.at(i % dueBy.size()), projects.at(i % projects.size()), notes.at(i % notes.size()),
+                            i % 3 == 0 ? QStringLiteral("V") : (i % 5 == 0 ? QStringLiteral("v") : QString())});
+        }
+        QJsonObject facts[2];
+        for (const bool oneByOne : {false, true}) {
+            auto workbook = openTemplate();
+            m_excel->Cells(1, 7)->setValue(QStringLiteral("Jane Roe"));
+            m_excel->Cells(2, 7)->setValue(QDate(2026, 12, 24));
+            m_excel->Cells(5, 3)->setValue(QStringLiteral("Apollo"));
+            fill(*m_excel, entries, oneByOne);
+            m_excel->Cells(1, 2)->Select();
+            const QString saved = temp(oneByOne ? QStringLiteral("one-by-one.xls") : QStringLiteral("filled.xls"));
+            workbook->SaveAs(saved, xl::xlExcel8);
+            workbook->Close();
+            facts[oneByOne ? 1 : 0] = xlsFacts(saved);
+        }
+        QVERIFY(!facts[0].isEmpty());
+        QCOMPARE(facts[0].value(QStringLiteral("rows")).toInt(), 305);
+        QCOMPARE(facts[0].value(QStringLiteral("merged")).toArray().size(), 301);
+        const QJsonObject cells = facts[0].value(QStringLiteral("cells")).toObject();
+        const QJsonObject reference = facts[1].value(QStringLiteral("cells")).toObject();
+        QCOMPARE(cells.keys(), reference.keys());
+        for (const QString &name : cells.keys())
+            QVERIFY2(cells.value(name) == reference.value(name),
+                     qPrintable(name + QLatin1Char(' ') + QString::fromUtf8(QJsonDocument(cells.value(name).toObject()).toJson(QJsonDocument::Compact))
+                                + QStringLiteral(" one by one: ")
+                                + QString::fromUtf8(QJsonDocument(reference.value(name).toObject()).toJson(QJsonDocument::Compact))));
+        for (const QString &key : facts[1].keys())
+            QVERIFY2(facts[0].value(key) == facts[1].value(key), qPrintable(key));
+        // The entries landed where they belong.
+        QCOMPARE(cells.value(QStringLiteral("C6")).toObject().value(QStringLiteral("value")).toString(), QStringLiteral("Alpha"));
+        QCOMPARE(cells.value(QStringLiteral("D6")).toObject().value(QStringLiteral("type")).toString(), QStringLiteral("date"));
+        QCOMPARE(cells.value(QStringLiteral("D10")).toObject().value(QStringLiteral("value")).toString(), QStringLiteral("soon"));
+        QCOMPARE(cells.value(QStringLiteral("E7")).toObject().value(QStringLiteral("value")).toString(), QStringLiteral("=1+1"));
+        QCOMPARE(cells.value(QStringLiteral("B6")).toObject().value(QStringLiteral("value")).toString(), QStringLiteral("a"));
     }
 
     void savingRules()

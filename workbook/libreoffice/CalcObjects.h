@@ -8,6 +8,8 @@
 #include "OfficeConnection.h"
 #include "Spreadsheet.h"
 
+#include <QLocale>
+
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/sheet/XDatabaseRange.hpp>
@@ -23,6 +25,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace quorbel::lo {
@@ -55,6 +58,39 @@ struct SheetState {
 
 enum class FormatKind { General, Date, Text, Other };
 
+// Copies of one styled row inserted below it, one at a time, and not yet
+// made in the office: `count` copies of row `sourceRow` at the rows below it.
+// Made at once (one insertion and a few block copies) when anything needs
+// the sheet as it would be by then.
+struct RowCopies {
+    int sheet = 0;
+    int sourceRow = 0;
+    int count = 0;
+    // The columns each copy takes (0 to lastColumn).
+    int lastColumn = -1;
+    // The AutoFilter range before the first copy and after the last.
+    std::optional<Area> filterBefore;
+    std::optional<Area> filterAfter;
+};
+
+// A value given to a cell and not yet written, with the program locale of
+// the moment it was given.
+struct CellWrite {
+    int sheet = 0;
+    int row = 0;
+    int column = 0;
+    xl::CellValue value;
+    QLocale locale;
+};
+
+// What a text reads as, by the document's number formatter in a locale's
+// standard format: nothing (not numeric), or a value and its format.
+struct NumberReading {
+    bool numeric = false;
+    sal_Int32 format = 0;
+    double value = 0;
+};
+
 // One open workbook.
 struct Document {
     css::uno::Reference<css::lang::XComponent> component;
@@ -76,6 +112,12 @@ struct Document {
     // The file it was opened from, and whether it was opened read-only.
     QString path;
     bool readOnly = false;
+    // Work given but not yet done in the office: row copies first, then the
+    // cell writes in the rows they made, in the order they were given.
+    std::optional<RowCopies> pendingCopies;
+    std::vector<CellWrite> pendingWrites;
+    // By standard format key and text.
+    std::map<std::pair<sal_Int32, QString>, NumberReading> numberReadings;
 };
 
 // Everything one application instance shares with its handles.
