@@ -196,7 +196,7 @@ void OfficeConnection::connect(const QString &pipeName)
             if (std::chrono::steady_clock::now() > deadline)
                 throw Failure(QStringLiteral("LibreOffice (%1) did not start within %2.")
                                   .arg(officeProgram(), secondsText(m_limit)));
-            QThread::msleep(20);
+            QThread::msleep(5);
         }
     } catch (const css::uno::Exception &e) {
         throw Failure(QStringLiteral("Could not connect to LibreOffice: %1").arg(describe(e)));
