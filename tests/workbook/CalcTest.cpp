@@ -14,6 +14,7 @@
 #include "TemplateWorkbook.h"
 
 #include <QClipboard>
+#include <QDirIterator>
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -501,6 +502,27 @@ private slots:
         QCOMPARE(valueText(other->Cells(1, 7)->Value()), QStringLiteral("text \"second\""));
         other.reset();  // released without Quit: its office ends too
         QCOMPARE(officeChildren().size(), 1);
+    }
+
+    // The private profile counts as made by this office, so the office does
+    // not take every start for an upgrade (and run its graphics self-test,
+    // which costs most of a start).
+    void profileIsNotTakenForAnUpgrade()
+    {
+        const QString version = m_excel->Version();
+        const QString cache = qEnvironmentVariable("XDG_CACHE_HOME") + QStringLiteral("/quorbel");
+        const QStringList masters = QDir(cache).entryList({QStringLiteral("profile-v*")}, QDir::Dirs);
+        QCOMPARE(masters.size(), 1);
+        QFile settings(cache + QLatin1Char('/') + masters.first() + QStringLiteral("/profile/user/registrymodifications.xcu"));
+        QVERIFY(settings.open(QIODevice::ReadOnly));
+        QVERIFY(settings.readAll().contains(QStringLiteral("<prop oor:name=\"ooSetupLastVersion\" oor:op=\"fuse\"><value>%1</value>")
+                                                .arg(version).toUtf8()));
+        QDirIterator running(cache + QStringLiteral("/instances"), {QStringLiteral("GraphicsRenderTests.log")},
+                             QDir::Files, QDirIterator::Subdirectories);
+        QVERIFY2(!running.hasNext(), qPrintable(running.hasNext() ? running.next() : QString()));
+        QDirIterator instances(cache + QStringLiteral("/instances"), {QStringLiteral("registrymodifications.xcu")},
+                               QDir::Files, QDirIterator::Subdirectories);
+        QVERIFY(instances.hasNext()); // the running instance's profile is there to look at
     }
 
     void versionAndSaveFormat()

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QThread>
 #include <QUrl>
@@ -139,9 +140,24 @@ void copyFolder(const QString &from, const QString &to)
     }
 }
 
+// The office's own major.minor version ("7.4"), from the ProductKey of the
+// bootstraprc beside its program; empty when it cannot be read.
+QString officeVersion(const QString &program)
+{
+    QFile file(QFileInfo(program).absolutePath() + QStringLiteral("/bootstraprc"));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    static const QRegularExpression productKey(QStringLiteral("^ProductKey=.*?(\\d+\\.\\d+)"),
+                                               QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch match = productKey.match(QString::fromUtf8(file.readAll()));
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
 // Settings of a private office that no user sees: no lock files next to the
-// workbooks, no autosave or recovery copies.
-void tuneProfile(const QString &profile)
+// workbooks, no autosave or recovery copies; and the profile counts as made
+// by this version of the office, which otherwise takes it for an upgrade at
+// every start and first runs its graphics self-test (about 0.7 s).
+void tuneProfile(const QString &profile, const QString &version)
 {
     QFile file(profile + QStringLiteral("/user/registrymodifications.xcu"));
     if (!file.open(QIODevice::ReadOnly))
@@ -159,6 +175,12 @@ void tuneProfile(const QString &profile)
                 "<value>false</value></prop></item>\n"
                 "<item oor:path=\"/org.openoffice.Office.Recovery/RecoveryInfo\"><prop oor:name=\"Enabled\" "
                 "oor:op=\"fuse\"><value>false</value></prop></item>\n");
+    if (!version.isEmpty()) {
+        text.insert(text.lastIndexOf(end),
+                    "<item oor:path=\"/org.openoffice.Setup/Product\"><prop oor:name=\"ooSetupLastVersion\" "
+                    "oor:op=\"fuse\"><value>"
+                        + version.toLatin1() + "</value></prop></item>\n");
+    }
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         file.write(text);
 }
@@ -174,7 +196,7 @@ QString masterProfile(const QString &program)
          + QString::number(info.size())).toUtf8(),
         QCryptographicHash::Sha1).toHex().left(16);
     const QString cache = cacheFolder();
-    const QString master = cache + QStringLiteral("/profile-v1-") + QString::fromLatin1(key);
+    const QString master = cache + QStringLiteral("/profile-v2-") + QString::fromLatin1(key);
     const QString marker = master + QStringLiteral("/complete");
     if (QFileInfo::exists(marker))
         return master;
@@ -209,7 +231,7 @@ QString masterProfile(const QString &program)
                           .arg(program, ended ? QStringLiteral("ended with exit code %1").arg(process.exitCode())
                                               : QStringLiteral("did not end")));
     }
-    tuneProfile(staging + QStringLiteral("/profile"));
+    tuneProfile(staging + QStringLiteral("/profile"), officeVersion(program));
     QFile(staging + QStringLiteral("/complete")).open(QIODevice::WriteOnly);
     // Another program may have made the same profile meanwhile: keep theirs.
     if (::rename(QFile::encodeName(staging).constData(), QFile::encodeName(master).constData()) != 0)
