@@ -115,10 +115,10 @@ class SheetAndTexts(TemplateCase):
         self.assertEqual(self.sheet.visibility, 0)
 
     def test_labels_and_placeholders(self):
-        for name, spec in STYLED.items():
+        for name, style in STYLED.items():
             with self.subTest(cell=name):
                 c = self.sheet.cell(*cell(name))
-                expected = spec[6]
+                expected = style[6]
                 if expected:
                     self.assertEqual(c.ctype, xlrd.XL_CELL_TEXT)
                     self.assertEqual(c.value, expected)
@@ -143,8 +143,8 @@ class SheetAndTexts(TemplateCase):
 
 class Fonts(TemplateCase):
     def test_fonts(self):
-        for name, spec in STYLED.items():
-            font_name, points, bold, white = spec[0]
+        for name, style in STYLED.items():
+            font_name, points, bold, white = style[0]
             with self.subTest(cell=name):
                 font = self.book.font_list[self.xf(name).font_index]
                 self.assertEqual(font.name, font_name)
@@ -160,14 +160,14 @@ class Fonts(TemplateCase):
 
 class Fills(TemplateCase):
     def test_fills(self):
-        for name, spec in STYLED.items():
+        for name, style in STYLED.items():
             with self.subTest(cell=name):
                 background = self.xf(name).background
-                if spec[4] is None:
+                if style[4] is None:
                     self.assertEqual(background.fill_pattern, 0)
                 else:
                     self.assertEqual(background.fill_pattern, SOLID)
-                    self.assertEqual(self.rgb(background.pattern_colour_index), spec[4])
+                    self.assertEqual(self.rgb(background.pattern_colour_index), style[4])
 
     def test_header_fill_is_a_custom_palette_colour(self):
         index = self.xf("B5").background.pattern_colour_index
@@ -180,8 +180,8 @@ class Fills(TemplateCase):
 
 class Borders(TemplateCase):
     def test_borders_of_the_list_cells(self):
-        for name, spec in STYLED.items():
-            left, right, top, bottom = spec[5]
+        for name, style in STYLED.items():
+            left, right, top, bottom = style[5]
             with self.subTest(cell=name):
                 border = self.xf(name).border
                 self.assertEqual(
@@ -194,12 +194,12 @@ class Borders(TemplateCase):
 
 class AlignmentAndFormats(TemplateCase):
     def test_alignment_and_wrap(self):
-        for name, spec in STYLED.items():
+        for name, style in STYLED.items():
             with self.subTest(cell=name):
                 alignment = self.xf(name).alignment
-                self.assertEqual(alignment.hor_align, spec[1])
-                self.assertEqual(alignment.vert_align, spec[2])
-                self.assertEqual(bool(alignment.text_wrapped), spec[3])
+                self.assertEqual(alignment.hor_align, style[1])
+                self.assertEqual(alignment.vert_align, style[2])
+                self.assertEqual(bool(alignment.text_wrapped), style[3])
                 self.assertEqual(alignment.rotation, 0)
 
     def test_date_format_on_d6_only(self):
