@@ -181,6 +181,7 @@ private slots:
         for (const char *area : {"E6:G6", "E7:G7", "E8:G8", "B1:C1"})
             QVERIFY2(merged.contains(QLatin1String(area)), qPrintable(merged.join(' ')));
         QCOMPARE(facts["rows"].toInt(), 8);
+        QCOMPARE(facts["active"].toString(), QStringLiteral("B1"));
         const QJsonObject cells = facts["cells"].toObject();
         for (const char *cell : {"B6", "B7", "B8"}) {
             QCOMPARE(cells[cell].toObject()["font"].toString(), QStringLiteral("Marlett"));

@@ -4,9 +4,28 @@ sheet of a 97-2003 workbook: cells with value, type, font, borders and number
 format, merged areas, row heights, defined names and the gridline flag."""
 
 import json
+import struct
 import sys
 
 import xlrd
+
+
+def active_cell(path):
+    """The active cell of the first sheet, from its SELECTION record."""
+    from xlrd import compdoc
+    with open(path, "rb") as f:
+        stream = compdoc.CompDoc(f.read()).get_named_stream("Workbook")
+    pos = 0
+    substreams = 0
+    while pos + 4 <= len(stream):
+        record, length = struct.unpack("<HH", stream[pos:pos + 4])
+        if record == 0x0809:
+            substreams += 1
+        elif record == 0x001D and substreams == 2:
+            _pane, row, column = struct.unpack("<BHH", stream[pos + 4:pos + 9])
+            return "%s%d" % (xlrd.colname(column), row + 1)
+        pos += 4 + length
+    return None
 
 
 def main(path):
@@ -50,6 +69,7 @@ def main(path):
         "heights": heights,
         "names": names,
         "gridlines": bool(sheet.show_grid_lines),
+        "active": active_cell(path),
     }))
 
 

@@ -39,6 +39,7 @@ my $sheet = $workbook->add_worksheet('To-do list');
 # Sheet view and printing
 
 $sheet->hide_gridlines(2);          # neither on screen nor on paper
+$sheet->set_selection('B1');          # the active cell the build leaves selected
 $sheet->print_row_col_headers(0);   # headings shown on screen, not printed
 
 # ---------------------------------------------------------------------------
