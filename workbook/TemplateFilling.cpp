@@ -24,16 +24,10 @@ int randomDigit()
     return int(QRandomGenerator::global()->bounded(1, 10));
 }
 
-template<typename T>
-T &use(const std::shared_ptr<T> &object, const char *what)
-{
-    if (!object)
-        throw Failure(QStringLiteral("No %1 is available.").arg(QLatin1String(what)));
-    return *object;
-}
-
-template<typename T>
-T &use(const std::unique_ptr<T> &object, const char *what)
+// The object behind a smart pointer, or a failure when the step that was to
+// make it failed.
+template<typename Pointer>
+auto &use(const Pointer &object, const char *what)
 {
     if (!object)
         throw Failure(QStringLiteral("No %1 is available.").arg(QLatin1String(what)));
@@ -74,31 +68,38 @@ void CreateTemplateWorkbook(TemplateHost &host, const DigitSource &digitSource)
     QString workbookPath;
     QString nameText;
 
+    // The instance and workbook of the moment; a step whose object was never
+    // made fails with a plain description.
+    const auto app = [&]() -> xl::XlApplication & { return use(excel, "spreadsheet application"); };
+    const auto book = [&]() -> xl::XlWorkbook & { return use(workbook, "workbook"); };
+    const auto firstSheet = [&] { return use(app().ActiveWorkbook(), "workbook").Worksheets()->Item(1); };
+
     steps(100, [&] { host.setBusyPointer(true); });
     steps(102, [&] { excel = xl::CreateApplication(); });
     steps(104, [&] { templateBytes = templateWorkbookBytes(); });
     steps(106, [&] {
         const QString path = scratchPath(QStringLiteral("template.xlt"));
-        if (!FileExists(path) && !isOwnRegularFile(path)) {
+        // A copy left by an earlier run is used as it is, but only the user's
+        // own regular file: never one that someone else planted, nor a link.
+        if (!isOwnRegularFile(path)) {
+            if (FileExists(path) || QFileInfo(path).isSymLink())
+                throw Failure(QStringLiteral("The file %1 is not your own file; it was not used.").arg(path));
             WriteBytesToFile(templateBytes, path);
-        } else if (!isOwnRegularFile(path)) {
-            // Never fill a file that another user planted, or follow a link.
-            throw Failure(QStringLiteral("The file %1 is not your own file; it was not used.").arg(path));
         }
         templatePath = path;
     });
     steps(108, [&] {
         if (templatePath.isEmpty())
             throw Failure(QStringLiteral("There is no template copy to open."));
-        workbook = use(excel, "spreadsheet application").Workbooks()->Open(templatePath, true);
+        workbook = app().Workbooks()->Open(templatePath, true);
     });
-    steps(110, [&] { use(excel, "spreadsheet application").setDisplayAlerts(false); });
+    steps(110, [&] { app().setDisplayAlerts(false); });
     steps(112, [&] { nameText = host.completedBy(); });
-    steps(114, [&] { use(use(excel, "spreadsheet application").ActiveWorkbook(), "workbook").Worksheets()->Item(1)->Select(); });
-    steps(116, [&] { use(use(excel, "spreadsheet application").ActiveWorkbook(), "workbook").Worksheets()->Item(1)->Activate(); });
-    steps(118, [&] { use(excel, "spreadsheet application").Cells(1, 7)->setValue(nameText); });
-    steps(120, [&] { use(excel, "spreadsheet application").Cells(2, 7)->setValue(host.deadline()); });
-    steps(122, [&] { use(excel, "spreadsheet application").Cells(5, 3)->setValue(host.projectName()); });
+    steps(114, [&] { firstSheet()->Select(); });
+    steps(116, [&] { firstSheet()->Activate(); });
+    steps(118, [&] { app().Cells(1, 7)->setValue(nameText); });
+    steps(120, [&] { app().Cells(2, 7)->setValue(host.deadline()); });
+    steps(122, [&] { app().Cells(5, 3)->setValue(host.projectName()); });
 
     qint16 row = 6;
     steps(124, [&] { row = 6; });
@@ -114,28 +115,28 @@ void CreateTemplateWorkbook(TemplateHost &host, const DigitSource &digitSource)
     });
     for (int position = 1; position <= count; ++position) {
         if (steps.test(128, [&] { return position < count; })) {
-            steps(130, [&] { use(excel, "spreadsheet application").Rows(row)->Select(); });
-            steps(132, [&] { use(excel, "spreadsheet application").Selection()->Copy(); });
-            steps(134, [&] { use(excel, "spreadsheet application").Rows(row + 1)->Select(); });
-            steps(136, [&] { use(excel, "spreadsheet application").Selection()->Insert(xl::xlShiftDown); });
-            steps(138, [&] { use(excel, "spreadsheet application").Application().setCutCopyMode(false); });
+            steps(130, [&] { app().Rows(row)->Select(); });
+            steps(132, [&] { app().Selection()->Copy(); });
+            steps(134, [&] { app().Rows(row + 1)->Select(); });
+            steps(136, [&] { app().Selection()->Insert(xl::xlShiftDown); });
+            steps(138, [&] { app().Application().setCutCopyMode(false); });
         }
-        steps(142, [&] { use(excel, "spreadsheet application").Cells(row, 1)->Select(); });
-        steps(146, [&] { use(excel, "spreadsheet application").Cells(row, 4)->setValue(host.entryDueBy(position)); });
-        steps(148, [&] { use(excel, "spreadsheet application").Cells(row, 3)->setValue(host.entryProject(position)); });
-        steps(150, [&] { use(excel, "spreadsheet application").Cells(row, 5)->setValue(host.entryNotes(position)); });
+        steps(142, [&] { app().Cells(row, 1)->Select(); });
+        steps(146, [&] { app().Cells(row, 4)->setValue(host.entryDueBy(position)); });
+        steps(148, [&] { app().Cells(row, 3)->setValue(host.entryProject(position)); });
+        steps(150, [&] { app().Cells(row, 5)->setValue(host.entryNotes(position)); });
         steps(152, [&] {
             const bool done = host.entryDone(position) == QLatin1String("V");
-            use(excel, "spreadsheet application").Cells(row, 2)->setValue(done ? QStringLiteral("a") : QString());
+            app().Cells(row, 2)->setValue(done ? QStringLiteral("a") : QString());
         });
         steps(154, [&] { row = qint16(row + 1); });
     }
 
     steps(158, [&] { host.setBusyPointer(true); });
-    steps(160, [&] { use(use(excel, "spreadsheet application").ActiveWorkbook(), "workbook").Worksheets()->Item(1)->Select(); });
-    steps(162, [&] { use(excel, "spreadsheet application").Cells(1, 2)->Select(); });
-    steps(164, [&] { use(excel, "spreadsheet application").setDisplayAlerts(true); });
-    steps(166, [&] { use(excel, "spreadsheet application").setVisible(false); });
+    steps(160, [&] { firstSheet()->Select(); });
+    steps(162, [&] { app().Cells(1, 2)->Select(); });
+    steps(164, [&] { app().setDisplayAlerts(true); });
+    steps(166, [&] { app().setVisible(false); });
 
     // A fresh name while a file of that name exists.
     for (;;) {
@@ -148,11 +149,11 @@ void CreateTemplateWorkbook(TemplateHost &host, const DigitSource &digitSource)
             break;
     }
     steps(184, [&] {
-        use(workbook, "workbook").SaveAs(workbookPath, WorkbookSaveFormat(excel.get()));
+        book().SaveAs(workbookPath, WorkbookSaveFormat(excel.get()));
     });
-    steps(186, [&] { use(excel, "spreadsheet application").setDisplayAlerts(false); });
-    steps(188, [&] { use(workbook, "workbook").Close(); });
-    steps(190, [&] { use(excel, "spreadsheet application").Quit(); });
+    steps(186, [&] { app().setDisplayAlerts(false); });
+    steps(188, [&] { book().Close(); });
+    steps(190, [&] { app().Quit(); });
     steps(192, [&] {
         workbook.reset();
         excel.reset();
@@ -161,16 +162,16 @@ void CreateTemplateWorkbook(TemplateHost &host, const DigitSource &digitSource)
     steps(194, [&] { excel = OpenInNewInstance(workbookPath); });
     steps(196, [&] { host.setBusyPointer(true); });
     steps(198, [&] {
-        auto &books = *use(excel, "spreadsheet application").Workbooks();
+        auto &books = *app().Workbooks();
         workbook = books.Item(books.count());
     });
     steps(200, [&] {
         picturePath = scratchPath(QStringLiteral("temp.bmp"));
-        saveCellsActivesheet(use(workbook, "workbook"), picturePath);
+        saveCellsActivesheet(book(), picturePath);
     });
-    steps(202, [&] { use(excel, "spreadsheet application").setDisplayAlerts(false); });
-    steps(204, [&] { use(workbook, "workbook").Close(); });
-    steps(206, [&] { use(excel, "spreadsheet application").Quit(); });
+    steps(202, [&] { app().setDisplayAlerts(false); });
+    steps(204, [&] { book().Close(); });
+    steps(206, [&] { app().Quit(); });
     workbook.reset();
     excel.reset();
 
