@@ -8,6 +8,7 @@
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
@@ -16,20 +17,12 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QRadioButton>
+#include <QScreen>
 #include <QWidget>
 #include <QtEndian>
 
 namespace quorbel {
 namespace {
-
-void setBackground(QWidget *widget, const QColor &colour)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, colour);
-    palette.setColor(QPalette::Base, colour);
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
-}
 
 QColor buttonFace()
 {
@@ -38,14 +31,34 @@ QColor buttonFace()
 
 } // namespace
 
+void setBackgroundColour(QWidget *widget, const QColor &colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, colour);
+    palette.setColor(QPalette::Base, colour);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+void centreOnScreen(QWidget *window)
+{
+    QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    // The window with its frame (known once the window exists) in the middle.
+    const QRect area = screen->availableGeometry();
+    const QSize outer = window->frameGeometry().size();
+    window->move(area.left() + (area.width() - outer.width()) / 2, area.top() + (area.height() - outer.height()) / 2);
+}
+
 void UseSystemColors(QWidget *window)
 {
     const QColor face = buttonFace();
-    setBackground(window, face);
+    setBackgroundColour(window, face);
     for (QWidget *child : window->findChildren<QWidget *>()) {
         if (qobject_cast<QCheckBox *>(child) || qobject_cast<QRadioButton *>(child)
             || qobject_cast<QGroupBox *>(child) || qobject_cast<QLabel *>(child))
-            setBackground(child, face);
+            setBackgroundColour(child, face);
     }
 }
 
@@ -76,12 +89,12 @@ void ApplyWindowSkin(QWidget *mainWindow, const QString &folder)
         return;
 
     const QColor face = buttonFace();
-    setBackground(mainWindow, face);
+    setBackgroundColour(mainWindow, face);
     for (QWidget *child : mainWindow->findChildren<QWidget *>()) {
         if (qobject_cast<QCheckBox *>(child) || qobject_cast<QRadioButton *>(child)
             || qobject_cast<QGroupBox *>(child) || qobject_cast<QLabel *>(child)
             || child->property("pictureBox").toBool())
-            setBackground(child, face);
+            setBackgroundColour(child, face);
     }
 
     // The engine lives as long as the window it skins.
@@ -113,6 +126,14 @@ std::optional<QCursor> loadCursorFile(const QString &path)
     if (image.isNull())
         return std::nullopt;
     return QCursor(QPixmap::fromImage(image), hotX, hotY);
+}
+
+QCursor readHandPointer(const QString &path)
+{
+    const std::optional<QCursor> cursor = loadCursorFile(path);
+    if (!cursor)
+        throw Failure(QStringLiteral("The pointer file %1 could not be read as a cursor.").arg(path));
+    return *cursor;
 }
 
 bool isBusyPointer(const QWidget *window)

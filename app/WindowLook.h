@@ -39,9 +39,23 @@ private:
     bool m_member10 = false;
 };
 
+// Gives `widget` a background of its own in `colour` (window and field
+// backgrounds alike).
+void setBackgroundColour(QWidget *widget, const QColor &colour);
+
+// Moves a top-level window, with its frame, to the middle of its screen.
+void centreOnScreen(QWidget *window);
+
 // Reads a Windows cursor file (.cur): image and hotspot. Nothing when the
 // file cannot be read as a cursor.
 std::optional<QCursor> loadCursorFile(const QString &path);
+
+// The hand pointer file both windows look for in the program folder.
+inline const QString kHandPointerFile = QStringLiteral("HAND-M.CUR");
+
+// The hand pointer read from `path`; throws Failure when the file cannot be
+// read as a cursor.
+QCursor readHandPointer(const QString &path);
 
 // The hand pointer over a window's push buttons: the window's pointer becomes
 // `hand` while the mouse moves over one of `buttons`, and the default pointer

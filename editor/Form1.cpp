@@ -20,17 +20,15 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
 
 #include <algorithm>
-#include <QPushButton>
-#include <QScreen>
-#include <QTreeWidget>
 
 namespace quorbel {
 namespace {
 
 const QString kHelpText = QStringLiteral("Questions? Please contact Team Marvesk at https://www.marvesk.com/contact");
-const QString kCursorFileName = QStringLiteral("HAND-M.CUR");
 
 const QDate kFirstDeadline(1601, 1, 1);
 const QDate kLastDeadline(9999, 12, 31);
@@ -48,11 +46,7 @@ QFont designFont(qreal pointSize)
 
 void makeWhite(QWidget *widget)
 {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    palette.setColor(QPalette::Base, Qt::white);
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
+    setBackgroundColour(widget, Qt::white);
 }
 
 void setCell(QTreeWidgetItem *row, Column column, const QString &text)
@@ -128,7 +122,7 @@ Form1::Form1(Services services, QWidget *parent)
     createControls();
     Form_Load();
     if (m_startUpCompleted)
-        centreOnScreen();
+        centreOnScreen(this);
 }
 
 Form1::~Form1() = default;
@@ -283,16 +277,6 @@ QDate Form1::today() const
     return (m_services.clock ? m_services.clock : &systemClock)->today();
 }
 
-void Form1::centreOnScreen()
-{
-    QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    QRect area = rect();
-    area.moveCenter(screen->availableGeometry().center());
-    move(area.topLeft());
-}
-
 // ---------------------------------------------------------------------------
 // Start-up and closing
 
@@ -308,13 +292,9 @@ void Form1::Form_Load()
     });
     steps(104, [&] { SetApplicationTitle(); });
     steps(106, [&] {
-        const QString path = joinPath(m_services.programFolder, kCursorFileName);
-        if (FileExists(path)) {
-            const std::optional<QCursor> cursor = loadCursorFile(path);
-            if (!cursor)
-                throw Failure(QStringLiteral("The pointer file %1 could not be read as a cursor.").arg(path));
-            hand = *cursor;
-        }
+        const QString path = joinPath(m_services.programFolder, kHandPointerFile);
+        if (FileExists(path))
+            hand = readHandPointer(path);
     });
     installPointerFeedback(this, hand, {PushButton1, PushButton2, PushButton3, PushButton5, PushButton6, PushButton7},
                            {this, Frame1, Frame2, ListView1, ListView1->viewport(), txtName, txtProName, dtpDate});

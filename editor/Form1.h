@@ -153,7 +153,6 @@ private:
     int currentRow() const;
     QTreeWidgetItem *requireCurrentRow() const;
     void keepCurrentRow();
-    void centreOnScreen();
 
     Services m_services;
     std::function<void()> m_templateCommand;

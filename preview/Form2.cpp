@@ -11,21 +11,18 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
-#include <QTemporaryFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QTemporaryFile>
 
 #include <optional>
 
 namespace quorbel {
 namespace {
-
-const QString kCursorFile = QStringLiteral("HAND-M.CUR");
 
 // True when both names lead to one and the same existing file.
 bool sameFile(const QString &a, const QString &b)
@@ -171,14 +168,9 @@ void Form2::Form_Load()
     steps(102, [&] { UseSystemColors(this); });
     steps(104, [&] { setWindowTitle(kProductTitle); });
     steps(106, [&] { setWindowIcon(QApplication::windowIcon()); });
-    const QString cursorPath = joinPath(programFolder(), kCursorFile);
+    const QString cursorPath = joinPath(programFolder(), kHandPointerFile);
     if (steps.test(108, [&] { return FileExists(cursorPath); })) {
-        steps(110, [&] {
-            const std::optional<QCursor> hand = loadCursorFile(cursorPath);
-            if (!hand)
-                throw Failure(QStringLiteral("Invalid picture: %1").arg(cursorPath));
-            m_hand = *hand;
-        });
+        steps(110, [&] { m_hand = readHandPointer(cursorPath); });
     }
 }
 
@@ -218,7 +210,7 @@ void Form2::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
     if (!m_centred) {
         m_centred = true;
-        centreOnScreen();
+        centreOnScreen(this);
     }
     // Activation does not reach every platform (or arrives later); the first
     // show sets the picture up in any case, and only once per picture.
@@ -235,19 +227,6 @@ void Form2::closeEvent(QCloseEvent *event)
     m_closing = true;
     Form_QueryUnload();
     Form_Unload();
-}
-
-void Form2::centreOnScreen()
-{
-    QScreen *screen = this->screen();
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    // The window with its frame (known once the window exists) in the middle.
-    const QRect area = screen->availableGeometry();
-    const QSize outer = frameGeometry().size();
-    move(area.left() + (area.width() - outer.width()) / 2, area.top() + (area.height() - outer.height()) / 2);
 }
 
 // --- Save and back -------------------------------------------------------------

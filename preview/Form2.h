@@ -115,7 +115,6 @@ private:
     void controlsChanged() override;
 
     void buildLayout();
-    void centreOnScreen();
     void setScrollbarByPercent(QScrollBar *bar, qint16 percent);
 
     Form2Host &m_host;
