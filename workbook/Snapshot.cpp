@@ -14,6 +14,8 @@
 namespace quorbel {
 namespace {
 
+using xl::use;
+
 constexpr int kClipboardRequests = 1000;
 
 QImage readSystemClipboard(int /*format*/)
@@ -27,14 +29,6 @@ ClipboardSource &clipboardSource()
 {
     static ClipboardSource source;
     return source;
-}
-
-template<typename T>
-T &use(const std::shared_ptr<T> &object, const char *what)
-{
-    if (!object)
-        throw Failure(QStringLiteral("No %1 is available.").arg(QLatin1String(what)));
-    return *object;
 }
 
 } // namespace

@@ -14,6 +14,8 @@
 // call on the instance or on any object obtained from it fails at once.
 // Objects may be kept beyond their instance; they then only fail.
 
+#include "Failure.h"
+
 #include <QDate>
 #include <QString>
 
@@ -167,6 +169,17 @@ public:
 
     XlApplication &Application() { return *this; }
 };
+
+// The object behind `object` (a smart pointer of this model), or a Failure
+// naming `what` when there is none: a step whose object was never made
+// fails with a plain description.
+template<typename Pointer>
+auto &use(const Pointer &object, const char *what)
+{
+    if (!object)
+        throw Failure(QStringLiteral("No %1 is available.").arg(QLatin1String(what)));
+    return *object;
+}
 
 // Creates a new, hidden application instance: a private LibreOffice
 // (/usr/lib/libreoffice/program/soffice.bin, or the soffice.bin named by

@@ -17,21 +17,13 @@
 namespace quorbel {
 namespace {
 
+using xl::use;
+
 const QString kLocation = QStringLiteral("Form1.PushButton6_Click");
 
 int randomDigit()
 {
     return int(QRandomGenerator::global()->bounded(1, 10));
-}
-
-// The object behind a smart pointer, or a failure when the step that was to
-// make it failed.
-template<typename Pointer>
-auto &use(const Pointer &object, const char *what)
-{
-    if (!object)
-        throw Failure(QStringLiteral("No %1 is available.").arg(QLatin1String(what)));
-    return *object;
 }
 
 // Row numbers and entry positions are 16-bit; the last sheet row is 32767.
