@@ -51,10 +51,11 @@ std::unique_ptr<XlApplication> CreateApplication()
     QString error;
     const CreateFunction create = loadBackend(&error);
     if (!create)
-        throw Failure(error);
+        throw Failure(error, InstanceLoss::NotStarted);
     std::unique_ptr<XlApplication> application(create(&error));
     if (!application)
-        throw Failure(error.isEmpty() ? QStringLiteral("LibreOffice Calc could not be started.") : error);
+        throw Failure(error.isEmpty() ? QStringLiteral("LibreOffice Calc could not be started.") : error,
+                      InstanceLoss::NotStarted);
     return application;
 }
 

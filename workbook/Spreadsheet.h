@@ -12,6 +12,11 @@
 // it stops answering, it is ended after QUORBEL_CALL_TIMEOUT_MS milliseconds
 // (60 s when unset) and the call fails. After that, and after Quit, every
 // call on the instance or on any object obtained from it fails at once.
+// A failure that means the instance is lost carries its InstanceLoss: Ended
+// for an office that died, Hung for one ended after the call limit (and
+// every later call fails with the same loss); CreateApplication's failures
+// carry NotStarted. Ordinary failures (a refused value, a file that cannot
+// be opened) carry InstanceLoss::None and leave the instance usable.
 // Objects may be kept beyond their instance; they then only fail.
 
 #include "Failure.h"
@@ -184,8 +189,8 @@ auto &use(const Pointer &object, const char *what)
 // Creates a new, hidden application instance: a private LibreOffice
 // (/usr/lib/libreoffice/program/soffice.bin, or the soffice.bin named by
 // QUORBEL_SOFFICE) with a profile of its own, about a second to start.
-// Throws Failure when none can be started (no office installed, the office
-// module missing, start failed or timed out).
+// Throws Failure (InstanceLoss::NotStarted) when none can be started (no
+// office installed, the office module missing, start failed or timed out).
 std::unique_ptr<XlApplication> CreateApplication();
 
 // Replaces what CreateApplication starts (tests drive the program against an

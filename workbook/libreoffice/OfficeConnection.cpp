@@ -246,7 +246,7 @@ qint64 OfficeConnection::pid() const
 void OfficeConnection::throwIfEnded() const
 {
     if (m_ended)
-        throw Failure(m_endReason);
+        throw Failure(m_endReason, m_endLoss);
 }
 
 void OfficeConnection::enter()
@@ -300,9 +300,10 @@ Failure OfficeConnection::endAfterFault()
     }
     m_ended = true;
     m_endReason = reason + QStringLiteral(" Start the command again.");
+    m_endLoss = m_watchdog->fired() ? InstanceLoss::Hung : InstanceLoss::Ended;
     disposeQuietly(m_bridge);
     m_process->finish(0);
-    return Failure(m_endReason);
+    return Failure(m_endReason, m_endLoss);
 }
 
 void OfficeConnection::quit()

@@ -121,6 +121,8 @@ private:
     int m_depth = 0;
     bool m_ended = false;
     QString m_endReason;
+    // How the office was lost (None after an ordinary Quit).
+    InstanceLoss m_endLoss = InstanceLoss::None;
 };
 
 } // namespace quorbel::lo
