@@ -32,6 +32,11 @@ void TemplateCommandHost::loadPreviewPicture(const QString &path)
     m_program.previewWindow().loadPictureFile(path);
 }
 
+void TemplateCommandHost::showNoPreviewPicture()
+{
+    m_program.previewWindow().showNoPicture();
+}
+
 void TemplateCommandHost::setPreviewWorkbook(const QString &path)
 {
     m_program.previewWindow().mExcelFile = path;

@@ -24,6 +24,7 @@ public:
     QString entryDone(int position) override;
     void setBusyPointer(bool busy) override;
     void loadPreviewPicture(const QString &path) override;
+    void showNoPreviewPicture() override;
     void setPreviewWorkbook(const QString &path) override;
     void showPreview() override;
     void hideMainWindow() override;

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
@@ -139,6 +140,8 @@ void Form2::buildLayout()
 
 void Form2::setPicture(const QImage &picture)
 {
+    if (m_noPictureNote)
+        m_noPictureNote->setVisible(picture.isNull());
     Picture1->setPicture(picture);
     m_geometry.pictureAssigned(picture.size());
     if (!mFirstActivate) {
@@ -154,9 +157,40 @@ void Form2::setPicture(const QImage &picture)
 void Form2::loadPictureFile(const QString &path)
 {
     QImage picture;
-    if (!picture.load(path))
+    if (!picture.load(path)) {
+        showNoPicture();
         throw Failure(QStringLiteral("Could not read the picture %1.").arg(path));
+    }
     setPicture(picture);
+}
+
+void Form2::showNoPicture()
+{
+    if (!m_noPictureNote) {
+        m_noPictureNote = new QLabel(Picture2->client());
+        m_noPictureNote->setObjectName(QStringLiteral("NoPictureNote"));
+        m_noPictureNote->setTextFormat(Qt::PlainText);
+        m_noPictureNote->setWordWrap(true);
+        m_noPictureNote->setAlignment(Qt::AlignCenter);
+        m_noPictureNote->setMargin(24);
+        m_noPictureNote->setAutoFillBackground(true);
+        QPalette palette = m_noPictureNote->palette();
+        palette.setColor(QPalette::Window, Qt::white);
+        palette.setColor(QPalette::WindowText, Qt::black);
+        m_noPictureNote->setPalette(palette);
+        m_noPictureNote->setText(QStringLiteral(
+            "No picture of the sheet could be made. The workbook itself was made: "
+            "\"Save Results To Excel File\" saves it under a name of your choice."));
+        m_noPictureNote->setGeometry(QRect(QPoint(0, 0), Picture2->client()->size()));
+    }
+    setPicture(QImage());
+    m_noPictureNote->raise();
+    m_noPictureNote->show();
+}
+
+const QWidget *Form2::noPictureNote() const
+{
+    return m_noPictureNote && !m_noPictureNote->isHidden() ? m_noPictureNote : nullptr;
 }
 
 // --- Load, activation, closing ---------------------------------------------------

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 class QGroupBox;
+class QLabel;
 class QPushButton;
 class QScrollBar;
 
@@ -57,8 +58,14 @@ public:
     // Assigns the picture of the sheet to Picture1, which sizes itself to it.
     void setPicture(const QImage &picture);
     // Loads a picture file (a .bmp or any format Qt reads) into Picture1.
-    // Throws Failure, leaving Picture1 as it was, when the file cannot be read.
+    // When the file cannot be read the window shows no picture, as after
+    // showNoPicture (never an older picture), and Failure is thrown.
     void loadPictureFile(const QString &path);
+    // No picture of the sheet could be made: Picture1 is emptied and the
+    // picture area says so, in a plain sentence, until the next picture.
+    void showNoPicture();
+    // The sentence shown by showNoPicture, or null while a picture shows.
+    const QWidget *noPictureNote() const;
 
     // Sets a bar's position to `percent` of its Max; a negative percent, or
     // one above 100, changes nothing.
@@ -118,6 +125,7 @@ private:
     void setScrollbarByPercent(QScrollBar *bar, qint16 percent);
 
     Form2Host &m_host;
+    QLabel *m_noPictureNote = nullptr;
     PreviewGeometry m_geometry;
     bool mFirstActivate = true;
     QCursor m_hand;

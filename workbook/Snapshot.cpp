@@ -9,7 +9,9 @@
 #include <QLocale>
 
 #include <cmath>
+#include <functional>
 #include <limits>
+#include <optional>
 
 namespace quorbel {
 namespace {
@@ -35,10 +37,27 @@ ClipboardSource &clipboardSource()
 
 void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path)
 {
-    Steps steps(QStringLiteral("Excel1.saveCellsActivesheet"));
+    Steps reportingSteps(QStringLiteral("Excel1.saveCellsActivesheet"));
     std::shared_ptr<xl::XlWorksheet> sheet;
     int lastRow = 0;
     int lastColumn = 0;
+
+    // A lost instance ends the procedure: every later step would only fail
+    // the same way. The caller learns of it and reports it once.
+    std::optional<Failure> lost;
+    const auto steps = [&](int number, const std::function<void()> &statement) {
+        if (lost)
+            return false;
+        return reportingSteps(number, [&] {
+            try {
+                statement();
+            } catch (const Failure &failure) {
+                if (!failure.instanceLost())
+                    throw;
+                lost = failure;
+            }
+        });
+    };
 
     // An older picture must never pass for this one.
     if (QFile::exists(path))
@@ -53,7 +72,9 @@ void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path)
         const auto columns = use(use(sheet, "worksheet").UsedRange(), "used range").Columns();
         lastColumn = use(use(columns, "columns").Item(columns->count()), "column").Column();
     });
-    if (steps.test(106, [&] { return lastRow > 1 && lastColumn > 1; })) {
+    bool large = true;
+    steps(106, [&] { large = lastRow > 1 && lastColumn > 1; });
+    if (large && !lost) {
         steps(110, [&] {
             // A picture that fails must not leave the clipboard's older
             // content to be saved as this sheet's picture.
@@ -72,6 +93,8 @@ void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path)
             }
         });
     }
+    if (lost)
+        throw *lost;
 }
 
 std::unique_ptr<xl::XlApplication> OpenInNewInstance(const QString &path)

@@ -11,8 +11,12 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <QSet>
+
+#include <functional>
 #include <limits>
 #include <memory>
+#include <optional>
 
 namespace quorbel {
 namespace {
@@ -48,50 +52,179 @@ QString scratchWorkbookName(const DigitSource &digits)
     return name;
 }
 
-void CreateTemplateWorkbook(TemplateHost &host, const DigitSource &digitSource)
-{
-    Steps steps(kLocation);
+namespace {
+
+// The numbered steps of one run of the command. An ordinary failure is
+// reported with its step and the run goes on with the next statement. A
+// failure that leaves the later steps nothing to work on (a lost instance,
+// no template copy, no workbook, no saved file) stops the run instead: it
+// is kept, not shown, so that the command reports it once, or tries again.
+class BuildSteps {
+public:
+    explicit BuildSteps(QSet<QString> &reported) : m_reported(reported) {}
+
+    struct Stop {
+        int step = 0;
+        Failure failure {QString()};
+    };
+
+    // A statement whose failure is reported while the run goes on; a lost
+    // instance stops the run.
+    bool operator()(int number, const std::function<void()> &statement) { return run(number, statement, false); }
+    // A statement without whose result nothing after it can work.
+    bool essential(int number, const std::function<void()> &statement) { return run(number, statement, true); }
+    // Ending an instance whose work is done: when the instance is lost by
+    // then, nothing is lost with it and nothing is reported.
+    bool closing(int number, const std::function<void()> &statement)
+    {
+        if (stopped())
+            return false;
+        try {
+            statement();
+            return true;
+        } catch (const Failure &failure) {
+            if (!failure.instanceLost())
+                report(failure.description(), number);
+        } catch (const std::exception &error) {
+            report(QString::fromLocal8Bit(error.what()), number);
+        } catch (...) {
+            report(QString(), number);
+        }
+        return false;
+    }
+    // The test of a branch or loop: a failed test counts as true.
+    bool test(int number, const std::function<bool()> &condition)
+    {
+        bool result = true;
+        (*this)(number, [&] { result = condition(); });
+        return result && !stopped();
+    }
+
+    bool stopped() const { return m_stop.has_value(); }
+    const Stop &stop() const { return *m_stop; }
+    void clearStop() { m_stop.reset(); }
+    void reportStop()
+    {
+        if (m_stop)
+            report(m_stop->failure.description(), m_stop->step);
+    }
+
+    // A second run does not show again what the first one showed.
+    void report(const QString &description, int number)
+    {
+        const QString key = QString::number(number) + QLatin1Char('\n') + description;
+        if (m_reported.contains(key))
+            return;
+        m_reported.insert(key);
+        ReportError(description, kLocation, number);
+    }
+
+private:
+    bool run(int number, const std::function<void()> &statement, bool essential)
+    {
+        if (stopped())
+            return false;
+        try {
+            statement();
+            return true;
+        } catch (const Failure &failure) {
+            if (essential || failure.instanceLost())
+                m_stop = Stop {number, failure};
+            else
+                report(failure.description(), number);
+        } catch (const std::exception &error) {
+            fail(number, QString::fromLocal8Bit(error.what()), essential);
+        } catch (...) {
+            fail(number, QString(), essential);
+        }
+        return false;
+    }
+
+    void fail(int number, const QString &description, bool essential)
+    {
+        if (essential)
+            m_stop = Stop {number, Failure(description)};
+        else
+            report(description, number);
+    }
+
+    QSet<QString> &m_reported;
+    std::optional<Stop> m_stop;
+};
+
+// One run of the command and what it holds.
+struct Build {
+    Build(TemplateHost &host, const DigitSource &digits, QSet<QString> &reported)
+        : host(host), digits(digits), steps(reported) {}
+
+    TemplateHost &host;
+    const DigitSource &digits;
+    BuildSteps steps;
 
     std::unique_ptr<xl::XlApplication> excel;
     std::shared_ptr<xl::XlWorkbook> workbook;
-    QByteArray templateBytes;
-    QString templatePath;
-    QString picturePath;
+    // The template copy this run wrote (also when writing it failed part
+    // way), deleted at the end; empty for a copy that is not the user's own.
+    QString templateCopy;
+    bool templateReady = false;
     QString workbookPath;
+    bool workbookSaved = false;
+    QString picturePath;
+
+    xl::XlApplication &app() { return use(excel, "spreadsheet application"); }
+    xl::XlWorkbook &book() { return use(workbook, "workbook"); }
+    std::shared_ptr<xl::XlWorksheet> firstSheet() { return use(app().ActiveWorkbook(), "workbook").Worksheets()->Item(1); }
+
+    // Ends the instance this run holds, if any. Quit never fails.
+    void endInstance()
+    {
+        workbook.reset();
+        if (excel)
+            excel->Quit();
+        excel.reset();
+    }
+};
+
+// Steps 100 to 192: the template filled in the first instance and saved as
+// the scratch workbook. Stops at the first failure that leaves nothing to go
+// on with.
+void fillAndSave(Build &b)
+{
+    BuildSteps &steps = b.steps;
+    TemplateHost &host = b.host;
+    QByteArray templateBytes;
     QString nameText;
 
-    // The instance and workbook of the moment; a step whose object was never
-    // made fails with a plain description.
-    const auto app = [&]() -> xl::XlApplication & { return use(excel, "spreadsheet application"); };
-    const auto book = [&]() -> xl::XlWorkbook & { return use(workbook, "workbook"); };
-    const auto firstSheet = [&] { return use(app().ActiveWorkbook(), "workbook").Worksheets()->Item(1); };
-
     steps(100, [&] { host.setBusyPointer(true); });
-    steps(102, [&] { excel = xl::CreateApplication(); });
-    steps(104, [&] { templateBytes = templateWorkbookBytes(); });
-    steps(106, [&] {
+    steps.essential(102, [&] { b.excel = xl::CreateApplication(); });
+    steps.essential(104, [&] { templateBytes = templateWorkbookBytes(); });
+    steps.essential(106, [&] {
         const QString path = scratchPath(QStringLiteral("template.xlt"));
         // A copy left by an earlier run is used as it is, but only the user's
         // own regular file: never one that someone else planted, nor a link.
         if (!isOwnRegularFile(path)) {
             if (FileExists(path) || QFileInfo(path).isSymLink())
                 throw Failure(QStringLiteral("The file %1 is not your own file; it was not used.").arg(path));
+            // From here the copy is this run's, even when writing it fails
+            // part way (a full disk): it is deleted at the end.
+            b.templateCopy = path;
             WriteBytesToFile(templateBytes, path);
         }
-        templatePath = path;
+        b.templateCopy = path;
+        b.templateReady = true;
     });
-    steps(108, [&] {
-        if (templatePath.isEmpty())
+    steps.essential(108, [&] {
+        if (!b.templateReady)
             throw Failure(QStringLiteral("There is no template copy to open."));
-        workbook = app().Workbooks()->Open(templatePath, true);
+        b.workbook = b.app().Workbooks()->Open(b.templateCopy, true);
     });
-    steps(110, [&] { app().setDisplayAlerts(false); });
+    steps(110, [&] { b.app().setDisplayAlerts(false); });
     steps(112, [&] { nameText = host.completedBy(); });
-    steps(114, [&] { firstSheet()->Select(); });
-    steps(116, [&] { firstSheet()->Activate(); });
-    steps(118, [&] { app().Cells(1, 7)->setValue(nameText); });
-    steps(120, [&] { app().Cells(2, 7)->setValue(host.deadline()); });
-    steps(122, [&] { app().Cells(5, 3)->setValue(host.projectName()); });
+    steps(114, [&] { b.firstSheet()->Select(); });
+    steps(116, [&] { b.firstSheet()->Activate(); });
+    steps(118, [&] { b.app().Cells(1, 7)->setValue(nameText); });
+    steps(120, [&] { b.app().Cells(2, 7)->setValue(host.deadline()); });
+    steps(122, [&] { b.app().Cells(5, 3)->setValue(host.projectName()); });
 
     qint16 row = 6;
     steps(124, [&] { row = 6; });
@@ -105,79 +238,152 @@ void CreateTemplateWorkbook(TemplateHost &host, const DigitSource &digitSource)
                                          "entries are written.").arg(kept));
         }
     });
-    for (int position = 1; position <= count; ++position) {
+    for (int position = 1; position <= count && !steps.stopped(); ++position) {
         if (steps.test(128, [&] { return position < count; })) {
-            steps(130, [&] { app().Rows(row)->Select(); });
-            steps(132, [&] { app().Selection()->Copy(); });
-            steps(134, [&] { app().Rows(row + 1)->Select(); });
-            steps(136, [&] { app().Selection()->Insert(xl::xlShiftDown); });
-            steps(138, [&] { app().Application().setCutCopyMode(false); });
+            steps(130, [&] { b.app().Rows(row)->Select(); });
+            steps(132, [&] { b.app().Selection()->Copy(); });
+            steps(134, [&] { b.app().Rows(row + 1)->Select(); });
+            steps(136, [&] { b.app().Selection()->Insert(xl::xlShiftDown); });
+            steps(138, [&] { b.app().Application().setCutCopyMode(false); });
         }
-        steps(142, [&] { app().Cells(row, 1)->Select(); });
-        steps(146, [&] { app().Cells(row, 4)->setValue(host.entryDueBy(position)); });
-        steps(148, [&] { app().Cells(row, 3)->setValue(host.entryProject(position)); });
-        steps(150, [&] { app().Cells(row, 5)->setValue(host.entryNotes(position)); });
+        steps(142, [&] { b.app().Cells(row, 1)->Select(); });
+        steps(146, [&] { b.app().Cells(row, 4)->setValue(host.entryDueBy(position)); });
+        steps(148, [&] { b.app().Cells(row, 3)->setValue(host.entryProject(position)); });
+        steps(150, [&] { b.app().Cells(row, 5)->setValue(host.entryNotes(position)); });
         steps(152, [&] {
             const bool done = host.entryDone(position) == QLatin1String("V");
-            app().Cells(row, 2)->setValue(done ? QStringLiteral("a") : QString());
+            b.app().Cells(row, 2)->setValue(done ? QStringLiteral("a") : QString());
         });
         steps(154, [&] { row = qint16(row + 1); });
     }
 
     steps(158, [&] { host.setBusyPointer(true); });
-    steps(160, [&] { firstSheet()->Select(); });
-    steps(162, [&] { app().Cells(1, 2)->Select(); });
-    steps(164, [&] { app().setDisplayAlerts(true); });
-    steps(166, [&] { app().setVisible(false); });
+    steps(160, [&] { b.firstSheet()->Select(); });
+    steps(162, [&] { b.app().Cells(1, 2)->Select(); });
+    steps(164, [&] { b.app().setDisplayAlerts(true); });
+    steps(166, [&] { b.app().setVisible(false); });
 
     // A fresh name while a file of that name exists.
-    for (;;) {
+    while (!steps.stopped()) {
         QString name;
-        steps(168, [&] { name = scratchWorkbookName(digitSource); });
-        steps(180, [&] { workbookPath = scratchPath(name + QStringLiteral(".xls")); });
+        steps(168, [&] { name = scratchWorkbookName(b.digits); });
+        steps(180, [&] { b.workbookPath = scratchPath(name + QStringLiteral(".xls")); });
         bool taken = false;
-        steps(182, [&] { taken = pathTaken(workbookPath); });
+        steps(182, [&] { taken = pathTaken(b.workbookPath); });
         if (!taken)
             break;
     }
-    steps(184, [&] {
-        book().SaveAs(workbookPath, WorkbookSaveFormat(excel.get()));
+    steps.essential(184, [&] {
+        b.book().SaveAs(b.workbookPath, WorkbookSaveFormat(b.excel.get()));
+        b.workbookSaved = true;
     });
-    steps(186, [&] { app().setDisplayAlerts(false); });
-    steps(188, [&] { book().Close(); });
-    steps(190, [&] { app().Quit(); });
-    steps(192, [&] {
-        workbook.reset();
-        excel.reset();
-    });
+    steps.closing(186, [&] { b.app().setDisplayAlerts(false); });
+    steps.closing(188, [&] { b.book().Close(); });
+    steps.closing(190, [&] { b.app().Quit(); });
+    steps(192, [&] { b.endInstance(); });
+}
 
-    steps(194, [&] { excel = OpenInNewInstance(workbookPath); });
-    steps(196, [&] { host.setBusyPointer(true); });
-    steps(198, [&] {
-        auto &books = *app().Workbooks();
-        workbook = books.Item(books.count());
+// Steps 194 to 206: the saved workbook opened in a second instance and its
+// sheet pictured into temp.bmp.
+void makePicture(Build &b)
+{
+    BuildSteps &steps = b.steps;
+    steps.essential(194, [&] { b.excel = OpenInNewInstance(b.workbookPath); });
+    steps(196, [&] { b.host.setBusyPointer(true); });
+    steps.essential(198, [&] {
+        const auto books = b.app().Workbooks();
+        b.workbook = books->Item(books->count());
     });
     steps(200, [&] {
-        picturePath = scratchPath(QStringLiteral("temp.bmp"));
-        saveCellsActivesheet(book(), picturePath);
+        b.picturePath = scratchPath(QStringLiteral("temp.bmp"));
+        saveCellsActivesheet(b.book(), b.picturePath);
     });
-    steps(202, [&] { app().setDisplayAlerts(false); });
-    steps(204, [&] { book().Close(); });
-    steps(206, [&] { app().Quit(); });
-    workbook.reset();
-    excel.reset();
+    steps.closing(202, [&] { b.app().setDisplayAlerts(false); });
+    steps.closing(204, [&] { b.book().Close(); });
+    steps.closing(206, [&] { b.app().Quit(); });
+    b.endInstance();
+}
 
-    steps(208, [&] { host.setBusyPointer(false); });
-    steps(210, [&] { host.loadPreviewPicture(picturePath.isEmpty() ? scratchPath(QStringLiteral("temp.bmp")) : picturePath); });
-    steps(212, [&] { host.setPreviewWorkbook(workbookPath); });
-    steps(214, [&] { host.showPreview(); });
-    steps(216, [&] { host.hideMainWindow(); });
-    steps(218, [&] { DeleteFileQuietly(scratchPath(QStringLiteral("temp.bmp"))); });
-    steps(220, [&] {
-        // Only the user's own copy: a file that was refused at 106 stays as it is.
-        if (!templatePath.isEmpty())
-            DeleteFileQuietly(templatePath);
-    });
+// What a stopped run leaves: no instance, no template copy, no picture, no
+// half-made workbook.
+void removeLeftovers(Build &b, bool keepWorkbook)
+{
+    b.endInstance();
+    DeleteFileQuietly(scratchPath(QStringLiteral("temp.bmp")));
+    if (!keepWorkbook && !b.workbookPath.isEmpty() && QFileInfo(b.workbookPath).isFile())
+        DeleteFileQuietly(b.workbookPath);
+    if (!b.templateCopy.isEmpty())
+        DeleteFileQuietly(b.templateCopy);
+}
+
+bool crashed(const BuildSteps::Stop &stop)
+{
+    return stop.failure.loss() == InstanceLoss::Ended;
+}
+
+} // namespace
+
+void CreateTemplateWorkbook(TemplateHost &host, const DigitSource &digitSource)
+{
+    QSet<QString> reported;
+    for (int attempt = 1;; ++attempt) {
+        Build b(host, digitSource, reported);
+        fillAndSave(b);
+        if (b.steps.stopped()) {
+            removeLeftovers(b, false);
+            // An office that crashed gets one more chance, from the start,
+            // in fresh instances; a hang (the user has waited the limit
+            // already) or a failed start is reported at once.
+            if (crashed(b.steps.stop()) && attempt == 1)
+                continue;
+            host.setBusyPointer(false);
+            b.steps.reportStop();
+            return;
+        }
+
+        // The workbook is saved complete. Its picture gets one more try in
+        // a fresh instance when the office crashed while making it; when no
+        // picture can be made the preview still opens, saying so, so that
+        // the workbook can be saved.
+        makePicture(b);
+        if (b.steps.stopped() && crashed(b.steps.stop())) {
+            b.endInstance();
+            b.steps.clearStop();
+            makePicture(b);
+        }
+        const bool pictureLost = b.steps.stopped();
+        if (pictureLost) {
+            b.endInstance();
+            DeleteFileQuietly(scratchPath(QStringLiteral("temp.bmp")));
+        }
+
+        BuildSteps &steps = b.steps;
+        const std::optional<BuildSteps::Stop> pictureStop =
+            pictureLost ? std::optional(steps.stop()) : std::nullopt;
+        steps.clearStop();
+        steps(208, [&] { host.setBusyPointer(false); });
+        if (pictureStop)
+            steps.report(pictureStop->failure.description(), pictureStop->step);
+        const QString picturePath = scratchPath(QStringLiteral("temp.bmp"));
+        steps(210, [&] {
+            // No picture file: the snapshot has said why (or had nothing to
+            // picture); the preview says that there is no picture.
+            if (pictureLost || !QFileInfo(picturePath).isFile())
+                host.showNoPreviewPicture();
+            else
+                host.loadPreviewPicture(picturePath);
+        });
+        steps(212, [&] { host.setPreviewWorkbook(b.workbookPath); });
+        steps(214, [&] { host.showPreview(); });
+        steps(216, [&] { host.hideMainWindow(); });
+        steps(218, [&] { DeleteFileQuietly(picturePath); });
+        steps(220, [&] {
+            // Only the user's own copy: a file that was refused at 106 stays as it is.
+            if (!b.templateCopy.isEmpty())
+                DeleteFileQuietly(b.templateCopy);
+        });
+        return;
+    }
 }
 
 } // namespace quorbel

@@ -32,6 +32,9 @@ public:
     // The hand-over to the preview window, in this order. The first use of
     // the preview loads it.
     virtual void loadPreviewPicture(const QString &path) = 0;
+    // In place of loadPreviewPicture when no picture of the sheet could be
+    // made: the preview's picture area says so (and shows no older picture).
+    virtual void showNoPreviewPicture() = 0;
     virtual void setPreviewWorkbook(const QString &path) = 0;
     virtual void showPreview() = 0;
     virtual void hideMainWindow() = 0;
@@ -46,8 +49,22 @@ QString scratchWorkbookName(const DigitSource &digits);
 
 // "Start Creating Template": fills the template with the header fields and
 // the list, saves the scratch workbook, has its sheet pictured and hands both
-// to the preview window. Every failing step is reported (location
-// "Form1.PushButton6_Click") and the command goes on with the next step.
+// to the preview window. A failing step is reported (location
+// "Form1.PushButton6_Click") and the command goes on with the next step,
+// except when the failure leaves the later steps nothing to work on: the
+// spreadsheet instance lost (not started, crashed, hung), the template copy
+// not written or not opened, the workbook not saved. Then:
+// - while filling and saving, the command ends the instance, deletes the
+//   template copy, the picture and any half-saved workbook, reports that one
+//   failure and shows no preview (the main window stays as it was); an
+//   office that crashed (InstanceLoss::Ended) first gets one more run of the
+//   whole command from its start, in fresh instances, without a box;
+// - while picturing the saved workbook, a crashed office gets one more try
+//   in a fresh instance; when that fails too, or the office hung or did not
+//   start, the failure is reported once and the preview opens with the
+//   workbook and no picture.
+// An instance lost after its work was done (while closing) costs nothing
+// and is not reported. A second run never shows a box the first one showed.
 void CreateTemplateWorkbook(TemplateHost &host, const DigitSource &digits = {});
 
 } // namespace quorbel

@@ -23,6 +23,12 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <mutex>
+#include <thread>
+
 using namespace quorbel;
 using namespace quorbel::test;
 
@@ -70,6 +76,74 @@ bool isEmptyCell(const xl::CellValue &value)
     const auto *t = std::get_if<QString>(&value);
     return t && t->isEmpty();
 }
+
+// Sets an environment variable for the life of the object, then restores it.
+class EnvironmentOverride {
+public:
+    EnvironmentOverride(const char *name, const QString &value) : m_name(name), m_old(qgetenv(name))
+    {
+        qputenv(name, value.toLocal8Bit());
+    }
+    ~EnvironmentOverride()
+    {
+        if (m_old.isNull())
+            qunsetenv(m_name);
+        else
+            qputenv(m_name, m_old);
+    }
+
+private:
+    const char *m_name;
+    QByteArray m_old;
+};
+
+// Watches, from a thread of its own, the offices this process starts, and
+// sends `signal` to the first one once the build has written its template
+// copy (the office is up and about to be given the work).
+class OfficeWatcher {
+public:
+    explicit OfficeWatcher(int signal) : m_signal(signal), m_thread([this] { run(); }) {}
+    ~OfficeWatcher() { stop(); }
+
+    void stop()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    int signalled() const { return m_signalled; }
+    QSet<qint64> seen() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_seen;
+    }
+
+private:
+    void run()
+    {
+        const QString copy = scratchPath(QStringLiteral("template.xlt"));
+        while (!m_stop) {
+            const QSet<qint64> offices = officeChildren();
+            {
+                std::lock_guard lock(m_mutex);
+                m_seen += offices;
+            }
+            if (m_signalled == 0 && offices.size() == 1 && QFile::exists(copy)) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(30));
+                ::kill(pid_t(*offices.begin()), m_signal);
+                ++m_signalled;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+
+    const int m_signal;
+    std::atomic<bool> m_stop {false};
+    std::atomic<int> m_signalled {0};
+    mutable std::mutex m_mutex;
+    QSet<qint64> m_seen;
+    std::thread m_thread;
+};
 
 } // namespace
 
@@ -258,38 +332,120 @@ private slots:
         QTest::mouseClick(preview.PushButton8, Qt::LeftButton);
     }
 
-    // With no office: every step that needs one reports its failure, the
-    // preview still opens (with no picture), and nothing hangs or is left.
+    // With no office: one box, for the start; the main window stays with
+    // its list, no preview opens, and nothing hangs or is left.
     void withoutAnOffice()
     {
-        const QByteArray saved = qgetenv("QUORBEL_SOFFICE");
         QTemporaryDir empty;
-        qputenv("QUORBEL_SOFFICE", empty.filePath(QStringLiteral("soffice.bin")).toUtf8());
+        const EnvironmentOverride office("QUORBEL_SOFFICE", empty.filePath(QStringLiteral("soffice.bin")));
         Program program(m_fixture.services());
         Form1 &main = program.mainWindow();
         main.show();
         addEntry(main, QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), false);
-        QElapsedTimer timer;
-        timer.start();
-        Form2 &preview = build(program);
-        if (saved.isNull())
-            qunsetenv("QUORBEL_SOFFICE");
-        else
-            qputenv("QUORBEL_SOFFICE", saved);
+        build(program);
+        checkOneReportAndTheListKept(program, 102);
+    }
 
-        const QStringList errors = m_dialogs->errorTexts();
-        QVERIFY(errors.size() > 10);
-        QVERIFY2(errors.first().contains(QStringLiteral("Form1.PushButton6_Click at line 102\r\r")),
-                 qPrintable(errors.first()));
-        QVERIFY(std::any_of(errors.begin(), errors.end(),
-                            [](const QString &e) { return e.contains(QStringLiteral("at line 194\r\r")); }));
-        QVERIFY(std::any_of(errors.begin(), errors.end(),
-                            [](const QString &e) { return e.contains(QStringLiteral("at line 210\r\r")); }));
+    // Every start fails after the program has started (the office broke
+    // meanwhile): one box.
+    void everyStartFails()
+    {
+        QTemporaryDir folder;
+        const QString script = folder.filePath(QStringLiteral("soffice.bin"));
+        QFile file(script);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\nexit 1\n");
+        file.close();
+        QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        const EnvironmentOverride office("QUORBEL_SOFFICE", script);
+        Program program(m_fixture.services());
+        Form1 &main = program.mainWindow();
+        main.show();
+        for (int i = 0; i < 10; ++i)
+            addEntry(main, QStringLiteral("1"), QStringLiteral("p%1").arg(i), QStringLiteral("n"), i % 2);
+        build(program);
+        checkOneReportAndTheListKept(program, 102);
+        QCOMPARE(main.entryCount(), 10);
+    }
+
+    // The office killed a moment into a build of 300 entries: the build
+    // runs once more in fresh offices and the user sees only the result.
+    void officeKilledDuringALongBuild()
+    {
+        Program program(m_fixture.services());
+        Form1 &main = program.mainWindow();
+        main.show();
+        for (int i = 1; i <= 300; ++i)
+            addEntry(main, QStringLiteral("3/%1/2026").arg(1 + i % 28), QStringLiteral("project %1").arg(i),
+                     QStringLiteral("notes %1").arg(i), i % 3 == 0);
+
+        OfficeWatcher watcher(SIGKILL);
+        Form2 &preview = build(program);
+        watcher.stop();
+        QVERIFY2(watcher.signalled() > 0, "no office was killed");
+        // The first office and two fresh ones for the second try.
+        QVERIFY2(watcher.seen().size() >= 3, qPrintable(QString::number(watcher.seen().size())));
+
+        QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
         QVERIFY(preview.isVisible());
         QVERIFY(!main.isVisible());
-        QVERIFY(preview.Zoom_Ori->picture().isNull());
-        QVERIFY(main.cursor().shape() != Qt::WaitCursor);
+        QVERIFY(!preview.Zoom_Ori->picture().isNull());
+        QVERIFY(!preview.noPictureNote());
+        checkNothingLeftBehind();
+
+        const ReadBack back = readWorkbook(preview.mExcelFile, 306);
+        QCOMPARE(back.lastRow, 305);
+        QCOMPARE(text(back.cells["C6"]), QStringLiteral("project 1"));
+        QCOMPARE(text(back.cells["C305"]), QStringLiteral("project 300"));
+        QCOMPARE(text(back.cells["E305"]), QStringLiteral("notes 300"));
+        QCOMPARE(text(back.cells["B305"]), QStringLiteral("a"));
+        QVERIFY(isEmptyCell(back.cells["B304"]));
+        QTest::mouseClick(preview.PushButton8, Qt::LeftButton);
         QVERIFY(QDir(scratchFolder()).entryList(QDir::Files).isEmpty());
+    }
+
+    // The office stops answering during a build: after the call limit one
+    // box, and no second try (the user has waited long enough).
+    void officeStoppedDuringABuild()
+    {
+        const EnvironmentOverride limit("QUORBEL_CALL_TIMEOUT_MS", QStringLiteral("4000"));
+        Program program(m_fixture.services());
+        Form1 &main = program.mainWindow();
+        main.show();
+        for (int i = 1; i <= 300; ++i)
+            addEntry(main, QStringLiteral("3/1/2026"), QStringLiteral("project %1").arg(i), QString(), false);
+
+        OfficeWatcher watcher(SIGSTOP);
+        build(program);
+        watcher.stop();
+        QCOMPARE(watcher.signalled(), 1);
+        QCOMPARE(watcher.seen().size(), 1);
+        const QStringList errors = m_dialogs->errorTexts();
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors.first().contains(QStringLiteral("did not answer within 4 seconds")), qPrintable(errors.first()));
+        checkOneReportAndTheListKept(program, 0);
+        QCOMPARE(main.entryCount(), 300);
+    }
+
+private:
+    // One "Application Error" box for the template command (at `step`
+    // unless 0), no preview, the main window shown as it was, no office and
+    // no scratch file left.
+    void checkOneReportAndTheListKept(Program &program, int step)
+    {
+        Form1 &main = program.mainWindow();
+        const QStringList errors = m_dialogs->errorTexts();
+        QCOMPARE(errors.size(), 1);
+        if (step) {
+            QVERIFY2(errors.first().contains(QStringLiteral("Form1.PushButton6_Click at line %1\r\r").arg(step)),
+                     qPrintable(errors.first()));
+        }
+        QVERIFY(main.isVisible());
+        QVERIFY(!program.previewWindow().isVisible());
+        QVERIFY(main.cursor().shape() != Qt::WaitCursor);
+        QVERIFY(main.entryCount() > 0);
+        QVERIFY2(QDir(scratchFolder()).entryList(QDir::Files).isEmpty(),
+                 qPrintable(QDir(scratchFolder()).entryList(QDir::Files).join(' ')));
         QVERIFY(officeChildren().isEmpty());
     }
 };

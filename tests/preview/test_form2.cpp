@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -119,6 +120,7 @@ private slots:
     void newPictureOnShownWindowIsSetUpAtOnce();
     void pictureWiderThan16BitsScrollsToItsEdge();
     void loadPictureFile();
+    void noPictureStillSavesTheWorkbook();
 };
 
 void Form2Test::initTestCase()
@@ -580,7 +582,53 @@ void Form2Test::loadPictureFile()
         failed = true;
     }
     QVERIFY(failed);
+    // The older picture never stands beside a new workbook: the picture
+    // area says that there is no picture.
+    QVERIFY(form.Picture1->picture().isNull());
+    QVERIFY(form.noPictureNote());
+    const auto *note = qobject_cast<const QLabel *>(form.noPictureNote());
+    QVERIFY(note);
+    QCOMPARE(note->textFormat(), Qt::PlainText);
+    QVERIFY(note->text().contains(QStringLiteral("No picture of the sheet could be made.")));
+    QVERIFY(form.Picture2->rect().contains(note->geometry()));
+
+    // The next picture takes the sentence's place.
+    form.loadPictureFile(bmp);
     QCOMPARE(form.Picture1->picture().size(), QSize(320, 240));
+    QVERIFY(!form.noPictureNote());
+}
+
+// A preview without a picture still saves the workbook, zooms and drags
+// without a report.
+void Form2Test::noPictureStillSavesTheWorkbook()
+{
+    test::ScriptedDialogs dialogs;
+    FakeHost host;
+    QTemporaryDir dir;
+    Form2 form(host);
+    form.setPicture(makePicture(900, 700));
+    form.showNoPicture();
+    const QString workbook = dir.filePath(QStringLiteral("vantyk12345678.xls"));
+    QFile file(workbook);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("workbook bytes");
+    file.close();
+    form.mExcelFile = workbook;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QVERIFY(form.noPictureNote() && form.noPictureNote()->isVisible());
+    QVERIFY(form.Picture1->picture().isNull());
+    QVERIFY(form.Zoom_Ori->picture().isNull());
+
+    QTest::mouseClick(form.PushButton1, Qt::LeftButton);
+    QTest::mouseClick(form.PushButton2, Qt::LeftButton);
+    const QString target = dir.filePath(QStringLiteral("mine.xls"));
+    dialogs.setNextFileName(target);
+    QTest::mouseClick(form.PushButton6, Qt::LeftButton);
+    QCOMPARE(dialogs.errorTexts(), QStringList());
+    QFile saved(target);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), QByteArray("workbook bytes"));
 }
 
 QTEST_MAIN(Form2Test)

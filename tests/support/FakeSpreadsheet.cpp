@@ -31,11 +31,16 @@ int FakeSheet::lastColumn() const
     return rowStyle.isEmpty() ? last : std::max(last, 7);
 }
 
-void FakeWorld::call(const QString &line)
+bool FakeWorld::call(const QString &line)
 {
     log.append(line);
+    if (onCall)
+        onCall(line);
+    if (!loseOn.isEmpty() && line.startsWith(loseOn) && loseOnOccurrences.contains(++loseOnSeen))
+        return true;
     if (!failOn.isEmpty() && line.startsWith(failOn))
         throw Failure(QStringLiteral("fake failure in ") + line);
+    return false;
 }
 
 namespace {
@@ -47,6 +52,21 @@ struct Selection {
 
 struct FakeState {
     std::shared_ptr<FakeWorld> world;
+    bool lost = false;
+    InstanceLoss loss = InstanceLoss::None;
+
+    void call(const QString &line)
+    {
+        if (!lost && world->call(line)) {
+            lost = true;
+            loss = world->loss;
+        } else if (lost) {
+            world->log.append(QStringLiteral("(lost) ") + line);
+        }
+        if (lost)
+            throw Failure(QStringLiteral("The fake office was lost during ") + line, loss);
+    }
+
     FakeSheet sheet;
     bool open = false;
     bool quit = false;
@@ -75,12 +95,12 @@ public:
 
     void Select() override
     {
-        m_s->world->call(name() + QStringLiteral(".Select"));
+        m_s->call(name() + QStringLiteral(".Select"));
         m_s->selection = {m_row, m_lastRow};
     }
     void setValue(const xl::CellValue &value) override
     {
-        m_s->world->call(name() + QStringLiteral(".Value"));
+        m_s->call(name() + QStringLiteral(".Value"));
         m_s->sheet.cells[{m_row, m_column}] = value;
     }
     xl::CellValue Value() override { return m_s->sheet.cells.value({m_row, m_column}); }
@@ -108,7 +128,7 @@ public:
     int Column() override { return m_column; }
     void Copy() override
     {
-        m_s->world->call(QStringLiteral("Selection.Copy"));
+        m_s->call(QStringLiteral("Selection.Copy"));
         m_s->copiedRow = m_row;
         m_s->copiedCells.clear();
         for (auto it = m_s->sheet.cells.begin(); it != m_s->sheet.cells.end(); ++it) {
@@ -119,7 +139,7 @@ public:
     }
     void Insert(int shift) override
     {
-        m_s->world->call(QStringLiteral("Selection.Insert(%1)").arg(shift));
+        m_s->call(QStringLiteral("Selection.Insert(%1)").arg(shift));
         if (shift != xl::xlShiftDown || !m_s->copiedRow)
             throw Failure(QStringLiteral("Nothing to insert."));
         const int at = m_row;
@@ -141,7 +161,7 @@ public:
     }
     void CopyPicture() override
     {
-        m_s->world->call(QStringLiteral("UsedRange.CopyPicture"));
+        m_s->call(QStringLiteral("UsedRange.CopyPicture"));
         QImage image(10 * (m_lastColumn - m_column + 1), 10 * (m_lastRow - m_row + 1), QImage::Format_RGB32);
         image.fill(Qt::white);
         QGuiApplication::clipboard()->setImage(image);
@@ -157,11 +177,11 @@ class FakeWorksheet final : public xl::XlWorksheet {
 public:
     explicit FakeWorksheet(std::shared_ptr<FakeState> s) : m_s(std::move(s)) {}
     QString Name() override { return QStringLiteral("To-do list"); }
-    void Select() override { m_s->world->call(QStringLiteral("Worksheets(1).Select")); }
-    void Activate() override { m_s->world->call(QStringLiteral("Worksheets(1).Activate")); }
+    void Select() override { m_s->call(QStringLiteral("Worksheets(1).Select")); }
+    void Activate() override { m_s->call(QStringLiteral("Worksheets(1).Activate")); }
     std::shared_ptr<xl::XlRange> UsedRange() override
     {
-        m_s->world->call(QStringLiteral("UsedRange"));
+        m_s->call(QStringLiteral("UsedRange"));
         return std::make_shared<FakeRange>(m_s, FakeRange::RowSpan, 1, 2, m_s->sheet.lastRow(), m_s->sheet.lastColumn());
     }
 
@@ -191,16 +211,20 @@ public:
     std::shared_ptr<xl::XlWorksheet> ActiveSheet() override { return std::make_shared<FakeWorksheet>(m_s); }
     void SaveAs(const QString &fileName, int fileFormat) override
     {
-        m_s->world->call(QStringLiteral("SaveAs(%1)").arg(fileFormat));
+        // The file is begun before the office can fail: a failed save
+        // leaves half a file behind, as a real one may.
         QFile file(fileName);
         if (!file.open(QIODevice::WriteOnly))
             throw Failure(QStringLiteral("Cannot save %1").arg(fileName));
-        file.write("fake workbook");
+        file.write("fake ");
+        file.flush();
+        m_s->call(QStringLiteral("SaveAs(%1)").arg(fileFormat));
+        file.write("workbook");
         m_s->world->savedFiles[fileName] = m_s->sheet;
     }
     void Close() override
     {
-        m_s->world->call(QStringLiteral("Close"));
+        m_s->call(QStringLiteral("Close"));
         m_s->open = false;
     }
 
@@ -213,7 +237,7 @@ public:
     explicit FakeWorkbooks(std::shared_ptr<FakeState> s) : m_s(std::move(s)) {}
     std::shared_ptr<xl::XlWorkbook> Open(const QString &fileName, bool readOnly) override
     {
-        m_s->world->call(QStringLiteral("Open(%1)").arg(readOnly ? "ReadOnly" : "ReadWrite"));
+        m_s->call(QStringLiteral("Open(%1)").arg(readOnly ? "ReadOnly" : "ReadWrite"));
         if (!QFile::exists(fileName))
             throw Failure(QStringLiteral("File not found: %1").arg(fileName));
         m_s->sheet = m_s->world->savedFiles.contains(fileName) ? m_s->world->savedFiles.value(fileName)
@@ -221,7 +245,11 @@ public:
         m_s->open = true;
         return std::make_shared<FakeWorkbook>(m_s);
     }
-    int count() override { return m_s->open ? 1 : 0; }
+    int count() override
+    {
+        m_s->call(QStringLiteral("Workbooks.count"));
+        return m_s->open ? 1 : 0;
+    }
     std::shared_ptr<xl::XlWorkbook> Item(int index) override
     {
         if (!m_s->open || index != 1)
@@ -267,17 +295,17 @@ public:
         return std::make_shared<FakeRange>(m_s, FakeRange::RowSpan, m_s->selection.firstRow, 1,
                                            m_s->selection.lastRow, 0);
     }
-    void setDisplayAlerts(bool on) override { m_s->world->call(QStringLiteral("DisplayAlerts=%1").arg(on)); }
-    void setVisible(bool on) override { m_s->world->call(QStringLiteral("Visible=%1").arg(on)); }
-    void setCutCopyMode(bool on) override { m_s->world->call(QStringLiteral("CutCopyMode=%1").arg(on)); }
+    void setDisplayAlerts(bool on) override { m_s->call(QStringLiteral("DisplayAlerts=%1").arg(on)); }
+    void setVisible(bool on) override { m_s->call(QStringLiteral("Visible=%1").arg(on)); }
+    void setCutCopyMode(bool on) override { m_s->call(QStringLiteral("CutCopyMode=%1").arg(on)); }
     QString Version() override
     {
-        m_s->world->call(QStringLiteral("Version"));
+        m_s->call(QStringLiteral("Version"));
         return m_s->world->version;
     }
     void Quit() override
     {
-        m_s->world->call(QStringLiteral("Quit"));
+        m_s->world->log.append(QStringLiteral("Quit"));
         if (!m_s->quit) {
             m_s->quit = true;
             --m_s->world->applicationsAlive;
@@ -292,6 +320,8 @@ private:
 
 std::unique_ptr<xl::XlApplication> makeFakeApplication(const std::shared_ptr<FakeWorld> &world)
 {
+    if (world->failingCreations.contains(++world->creationAttempts))
+        throw Failure(QStringLiteral("The fake office could not be started."), InstanceLoss::NotStarted);
     return std::make_unique<FakeApplication>(world);
 }
 

@@ -4,6 +4,7 @@
 // one sheet of cells, row copy and insert, save (to a file holding the cells
 // as text) and a log of every call.
 
+#include "Failure.h"
 #include "Spreadsheet.h"
 
 #include <QMap>
@@ -29,17 +30,34 @@ struct FakeWorld {
     int applicationsAlive = 0;
     int maxAlive = 0;
     QString version = QStringLiteral("7.4");
-    // Makes the call whose log line starts with this text fail.
+    // Makes the call whose log line starts with this text fail (an ordinary
+    // failure: the instance goes on answering).
     QString failOn;
+    // Loses the instance that makes a call whose log line starts with
+    // `loseOn`, at the occurrences listed (counted over every instance, from
+    // 1): that call and every later call of that instance fail with `loss`.
+    // Quit still ends it quietly.
+    QString loseOn;
+    QList<int> loseOnOccurrences {1};
+    InstanceLoss loss = InstanceLoss::Hung;
+    int loseOnSeen = 0;
+    // Creations (counted from 1) that fail: no instance could be started.
+    QList<int> failingCreations;
+    int creationAttempts = 0;
     // Saved files: path -> sheet.
     QMap<QString, FakeSheet> savedFiles;
     // A template opened from disk gets this sheet.
     FakeSheet templateSheet;
     std::function<void(const QString &)> pictureWriter; // CopyPicture hook
+    std::function<void(const QString &)> onCall;        // sees every call first
 
-    void call(const QString &line);
+    // Logs a call; throws the failure it is set up to meet. Returns true
+    // when the call loses its instance (after which it throws too).
+    bool call(const QString &line);
 };
 
+// A new instance in `world`; throws Failure (InstanceLoss::NotStarted) for a
+// creation listed in world->failingCreations.
 std::unique_ptr<xl::XlApplication> makeFakeApplication(const std::shared_ptr<FakeWorld> &world);
 
 } // namespace quorbel::test

@@ -14,6 +14,7 @@
 #include "TemplateWorkbook.h"
 #include "Title.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
@@ -30,14 +31,25 @@ QString temp(const QString &name)
     return QDir(qEnvironmentVariable("TEMP")).filePath(name);
 }
 
-QString failureOf(const std::function<void()> &statement)
+QString failureOf(const std::function<void()> &statement, InstanceLoss *loss = nullptr)
 {
     try {
         statement();
     } catch (const Failure &failure) {
+        if (loss)
+            *loss = failure.loss();
         return failure.description();
     }
     return {};
+}
+
+// How a statement's failure says its instance was lost; None when it did
+// not fail at all or failed in an ordinary way.
+InstanceLoss lossOf(const std::function<void()> &statement)
+{
+    InstanceLoss loss = InstanceLoss::None;
+    failureOf(statement, &loss);
+    return loss;
 }
 
 } // namespace
@@ -64,6 +76,10 @@ private slots:
     void cleanup()
     {
         qunsetenv("QUORBEL_SOFFICE");
+        qunsetenv("QUORBEL_PROFILE_TIMEOUT_MS");
+        qunsetenv("XDG_CACHE_HOME");
+        if (!m_cacheHome.isNull())
+            qputenv("XDG_CACHE_HOME", m_cacheHome);
     }
 
     void officeKilledDuringTheFill()
@@ -75,6 +91,7 @@ private slots:
             ::kill(pid_t(pid), SIGKILL);
         });
         int filled = 0;
+        InstanceLoss loss = InstanceLoss::None;
         const QString failure = failureOf([&] {
             for (int row = 6; row < 5000; ++row, ++filled) {
                 excel->Rows(row)->Select();
@@ -85,8 +102,10 @@ private slots:
                 excel->Cells(row, 3)->setValue(QStringLiteral("project %1").arg(row));
                 excel->Cells(row, 4)->setValue(QStringLiteral("12/24/2026"));
             }
-        });
+        }, &loss);
         killer.join();
+        // A crash: the instance is lost, and says so.
+        QCOMPARE(loss, InstanceLoss::Ended);
         QVERIFY2(failure.contains(QStringLiteral("LibreOffice ended unexpectedly")), qPrintable(failure));
         QVERIFY(filled > 0);
         // Ended and reaped by the failing call.
@@ -95,6 +114,7 @@ private slots:
         QCOMPARE(failureOf([&] { excel->Cells(1, 1)->Value(); }), failure);
         QCOMPARE(failureOf([&] { excel->Workbooks(); }), failure);
         QCOMPARE(failureOf([&] { excel->Version(); }), failure);
+        QCOMPARE(lossOf([&] { excel->Version(); }), InstanceLoss::Ended);
         excel->Quit();
     }
 
@@ -104,12 +124,28 @@ private slots:
         const qint64 pid = *officeChildren().begin();
         auto cell = excel->Cells(1, 7);
         ::kill(pid_t(pid), SIGSTOP);
-        const QString failure = failureOf([&] { cell->setValue(QStringLiteral("never written")); });
+        InstanceLoss loss = InstanceLoss::None;
+        const QString failure = failureOf([&] { cell->setValue(QStringLiteral("never written")); }, &loss);
         QVERIFY2(failure.contains(QStringLiteral("did not answer within 5 seconds")), qPrintable(failure));
+        QCOMPARE(loss, InstanceLoss::Hung);
         QVERIFY(!processExists(pid));
         QCOMPARE(failureOf([&] { cell->Value(); }), failure);
+        QCOMPARE(lossOf([&] { cell->Value(); }), InstanceLoss::Hung);
         QCOMPARE(failureOf([&] { excel->ActiveWorkbook()->SaveAs(temp(QStringLiteral("x.xls")), 56); }), failure);
         QVERIFY(!QFile::exists(temp(QStringLiteral("x.xls"))));
+    }
+
+    // A refused call is no lost instance: the office goes on answering.
+    void ordinaryFailureKeepsTheInstance()
+    {
+        auto excel = startWithTemplate();
+        InstanceLoss loss = InstanceLoss::Ended;
+        const QString failure = failureOf([&] { excel->Cells(1, 7)->setValue(QDate()); }, &loss);
+        QVERIFY(!failure.isEmpty());
+        QCOMPARE(loss, InstanceLoss::None);
+        excel->Cells(1, 7)->setValue(QStringLiteral("still here"));
+        QCOMPARE(excel->Cells(1, 7)->Value(), xl::CellValue(QStringLiteral("still here")));
+        excel->Quit();
     }
 
     void quitEndsAStoppedOffice()
@@ -142,6 +178,8 @@ private slots:
         qputenv("QUORBEL_SOFFICE", missing.toLocal8Bit());
         const QString failure = failureOf([] { xl::CreateApplication(); });
         QVERIFY2(failure.contains(missing), qPrintable(failure));
+        QCOMPARE(lossOf([] { xl::CreateApplication(); }), InstanceLoss::NotStarted);
+        QCOMPARE(lossOf([&] { OpenInNewInstance(m_template); }), InstanceLoss::NotStarted);
         QVERIFY(!failureOf([&] { OpenInNewInstance(m_template); }).isEmpty());
         QVERIFY(!failureOf([] { WorkbookSaveFormat(nullptr); }).isEmpty());
 
@@ -177,14 +215,42 @@ private slots:
         file.close();
         QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         qputenv("QUORBEL_SOFFICE", script.toLocal8Bit());
+        qputenv("QUORBEL_PROFILE_TIMEOUT_MS", "3000");
 
         const QString failure = failureOf([] { xl::CreateApplication(); });
-        QVERIFY2(failure.contains(QStringLiteral("did not end")), qPrintable(failure));
+        QVERIFY2(failure.contains(QStringLiteral("did not finish within")), qPrintable(failure));
         QFile child(childFile);
         QVERIFY(child.open(QIODevice::ReadOnly));
         const qint64 childPid = child.readAll().trimmed().toLongLong();
         QVERIFY(childPid > 0);
         QTRY_VERIFY_WITH_TIMEOUT(!processExists(childPid), 5000);
+    }
+
+    // The first set-up of the per-user profile may take longer than any
+    // call may: it is not taken for an office that cannot be started.
+    void slowFirstProfileSetUp()
+    {
+        QTemporaryDir cache;
+        qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());
+        const QString script = cache.filePath(QStringLiteral("slow-office.sh"));
+        QFile file(script);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        // The set-up run gets a profile folder of its own ("profile-staging-"):
+        // only that run is slow, by more than the 5 s call limit.
+        file.write("#!/bin/sh\n"
+                   "case \"$*\" in *profile-staging-*) sleep 7 ;; esac\n"
+                   "exec /usr/lib/libreoffice/program/soffice.bin \"$@\"\n");
+        file.close();
+        QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        qputenv("QUORBEL_SOFFICE", script.toLocal8Bit());
+
+        ScriptedDialogs dialogs;
+        QVERIFY(IsInstalled());
+        QVERIFY(dialogs.boxes.isEmpty());
+        auto excel = xl::CreateApplication();
+        m_started += officeChildren();
+        QVERIFY(!excel->Version().isEmpty());
+        excel->Quit();
     }
 
 private:
@@ -201,6 +267,7 @@ private:
 
     QString m_template;
     QSet<qint64> m_started;
+    const QByteArray m_cacheHome = qgetenv("XDG_CACHE_HOME");
 };
 
 QTEST_MAIN(FaultsTest)

@@ -212,7 +212,9 @@ QString masterProfile(const QString &program)
     QProcess process;
     prepareProcess(process, QString(), QString(), QString());
     process.start(program, officeArguments(staging + QStringLiteral("/profile"), QString()));
-    const int limit = int(callTimeLimit().count());
+    // Setting up a profile on a slow or cold disk can take far longer than
+    // any call: it has a limit of its own, in minutes.
+    const int limit = int(profileSetUpTimeLimit().count());
     if (!process.waitForStarted(limit)) {
         QDir(staging).removeRecursively();
         throw Failure(QStringLiteral("LibreOffice could not be started (%1): %2").arg(program, process.errorString()));
@@ -229,7 +231,8 @@ QString masterProfile(const QString &program)
         QDir(staging).removeRecursively();
         throw Failure(QStringLiteral("LibreOffice (%1) could not set up its profile: it %2.")
                           .arg(program, ended ? QStringLiteral("ended with exit code %1").arg(process.exitCode())
-                                              : QStringLiteral("did not end")));
+                                              : QStringLiteral("did not finish within %1 minutes")
+                                                    .arg(QString::number(limit / 60000.0, 'g', 3))));
     }
     tuneProfile(staging + QStringLiteral("/profile"), officeVersion(program));
     QFile(staging + QStringLiteral("/complete")).open(QIODevice::WriteOnly);
@@ -273,6 +276,15 @@ std::chrono::milliseconds callTimeLimit()
     if (ok && value > 0)
         return std::chrono::milliseconds(value);
     return std::chrono::seconds(60);
+}
+
+std::chrono::milliseconds profileSetUpTimeLimit()
+{
+    bool ok = false;
+    const qint64 value = qEnvironmentVariable("QUORBEL_PROFILE_TIMEOUT_MS").toLongLong(&ok);
+    if (ok && value > 0)
+        return std::chrono::milliseconds(value);
+    return std::chrono::minutes(10);
 }
 
 // ---------------------------------------------------------------- InstanceFolder

@@ -22,6 +22,11 @@ QString officeProgram();
 // the office is taken to be hung: $QUORBEL_CALL_TIMEOUT_MS, else 60 s.
 std::chrono::milliseconds callTimeLimit();
 
+// The longest the office may take to set up the per-user profile the first
+// time (its first start ever, or after an office upgrade):
+// $QUORBEL_PROFILE_TIMEOUT_MS, else 10 minutes.
+std::chrono::milliseconds profileSetUpTimeLimit();
+
 // A folder of this instance's own under the user's cache folder: holds the
 // office's profile, its fontconfig file and scratch files. The folder is
 // locked while it is in use; folders whose owner has gone (a crashed

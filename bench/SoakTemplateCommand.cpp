@@ -1,0 +1,148 @@
+// Runs "Start Creating Template" many times in a row against the real office,
+// as a user would: the sample data, the click, the preview, "< Back", and
+// again. Prints how many builds were done, how many boxes were shown, how
+// many offices were still running after each build, and the program's
+// resident memory and open file descriptors after the first and the last
+// build. Prints figures; asserts nothing.
+//
+//     soak_template_command [builds]      (200 when not given)
+
+#include "Dialogs.h"
+#include "Form1.h"
+#include "Form2.h"
+#include "Program.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <unistd.h>
+
+using namespace quorbel;
+
+namespace {
+
+class CountingDialogs final : public Dialogs {
+public:
+    int boxes = 0;
+    BoxAnswer showBox(const Box &box) override
+    {
+        ++boxes;
+        std::fprintf(stderr, "box: %s\n", qUtf8Printable(box.text));
+        return box.defaultButton;
+    }
+    QString getSaveFileName(const QString &, const QString &) override { return {}; }
+};
+
+// soffice.bin processes whose parent is this program.
+int officesRunning()
+{
+    int count = 0;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &entry : entries) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const qsizetype open = line.indexOf('(');
+        const qsizetype close = line.lastIndexOf(')');
+        if (open < 0 || close < open)
+            continue;
+        const QList<QByteArray> rest = line.mid(close + 2).split(' ');
+        if (line.mid(open + 1, close - open - 1) == "soffice.bin" && rest.size() > 1
+            && rest.at(1).toLongLong() == ::getpid())
+            ++count;
+    }
+    return count;
+}
+
+// Resident memory of this program, in KiB.
+long residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    }
+    return -1;
+}
+
+int openDescriptors()
+{
+    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
+                   .size());
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QTemporaryDir home;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
+    qputenv("TEMP", home.path().toUtf8());
+    QApplication app(argc, argv);
+    const int builds = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 200;
+
+    CountingDialogs dialogs;
+    Dialogs::setCurrent(&dialogs);
+
+    Form1::Services services;
+    services.isInstalled = [] { return true; };
+    services.endProgram = [] {};
+    Program program(services);
+    Form1 &main = program.mainWindow();
+    main.show();
+    main.PushButton7_Click(); // "Load Sample/Example Data"
+
+    int done = 0;
+    int buildsWithOffices = 0;
+    int mostOffices = 0;
+    int previewsMissing = 0;
+    long firstRss = 0, lastRss = 0;
+    int firstFds = 0, lastFds = 0;
+    QElapsedTimer timer;
+    timer.start();
+    for (int build = 1; build <= builds; ++build) {
+        main.PushButton6_Click();
+        QCoreApplication::processEvents();
+        Form2 &preview = program.previewWindow();
+        if (!preview.isVisible())
+            ++previewsMissing;
+        const int offices = officesRunning();
+        if (offices > 0)
+            ++buildsWithOffices;
+        mostOffices = std::max(mostOffices, offices);
+        preview.PushButton8_Click(); // "< Back": deletes the scratch workbook
+        QCoreApplication::processEvents();
+        ++done;
+        if (build == 1) {
+            firstRss = residentKiB();
+            firstFds = openDescriptors();
+        }
+        lastRss = residentKiB();
+        lastFds = openDescriptors();
+        if (build % 20 == 0 || build == builds) {
+            std::printf("after %4d builds: %d boxes, resident %ld KiB, %d descriptors, %.1f s\n", build, dialogs.boxes,
+                        lastRss, lastFds, double(timer.elapsed()) / 1000.0);
+            std::fflush(stdout);
+        }
+    }
+
+    std::printf("builds done: %d\n", done);
+    std::printf("boxes shown: %d\n", dialogs.boxes);
+    std::printf("previews not shown: %d\n", previewsMissing);
+    std::printf("offices still running after a build: %d builds with any, at most %d\n", buildsWithOffices,
+                mostOffices);
+    std::printf("resident memory after the first build: %ld KiB, after the last: %ld KiB\n", firstRss, lastRss);
+    std::printf("open file descriptors after the first build: %d, after the last: %d\n", firstFds, lastFds);
+    std::printf("scratch files left: %d\n",
+                int(QDir(home.path()).entryList(QDir::Files).size()));
+    return 0;
+}
