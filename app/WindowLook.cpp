@@ -33,9 +33,10 @@ QColor buttonFace()
 
 void setBackgroundColour(QWidget *widget, const QColor &colour)
 {
+    // Only the background role: children inherit the palette, and text
+    // fields, the date picker and the list keep their own field colour.
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Window, colour);
-    palette.setColor(QPalette::Base, colour);
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
 }
