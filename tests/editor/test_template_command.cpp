@@ -10,11 +10,11 @@
 #include "ScratchFolder.h"
 #include "ScriptedDialogs.h"
 #include "Spreadsheet.h"
+#include "TestHome.h"
 #include "editor_test_support.h"
 
 #include <QCheckBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,6 +22,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
+
+#include <optional>
 
 using namespace quorbel;
 using namespace quorbel::test;
@@ -262,20 +264,15 @@ private slots:
     // preview still opens (with no picture), and nothing hangs or is left.
     void withoutAnOffice()
     {
-        const QByteArray saved = qgetenv("QUORBEL_SOFFICE");
         QTemporaryDir empty;
-        qputenv("QUORBEL_SOFFICE", empty.filePath(QStringLiteral("soffice.bin")).toUtf8());
+        std::optional<test::ScopedEnvironment> environment(std::in_place);
+        environment->set("QUORBEL_SOFFICE", empty.filePath(QStringLiteral("soffice.bin")).toUtf8());
         Program program(m_fixture.services());
         Form1 &main = program.mainWindow();
         main.show();
         addEntry(main, QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), false);
-        QElapsedTimer timer;
-        timer.start();
         Form2 &preview = build(program);
-        if (saved.isNull())
-            qunsetenv("QUORBEL_SOFFICE");
-        else
-            qputenv("QUORBEL_SOFFICE", saved);
+        environment.reset();
 
         const QStringList errors = m_dialogs->errorTexts();
         QVERIFY(errors.size() > 10);

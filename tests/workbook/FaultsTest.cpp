@@ -9,6 +9,7 @@
 #include "FileProcs.h"
 #include "IsInstalled.h"
 #include "ScriptedDialogs.h"
+#include "TestHome.h"
 #include "Snapshot.h"
 #include "Spreadsheet.h"
 #include "TemplateWorkbook.h"
@@ -17,6 +18,7 @@
 #include <QTest>
 
 #include <atomic>
+#include <optional>
 #include <chrono>
 #include <thread>
 
@@ -61,9 +63,15 @@ private slots:
             QVERIFY2(!processExists(pid), qPrintable(QString::number(pid)));
     }
 
+    void init()
+    {
+        m_environment.emplace();
+    }
+
     void cleanup()
     {
-        qunsetenv("QUORBEL_SOFFICE");
+        // Puts back the office the run was started with, if any.
+        m_environment.reset();
     }
 
     void officeKilledDuringTheFill()
@@ -139,7 +147,7 @@ private slots:
     void missingOffice()
     {
         const QString missing = QStringLiteral("/nonexistent/libreoffice/program/soffice.bin");
-        qputenv("QUORBEL_SOFFICE", missing.toLocal8Bit());
+        m_environment->set("QUORBEL_SOFFICE", missing.toLocal8Bit());
         const QString failure = failureOf([] { xl::CreateApplication(); });
         QVERIFY2(failure.contains(missing), qPrintable(failure));
         QVERIFY(!failureOf([&] { OpenInNewInstance(m_template); }).isEmpty());
@@ -157,7 +165,7 @@ private slots:
 
     void programThatIsNoOffice()
     {
-        qputenv("QUORBEL_SOFFICE", "/bin/false");
+        m_environment->set("QUORBEL_SOFFICE", "/bin/false");
         const QString failure = failureOf([] { xl::CreateApplication(); });
         QVERIFY2(failure.contains(QStringLiteral("exit code 1")), qPrintable(failure));
         ScriptedDialogs dialogs;
@@ -176,7 +184,7 @@ private slots:
         file.write(QStringLiteral("#!/bin/sh\nsleep 600 &\necho $! > '%1'\nwait\n").arg(childFile).toLocal8Bit());
         file.close();
         QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-        qputenv("QUORBEL_SOFFICE", script.toLocal8Bit());
+        m_environment->set("QUORBEL_SOFFICE", script.toLocal8Bit());
 
         const QString failure = failureOf([] { xl::CreateApplication(); });
         QVERIFY2(failure.contains(QStringLiteral("did not end")), qPrintable(failure));
@@ -201,6 +209,7 @@ private:
 
     QString m_template;
     QSet<qint64> m_started;
+    std::optional<quorbel::test::ScopedEnvironment> m_environment;
 };
 
 QTEST_MAIN(FaultsTest)
