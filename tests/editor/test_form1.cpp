@@ -258,6 +258,10 @@ void TestForm1::lookOfTheWindow()
         white << label;
     for (QWidget *widget : white)
         QCOMPARE(widget->palette().color(QPalette::Window), QColor(Qt::white));
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCOMPARE(w.grab().toImage().pixelColor(2, 2), QColor(Qt::white));
+    QCOMPARE(w.Check1->grab().toImage().pixelColor(w.Check1->width() - 2, 1), QColor(Qt::white));
     for (QWidget *field : {static_cast<QWidget *>(w.txtName), static_cast<QWidget *>(w.txtProName),
                            static_cast<QWidget *>(w.txtDate), static_cast<QWidget *>(w.dtpDate),
                            static_cast<QWidget *>(w.ListView1)})
