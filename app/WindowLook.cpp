@@ -33,9 +33,13 @@ QColor buttonFace()
 
 void setBackgroundColour(QWidget *widget, const QColor &colour)
 {
+    // Only the background roles: children inherit the palette, and text
+    // fields, the date picker and the list keep their own field colour.
+    // Check boxes and option buttons fill their background with the Button
+    // role; labels, frames and windows with Window.
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Window, colour);
-    palette.setColor(QPalette::Base, colour);
+    palette.setColor(widget->backgroundRole(), colour);
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
 }

@@ -39,8 +39,9 @@ private:
     bool m_member10 = false;
 };
 
-// Gives `widget` a background of its own in `colour` (window and field
-// backgrounds alike).
+// Gives `widget` a background of its own in `colour`. Only the background
+// (Window) role changes: the field colour (Base) that text fields, date
+// pickers and lists inside it draw with stays as it was.
 void setBackgroundColour(QWidget *widget, const QColor &colour);
 
 // Moves a top-level window, with its frame, to the middle of its screen.

@@ -1,95 +1,95 @@
 #include "EntryList.h"
 
+#include <algorithm>
+
 namespace quorbel {
 namespace {
 
-bool isSpecial(QChar c)
+// The fields of each non-empty record, in order, as they stand in the
+// stored text (stand-ins not yet turned back).
+using Records = QList<QStringList>;
+
+// The plain form: split at every "|", then at every "^".
+Records plainRecords(const QString &stored)
 {
-    return c == kFieldSeparator || c == kRecordSeparator || c == kEntryEscape;
+    Records records;
+    for (const QString &record : stored.split(kRecordSeparator)) {
+        // An empty record string yields no fields and creates no entry.
+        if (!record.isEmpty())
+            records.append(record.split(kFieldSeparator));
+    }
+    return records;
 }
 
-// Collects the fields of one record while the stored text is scanned.
-class RecordBuilder {
-public:
-    RecordBuilder(QList<ListEntry> &entries, const ExtraFieldReport &report)
-        : m_entries(entries), m_report(report)
-    {
-    }
-
-    void addChar(QChar c)
-    {
-        m_field += c;
-        m_empty = false;
-    }
-
-    void endField()
-    {
-        m_empty = false;
-        storeField();
-    }
-
-    void endRecord()
-    {
-        // An empty record string yields no fields and no entry.
-        if (!m_empty)
-            storeField();
-        m_empty = true;
-        m_fieldNumber = 0;
-    }
-
-private:
-    void storeField()
-    {
-        ++m_fieldNumber;
-        QString text = std::exchange(m_field, QString());
-        switch (m_fieldNumber) {
-        case 1:
-            m_entries.append(ListEntry{std::move(text), {}, {}, {}});
-            break;
-        case 2:
-            m_entries.last().project = std::move(text);
-            break;
-        case 3:
-            m_entries.last().notes = std::move(text);
-            break;
-        case 4:
-            m_entries.last().done = std::move(text);
-            break;
-        default:
-            if (m_report)
-                m_report(ExtraEntryField{m_entries.size(), m_fieldNumber, std::move(text)});
-            break;
+// The earlier backslash form: "\" before "^", "|" or "\" stands for that
+// character, any other "\" is itself.
+Records backslashRecords(const QString &stored)
+{
+    Records records;
+    QStringList fields;
+    QString field;
+    bool recordEmpty = true;
+    const auto endRecord = [&] {
+        if (!recordEmpty) {
+            fields.append(std::exchange(field, QString()));
+            records.append(std::exchange(fields, QStringList()));
+        }
+        recordEmpty = true;
+    };
+    for (qsizetype i = 0; i < stored.size(); ++i) {
+        const QChar c = stored.at(i);
+        const QChar next = i + 1 < stored.size() ? stored.at(i + 1) : QChar();
+        if (c == kOldEntryEscape && (next == kFieldSeparator || next == kRecordSeparator || next == kOldEntryEscape)) {
+            field += next;
+            recordEmpty = false;
+            ++i;
+        } else if (c == kFieldSeparator) {
+            fields.append(std::exchange(field, QString()));
+            recordEmpty = false;
+        } else if (c == kRecordSeparator) {
+            endRecord();
+        } else {
+            field += c;
+            recordEmpty = false;
         }
     }
+    endRecord();
+    return records;
+}
 
-    QList<ListEntry> &m_entries;
-    const ExtraFieldReport &m_report;
-    QString m_field;
-    int m_fieldNumber = 0;
-    bool m_empty = true;
-};
+// True when every record has the four fields this program always writes.
+bool asWritten(const Records &records)
+{
+    return std::all_of(records.cbegin(), records.cend(), [](const QStringList &fields) { return fields.size() == 4; });
+}
+
+bool hasOldEscape(const QString &stored)
+{
+    for (qsizetype i = 0; i + 1 < stored.size(); ++i) {
+        if (stored.at(i) != kOldEntryEscape)
+            continue;
+        const QChar next = stored.at(i + 1);
+        if (next == kFieldSeparator || next == kRecordSeparator || next == kOldEntryEscape)
+            return true;
+    }
+    return false;
+}
 
 } // namespace
 
 QString encodeEntryField(const QString &text)
 {
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == kFieldSeparator || c == kRecordSeparator) {
-            out += kEntryEscape;
-            out += c;
-        } else if (c == kEntryEscape) {
-            // Doubled only where a reader could take it for an escape.
-            const bool ambiguous = i + 1 == text.size() || isSpecial(text.at(i + 1));
-            out += c;
-            if (ambiguous)
-                out += c;
-        } else {
-            out += c;
-        }
-    }
+    QString out = text;
+    out.replace(kFieldSeparator, kStoredFieldSeparator);
+    out.replace(kRecordSeparator, kStoredRecordSeparator);
+    return out;
+}
+
+QString decodeEntryField(const QString &stored)
+{
+    QString out = stored;
+    out.replace(kStoredFieldSeparator, kFieldSeparator);
+    out.replace(kStoredRecordSeparator, kRecordSeparator);
     return out;
 }
 
@@ -113,21 +113,28 @@ QString encodeEntryList(const QList<ListEntry> &entries)
 
 void decodeEntryList(const QString &stored, QList<ListEntry> &entries, const ExtraFieldReport &report)
 {
-    RecordBuilder record(entries, report);
-    for (qsizetype i = 0; i < stored.size(); ++i) {
-        const QChar c = stored.at(i);
-        if (c == kEntryEscape && i + 1 < stored.size() && isSpecial(stored.at(i + 1))) {
-            record.addChar(stored.at(i + 1));
-            ++i;
-        } else if (c == kFieldSeparator) {
-            record.endField();
-        } else if (c == kRecordSeparator) {
-            record.endRecord();
-        } else {
-            record.addChar(c);
+    Records records = plainRecords(stored);
+    if (!asWritten(records) && hasOldEscape(stored)) {
+        Records old = backslashRecords(stored);
+        if (asWritten(old))
+            records = std::move(old);
+    }
+
+    for (const QStringList &fields : std::as_const(records)) {
+        ListEntry entry;
+        entry.dueBy = decodeEntryField(fields.at(0));
+        if (fields.size() > 1)
+            entry.project = decodeEntryField(fields.at(1));
+        if (fields.size() > 2)
+            entry.notes = decodeEntryField(fields.at(2));
+        if (fields.size() > 3)
+            entry.done = decodeEntryField(fields.at(3));
+        entries.append(std::move(entry));
+        for (qsizetype extra = 4; extra < fields.size(); ++extra) {
+            if (report)
+                report(ExtraEntryField{entries.size(), int(extra + 1), decodeEntryField(fields.at(extra))});
         }
     }
-    record.endRecord();
 }
 
 } // namespace quorbel

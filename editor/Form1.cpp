@@ -286,35 +286,37 @@ void Form1::Form_Load()
     QCursor hand(Qt::ArrowCursor);
 
     steps(100, [&] { ApplyWindowSkin(this, m_services.programFolder); });
-    steps(102, [&] {
-        setWindowTitle(kProductTitle);
-        setWindowIcon(QApplication::windowIcon());
-    });
+    // One statement a call: a failing statement is reported and the next
+    // one, of the same step or the next, runs all the same.
+    steps(102, [&] { setWindowTitle(kProductTitle); });
+    steps(102, [&] { setWindowIcon(QApplication::windowIcon()); });
     steps(104, [&] { SetApplicationTitle(); });
-    steps(106, [&] {
-        const QString path = joinPath(m_services.programFolder, kHandPointerFile);
-        if (FileExists(path))
-            hand = readHandPointer(path);
-    });
+    const QString cursorPath = joinPath(m_services.programFolder, kHandPointerFile);
+    if (steps.test(106, [&] { return FileExists(cursorPath); }))
+        steps(106, [&] { hand = readHandPointer(cursorPath); });
     installPointerFeedback(this, hand, {PushButton1, PushButton2, PushButton3, PushButton5, PushButton6, PushButton7},
                            {this, Frame1, Frame2, ListView1, ListView1->viewport(), txtName, txtProName, dtpDate});
 
-    steps(108, [&] {
-        const QString stored = readSetting(QStringLiteral("dtpDate"));
-        if (stored.isEmpty()) {
-            dtpDate->setDate(today());
-            return;
-        }
-        const std::optional<QDateTime> value = readGeneralDateText(stored);
-        if (!value || value->date() < kFirstDeadline || value->date() > kLastDeadline)
-            throw Failure(QStringLiteral("The stored deadline \"%1\" is not a date.").arg(stored));
-        dtpDate->setDate(value->date());
-    });
+    QString storedDeadline;
+    steps(108, [&] { storedDeadline = readSetting(QStringLiteral("dtpDate")); });
+    if (steps.test(108, [&] { return storedDeadline.isEmpty(); })) {
+        steps(108, [&] { dtpDate->setDate(today()); });
+    } else {
+        steps(108, [&] {
+            const std::optional<QDateTime> value = readGeneralDateText(storedDeadline);
+            if (!value || value->date() < kFirstDeadline || value->date() > kLastDeadline)
+                throw Failure(QStringLiteral("The stored deadline \"%1\" is not a date.").arg(storedDeadline));
+            dtpDate->setDate(value->date());
+        });
+    }
     steps(110, [&] { txtName->setText(readSetting(QStringLiteral("txtName"))); });
     steps(112, [&] { txtProName->setText(readSetting(QStringLiteral("txtProName"))); });
+
+    QString storedList;
+    QList<ListEntry> restored;
+    steps(114, [&] { storedList = readSetting(QStringLiteral("ToDo")); });
     steps(114, [&] {
-        QList<ListEntry> stored;
-        decodeEntryList(readSetting(QStringLiteral("ToDo")), stored, [&](const ExtraEntryField &extra) {
+        decodeEntryList(storedList, restored, [&](const ExtraEntryField &extra) {
             steps(114, [&] {
                 throw Failure(QStringLiteral("Entry %1 of the stored list has a field %2 with no column to go to; "
                                              "\"%3\" was left out.")
@@ -323,13 +325,14 @@ void Form1::Form_Load()
                                   .arg(extra.text));
             });
         });
-        for (const ListEntry &entry : stored) {
-            QTreeWidgetItem *row = appendRow(entry.dueBy);
-            row->setText(ProjectColumn, entry.project);
-            row->setText(NotesColumn, entry.notes);
-            row->setText(DoneColumn, entry.done);
-        }
     });
+    for (const ListEntry &entry : std::as_const(restored)) {
+        QTreeWidgetItem *row = nullptr;
+        steps(114, [&] { row = appendRow(entry.dueBy); });
+        steps(114, [&] { setCell(row, ProjectColumn, entry.project); });
+        steps(114, [&] { setCell(row, NotesColumn, entry.notes); });
+        steps(114, [&] { setCell(row, DoneColumn, entry.done); });
+    }
 
     bool installed = true;
     steps(116, [&] { installed = m_services.isInstalled(); });

@@ -4,16 +4,23 @@
 #include "FileProcs.h"
 #include "ScratchFolder.h"
 #include "ScriptedDialogs.h"
+#include "TestHome.h"
 #include "SettingsStore.h"
 #include "Title.h"
+#include "WidgetDialogs.h"
 #include "WindowLook.h"
 
 #include <QCheckBox>
+#include <QDateEdit>
+#include <QTreeWidget>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -60,6 +67,45 @@ QByteArray makeCursorFile(quint16 hotX, quint16 hotY)
     for (int i = 0; i < height; ++i)
         put32(0);
     return bytes;
+}
+
+// The rows of `image` that hold ink (pixels unlike the top-left one),
+// grouped into bands of touching rows: one band per drawn line of text.
+QList<QPair<int, int>> inkBands(const QImage &image)
+{
+    const QRgb background = image.pixel(0, 0);
+    QList<QPair<int, int>> bands;
+    int start = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        bool ink = false;
+        for (int x = 0; x < image.width() && !ink; ++x)
+            ink = image.pixel(x, y) != background;
+        if (ink && start < 0)
+            start = y;
+        if (!ink && start >= 0) {
+            bands.append({start, y - 1});
+            start = -1;
+        }
+    }
+    if (start >= 0)
+        bands.append({start, image.height() - 1});
+    return bands;
+}
+
+// Leftmost and rightmost ink columns within rows `top`..`bottom`.
+QPair<int, int> inkColumns(const QImage &image, int top, int bottom)
+{
+    const QRgb background = image.pixel(0, 0);
+    int left = image.width(), right = -1;
+    for (int y = top; y <= bottom; ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, y) != background) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+    }
+    return {left, right};
 }
 
 } // namespace
@@ -118,6 +164,26 @@ private slots:
         QCOMPARE(steps.failures(), 3);
     }
 
+    void statementsOfOneStepCarryOnAfterAFailure()
+    {
+        // A step may hold several statements: each runs under the step's
+        // number, and a failing one does not skip the others.
+        ScriptedDialogs dialogs;
+        QStringList ran;
+        Steps steps(QStringLiteral("Form1.Form_Load"));
+        steps(102, [&] { throw Failure(QStringLiteral("no caption")); });
+        steps(102, [&] { ran << "icon"; });
+        steps(104, [&] { ran << "title"; });
+        steps(106, [&] { ran << "pointer"; });
+        steps(106, [&] { throw Failure(QStringLiteral("no pointer")); });
+        steps(106, [&] { ran << "after the pointer"; });
+        QCOMPARE(ran, (QStringList{"icon", "title", "pointer", "after the pointer"}));
+        const QStringList errors = dialogs.errorTexts();
+        QCOMPARE(errors.size(), 2);
+        QVERIFY(errors[0].startsWith(QStringLiteral("no caption\r\nin Lintravo2021/08/31.Form1.Form_Load at line 102\r\r")));
+        QVERIFY(errors[1].startsWith(QStringLiteral("no pointer\r\nin Lintravo2021/08/31.Form1.Form_Load at line 106\r\r")));
+    }
+
     void failedTestGoesIntoTheBranch()
     {
         ScriptedDialogs dialogs;
@@ -125,6 +191,101 @@ private slots:
         QVERIFY(steps.test(102, [] () -> bool { throw Failure(QStringLiteral("no row")); }));
         QVERIFY(!steps.test(104, [] { return false; }));
         QCOMPARE(dialogs.errorTexts().size(), 1);
+    }
+
+    // --- the real message box ---
+    void initTestCase() { m_desktopStyle = QApplication::style()->name(); }
+
+    void boxDisplayTextBreaksLines_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("no breaks") << QStringLiteral("one line") << QStringLiteral("one line");
+        QTest::newRow("carriage return and line feed") << QStringLiteral("a\r\nb") << QStringLiteral("a\nb");
+        QTest::newRow("bare carriage returns") << QStringLiteral("a\r\rb") << QStringLiteral("a\n\nb");
+        QTest::newRow("line feed alone") << QStringLiteral("a\nb") << QStringLiteral("a\nb");
+        QTest::newRow("line feed then carriage return") << QStringLiteral("a\n\rb") << QStringLiteral("a\n\nb");
+        QTest::newRow("at both ends") << QStringLiteral("\r\nx\r") << QStringLiteral("\nx\n");
+        QTest::newRow("markup untouched") << QStringLiteral("<b>x</b>&amp;") << QStringLiteral("<b>x</b>&amp;");
+    }
+
+    void boxDisplayTextBreaksLines()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QCOMPARE(boxDisplayText(text), shown);
+    }
+
+    void messageBoxShowsPlainTextOnItsLines_data()
+    {
+        QTest::addColumn<QString>("style");
+        QTest::newRow("Fusion") << QStringLiteral("Fusion");
+        QTest::newRow("Windows") << QStringLiteral("Windows");
+        QTest::newRow("the desktop's own") << m_desktopStyle;
+    }
+
+    void messageBoxShowsPlainTextOnItsLines()
+    {
+        QFETCH(QString, style);
+        QVERIFY2(QStyleFactory::keys().contains(style, Qt::CaseInsensitive), qPrintable(style));
+        QApplication::setStyle(style);
+        const auto restoreStyle = qScopeGuard([this] { QApplication::setStyle(m_desktopStyle); });
+
+        Box box;
+        box.title = QStringLiteral("Application Error");
+        box.text = errorReportText(QStringLiteral("<b>x</b>"), QStringLiteral("Form1.Form_Load"), 110);
+        box.icon = BoxIcon::Exclamation;
+        const std::unique_ptr<QMessageBox> message = makeMessageBox(box, nullptr);
+        QCOMPARE(message->windowTitle(), QStringLiteral("Application Error"));
+        QCOMPARE(message->icon(), QMessageBox::Warning);
+        QCOMPARE(message->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(message->textFormat(), Qt::PlainText);
+
+        auto *label = message->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+        QVERIFY(label);
+        QCOMPARE(label->textFormat(), Qt::PlainText);
+        QCOMPARE(label->text().split(QLatin1Char('\n')),
+                 (QStringList{"<b>x</b>", "in Lintravo2021/08/31.Form1.Form_Load at line 110", "",
+                              "Please email screenshot of this message to support@marvesk.com"}));
+
+        message->show();
+        QVERIFY(QTest::qWaitForWindowExposed(message.get()));
+        const QImage shot = label->grab().toImage();
+        // The description, the location line, one empty line, the support
+        // sentence (which the box may wrap on a narrow screen, but with no
+        // empty line inside it).
+        const QList<QPair<int, int>> bands = inkBands(shot);
+        QVERIFY2(bands.size() >= 3, qPrintable(QString::number(bands.size())));
+        const int lineSpacing = label->fontMetrics().lineSpacing();
+        const auto step = [&](int i) { return bands.at(i).first - bands.at(i - 1).first; };
+        QVERIFY2(step(1) >= lineSpacing - 1 && step(1) < 2 * lineSpacing - 1,
+                 qPrintable(QStringLiteral("%1 %2").arg(step(1)).arg(lineSpacing)));
+        QVERIFY2(step(2) >= 2 * lineSpacing - 1 && step(2) < 3 * lineSpacing - 1,
+                 qPrintable(QStringLiteral("%1 %2").arg(step(2)).arg(lineSpacing)));
+        for (int i = 3; i < bands.size(); ++i)
+            QVERIFY2(step(i) < 2 * lineSpacing - 1, qPrintable(QStringLiteral("%1 %2").arg(step(i)).arg(lineSpacing)));
+        // The markup is drawn as its characters: as wide as the literal text.
+        const QPair<int, int> first = inkColumns(shot, bands.at(0).first, bands.at(0).second);
+        const int literal = label->fontMetrics().horizontalAdvance(QStringLiteral("<b>x</b>"));
+        QVERIFY2(first.second - first.first + 1 >= literal * 8 / 10,
+                 qPrintable(QStringLiteral("%1 of %2").arg(first.second - first.first + 1).arg(literal)));
+        message->hide();
+    }
+
+    void yesNoBoxKeepsItsDefaultAnswer()
+    {
+        Box box;
+        box.text = QStringLiteral("Are you sure you wish to overwrite <i>a</i>.xls ?");
+        box.buttons = BoxButtons::YesNo;
+        box.defaultButton = BoxAnswer::Yes;
+        SetApplicationTitle();
+        const std::unique_ptr<QMessageBox> message = makeMessageBox(box, nullptr);
+        QCOMPARE(message->windowTitle(), applicationTitle());
+        QCOMPARE(message->icon(), QMessageBox::NoIcon);
+        QCOMPARE(message->textFormat(), Qt::PlainText);
+        QCOMPARE(message->text(), box.text);
+        QCOMPARE(message->defaultButton(), message->button(QMessageBox::Yes));
+        QCOMPARE(message->escapeButton(), message->button(QMessageBox::No));
     }
 
     // --- title ---
@@ -211,14 +372,14 @@ private slots:
 
     void scratchFolderFromTempOrPrivate()
     {
-        const QByteArray savedTemp = qgetenv("TEMP");
+        test::ScopedEnvironment environment;
         QTemporaryDir dir;
-        qputenv("TEMP", dir.path().toUtf8());
+        environment.set("TEMP", dir.path().toUtf8());
         QCOMPARE(scratchFolder(), dir.path());
         QCOMPARE(scratchPath("temp.bmp"), dir.path() + "/temp.bmp");
 
-        qunsetenv("TEMP");
-        qputenv("XDG_RUNTIME_DIR", dir.path().toUtf8());
+        environment.unset("TEMP");
+        environment.set("XDG_RUNTIME_DIR", dir.path().toUtf8());
         const QString privateFolder = scratchFolder();
         QCOMPARE(privateFolder, dir.path() + "/quorbel");
         struct stat info {};
@@ -239,7 +400,29 @@ private slots:
         QVERIFY(QFile::link(dir.filePath("own"), dir.filePath("link")));
         QVERIFY(!isOwnRegularFile(dir.filePath("link")));
         QVERIFY(!isOwnRegularFile(dir.filePath("elsewhere")));
-        qputenv("TEMP", savedTemp);
+    }
+
+    void environmentGuardPutsBackWhatWasThere()
+    {
+        qputenv("QUORBEL_TEST_KEPT", "before");
+        qunsetenv("QUORBEL_TEST_ABSENT");
+        {
+            test::ScopedEnvironment environment;
+            environment.set("QUORBEL_TEST_KEPT", "during");
+            environment.set("QUORBEL_TEST_KEPT", "again");
+            environment.set("QUORBEL_TEST_ABSENT", "during");
+            QCOMPARE(qgetenv("QUORBEL_TEST_KEPT"), QByteArray("again"));
+            QCOMPARE(qgetenv("QUORBEL_TEST_ABSENT"), QByteArray("during"));
+        }
+        QCOMPARE(qgetenv("QUORBEL_TEST_KEPT"), QByteArray("before"));
+        QVERIFY(!qEnvironmentVariableIsSet("QUORBEL_TEST_ABSENT"));
+        {
+            test::ScopedEnvironment environment;
+            environment.unset("QUORBEL_TEST_KEPT");
+            QVERIFY(!qEnvironmentVariableIsSet("QUORBEL_TEST_KEPT"));
+        }
+        QCOMPARE(qgetenv("QUORBEL_TEST_KEPT"), QByteArray("before"));
+        qunsetenv("QUORBEL_TEST_KEPT");
     }
 
     // --- dates ---
@@ -293,6 +476,18 @@ private slots:
     }
 
     // --- settings store ---
+    void settingsLiveInTheTestsOwnFolder()
+    {
+        // Not the folder the environment names (the user's own outside CTest).
+        const QString home = test::settingsHome();
+        QVERIFY(!home.isEmpty());
+        QCOMPARE(settingsFilePath(), home + QStringLiteral("/Marvesk.ini"));
+        const QString fromEnvironment =
+            qEnvironmentVariable("XDG_CONFIG_HOME", QDir::homePath() + QStringLiteral("/.config"));
+        QVERIFY2(!settingsFilePath().startsWith(fromEnvironment + QLatin1Char('/')), qPrintable(settingsFilePath()));
+        QVERIFY(home.startsWith(QDir::tempPath() + QLatin1Char('/')));
+    }
+
     void settingsWriteReachesDisk()
     {
         QCOMPARE(readSetting(QStringLiteral("neverWritten"), QStringLiteral("dflt")), QStringLiteral("dflt"));
@@ -309,6 +504,7 @@ private slots:
     {
         const QString path = settingsFilePath();
         const QByteArray original = readAll(path);
+        const auto restore = qScopeGuard([&] { writeFile(path, original); });
         writeFile(path, QByteArray("\x01\x02garbage\xff\n[Quorbel]\ntxtName=Ann\ntxtProName=a,b\n"
                                    "\xfe\xfe\nToDo=x^y^z^V\n"));
         QCOMPARE(readSetting(QStringLiteral("txtName")), QStringLiteral("Ann"));
@@ -316,7 +512,6 @@ private slots:
         QCOMPARE(readSetting(QStringLiteral("ToDo")), QStringLiteral("x^y^z^V"));
         saveSetting(QStringLiteral("dtpDate"), QStringLiteral("12/24/2026"));
         QCOMPARE(readSetting(QStringLiteral("txtName")), QStringLiteral("Ann"));
-        writeFile(path, original);
     }
 
     // --- window look ---
@@ -357,6 +552,38 @@ private slots:
         QVERIFY(!button->autoFillBackground());
     }
 
+    void systemColorsLeaveTheFieldsWhite()
+    {
+        QWidget window;
+        window.resize(420, 300);
+        auto *frame = new QGroupBox(QStringLiteral("Zoom:"), &window);
+        frame->setGeometry(10, 10, 400, 280);
+        auto *label = new QLabel(QStringLiteral("Label"), frame);
+        label->setGeometry(10, 30, 120, 20);
+        auto *edit = new QLineEdit(frame);
+        edit->setGeometry(140, 30, 240, 24);
+        auto *date = new QDateEdit(QDate(2026, 3, 10), frame);
+        date->setGeometry(140, 64, 240, 24);
+        auto *list = new QTreeWidget(frame);
+        list->setGeometry(10, 100, 370, 160);
+        UseSystemColors(&window);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        const QColor face = QPalette().color(QPalette::Active, QPalette::Button);
+        QCOMPARE(label->palette().color(QPalette::Window), face);
+        QCOMPARE(label->grab().toImage().pixelColor(label->width() - 2, 1), face);
+        QCOMPARE(window.grab().toImage().pixelColor(2, 2), face);
+        const QColor field = QPalette().color(QPalette::Active, QPalette::Base);
+        for (QWidget *w : {static_cast<QWidget *>(edit), static_cast<QWidget *>(date), static_cast<QWidget *>(list)})
+            QCOMPARE(w->palette().color(QPalette::Base), field);
+        QCOMPARE(edit->grab().toImage().pixelColor(edit->width() * 3 / 4, edit->height() / 2), field);
+        QCOMPARE(date->grab().toImage().pixelColor(date->width() * 2 / 3, date->height() / 2), field);
+        const QImage viewport = list->viewport()->grab().toImage();
+        QCOMPARE(viewport.pixelColor(viewport.width() / 2, viewport.height() / 2), field);
+        QVERIFY2(field != face, qPrintable(field.name()));
+    }
+
     void cursorFileWithHotspot()
     {
         QTemporaryDir dir;
@@ -393,6 +620,9 @@ private slots:
         QTest::mouseMove(button, QPoint(6, 6));
         QCOMPARE(window.cursor().shape(), Qt::WaitCursor);
     }
+
+private:
+    QString m_desktopStyle;
 };
 
 QTEST_MAIN(TestApp)

@@ -8,6 +8,8 @@ using quorbel::decodeEntryList;
 using quorbel::encodeEntryList;
 using quorbel::ExtraEntryField;
 using quorbel::ListEntry;
+using quorbel::kFieldSeparator;
+using quorbel::kRecordSeparator;
 
 Q_DECLARE_METATYPE(QList<ListEntry>)
 
@@ -46,12 +48,18 @@ private slots:
     void decodeAppendsToTheList();
     void doneIsExactlyCapitalV();
     void reportsEachFieldBeyondTheFourth();
-    void roundTripsSeparatorsAndTheEscape_data();
-    void roundTripsSeparatorsAndTheEscape();
-    void escapeAppearsOnlyWhereNeeded_data();
-    void escapeAppearsOnlyWhereNeeded();
-    void storedTextWithoutEscapeReadsAsPlainSplit_data();
-    void storedTextWithoutEscapeReadsAsPlainSplit();
+    void plainFormIsStoredBackByteForByte_data();
+    void plainFormIsStoredBackByteForByte();
+    void shortRecordsWithBackslashesReadPlainly_data();
+    void shortRecordsWithBackslashesReadPlainly();
+    void roundTripsSeparatorsAndBackslashes_data();
+    void roundTripsSeparatorsAndBackslashes();
+    void separatorsAreStoredAsStandIns_data();
+    void separatorsAreStoredAsStandIns();
+    void storedTextReadsAsPlainSplit_data();
+    void storedTextReadsAsPlainSplit();
+    void readsTheEarlierBackslashForm_data();
+    void readsTheEarlierBackslashForm();
     void handlesListsBeyondSixteenBitCounters();
 };
 
@@ -70,6 +78,15 @@ void TestEntryList::encodesThePlainForm_data()
         << QStringLiteral("3/7/2026^Qualité, étape #2^a=b; \"c\" / d^v");
     QTest::newRow("lone backslash inside a text kept")
         << QList<ListEntry>{{"C:\\temp\\notes", "", "", ""}} << QStringLiteral("C:\\temp\\notes^^^");
+    QTest::newRow("backslash at the end of a field")
+        << QList<ListEntry>{{"a", "b", "C:\\temp\\", "V"}} << QStringLiteral("a^b^C:\\temp\\^V");
+    QTest::newRow("doubled backslashes")
+        << QList<ListEntry>{{"\\\\srv\\share", "p", "n", ""}} << QStringLiteral("\\\\srv\\share^p^n^");
+    QTest::newRow("backslash in every field, before every separator")
+        << QList<ListEntry>{{"\\", "\\", "\\", "\\"}, {"x\\", "", "", ""}}
+        << QStringLiteral("\\^\\^\\^\\|x\\^^^");
+    QTest::newRow("a done mark with a backslash is kept") << QList<ListEntry>{{"", "", "", "V\\"}}
+                                                          << QStringLiteral("^^^V\\");
 }
 
 void TestEntryList::encodesThePlainForm()
@@ -158,61 +175,141 @@ void TestEntryList::reportsEachFieldBeyondTheFourth()
     QCOMPARE(quiet, (QList<ListEntry>{{"a", "b", "c", "d"}}));
 }
 
-void TestEntryList::roundTripsSeparatorsAndTheEscape_data()
+void TestEntryList::plainFormIsStoredBackByteForByte_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QList<ListEntry>>("entries");
+
+    QTest::newRow("backslash before the done mark")
+        << QStringLiteral("a^b^C:\\temp\\^V") << QList<ListEntry>{{"a", "b", "C:\\temp\\", "V"}};
+    QTest::newRow("network path")
+        << QStringLiteral("\\\\srv\\share^p^n^") << QList<ListEntry>{{"\\\\srv\\share", "p", "n", ""}};
+    QTest::newRow("backslash before every separator")
+        << QStringLiteral("a\\^b\\^c\\^d\\|e^f^g^h")
+        << QList<ListEntry>{{"a\\", "b\\", "c\\", "d\\"}, {"e", "f", "g", "h"}};
+    QTest::newRow("backslash after every separator")
+        << QStringLiteral("a^\\b^\\\\c^\\|\\d^^^")
+        << QList<ListEntry>{{"a", "\\b", "\\\\c", "\\"}, {"\\d", "", "", ""}};
+    QTest::newRow("what the earlier form wrote for a field ending in a backslash")
+        << QStringLiteral("C:\\\\^p^^") << QList<ListEntry>{{"C:\\\\", "p", "", ""}};
+    QTest::newRow("fields of backslashes only")
+        << QStringLiteral("\\^\\\\^\\\\\\^\\\\\\\\") << QList<ListEntry>{{"\\", "\\\\", "\\\\\\", "\\\\\\\\"}};
+    QTest::newRow("punctuation, quotes and non-ASCII")
+        << QStringLiteral("7.3.2026^Qualit\u00e9 \"A\"^a=b; c,d^V|^^^")
+        << QList<ListEntry>{{"7.3.2026", "Qualit\u00e9 \"A\"", "a=b; c,d", "V"}, {}};
+    QTest::newRow("the example") << QStringLiteral("a^b^c^V|d^e^^")
+                                 << QList<ListEntry>{{"a", "b", "c", "V"}, {"d", "e", "", ""}};
+}
+
+void TestEntryList::plainFormIsStoredBackByteForByte()
+{
+    // A list in the plain form whose texts hold no "^" and no "|" reads as
+    // exactly its split, and is stored back unchanged.
+    QFETCH(QString, stored);
+    QFETCH(QList<ListEntry>, entries);
+    const QList<ListEntry> decoded = decode(stored);
+    QCOMPARE(describe(decoded), describe(entries));
+    QCOMPARE(decoded, entries);
+    QCOMPARE(encodeEntryList(decoded), stored);
+}
+
+void TestEntryList::shortRecordsWithBackslashesReadPlainly_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QList<ListEntry>>("entries");
+    QTest::addColumn<QString>("storedBack");
+
+    QTest::newRow("short records")
+        << QStringLiteral("x\\^y|z\\\\") << QList<ListEntry>{{"x\\", "y", "", ""}, {"z\\\\", "", "", ""}}
+        << QStringLiteral("x\\^y^^|z\\\\^^^");
+    QTest::newRow("escape-like pairs that the earlier form cannot explain")
+        << QStringLiteral("a\\^b^c") << QList<ListEntry>{{"a\\", "b", "c", ""}} << QStringLiteral("a\\^b^c^");
+    QTest::newRow("backslash alone") << QStringLiteral("\\") << QList<ListEntry>{{"\\", "", "", ""}}
+                                     << QStringLiteral("\\^^^");
+}
+
+void TestEntryList::shortRecordsWithBackslashesReadPlainly()
+{
+    // Short records get their missing fields when stored back; that form
+    // then stays as it is.
+    QFETCH(QString, stored);
+    QFETCH(QList<ListEntry>, entries);
+    QFETCH(QString, storedBack);
+    const QList<ListEntry> decoded = decode(stored);
+    QCOMPARE(describe(decoded), describe(entries));
+    QCOMPARE(encodeEntryList(decoded), storedBack);
+    QCOMPARE(decode(storedBack), entries);
+    QCOMPARE(encodeEntryList(decode(storedBack)), storedBack);
+}
+
+void TestEntryList::roundTripsSeparatorsAndBackslashes_data()
 {
     QTest::addColumn<QList<ListEntry>>("entries");
 
     QTest::newRow("field separator") << QList<ListEntry>{{"a^b", "^", "^^start", "end^"}};
     QTest::newRow("record separator") << QList<ListEntry>{{"a|b", "|", "||", "x|"}, {"next", "", "", "V"}};
-    QTest::newRow("escape character alone") << QList<ListEntry>{{"\\", "\\\\", "a\\", "\\b"}};
-    QTest::newRow("escape before separators")
+    QTest::newRow("backslash alone") << QList<ListEntry>{{"\\", "\\\\", "a\\", "\\b"}};
+    QTest::newRow("backslash before separators")
         << QList<ListEntry>{{"\\^", "\\|", "\\\\^", "^\\"}, {"C:\\dir\\", "x\\|y", "", ""}};
     QTest::newRow("everything together")
         << QList<ListEntry>{{"|^\\", "\\|^", "^\\|", "V"}, {}, {"\\", "", "", ""}};
     QTest::newRow("an entry of separators only") << QList<ListEntry>{{"^", "^", "^", "|"}};
+    QTest::newRow("what the earlier form wrote, typed as text")
+        << QList<ListEntry>{{"a\\^b", "\\\\", "c\\|d", ""}, {"x", "y", "z", "V"}};
     QTest::newRow("plain texts") << QList<ListEntry>{{"7/3/2026", "Research", "Completed in Time", "V"},
                                                      {"20/3/2026", "Draft presenatation", "In process", ""}};
 }
 
-void TestEntryList::roundTripsSeparatorsAndTheEscape()
+void TestEntryList::roundTripsSeparatorsAndBackslashes()
 {
     QFETCH(QList<ListEntry>, entries);
     const QString stored = encodeEntryList(entries);
+    // Always the plain shape: three "^" per entry, one "|" between entries.
+    QCOMPARE(stored.count(kFieldSeparator), 3 * entries.size());
+    QCOMPARE(stored.count(kRecordSeparator), entries.size() - 1);
     const QList<ListEntry> decoded = decode(stored);
     QCOMPARE(describe(decoded), describe(entries));
     QCOMPARE(decoded, entries);
 }
 
-void TestEntryList::escapeAppearsOnlyWhereNeeded_data()
+void TestEntryList::separatorsAreStoredAsStandIns_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("stored");
 
     QTest::newRow("plain") << QStringLiteral("plain text") << QStringLiteral("plain text");
-    QTest::newRow("field separator") << QStringLiteral("a^b") << QStringLiteral("a\\^b");
-    QTest::newRow("record separator") << QStringLiteral("a|b") << QStringLiteral("a\\|b");
+    QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("field separator") << QStringLiteral("a^b") << QStringLiteral("a\uE05Eb");
+    QTest::newRow("record separator") << QStringLiteral("a|b") << QStringLiteral("a\uE07Cb");
+    QTest::newRow("both, repeated") << QStringLiteral("^|^|") << QStringLiteral("\uE05E\uE07C\uE05E\uE07C");
     QTest::newRow("backslash inside") << QStringLiteral("a\\b") << QStringLiteral("a\\b");
-    QTest::newRow("backslash at the end") << QStringLiteral("dir\\") << QStringLiteral("dir\\\\");
-    QTest::newRow("backslash before a separator") << QStringLiteral("a\\^") << QStringLiteral("a\\\\\\^");
-    QTest::newRow("two backslashes") << QStringLiteral("\\\\x") << QStringLiteral("\\\\\\x");
+    QTest::newRow("backslash at the end") << QStringLiteral("dir\\") << QStringLiteral("dir\\");
+    QTest::newRow("backslash before a separator") << QStringLiteral("a\\^") << QStringLiteral("a\\\uE05E");
+    QTest::newRow("two backslashes") << QStringLiteral("\\\\x") << QStringLiteral("\\\\x");
+    QTest::newRow("other private use characters") << QStringLiteral("\uE000\uE05D\uE07D")
+                                                  << QStringLiteral("\uE000\uE05D\uE07D");
 }
 
-void TestEntryList::escapeAppearsOnlyWhereNeeded()
+void TestEntryList::separatorsAreStoredAsStandIns()
 {
     QFETCH(QString, text);
     QFETCH(QString, stored);
     QCOMPARE(quorbel::encodeEntryField(text), stored);
+    QCOMPARE(quorbel::decodeEntryField(stored), text);
 }
 
-void TestEntryList::storedTextWithoutEscapeReadsAsPlainSplit_data()
+void TestEntryList::storedTextReadsAsPlainSplit_data()
 {
     QTest::addColumn<QString>("stored");
     QTest::newRow("example") << QStringLiteral("a^b^c^V|d^e^^");
     QTest::newRow("stray separators") << QStringLiteral("||a^b^^|^^^|c||");
     QTest::newRow("long fields") << QStringLiteral("one two^three, four^five=six;^V|x^y^z^w");
+    QTest::newRow("backslashes in four-field records") << QStringLiteral("\\^\\^\\^\\|a\\^b\\^c\\^d\\");
+    QTest::newRow("backslashes in short records") << QStringLiteral("a\\\\b|c\\^d|\\");
+    QTest::newRow("a backslash escape that cannot be the earlier form") << QStringLiteral("a\\^b^c");
 }
 
-void TestEntryList::storedTextWithoutEscapeReadsAsPlainSplit()
+void TestEntryList::storedTextReadsAsPlainSplit()
 {
     // Reading as the separator form describes: split at "|", then at "^".
     QFETCH(QString, stored);
@@ -228,7 +325,43 @@ void TestEntryList::storedTextWithoutEscapeReadsAsPlainSplit()
         entry.done = fields.value(3);
         expected.append(entry);
     }
-    QCOMPARE(decode(stored), expected);
+    QCOMPARE(describe(decode(stored)), describe(expected));
+}
+
+void TestEntryList::readsTheEarlierBackslashForm_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QList<ListEntry>>("entries");
+
+    QTest::newRow("escaped field separator")
+        << QStringLiteral("a\\^b^p^n^") << QList<ListEntry>{{"a^b", "p", "n", ""}};
+    QTest::newRow("escaped record separator")
+        << QStringLiteral("a\\|b^p^n^V") << QList<ListEntry>{{"a|b", "p", "n", "V"}};
+    QTest::newRow("doubled backslash before an escaped separator")
+        << QStringLiteral("x\\\\\\^y^^^") << QList<ListEntry>{{"x\\^y", "", "", ""}};
+    QTest::newRow("one escaped entry among plain ones")
+        << QStringLiteral("first^^^|a\\|b^\\^^c\\\\^V|last^x^y^")
+        << QList<ListEntry>{{"first", "", "", ""}, {"a|b", "^", "c\\", "V"}, {"last", "x", "y", ""}};
+    QTest::newRow("a lone backslash stays itself")
+        << QStringLiteral("C:\\dir\\^x^p^q^") << QList<ListEntry>{{"C:\\dir^x", "p", "q", ""}};
+    // Of the two readings the one with four fields in every record wins,
+    // also against a hand-made short record.
+    QTest::newRow("escaped record separator before a short record")
+        << QStringLiteral("a^b^c^d\\|e") << QList<ListEntry>{{"a", "b", "c", "d|e"}};
+}
+
+void TestEntryList::readsTheEarlierBackslashForm()
+{
+    // The plain reading of these has a record with other than four fields,
+    // which this program never writes; the backslash reading gives four
+    // fields in every record.
+    QFETCH(QString, stored);
+    QFETCH(QList<ListEntry>, entries);
+    const QList<ListEntry> decoded = decode(stored);
+    QCOMPARE(describe(decoded), describe(entries));
+    QCOMPARE(decoded, entries);
+    // Stored again in today's form, it reads the same.
+    QCOMPARE(decode(encodeEntryList(decoded)), entries);
 }
 
 void TestEntryList::handlesListsBeyondSixteenBitCounters()

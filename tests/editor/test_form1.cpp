@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -87,6 +88,8 @@ private slots:
 
     void layoutFollowsTheDesign();
     void lookOfTheWindow();
+    void skinFileLeavesTheFieldsWhite_data();
+    void skinFileLeavesTheFieldsWhite();
     void firstStartOnAnEmptyStore();
     void startUpRestoresHeaderFieldsAndList();
     void badStoredDeadlineIsReportedAndTodayShown_data();
@@ -99,6 +102,8 @@ private slots:
     void closingStoresTheListAndEndsTheProgram();
     void closingStoresAnEmptyListAsEmptyText();
     void typedSeparatorsSurviveTheNextStart();
+    void plainStoredListRoundTripsThroughStartAndClose_data();
+    void plainStoredListRoundTripsThroughStartAndClose();
     void unavailableSpreadsheetEndsStartUp();
     void focusSelectsTheWholeText();
     void tabOrderFollowsTheDesign();
@@ -253,8 +258,68 @@ void TestForm1::lookOfTheWindow()
         white << label;
     for (QWidget *widget : white)
         QCOMPARE(widget->palette().color(QPalette::Window), QColor(Qt::white));
-    QCOMPARE(w.txtName->palette().color(QPalette::Base), QColor(Qt::white));
-    QCOMPARE(w.txtProName->palette().color(QPalette::Base), QColor(Qt::white));
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCOMPARE(w.grab().toImage().pixelColor(2, 2), QColor(Qt::white));
+    QCOMPARE(w.Check1->grab().toImage().pixelColor(w.Check1->width() - 2, 1), QColor(Qt::white));
+    for (QWidget *field : {static_cast<QWidget *>(w.txtName), static_cast<QWidget *>(w.txtProName),
+                           static_cast<QWidget *>(w.txtDate), static_cast<QWidget *>(w.dtpDate),
+                           static_cast<QWidget *>(w.ListView1)})
+        QCOMPARE(field->palette().color(QPalette::Base), QColor(Qt::white));
+}
+
+void TestForm1::skinFileLeavesTheFieldsWhite_data()
+{
+    QTest::addColumn<QByteArray>("skin");
+    QTest::newRow("empty skin file") << QByteArray();
+    QTest::newRow("skin that styles only buttons") << QByteArray("QPushButton { color: navy; }");
+}
+
+void TestForm1::skinFileLeavesTheFieldsWhite()
+{
+    QFETCH(QByteArray, skin);
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("x")));
+    QFile file(folder.filePath(QStringLiteral("x/o.cjs")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(skin);
+    file.close();
+    m_fixture.programFolder = folder.path();
+
+    auto window = m_fixture.makeWindow();
+    Form1 &w = *window;
+    QVERIFY2(m_dialogs.boxes.isEmpty(), qPrintable(m_dialogs.boxes.value(0).text));
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QColor face = QPalette().color(QPalette::Active, QPalette::Button);
+    QVERIFY2(face != QColor(Qt::white), qPrintable(face.name())); // else nothing could tell them apart
+
+    // The button face on the window, the frames, the labels and the check box.
+    QList<QWidget *> faced = {&w, w.Frame1, w.Frame2, w.Check1};
+    for (QLabel *label : w.findChildren<QLabel *>())
+        faced << label;
+    for (QWidget *widget : faced) {
+        QCOMPARE(widget->palette().color(QPalette::Window), face);
+        QVERIFY(widget->autoFillBackground());
+    }
+    QCOMPARE(w.grab().toImage().pixelColor(2, 2), face);
+    QCOMPARE(w.Check1->grab().toImage().pixelColor(w.Check1->width() - 2, 1), face);
+
+    // White fields, drawn so.
+    const QList<QWidget *> fields = {w.txtName, w.txtProName, w.txtDate, w.txtProj, w.txtNotes, w.dtpDate, w.ListView1};
+    for (QWidget *field : fields)
+        QCOMPARE(field->palette().color(QPalette::Base), QColor(Qt::white));
+    for (QLineEdit *box : {static_cast<QLineEdit *>(w.txtName), static_cast<QLineEdit *>(w.txtProName),
+                           static_cast<QLineEdit *>(w.txtDate), static_cast<QLineEdit *>(w.txtProj),
+                           static_cast<QLineEdit *>(w.txtNotes)}) {
+        const QImage shot = box->grab().toImage();
+        QCOMPARE(shot.pixelColor(box->width() * 3 / 4, box->height() / 2), QColor(Qt::white));
+    }
+    const QImage date = w.dtpDate->grab().toImage();
+    QCOMPARE(date.pixelColor(w.dtpDate->width() * 2 / 3, w.dtpDate->height() / 2), QColor(Qt::white));
+    const QImage list = w.ListView1->viewport()->grab().toImage();
+    QCOMPARE(list.pixelColor(list.width() / 2, list.height() / 2), QColor(Qt::white));
 }
 
 void TestForm1::firstStartOnAnEmptyStore()
@@ -502,6 +567,39 @@ void TestForm1::typedSeparatorsSurviveTheNextStart()
     auto next = m_fixture.makeWindow();
     QCOMPARE(next->entries(), typed);
     QVERIFY(m_dialogs.boxes.isEmpty());
+}
+
+void TestForm1::plainStoredListRoundTripsThroughStartAndClose_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QStringList>("rows");
+
+    QTest::newRow("backslash before the done mark")
+        << QStringLiteral("a^b^C:\\temp\\^V") << QStringList{"a|b|C:\\temp\\|V"};
+    QTest::newRow("network path") << QStringLiteral("\\\\srv\\share^p^n^") << QStringList{"\\\\srv\\share|p|n|"};
+    QTest::newRow("backslashes before every separator")
+        << QStringLiteral("\\^\\\\^x\\^\\|d^e^^") << QStringList{"\\|\\\\|x\\|\\", "d|e||"};
+    QTest::newRow("non-ASCII and punctuation")
+        << QStringLiteral("24.12.2026^Qualit\u00e9 \"A\"^a=b; c,d^V") << QStringList{"24.12.2026|Qualit\u00e9 \"A\"|a=b; c,d|V"};
+    QTest::newRow("stand-ins of typed separators")
+        << QStringLiteral("1\uE07C2^a\uE05Eb^^") << QStringList{"1|2|a^b||"};
+}
+
+void TestForm1::plainStoredListRoundTripsThroughStartAndClose()
+{
+    QFETCH(QString, stored);
+    QFETCH(QStringList, rows);
+    storeValue("ToDo", stored);
+    {
+        auto window = m_fixture.makeWindow();
+        QCOMPARE(rowTexts(*window), rows);
+        window->close();
+    }
+    QVERIFY2(m_dialogs.boxes.isEmpty(), qPrintable(m_dialogs.boxes.value(0).text));
+    QCOMPARE(storedValue("ToDo"), stored);
+    // The bytes on disk come back the same at the next start.
+    auto next = m_fixture.makeWindow();
+    QCOMPARE(rowTexts(*next), rows);
 }
 
 void TestForm1::unavailableSpreadsheetEndsStartUp()

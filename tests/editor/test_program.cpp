@@ -147,7 +147,7 @@ void TestProgram::hostStoresTheListAndEndsWithoutTheClosingStep()
     window->PushButton1_Click();
 
     host.storeListBeforeExit();
-    QCOMPARE(storedValue("ToDo"), QStringLiteral("a\\|b^^^V"));
+    QCOMPARE(storedValue("ToDo"), QStringLiteral("a\uE07Cb^^^V"));
 
     host.endProgram();
     QCOMPARE(m_fixture.programEnds, 1);
@@ -156,7 +156,7 @@ void TestProgram::hostStoresTheListAndEndsWithoutTheClosingStep()
     window->PushButton2_Click();
     QCOMPARE(window->ListView1->topLevelItemCount(), 0);
     window->close();
-    QCOMPARE(storedValue("ToDo"), QStringLiteral("a\\|b^^^V"));
+    QCOMPARE(storedValue("ToDo"), QStringLiteral("a\uE07Cb^^^V"));
     QCOMPARE(m_fixture.programEnds, 1);
     QVERIFY(m_dialogs.boxes.isEmpty());
 }

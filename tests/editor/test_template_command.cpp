@@ -10,11 +10,11 @@
 #include "ScratchFolder.h"
 #include "ScriptedDialogs.h"
 #include "Spreadsheet.h"
+#include "TestHome.h"
 #include "editor_test_support.h"
 
 #include <QCheckBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QLineEdit>
 #include <QPushButton>
@@ -28,6 +28,7 @@
 #include <csignal>
 #include <mutex>
 #include <thread>
+#include <optional>
 
 using namespace quorbel;
 using namespace quorbel::test;
@@ -76,26 +77,6 @@ bool isEmptyCell(const xl::CellValue &value)
     const auto *t = std::get_if<QString>(&value);
     return t && t->isEmpty();
 }
-
-// Sets an environment variable for the life of the object, then restores it.
-class EnvironmentOverride {
-public:
-    EnvironmentOverride(const char *name, const QString &value) : m_name(name), m_old(qgetenv(name))
-    {
-        qputenv(name, value.toLocal8Bit());
-    }
-    ~EnvironmentOverride()
-    {
-        if (m_old.isNull())
-            qunsetenv(m_name);
-        else
-            qputenv(m_name, m_old);
-    }
-
-private:
-    const char *m_name;
-    QByteArray m_old;
-};
 
 // Watches, from a thread of its own, the offices this process starts, and
 // sends `signal` to the first one once the build has written its template
@@ -337,7 +318,8 @@ private slots:
     void withoutAnOffice()
     {
         QTemporaryDir empty;
-        const EnvironmentOverride office("QUORBEL_SOFFICE", empty.filePath(QStringLiteral("soffice.bin")));
+        ScopedEnvironment environment;
+        environment.set("QUORBEL_SOFFICE", empty.filePath(QStringLiteral("soffice.bin")).toUtf8());
         Program program(m_fixture.services());
         Form1 &main = program.mainWindow();
         main.show();
@@ -357,7 +339,8 @@ private slots:
         file.write("#!/bin/sh\nexit 1\n");
         file.close();
         QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-        const EnvironmentOverride office("QUORBEL_SOFFICE", script);
+        ScopedEnvironment environment;
+        environment.set("QUORBEL_SOFFICE", script.toUtf8());
         Program program(m_fixture.services());
         Form1 &main = program.mainWindow();
         main.show();
@@ -408,7 +391,8 @@ private slots:
     // box, and no second try (the user has waited long enough).
     void officeStoppedDuringABuild()
     {
-        const EnvironmentOverride limit("QUORBEL_CALL_TIMEOUT_MS", QStringLiteral("4000"));
+        ScopedEnvironment environment;
+        environment.set("QUORBEL_CALL_TIMEOUT_MS", "4000");
         Program program(m_fixture.services());
         Form1 &main = program.mainWindow();
         main.show();

@@ -172,10 +172,10 @@ void Form2Test::windowIsFixedCaptionedAndCentred()
     QCOMPARE(form.maximumSize(), QSize(656, 626));
     QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
     QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
-    // Without "HAND-M.CUR" beside the program the custom pointer is the
-    // default one.
-    if (!FileExists(joinPath(programFolder(), QStringLiteral("HAND-M.CUR"))))
-        QCOMPARE(form.customPointer().shape(), Qt::ArrowCursor);
+    // The build puts "HAND-M.CUR" beside the program: the custom pointer is
+    // the hand read from it.
+    QVERIFY(FileExists(joinPath(programFolder(), QStringLiteral("HAND-M.CUR"))));
+    QCOMPARE(form.customPointer().shape(), Qt::BitmapCursor);
 
     form.setPicture(makePicture(300, 200));
     form.show();

@@ -268,8 +268,18 @@ class ViewAndPrinting(TemplateCase):
         self.assertEqual(options & 0x0004, 0x0004)  # row and column headings
 
     def test_default_zoom(self):
-        scl = [d for r, d in biff_records(TEMPLATE)[1] if r == 0x00A0]
-        for data in scl:
+        # The sheet's window record: options, top row, left column, heading
+        # colour, then the page break preview zoom and the normal view zoom
+        # (0 stands for the default, 100 per cent).
+        window2 = self.sheet_record(0x023E)
+        self.assertEqual(len(window2), 18)
+        options, = struct.unpack_from("<H", window2, 0)
+        self.assertEqual(options & 0x0800, 0)  # normal view, not page break preview
+        preview_zoom, normal_zoom = struct.unpack_from("<HH", window2, 10)
+        self.assertIn(normal_zoom, (0, 100))
+        self.assertIn(preview_zoom, (0, 100))
+        # A zoom record, where there is one, overrides the window record.
+        for data in [d for r, d in biff_records(TEMPLATE)[1] if r == 0x00A0]:
             num, den = struct.unpack_from("<HH", data)
             self.assertEqual(num, den)
 

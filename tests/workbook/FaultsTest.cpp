@@ -9,6 +9,7 @@
 #include "FileProcs.h"
 #include "IsInstalled.h"
 #include "ScriptedDialogs.h"
+#include "TestHome.h"
 #include "Snapshot.h"
 #include "Spreadsheet.h"
 #include "TemplateWorkbook.h"
@@ -18,6 +19,7 @@
 #include <QTest>
 
 #include <atomic>
+#include <optional>
 #include <chrono>
 #include <thread>
 
@@ -73,13 +75,15 @@ private slots:
             QVERIFY2(!processExists(pid), qPrintable(QString::number(pid)));
     }
 
+    void init()
+    {
+        m_environment.emplace();
+    }
+
     void cleanup()
     {
-        qunsetenv("QUORBEL_SOFFICE");
-        qunsetenv("QUORBEL_PROFILE_TIMEOUT_MS");
-        qunsetenv("XDG_CACHE_HOME");
-        if (!m_cacheHome.isNull())
-            qputenv("XDG_CACHE_HOME", m_cacheHome);
+        // Puts back the office the run was started with, if any.
+        m_environment.reset();
     }
 
     void officeKilledDuringTheFill()
@@ -175,7 +179,7 @@ private slots:
     void missingOffice()
     {
         const QString missing = QStringLiteral("/nonexistent/libreoffice/program/soffice.bin");
-        qputenv("QUORBEL_SOFFICE", missing.toLocal8Bit());
+        m_environment->set("QUORBEL_SOFFICE", missing.toLocal8Bit());
         const QString failure = failureOf([] { xl::CreateApplication(); });
         QVERIFY2(failure.contains(missing), qPrintable(failure));
         QCOMPARE(lossOf([] { xl::CreateApplication(); }), InstanceLoss::NotStarted);
@@ -195,7 +199,7 @@ private slots:
 
     void programThatIsNoOffice()
     {
-        qputenv("QUORBEL_SOFFICE", "/bin/false");
+        m_environment->set("QUORBEL_SOFFICE", "/bin/false");
         const QString failure = failureOf([] { xl::CreateApplication(); });
         QVERIFY2(failure.contains(QStringLiteral("exit code 1")), qPrintable(failure));
         ScriptedDialogs dialogs;
@@ -214,8 +218,8 @@ private slots:
         file.write(QStringLiteral("#!/bin/sh\nsleep 600 &\necho $! > '%1'\nwait\n").arg(childFile).toLocal8Bit());
         file.close();
         QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-        qputenv("QUORBEL_SOFFICE", script.toLocal8Bit());
-        qputenv("QUORBEL_PROFILE_TIMEOUT_MS", "3000");
+        m_environment->set("QUORBEL_SOFFICE", script.toLocal8Bit());
+        m_environment->set("QUORBEL_PROFILE_TIMEOUT_MS", "3000");
 
         const QString failure = failureOf([] { xl::CreateApplication(); });
         QVERIFY2(failure.contains(QStringLiteral("did not finish within")), qPrintable(failure));
@@ -231,7 +235,7 @@ private slots:
     void slowFirstProfileSetUp()
     {
         QTemporaryDir cache;
-        qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());
+        m_environment->set("XDG_CACHE_HOME", cache.path().toLocal8Bit());
         const QString script = cache.filePath(QStringLiteral("slow-office.sh"));
         QFile file(script);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -242,7 +246,7 @@ private slots:
                    "exec /usr/lib/libreoffice/program/soffice.bin \"$@\"\n");
         file.close();
         QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-        qputenv("QUORBEL_SOFFICE", script.toLocal8Bit());
+        m_environment->set("QUORBEL_SOFFICE", script.toLocal8Bit());
 
         ScriptedDialogs dialogs;
         QVERIFY(IsInstalled());
@@ -267,7 +271,7 @@ private:
 
     QString m_template;
     QSet<qint64> m_started;
-    const QByteArray m_cacheHome = qgetenv("XDG_CACHE_HOME");
+    std::optional<quorbel::test::ScopedEnvironment> m_environment;
 };
 
 QTEST_MAIN(FaultsTest)
