@@ -1,5 +1,6 @@
 #include "Form2.h"
 
+#include "ButtonKeys.h"
 #include "Dialogs.h"
 #include "ErrorReport.h"
 #include "Failure.h"
@@ -133,6 +134,13 @@ void Form2::buildLayout()
     PushButton8->setGeometry(8, 590, 312, 27);
     PushButton6->setObjectName(QStringLiteral("PushButton6"));
     PushButton6->setGeometry(328, 590, 320, 27);
+
+    Picture2->setAccessibleName(QStringLiteral("Picture of the filled sheet"));
+    Picture1->setAccessibleName(QStringLiteral("Filled sheet"));
+    HScroll1->setAccessibleName(QStringLiteral("Scroll the picture sideways"));
+    VScroll1->setAccessibleName(QStringLiteral("Scroll the picture up and down"));
+    for (QPushButton *button : {PushButton1, PushButton2, PushButton8, PushButton6})
+        pressOnReturn(button);
 }
 
 // --- Hand-over -----------------------------------------------------------------
