@@ -148,7 +148,7 @@ void Form2::buildLayout()
 void Form2::setPicture(const QImage &picture)
 {
     Picture1->setPicture(picture);
-    m_geometry.pictureAssigned(picture.size());
+    m_geometry.pictureAssigned(PictureBox::logicalSize(picture));
     if (!mFirstActivate) {
         // A window that already showed a picture: the next activation sets
         // everything up again, for this picture.
@@ -442,13 +442,7 @@ void Form2::clearPicture()
 
 void Form2::drawStretched(QSize source, QSize destination)
 {
-    const QImage &holder = Zoom_Ori->picture();
-    if (holder.isNull() || source.isEmpty() || destination.isEmpty()) {
-        Picture1->setDrawing(QImage());
-        return;
-    }
-    const QImage part = holder.copy(QRect(QPoint(0, 0), source));
-    Picture1->setDrawing(part.scaled(destination, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    Picture1->setStretchedDrawing(Zoom_Ori->picture(), source, destination);
 }
 
 void Form2::setDefaultPointer()
