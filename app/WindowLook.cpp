@@ -2,6 +2,7 @@
 
 #include "Failure.h"
 #include "FileProcs.h"
+#include "FilesLog.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -137,6 +138,7 @@ QCursor readHandPointer(const QString &path)
     const std::optional<QCursor> cursor = loadCursorFile(path);
     if (!cursor)
         throw Failure(QStringLiteral("The pointer file %1 could not be read as a cursor.").arg(path));
+    qCInfo(lcQuorbelFiles).noquote() << "hand pointer read:" << path;
     return *cursor;
 }
 

@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include "ButtonKeys.h"
 #include "Clock.h"
 #include "DateText.h"
 #include "Dialogs.h"
@@ -141,6 +142,7 @@ void Form1::createControls()
         b->setObjectName(QLatin1String(name));
         b->setFont(designFont(11.25));
         b->setAutoDefault(false);
+        pressOnReturn(b);
         return b;
     };
     const auto frame = [](const char *name, const QString &caption, QWidget *container) {
@@ -159,7 +161,6 @@ void Form1::createControls()
     const auto textBox = [](const char *name, QWidget *container) {
         auto *t = new SelectAllLineEdit(container);
         t->setObjectName(QLatin1String(name));
-        t->setAccessibleName(QLatin1String(name));
         return t;
     };
 
@@ -196,6 +197,7 @@ void Form1::createControls()
 
     ListView1 = new QTreeWidget(Frame2);
     ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setAccessibleName(QStringLiteral("To Do List Entries"));
     ListView1->setColumnCount(4);
     ListView1->setHeaderLabels({QStringLiteral("Due By"), QStringLiteral("Project"), QStringLiteral("Notes"),
                                 QStringLiteral("Done")});

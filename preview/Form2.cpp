@@ -1,5 +1,6 @@
 #include "Form2.h"
 
+#include "ButtonKeys.h"
 #include "Dialogs.h"
 #include "ErrorReport.h"
 #include "Failure.h"
@@ -134,6 +135,13 @@ void Form2::buildLayout()
     PushButton8->setGeometry(8, 590, 312, 27);
     PushButton6->setObjectName(QStringLiteral("PushButton6"));
     PushButton6->setGeometry(328, 590, 320, 27);
+
+    Picture2->setAccessibleName(QStringLiteral("Picture of the filled sheet"));
+    Picture1->setAccessibleName(QStringLiteral("Filled sheet"));
+    HScroll1->setAccessibleName(QStringLiteral("Scroll the picture sideways"));
+    VScroll1->setAccessibleName(QStringLiteral("Scroll the picture up and down"));
+    for (QPushButton *button : {PushButton1, PushButton2, PushButton8, PushButton6})
+        pressOnReturn(button);
 }
 
 // --- Hand-over -----------------------------------------------------------------
@@ -143,7 +151,7 @@ void Form2::setPicture(const QImage &picture)
     if (m_noPictureNote)
         m_noPictureNote->setVisible(picture.isNull());
     Picture1->setPicture(picture);
-    m_geometry.pictureAssigned(picture.size());
+    m_geometry.pictureAssigned(PictureBox::logicalSize(picture));
     if (!mFirstActivate) {
         // A window that already showed a picture: the next activation sets
         // everything up again, for this picture.
@@ -468,13 +476,7 @@ void Form2::clearPicture()
 
 void Form2::drawStretched(QSize source, QSize destination)
 {
-    const QImage &holder = Zoom_Ori->picture();
-    if (holder.isNull() || source.isEmpty() || destination.isEmpty()) {
-        Picture1->setDrawing(QImage());
-        return;
-    }
-    const QImage part = holder.copy(QRect(QPoint(0, 0), source));
-    Picture1->setDrawing(part.scaled(destination, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    Picture1->setStretchedDrawing(Zoom_Ori->picture(), source, destination);
 }
 
 void Form2::setDefaultPointer()

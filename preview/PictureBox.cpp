@@ -35,7 +35,7 @@ void PictureBox::setPicture(const QImage &picture)
     m_picture = picture;
     m_drawing = picture;
     if (m_autoSize) {
-        const QSize size = picture.isNull() ? QSize(0, 0) : picture.size();
+        const QSize size = picture.isNull() ? QSize(0, 0) : logicalSize(picture);
         resize(size + QSize(2 * frameWidth(), 2 * frameWidth()));
     }
     update();
@@ -52,6 +52,33 @@ void PictureBox::setDrawing(const QImage &drawing)
 {
     m_drawing = drawing;
     update();
+}
+
+QSize PictureBox::logicalSize(const QImage &picture)
+{
+    return picture.deviceIndependentSize().toSize();
+}
+
+void PictureBox::setStretchedDrawing(const QImage &source, QSize sourceSize, QSize destination)
+{
+    if (source.isNull() || sourceSize.isEmpty() || destination.isEmpty()) {
+        setDrawing(QImage());
+        return;
+    }
+    const qreal sourceRatio = source.devicePixelRatio();
+    const QRect part(0, 0, qRound(sourceSize.width() * sourceRatio), qRound(sourceSize.height() * sourceRatio));
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels(qRound(destination.width() * ratio), qRound(destination.height() * ratio));
+    QImage piece = source.copy(part);
+    piece.setDevicePixelRatio(1.0);
+    const bool wholeEnlargement = pixels.width() % part.width() == 0 && pixels.height() % part.height() == 0
+        && pixels.width() / part.width() == pixels.height() / part.height();
+    QImage drawing = pixels == part.size()
+        ? piece
+        : piece.scaled(pixels, Qt::IgnoreAspectRatio,
+                       wholeEnlargement ? Qt::FastTransformation : Qt::SmoothTransformation);
+    drawing.setDevicePixelRatio(ratio);
+    setDrawing(drawing);
 }
 
 void PictureBox::setBackgroundColour(const QColor &colour)

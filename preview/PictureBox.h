@@ -12,6 +12,11 @@ namespace quorbel {
 // clipped to it). Assigning a picture replaces the drawing with it; with
 // auto-size on, the box then takes the picture's size plus its border.
 // Child widgets go into client(), whose origin is the drawing area's corner.
+//
+// Sizes are logical pixels. A picture may carry a device pixel ratio above 1
+// (more pixels than its logical size); the box sizes itself to the logical
+// size. Drawings are painted at their own device pixel ratio, so a drawing
+// made at the screen's ratio is shown pixel for pixel.
 class PictureBox : public QFrame {
     Q_OBJECT
 public:
@@ -32,6 +37,15 @@ public:
 
     const QImage &drawing() const { return m_drawing; }
     void setDrawing(const QImage &drawing);
+    // The part of `source` from its corner with logical size `sourceSize`,
+    // stretched to the logical size `destination`, becomes the drawing. It is
+    // made at this box's device pixel ratio, straight from the source's own
+    // pixels, so nothing is scaled twice; whole-number enlargements repeat
+    // pixels instead of blurring them.
+    void setStretchedDrawing(const QImage &source, QSize sourceSize, QSize destination);
+
+    // The logical size of a picture (its pixels over its device pixel ratio).
+    static QSize logicalSize(const QImage &picture);
 
     QColor backgroundColour() const { return m_background; }
     void setBackgroundColour(const QColor &colour);

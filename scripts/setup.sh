@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs what is missing on a Debian 12 machine, builds Quorbel, and then
-# either starts it ("run") or runs every test ("test").
+# either starts it ("run"), runs every test ("test"), or makes the Debian
+# package build/quorbel_<version>_amd64.deb ("package").
 set -euo pipefail
 
 mode="${1:-run}"
 case "$mode" in
-  run|test) ;;
-  *) echo "usage: $0 run|test" >&2; exit 2 ;;
+  run|test|package) ;;
+  *) echo "usage: $0 run|test|package" >&2; exit 2 ;;
 esac
 
 top="$(cd "$(dirname "$0")/.." && pwd)"
@@ -33,6 +34,14 @@ if [ "$mode" = test ]; then
     locales
   )
 fi
+# --- Package: making the .deb and checking it ---------------------------------
+if [ "$mode" = package ] || [ "$mode" = test ]; then
+  packages+=(
+    # dpkg-shlibdeps for the package's Depends, and the package's checks
+    dpkg-dev file desktop-file-utils appstream lintian
+  )
+fi
+# --- end of package list --------------------------------------------------------
 
 missing=()
 for package in "${packages[@]}"; do
@@ -72,7 +81,26 @@ if [ "$mode" = run ]; then
   exec "$build/bin/quorbel"
 fi
 
+# --- Package: build/quorbel_<version>_amd64.deb -------------------------------
+make_package() {
+  rm -f "$build"/quorbel_*_amd64.deb
+  cmake --build "$build" --target package
+}
+check_package() {
+  make_package
+  bash "$top/scripts/check-package.sh" "$build"
+}
+if [ "$mode" = package ]; then
+  make_package
+  ls "$build"/quorbel_*_amd64.deb
+  exit 0
+fi
+# --- end of package mode ----------------------------------------------------------
+
 (cd "$build" && ctest --output-on-failure --timeout 900)
+
+# The package, its validators and its unpacked program.
+check_package
 
 # The same tests once more, built with AddressSanitizer and
 # UndefinedBehaviorSanitizer; any report fails the test that made it. (The

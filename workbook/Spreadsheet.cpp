@@ -2,6 +2,7 @@
 
 #include "Failure.h"
 #include "FileProcs.h"
+#include "FilesLog.h"
 
 #include <QLibrary>
 
@@ -26,9 +27,13 @@ CreateFunction loadBackend(QString *error)
         QLibrary module(joinPath(folder, QStringLiteral("quorbel_libreoffice")));
         module.setLoadHints(QLibrary::ResolveAllSymbolsHint);
         create = reinterpret_cast<CreateFunction>(module.resolve("quorbel_create_application"));
-        if (!create)
+        if (create) {
+            qCInfo(lcQuorbelFiles).noquote() << "office module loaded:" << module.fileName();
+        } else {
             loadError = QStringLiteral("The LibreOffice connection module could not be loaded: %1")
                             .arg(module.errorString());
+            qCWarning(lcQuorbelFiles).noquote() << loadError;
+        }
     }
     if (!create && error)
         *error = loadError;
