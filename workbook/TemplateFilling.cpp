@@ -70,28 +70,12 @@ public:
 
     // A statement whose failure is reported while the run goes on; a lost
     // instance stops the run.
-    bool operator()(int number, const std::function<void()> &statement) { return run(number, statement, false); }
+    bool operator()(int number, const std::function<void()> &statement) { return run(number, statement, Ordinary); }
     // A statement without whose result nothing after it can work.
-    bool essential(int number, const std::function<void()> &statement) { return run(number, statement, true); }
+    bool essential(int number, const std::function<void()> &statement) { return run(number, statement, Essential); }
     // Ending an instance whose work is done: when the instance is lost by
     // then, nothing is lost with it and nothing is reported.
-    bool closing(int number, const std::function<void()> &statement)
-    {
-        if (stopped())
-            return false;
-        try {
-            statement();
-            return true;
-        } catch (const Failure &failure) {
-            if (!failure.instanceLost())
-                report(failure.description(), number);
-        } catch (const std::exception &error) {
-            report(QString::fromLocal8Bit(error.what()), number);
-        } catch (...) {
-            report(QString(), number);
-        }
-        return false;
-    }
+    bool closing(int number, const std::function<void()> &statement) { return run(number, statement, Closing); }
     // The test of a branch or loop: a failed test counts as true.
     bool test(int number, const std::function<bool()> &condition)
     {
@@ -120,7 +104,9 @@ public:
     }
 
 private:
-    bool run(int number, const std::function<void()> &statement, bool essential)
+    enum Kind { Ordinary, Essential, Closing };
+
+    bool run(int number, const std::function<void()> &statement, Kind kind)
     {
         if (stopped())
             return false;
@@ -128,22 +114,22 @@ private:
             statement();
             return true;
         } catch (const Failure &failure) {
-            if (essential || failure.instanceLost())
-                m_stop = Stop {number, failure};
-            else
-                report(failure.description(), number);
+            failed(number, failure.description(), failure.loss(), kind);
         } catch (const std::exception &error) {
-            fail(number, QString::fromLocal8Bit(error.what()), essential);
+            failed(number, QString::fromLocal8Bit(error.what()), InstanceLoss::None, kind);
         } catch (...) {
-            fail(number, QString(), essential);
+            failed(number, QString(), InstanceLoss::None, kind);
         }
         return false;
     }
 
-    void fail(int number, const QString &description, bool essential)
+    void failed(int number, const QString &description, InstanceLoss loss, Kind kind)
     {
-        if (essential)
-            m_stop = Stop {number, Failure(description)};
+        const bool lost = loss != InstanceLoss::None;
+        if (kind == Closing && lost)
+            return;
+        if (kind == Essential || lost)
+            m_stop = Stop {number, Failure(description, loss)};
         else
             report(description, number);
     }

@@ -269,22 +269,26 @@ QString officeProgram()
     return configured.isEmpty() ? kDefaultOffice : configured;
 }
 
-std::chrono::milliseconds callTimeLimit()
+namespace {
+
+// Milliseconds from the environment variable `name`, else `otherwise`.
+std::chrono::milliseconds limitFromEnvironment(const char *name, std::chrono::milliseconds otherwise)
 {
     bool ok = false;
-    const qint64 value = qEnvironmentVariable("QUORBEL_CALL_TIMEOUT_MS").toLongLong(&ok);
-    if (ok && value > 0)
-        return std::chrono::milliseconds(value);
-    return std::chrono::seconds(60);
+    const qint64 value = qEnvironmentVariable(name).toLongLong(&ok);
+    return ok && value > 0 ? std::chrono::milliseconds(value) : otherwise;
+}
+
+} // namespace
+
+std::chrono::milliseconds callTimeLimit()
+{
+    return limitFromEnvironment("QUORBEL_CALL_TIMEOUT_MS", std::chrono::seconds(60));
 }
 
 std::chrono::milliseconds profileSetUpTimeLimit()
 {
-    bool ok = false;
-    const qint64 value = qEnvironmentVariable("QUORBEL_PROFILE_TIMEOUT_MS").toLongLong(&ok);
-    if (ok && value > 0)
-        return std::chrono::milliseconds(value);
-    return std::chrono::minutes(10);
+    return limitFromEnvironment("QUORBEL_PROFILE_TIMEOUT_MS", std::chrono::minutes(10));
 }
 
 // ---------------------------------------------------------------- InstanceFolder
