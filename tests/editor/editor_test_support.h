@@ -4,6 +4,7 @@
 
 #include "Clock.h"
 #include "Form1.h"
+#include "Form2Host.h"
 
 #include <QFile>
 #include <QLocale>
@@ -22,6 +23,14 @@ public:
 
 private:
     QDate m_date;
+};
+
+// A preview window's host that does nothing: for tests of the window alone.
+class QuietHost final : public Form2Host {
+public:
+    void showMainWindow() override {}
+    void storeListBeforeExit() override {}
+    void endProgram() override {}
 };
 
 // A fresh QSettings on the program's store, independent of the program's own

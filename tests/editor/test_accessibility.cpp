@@ -23,16 +23,10 @@
 
 using namespace quorbel;
 using quorbel::test::ScriptedDialogs;
+using quorbel::test::QuietHost;
 using quorbel::test::WindowFixture;
 
 namespace {
-
-class QuietHost final : public Form2Host {
-public:
-    void showMainWindow() override {}
-    void storeListBeforeExit() override {}
-    void endProgram() override {}
-};
 
 QAccessibleInterface *accessible(QObject *object)
 {

@@ -22,16 +22,10 @@
 
 using namespace quorbel;
 using quorbel::test::ScriptedDialogs;
+using quorbel::test::QuietHost;
 using quorbel::test::WindowFixture;
 
 namespace {
-
-class QuietHost final : public Form2Host {
-public:
-    void showMainWindow() override {}
-    void storeListBeforeExit() override {}
-    void endProgram() override {}
-};
 
 const QColor kLine(200, 30, 30);
 
