@@ -9,6 +9,7 @@
 #include "Program.h"
 #include "ScratchFolder.h"
 #include "ScriptedDialogs.h"
+#include "SpareOffice.h"
 #include "Spreadsheet.h"
 #include "editor_test_support.h"
 
@@ -21,6 +22,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTreeWidget>
 
 using namespace quorbel;
@@ -61,6 +63,21 @@ QString text(const xl::CellValue &value)
     if (const auto *t = std::get_if<QString>(&value))
         return *t;
     return valueText(value);
+}
+
+// Waits, without running the event loop, until process `pid` has ended
+// (it stays a zombie until its parent reaps it).
+bool waitForEndWithoutEvents(qint64 pid, int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z "))
+            return true;
+        QThread::msleep(5);
+    }
+    return false;
 }
 
 bool isEmptyCell(const xl::CellValue &value)
@@ -256,6 +273,146 @@ private slots:
         QCOMPARE(back.cells["G2"], xl::CellValue(main.deadline()));
         QCOMPARE(main.deadline(), QDate(2026, 3, 31));
         QTest::mouseClick(preview.PushButton8, Qt::LeftButton);
+    }
+
+    // One office is kept started while the main window shows: the command
+    // takes it (and the one started after it), none runs while the preview
+    // shows, "< Back" starts one again, and none outlives the program.
+    void officeKeptAheadOfNeed()
+    {
+        QSet<qint64> started;
+        {
+            Program program(m_fixture.services());
+            Form1 &main = program.mainWindow();
+            SpareOffice &spare = program.spareOffice();
+            QVERIFY(!spare.hasOffice()); // nothing before the window shows
+            main.show();
+            QVERIFY(spare.hasOffice());
+            QTRY_VERIFY_WITH_TIMEOUT(spare.ready(), 60000);
+            const qint64 first = spare.processId();
+            QCOMPARE(officeChildren(), QSet<qint64>{first});
+            started += first;
+
+            addEntry(main, QStringLiteral("soon"), QStringLiteral("Kept"), QStringLiteral("ahead"), false);
+            Form2 &preview = build(program);
+            QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
+            QVERIFY(preview.isVisible());
+            QVERIFY(!preview.Zoom_Ori->picture().isNull());
+            // The waiting office was taken, one was started for the second
+            // instance and one after that, which the preview stopped.
+            QCOMPARE(spare.starts(), 3);
+            QVERIFY(!spare.hasOffice());
+            QVERIFY(officeChildren().isEmpty());
+            QVERIFY(!processExists(first));
+
+            QTest::mouseClick(preview.PushButton8, Qt::LeftButton);
+            QVERIFY(main.isVisible());
+            QVERIFY(spare.hasOffice());
+            const qint64 again = spare.processId();
+            QVERIFY(again != first);
+            started += again;
+            QTRY_VERIFY_WITH_TIMEOUT(spare.ready(), 60000);
+            QCOMPARE(officeChildren(), QSet<qint64>{again});
+        }
+        QVERIFY(officeChildren().isEmpty());
+        for (const qint64 pid : std::as_const(started))
+            QVERIFY(!processExists(pid));
+    }
+
+    // A waiting office that is killed is replaced without a word, both when
+    // the event loop notices it first and when the command finds it dead.
+    void killedSpareIsReplaced_data()
+    {
+        QTest::addColumn<bool>("noticedWhileWaiting");
+        QTest::newRow("noticed while waiting") << true;
+        QTest::newRow("found dead by the command") << false;
+    }
+
+    void killedSpareIsReplaced()
+    {
+        QFETCH(bool, noticedWhileWaiting);
+        Program program(m_fixture.services());
+        Form1 &main = program.mainWindow();
+        SpareOffice &spare = program.spareOffice();
+        main.show();
+        QTRY_VERIFY_WITH_TIMEOUT(spare.ready(), 60000);
+        const qint64 killed = spare.processId();
+        QVERIFY(::kill(pid_t(killed), SIGKILL) == 0);
+        if (noticedWhileWaiting) {
+            QTRY_VERIFY_WITH_TIMEOUT(spare.processId() != killed && spare.processId() != 0, 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(spare.ready(), 60000);
+            QVERIFY(!officeChildren().contains(killed));
+        } else {
+            // Dead by the time the command asks for it, before the event
+            // loop has seen its end.
+            QVERIFY(waitForEndWithoutEvents(killed, 10000));
+            QCOMPARE(spare.processId(), killed);
+        }
+        addEntry(main, QStringLiteral("soon"), QStringLiteral("After"), QStringLiteral("a kill"), true);
+        Form2 &preview = build(program);
+        QVERIFY2(m_dialogs->boxes.isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
+        QVERIFY(preview.isVisible());
+        QVERIFY(!preview.Zoom_Ori->picture().isNull());
+        const ReadBack back = readWorkbook(preview.mExcelFile, 6);
+        QCOMPARE(text(back.cells["C6"]), QStringLiteral("After"));
+        QVERIFY(officeChildren().isEmpty());
+    }
+
+    // QUORBEL_SPARE_OFFICE=0: no office is started before the command needs
+    // one, and the command still works.
+    void spareOfficeTurnedOff()
+    {
+        qputenv("QUORBEL_SPARE_OFFICE", "0");
+        {
+            Program program(m_fixture.services());
+            Form1 &main = program.mainWindow();
+            main.show();
+            QTest::qWait(300);
+            QVERIFY(!program.spareOffice().hasOffice());
+            QCOMPARE(program.spareOffice().starts(), 0);
+            QVERIFY(officeChildren().isEmpty());
+            Form2 &preview = build(program);
+            QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
+            QVERIFY(!preview.Zoom_Ori->picture().isNull());
+            QTest::mouseClick(preview.PushButton8, Qt::LeftButton);
+            QTest::qWait(300);
+            QVERIFY(officeChildren().isEmpty());
+            QCOMPARE(program.spareOffice().starts(), 0);
+        }
+        qunsetenv("QUORBEL_SPARE_OFFICE");
+    }
+
+    // The availability check's office becomes the first spare; a failed
+    // check leaves none.
+    void availabilityCheckKeepsItsOffice()
+    {
+        Form1::Services services = m_fixture.services();
+        services.isInstalled = {}; // the real check
+        {
+            Program program(services);
+            QVERIFY(program.mainWindow().startUpCompleted());
+            QVERIFY(program.spareOffice().ready());
+            const QSet<qint64> running = officeChildren();
+            QCOMPARE(running, QSet<qint64>{program.spareOffice().processId()});
+            program.mainWindow().show();
+            QCOMPARE(officeChildren(), running); // no second start
+        }
+        QVERIFY(officeChildren().isEmpty());
+
+        const QByteArray saved = qgetenv("QUORBEL_SOFFICE");
+        QTemporaryDir empty;
+        qputenv("QUORBEL_SOFFICE", empty.filePath(QStringLiteral("soffice.bin")).toUtf8());
+        {
+            Program program(services);
+            QVERIFY(!program.mainWindow().startUpCompleted());
+            QCOMPARE(m_dialogs->boxes.size(), 1);
+            QVERIFY(!program.spareOffice().hasOffice());
+            QVERIFY(officeChildren().isEmpty());
+        }
+        if (saved.isNull())
+            qunsetenv("QUORBEL_SOFFICE");
+        else
+            qputenv("QUORBEL_SOFFICE", saved);
     }
 
     // With no office: every step that needs one reports its failure, the

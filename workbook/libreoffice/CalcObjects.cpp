@@ -1265,6 +1265,12 @@ CalcApplication::CalcApplication()
     m_session->office = std::make_unique<OfficeConnection>();
 }
 
+CalcApplication::CalcApplication(std::unique_ptr<OfficeConnection> office)
+    : m_session(std::make_shared<Session>())
+{
+    m_session->office = std::move(office);
+}
+
 CalcApplication::~CalcApplication()
 {
     Quit();

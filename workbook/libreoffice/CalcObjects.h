@@ -138,6 +138,8 @@ struct Session {
 class CalcApplication final : public xl::XlApplication {
 public:
     CalcApplication();
+    // Takes an office that is connected.
+    explicit CalcApplication(std::unique_ptr<OfficeConnection> office);
     ~CalcApplication() override;
 
     std::shared_ptr<xl::XlWorkbooks> Workbooks() override;

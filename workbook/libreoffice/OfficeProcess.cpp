@@ -366,6 +366,10 @@ void OfficeProcess::launch()
     const QString tempFolder = m_folder->path() + QStringLiteral("/tmp");
     QDir().mkpath(tempFolder);
     prepareProcess(*m_process, m_folder->fontConfigPath(), tempFolder, m_folder->path() + QStringLiteral("/office.log"));
+    QObject::connect(m_process.get(), &QProcess::finished, [this] {
+        if (m_endedNotice)
+            m_endedNotice();
+    });
     m_process->start(m_program, officeArguments(m_folder->profilePath(), m_pipeName));
     if (!m_process->waitForStarted(int(callTimeLimit().count())))
         throw Failure(QStringLiteral("LibreOffice could not be started (%1): %2")
