@@ -618,8 +618,11 @@ void removeImportedFilterNames(Document &document)
 
 // Copies and cells held before they are made: enough to make the work pay,
 // few enough that an office that dies is noticed soon.
-constexpr int kMaxHeldCopies = 256;
-constexpr size_t kMaxHeldWrites = 4096;
+// A list of a few thousand entries goes to the office in one go: each
+// batch costs an insertion, a few block copies and a block write a column,
+// and the office does a few large ones faster than many small ones.
+constexpr int kMaxHeldCopies = 4096;
+constexpr size_t kMaxHeldWrites = 16384;
 
 bool wholeRowsOf(const Document &document, const Area &area)
 {
@@ -798,6 +801,8 @@ void flushHeldWork(Session &session, Document &document)
     // Taken first: whatever happens, the same work is never done twice.
     const std::optional<RowCopies> copies = std::exchange(document.pendingCopies, std::nullopt);
     std::vector<CellWrite> writes = std::exchange(document.pendingWrites, {});
+    document.pendingCells.clear();
+    document.lastPendingRow = -1;
     checkOpen(document);
     bool inBlocks = false;
     if (copies) {
@@ -825,10 +830,9 @@ bool holdRowCopy(Session &session, Document &document, const Area &target)
             return false;
         // The new copy is of the last row made; a cell written in it (or
         // below) would go with it.
-        for (const CellWrite &write : document.pendingWrites) {
-            if (write.sheet == source.sheet && write.row >= source.firstRow)
-                return false;
-        }
+        // (Held writes are all on the held copies' sheet.)
+        if (document.lastPendingRow >= source.firstRow)
+            return false;
         ++held->count;
         if (const auto after = filterRangeAfterInsert(held->filterAfter, target.firstRow, 1))
             held->filterAfter = after;
@@ -858,10 +862,9 @@ bool holdCellWrite(Document &document, const Area &cell, const xl::CellValue &va
         || cell.firstRow > held->sourceRow + held->count || cell.firstColumn > held->lastColumn
         || document.pendingWrites.size() >= kMaxHeldWrites)
         return false;
-    for (const CellWrite &write : document.pendingWrites) {
-        if (write.sheet == cell.sheet && write.row == cell.firstRow && write.column == cell.firstColumn)
-            return false;
-    }
+    if (!document.pendingCells.insert({cell.firstRow, cell.firstColumn}).second)
+        return false;
+    document.lastPendingRow = std::max(document.lastPendingRow, cell.firstRow);
     document.pendingWrites.push_back(CellWrite {cell.sheet, cell.firstRow, cell.firstColumn, value, QLocale()});
     noteColumnUsed(document, cell.sheet, cell.firstColumn);
     return true;
