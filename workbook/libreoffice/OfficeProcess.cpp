@@ -1,6 +1,7 @@
 #include "OfficeProcess.h"
 
 #include "Failure.h"
+#include "ScratchFolder.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -37,13 +38,6 @@ constexpr int kRestartExitCode = 81;
 QString systemError()
 {
     return QString::fromLocal8Bit(std::strerror(errno));
-}
-
-void makePrivateFolder(const QString &path)
-{
-    if (!QDir().mkpath(path))
-        throw Failure(QStringLiteral("Could not create the folder %1.").arg(path));
-    ::chmod(QFile::encodeName(path).constData(), 0700);
 }
 
 // ~/.cache/quorbel (or $XDG_CACHE_HOME/quorbel).
