@@ -113,12 +113,11 @@ public:
     qint64 pid() const;
     bool ended() const { return m_ended; }
 
-    // Ends the office: asks it to terminate, waits for it, kills it when it
-    // does not end, and removes its profile. Never fails; a second call does
-    // nothing.
+    // Ends the office (its process group is killed and reaped; the caller
+    // has closed its workbooks) and removes its profile. Never fails; a
+    // second call does nothing.
     void quit();
-    // Ends an office that holds no work at once, without asking it to
-    // terminate first. Never fails.
+    // The same end for an office that was never handed out.
     void abandon();
 
 private:
