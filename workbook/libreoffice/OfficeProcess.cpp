@@ -18,6 +18,7 @@
 #include <QUrl>
 
 #include <cerrno>
+#include <filesystem>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -114,24 +115,19 @@ void checkProgram(const QString &program)
         throw Failure(QStringLiteral("LibreOffice cannot be started: %1 is not an executable file.").arg(program));
 }
 
+// Copies the folder `from` as `to` (which must not exist yet) inside a
+// private folder; links are left out. A plain recursive copy: a profile is
+// some fifty folders and twenty-five small files, and copying them one
+// QFile at a time cost a tenth of a second of every office start.
 void copyFolder(const QString &from, const QString &to)
 {
-    makePrivateFolder(to);
-    QDirIterator it(from, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    const QDir source(from);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QFileInfo info = it.fileInfo();
-        const QString target = to + QLatin1Char('/') + source.relativeFilePath(path);
-        if (info.isSymLink())
-            continue;
-        if (info.isDir()) {
-            makePrivateFolder(target);
-        } else if (!QFile::copy(path, target)) {
-            throw Failure(QStringLiteral("Could not copy the LibreOffice profile file %1.").arg(path));
-        }
-    }
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::copy(fs::path(QFile::encodeName(from).toStdString()), fs::path(QFile::encodeName(to).toStdString()),
+             fs::copy_options::recursive | fs::copy_options::skip_symlinks, error);
+    if (error)
+        throw Failure(QStringLiteral("Could not copy the LibreOffice profile %1: %2")
+                          .arg(from, QString::fromLocal8Bit(error.message().c_str())));
 }
 
 // The office's own major.minor version ("7.4"), from the ProductKey of the
