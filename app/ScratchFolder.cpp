@@ -32,6 +32,20 @@ QString ensurePrivateFolder(const QString &path)
 
 } // namespace
 
+QString makePrivateFolder(const QString &path)
+{
+    if (!QDir().mkpath(path))
+        throw Failure(QStringLiteral("Could not create the folder %1.").arg(path));
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info {};
+    if (::lstat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid())
+        throw Failure(QStringLiteral("The folder %1 is not a folder of this user's own.").arg(path));
+    if ((info.st_mode & 077) != 0 && ::chmod(native.constData(), 0700) != 0)
+        throw Failure(QStringLiteral("Could not make the folder %1 private: %2")
+                          .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    return path;
+}
+
 QString scratchFolder()
 {
     const QString temp = qEnvironmentVariable("TEMP");

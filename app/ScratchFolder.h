@@ -11,6 +11,12 @@ namespace quorbel {
 // user or is open to others is refused with a Failure.
 QString scratchFolder();
 
+// Creates `path`, and any folder missing above it, as a folder of the user's
+// own with mode 0700; an existing folder of the user's own is made private.
+// Returns `path`. Throws Failure when it cannot be made, or when the path is
+// a link or belongs to someone else.
+QString makePrivateFolder(const QString &path);
+
 // The path of `name` in the scratch folder.
 QString scratchPath(const QString &name);
 

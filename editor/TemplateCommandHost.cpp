@@ -42,8 +42,10 @@ void TemplateCommandHost::setPreviewWorkbook(const QString &path)
     m_program.previewWindow().mExcelFile = path;
 }
 
+// No office waits while the preview shows: it never uses one.
 void TemplateCommandHost::showPreview()
 {
+    m_program.spareOffice().stop();
     m_program.previewWindow().show();
 }
 

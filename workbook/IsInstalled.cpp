@@ -1,6 +1,7 @@
 #include "IsInstalled.h"
 
 #include "Dialogs.h"
+#include "SpareOffice.h"
 #include "Spreadsheet.h"
 
 #include <QStringList>
@@ -26,12 +27,16 @@ QString notInstalledMessage()
     return paragraphs.join(QStringLiteral("\r\n\r\n"));
 }
 
-bool IsInstalled()
+bool IsInstalled(SpareOffice *spare)
 {
     bool created = false;
     try {
-        // Released at once, without Quit: releasing ends the instance too.
-        created = xl::CreateApplication() != nullptr;
+        if (spare && SpareOffice::wanted()) {
+            created = spare->startNow();
+        } else {
+            // Released at once, without Quit: releasing ends the instance too.
+            created = xl::CreateApplication() != nullptr;
+        }
     } catch (...) {
         created = false;
     }

@@ -86,8 +86,10 @@ void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path)
             const QImage picture = GetClipboardPicture(0);
             if (picture.isNull())
                 throw Failure(QStringLiteral("The clipboard holds no picture of the cells."));
-            // Opaque 24-bit pixels: the form every picture reader takes.
-            if (!picture.convertToFormat(QImage::Format_RGB888).save(path, "BMP")) {
+            // Opaque 24-bit pixels: the form every picture reader takes. Qt
+            // writes a 32-bit picture as a 24-bit BMP, byte for byte what
+            // a 24-bit one gives, and many times faster.
+            if (!picture.convertToFormat(QImage::Format_RGB32).save(path, "BMP")) {
                 QFile::remove(path);
                 throw Failure(QStringLiteral("The picture could not be written to %1.").arg(path));
             }

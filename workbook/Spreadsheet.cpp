@@ -13,6 +13,9 @@ namespace {
 // loaded at run time, so that the program starts (and says what is missing)
 // on a machine without the office.
 using CreateFunction = XlApplication *(*)(QString *error);
+using StartFunction = StartingApplication *(*)(QString *error);
+
+StartFunction g_start = nullptr;
 
 CreateFunction loadBackend(QString *error)
 {
@@ -27,6 +30,7 @@ CreateFunction loadBackend(QString *error)
         QLibrary module(joinPath(folder, QStringLiteral("quorbel_libreoffice")));
         module.setLoadHints(QLibrary::ResolveAllSymbolsHint);
         create = reinterpret_cast<CreateFunction>(module.resolve("quorbel_create_application"));
+        g_start = reinterpret_cast<StartFunction>(module.resolve("quorbel_start_application"));
         if (create) {
             qCInfo(lcQuorbelFiles).noquote() << "office module loaded:" << module.fileName();
         } else {
@@ -41,6 +45,7 @@ CreateFunction loadBackend(QString *error)
 }
 
 ApplicationFactory g_factory;
+InstanceSource *g_source = nullptr;
 
 } // namespace
 
@@ -49,10 +54,39 @@ void setApplicationFactory(ApplicationFactory factory)
     g_factory = std::move(factory);
 }
 
+void setInstanceSource(InstanceSource *source)
+{
+    g_source = source;
+}
+
+bool usingOffice()
+{
+    return !g_factory;
+}
+
+std::unique_ptr<StartingApplication> StartApplication()
+{
+    QString error;
+    if (!loadBackend(&error))
+        throw Failure(error, InstanceLoss::NotStarted);
+    if (!g_start)
+        throw Failure(QStringLiteral("The LibreOffice connection module cannot start an office ahead of need."),
+                      InstanceLoss::NotStarted);
+    std::unique_ptr<StartingApplication> starting(g_start(&error));
+    if (!starting)
+        throw Failure(error.isEmpty() ? QStringLiteral("LibreOffice Calc could not be started.") : error,
+                      InstanceLoss::NotStarted);
+    return starting;
+}
+
 std::unique_ptr<XlApplication> CreateApplication()
 {
     if (g_factory)
         return g_factory();
+    if (g_source) {
+        if (auto ready = g_source->takeInstance())
+            return ready;
+    }
     QString error;
     const CreateFunction create = loadBackend(&error);
     if (!create)

@@ -186,12 +186,55 @@ auto &use(const Pointer &object, const char *what)
     return *object;
 }
 
-// Creates a new, hidden application instance: a private LibreOffice
+// Creates a new, hidden application instance (from the instance source when
+// it has one ready): a private LibreOffice
 // (/usr/lib/libreoffice/program/soffice.bin, or the soffice.bin named by
 // QUORBEL_SOFFICE) with a profile of its own, about a second to start.
 // Throws Failure (InstanceLoss::NotStarted) when none can be started (no
 // office installed, the office module missing, start failed or timed out).
 std::unique_ptr<XlApplication> CreateApplication();
+
+// An instance whose office is starting in the background: the office runs
+// its start while the program goes on, and poll() (from the event loop)
+// connects to it without waiting. Releasing it ends the office.
+class StartingApplication {
+public:
+    virtual ~StartingApplication() = default;
+    // One step of the start without waiting: true once the instance is
+    // ready. Throws Failure (InstanceLoss::NotStarted) when the office ended
+    // while starting or did not start in time; the office is gone then.
+    virtual bool poll() = 0;
+    // True when the office is ready and answers (one round trip); false for
+    // an office that is still starting or has ended.
+    virtual bool responds() = 0;
+    // The instance, waiting for the start to finish when it has not. Throws
+    // Failure (InstanceLoss::NotStarted). Can be taken once.
+    virtual std::unique_ptr<XlApplication> take() = 0;
+    // The office's process id (0 when there is none).
+    virtual qint64 processId() const = 0;
+    // Called whenever the office process ends (also when it is ended on
+    // purpose, and possibly from inside another call of this object).
+    virtual void setEndedNotice(std::function<void()> notice) = 0;
+};
+
+// Starts a new, hidden instance's office and returns at once (the process
+// has been launched). Throws Failure (InstanceLoss::NotStarted) when no
+// office can be launched.
+std::unique_ptr<StartingApplication> StartApplication();
+
+// What CreateApplication asks first for an instance that is already
+// started (the window side keeps one ready while the main window shows).
+// takeInstance gives a ready instance that answers, or none; it must not
+// fail.
+class InstanceSource {
+public:
+    virtual ~InstanceSource() = default;
+    virtual std::unique_ptr<XlApplication> takeInstance() = 0;
+};
+// Installs the source (not owned); nullptr removes it.
+void setInstanceSource(InstanceSource *source);
+// True when instances come from the office (no application factory is set).
+bool usingOffice();
 
 // Replaces what CreateApplication starts (tests drive the program against an
 // in-memory application); an empty function restores the office.

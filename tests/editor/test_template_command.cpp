@@ -9,6 +9,7 @@
 #include "Program.h"
 #include "ScratchFolder.h"
 #include "ScriptedDialogs.h"
+#include "SpareOffice.h"
 #include "Spreadsheet.h"
 #include "TestHome.h"
 #include "editor_test_support.h"
@@ -21,6 +22,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTreeWidget>
 
 #include <atomic>
@@ -70,6 +72,21 @@ QString text(const xl::CellValue &value)
     return valueText(value);
 }
 
+// Waits, without running the event loop, until process `pid` has ended
+// (it stays a zombie until its parent reaps it).
+bool waitForEndWithoutEvents(qint64 pid, int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z "))
+            return true;
+        QThread::msleep(5);
+    }
+    return false;
+}
+
 bool isEmptyCell(const xl::CellValue &value)
 {
     if (std::holds_alternative<std::monostate>(value))
@@ -78,13 +95,13 @@ bool isEmptyCell(const xl::CellValue &value)
     return t && t->isEmpty();
 }
 
-// Watches, from a thread of its own, the offices this process starts, and
-// sends `signal` to the first one once the build has written its template
-// copy (the office is up and about to be given the work).
-class OfficeWatcher {
+// Sends `signal`, from a thread of its own, to the office `pid` once the
+// build has written its template copy: the office has been taken by the
+// command and is about to be given the work.
+class OfficeSignaller {
 public:
-    explicit OfficeWatcher(int signal) : m_signal(signal), m_thread([this] { run(); }) {}
-    ~OfficeWatcher() { stop(); }
+    OfficeSignaller(qint64 pid, int signal) : m_pid(pid), m_signal(signal), m_thread([this] { run(); }) {}
+    ~OfficeSignaller() { stop(); }
 
     void stop()
     {
@@ -92,37 +109,26 @@ public:
         if (m_thread.joinable())
             m_thread.join();
     }
-    int signalled() const { return m_signalled; }
-    QSet<qint64> seen() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_seen;
-    }
+    bool signalled() const { return m_signalled; }
 
 private:
     void run()
     {
         const QString copy = scratchPath(QStringLiteral("template.xlt"));
-        while (!m_stop) {
-            const QSet<qint64> offices = officeChildren();
-            {
-                std::lock_guard lock(m_mutex);
-                m_seen += offices;
-            }
-            if (m_signalled == 0 && offices.size() == 1 && QFile::exists(copy)) {
+        while (!m_stop && !m_signalled) {
+            if (QFile::exists(copy)) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(30));
-                ::kill(pid_t(*offices.begin()), m_signal);
-                ++m_signalled;
+                m_signalled = ::kill(pid_t(m_pid), m_signal) == 0;
+                return;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
     }
 
+    const qint64 m_pid;
     const int m_signal;
     std::atomic<bool> m_stop {false};
-    std::atomic<int> m_signalled {0};
-    mutable std::mutex m_mutex;
-    QSet<qint64> m_seen;
+    std::atomic<bool> m_signalled {false};
     std::thread m_thread;
 };
 
@@ -313,6 +319,146 @@ private slots:
         QTest::mouseClick(preview.PushButton8, Qt::LeftButton);
     }
 
+    // One office is kept started while the main window shows: the command
+    // takes it (and the one started after it), none runs while the preview
+    // shows, "< Back" starts one again, and none outlives the program.
+    void officeKeptAheadOfNeed()
+    {
+        QSet<qint64> started;
+        {
+            Program program(m_fixture.services());
+            Form1 &main = program.mainWindow();
+            SpareOffice &spare = program.spareOffice();
+            QVERIFY(!spare.hasOffice()); // nothing before the window shows
+            main.show();
+            QVERIFY(spare.hasOffice());
+            QTRY_VERIFY_WITH_TIMEOUT(spare.ready(), 60000);
+            const qint64 first = spare.processId();
+            QCOMPARE(officeChildren(), QSet<qint64>{first});
+            started += first;
+
+            addEntry(main, QStringLiteral("soon"), QStringLiteral("Kept"), QStringLiteral("ahead"), false);
+            Form2 &preview = build(program);
+            QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
+            QVERIFY(preview.isVisible());
+            QVERIFY(!preview.Zoom_Ori->picture().isNull());
+            // The waiting office was taken, one was started for the second
+            // instance and one after that, which the preview stopped.
+            QCOMPARE(spare.starts(), 3);
+            QVERIFY(!spare.hasOffice());
+            QVERIFY(officeChildren().isEmpty());
+            QVERIFY(!processExists(first));
+
+            QTest::mouseClick(preview.PushButton8, Qt::LeftButton);
+            QVERIFY(main.isVisible());
+            QVERIFY(spare.hasOffice());
+            const qint64 again = spare.processId();
+            QVERIFY(again != first);
+            started += again;
+            QTRY_VERIFY_WITH_TIMEOUT(spare.ready(), 60000);
+            QCOMPARE(officeChildren(), QSet<qint64>{again});
+        }
+        QVERIFY(officeChildren().isEmpty());
+        for (const qint64 pid : std::as_const(started))
+            QVERIFY(!processExists(pid));
+    }
+
+    // A waiting office that is killed is replaced without a word, both when
+    // the event loop notices it first and when the command finds it dead.
+    void killedSpareIsReplaced_data()
+    {
+        QTest::addColumn<bool>("noticedWhileWaiting");
+        QTest::newRow("noticed while waiting") << true;
+        QTest::newRow("found dead by the command") << false;
+    }
+
+    void killedSpareIsReplaced()
+    {
+        QFETCH(bool, noticedWhileWaiting);
+        Program program(m_fixture.services());
+        Form1 &main = program.mainWindow();
+        SpareOffice &spare = program.spareOffice();
+        main.show();
+        QTRY_VERIFY_WITH_TIMEOUT(spare.ready(), 60000);
+        const qint64 killed = spare.processId();
+        QVERIFY(::kill(pid_t(killed), SIGKILL) == 0);
+        if (noticedWhileWaiting) {
+            QTRY_VERIFY_WITH_TIMEOUT(spare.processId() != killed && spare.processId() != 0, 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(spare.ready(), 60000);
+            QVERIFY(!officeChildren().contains(killed));
+        } else {
+            // Dead by the time the command asks for it, before the event
+            // loop has seen its end.
+            QVERIFY(waitForEndWithoutEvents(killed, 10000));
+            QCOMPARE(spare.processId(), killed);
+        }
+        addEntry(main, QStringLiteral("soon"), QStringLiteral("After"), QStringLiteral("a kill"), true);
+        Form2 &preview = build(program);
+        QVERIFY2(m_dialogs->boxes.isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
+        QVERIFY(preview.isVisible());
+        QVERIFY(!preview.Zoom_Ori->picture().isNull());
+        const ReadBack back = readWorkbook(preview.mExcelFile, 6);
+        QCOMPARE(text(back.cells["C6"]), QStringLiteral("After"));
+        QVERIFY(officeChildren().isEmpty());
+    }
+
+    // QUORBEL_SPARE_OFFICE=0: no office is started before the command needs
+    // one, and the command still works.
+    void spareOfficeTurnedOff()
+    {
+        qputenv("QUORBEL_SPARE_OFFICE", "0");
+        {
+            Program program(m_fixture.services());
+            Form1 &main = program.mainWindow();
+            main.show();
+            QTest::qWait(300);
+            QVERIFY(!program.spareOffice().hasOffice());
+            QCOMPARE(program.spareOffice().starts(), 0);
+            QVERIFY(officeChildren().isEmpty());
+            Form2 &preview = build(program);
+            QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
+            QVERIFY(!preview.Zoom_Ori->picture().isNull());
+            QTest::mouseClick(preview.PushButton8, Qt::LeftButton);
+            QTest::qWait(300);
+            QVERIFY(officeChildren().isEmpty());
+            QCOMPARE(program.spareOffice().starts(), 0);
+        }
+        qunsetenv("QUORBEL_SPARE_OFFICE");
+    }
+
+    // The availability check's office becomes the first spare; a failed
+    // check leaves none.
+    void availabilityCheckKeepsItsOffice()
+    {
+        Form1::Services services = m_fixture.services();
+        services.isInstalled = {}; // the real check
+        {
+            Program program(services);
+            QVERIFY(program.mainWindow().startUpCompleted());
+            QVERIFY(program.spareOffice().ready());
+            const QSet<qint64> running = officeChildren();
+            QCOMPARE(running, QSet<qint64>{program.spareOffice().processId()});
+            program.mainWindow().show();
+            QCOMPARE(officeChildren(), running); // no second start
+        }
+        QVERIFY(officeChildren().isEmpty());
+
+        const QByteArray saved = qgetenv("QUORBEL_SOFFICE");
+        QTemporaryDir empty;
+        qputenv("QUORBEL_SOFFICE", empty.filePath(QStringLiteral("soffice.bin")).toUtf8());
+        {
+            Program program(services);
+            QVERIFY(!program.mainWindow().startUpCompleted());
+            QCOMPARE(m_dialogs->boxes.size(), 1);
+            QVERIFY(!program.spareOffice().hasOffice());
+            QVERIFY(officeChildren().isEmpty());
+        }
+        if (saved.isNull())
+            qunsetenv("QUORBEL_SOFFICE");
+        else
+            qputenv("QUORBEL_SOFFICE", saved);
+    }
+
     // With no office: one box, for the start; the main window stays with
     // its list, no preview opens, and nothing hangs or is left.
     void withoutAnOffice()
@@ -362,12 +508,14 @@ private slots:
             addEntry(main, QStringLiteral("3/%1/2026").arg(1 + i % 28), QStringLiteral("project %1").arg(i),
                      QStringLiteral("notes %1").arg(i), i % 3 == 0);
 
-        OfficeWatcher watcher(SIGKILL);
+        // The office kept ready is the one the command takes first.
+        QTRY_VERIFY_WITH_TIMEOUT(program.spareOffice().ready(), 60000);
+        const qint64 first = program.spareOffice().processId();
+        OfficeSignaller killer(first, SIGKILL);
         Form2 &preview = build(program);
-        watcher.stop();
-        QVERIFY2(watcher.signalled() > 0, "no office was killed");
-        // The first office and two fresh ones for the second try.
-        QVERIFY2(watcher.seen().size() >= 3, qPrintable(QString::number(watcher.seen().size())));
+        killer.stop();
+        QVERIFY2(killer.signalled(), "the office was not killed");
+        QVERIFY(!processExists(first));
 
         QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
         QVERIFY(preview.isVisible());
@@ -399,11 +547,14 @@ private slots:
         for (int i = 1; i <= 300; ++i)
             addEntry(main, QStringLiteral("3/1/2026"), QStringLiteral("project %1").arg(i), QString(), false);
 
-        OfficeWatcher watcher(SIGSTOP);
+        QTRY_VERIFY_WITH_TIMEOUT(program.spareOffice().ready(), 60000);
+        const qint64 first = program.spareOffice().processId();
+        OfficeSignaller stopper(first, SIGSTOP);
         build(program);
-        watcher.stop();
-        QCOMPARE(watcher.signalled(), 1);
-        QCOMPARE(watcher.seen().size(), 1);
+        stopper.stop();
+        QVERIFY(stopper.signalled());
+        // Ended after the limit; no second try (the preview would show).
+        QVERIFY(!processExists(first));
         const QStringList errors = m_dialogs->errorTexts();
         QCOMPARE(errors.size(), 1);
         QVERIFY2(errors.first().contains(QStringLiteral("did not answer within 4 seconds")), qPrintable(errors.first()));
@@ -430,7 +581,10 @@ private:
         QVERIFY(main.entryCount() > 0);
         QVERIFY2(QDir(scratchFolder()).entryList(QDir::Files).isEmpty(),
                  qPrintable(QDir(scratchFolder()).entryList(QDir::Files).join(' ')));
-        QVERIFY(officeChildren().isEmpty());
+        // With the main window shown again, only the office kept ready for
+        // the next build may run.
+        const QSet<qint64> running = officeChildren();
+        QVERIFY(running.isEmpty() || running == QSet<qint64>{program.spareOffice().processId()});
     }
 };
 

@@ -16,6 +16,7 @@
 #include <QImage>
 #include <QLocale>
 #include <QTest>
+#include <QtEndian>
 
 #include <functional>
 #include <map>
@@ -286,6 +287,16 @@ private slots:
         QCOMPARE(written.size(), QSize(691, 173));
         QCOMPARE(written.pixel(10, 173 / 2), qRgb(0x4A, 0x4A, 0x6E));
         QCOMPARE(written.pixel(10, 0), qRgb(255, 255, 255));
+        // A plain 24-bit BMP: bits per pixel 24 (offset 28), no compression
+        // (offset 30), rows padded to four bytes.
+        QFile file(m_picture);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QVERIFY(bytes.startsWith("BM"));
+        QCOMPARE(qFromLittleEndian<quint16>(bytes.constData() + 28), quint16(24));
+        QCOMPARE(qFromLittleEndian<quint32>(bytes.constData() + 30), quint32(0));
+        const qsizetype offset = qFromLittleEndian<quint32>(bytes.constData() + 10);
+        QCOMPARE(bytes.size(), offset + qsizetype((691 * 3 + 3) / 4 * 4) * 173);
     }
 
     void snapshotOfASheetEndingInRowOneOrColumnA_data()

@@ -25,6 +25,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -116,6 +117,9 @@ struct Document {
     // cell writes in the rows they made, in the order they were given.
     std::optional<RowCopies> pendingCopies;
     std::vector<CellWrite> pendingWrites;
+    // The cells (row, column) of the held writes, and their last row.
+    std::set<std::pair<int, int>> pendingCells;
+    int lastPendingRow = -1;
     // By standard format key and text.
     std::map<std::pair<sal_Int32, QString>, NumberReading> numberReadings;
 };
@@ -138,6 +142,8 @@ struct Session {
 class CalcApplication final : public xl::XlApplication {
 public:
     CalcApplication();
+    // Takes an office that is connected.
+    explicit CalcApplication(std::unique_ptr<OfficeConnection> office);
     ~CalcApplication() override;
 
     std::shared_ptr<xl::XlWorkbooks> Workbooks() override;

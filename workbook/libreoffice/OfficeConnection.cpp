@@ -142,23 +142,28 @@ void Watchdog::run()
 // ---------------------------------------------------------------- OfficeConnection
 
 OfficeConnection::OfficeConnection()
+    : OfficeConnection(Starting {})
+{
+    waitUntilConnected();
+}
+
+OfficeConnection::OfficeConnection(Starting)
     : m_bridgeDisposed(std::make_shared<std::atomic<bool>>(false))
     , m_limit(callTimeLimit())
 {
     const auto local = localContext();
-    const QString pipeName = QStringLiteral("quorbel-%1-%2")
-                                 .arg(::getpid())
-                                 .arg(QRandomGenerator::system()->generate64(), 0, 36);
-    m_process = std::make_unique<OfficeProcess>(pipeName);
+    m_pipeName = QStringLiteral("quorbel-%1-%2")
+                     .arg(::getpid())
+                     .arg(QRandomGenerator::system()->generate64(), 0, 36);
+    m_process = std::make_unique<OfficeProcess>(m_pipeName);
     m_watchdog = std::make_unique<Watchdog>([this] { m_process->kill(); });
     try {
-        connect(pipeName);
-    } catch (const Failure &) {
-        m_watchdog->disarm();
-        disposeQuietly(m_bridge);
+        m_connector = css::connection::Connector::create(local);
+    } catch (const css::uno::Exception &e) {
         m_process->finish(0);
-        throw;
+        throw Failure(QStringLiteral("Could not connect to LibreOffice: %1").arg(describe(e)));
     }
+    m_startDeadline = std::chrono::steady_clock::now() + m_limit;
 }
 
 OfficeConnection::~OfficeConnection()
@@ -166,40 +171,61 @@ OfficeConnection::~OfficeConnection()
     quit();
 }
 
-void OfficeConnection::connect(const QString &pipeName)
+void OfficeConnection::waitUntilConnected()
+{
+    while (!tryConnect())
+        QThread::msleep(5);
+}
+
+bool OfficeConnection::tryConnect()
+{
+    if (m_connected)
+        return true;
+    throwIfEnded();
+    try {
+        if (!connectOnce())
+            return false;
+    } catch (const Failure &failure) {
+        m_watchdog->disarm();
+        disposeQuietly(m_bridge);
+        m_process->finish(0);
+        m_ended = true;
+        m_endReason = failure.description();
+        m_endLoss = InstanceLoss::NotStarted;
+        throw Failure(m_endReason, m_endLoss);
+    }
+    m_connected = true;
+    return true;
+}
+
+bool OfficeConnection::connectOnce()
 {
     const auto local = localContext();
-    const auto deadline = std::chrono::steady_clock::now() + m_limit;
     Reference<css::connection::XConnection> connection;
-    bool restarted = false;
     try {
-        const auto connector = css::connection::Connector::create(local);
-        for (;;) {
-            try {
-                connection = connector->connect(toU(QStringLiteral("pipe,name=") + pipeName));
-                break;
-            } catch (const css::connection::NoConnectException &) {
-                // Not listening yet.
-            }
-            if (m_process->hasEnded()) {
-                // A profile the office had to initialise once more.
-                if (m_process->exitCode() == 81 && !restarted) {
-                    restarted = true;
-                    m_process->restart();
-                    continue;
-                }
-                QString log = m_process->logTail();
-                throw Failure(QStringLiteral("LibreOffice (%1) ended while starting (%2).%3")
-                                  .arg(officeProgram(), m_process->endDescription(),
-                                       log.isEmpty() ? QString() : QStringLiteral("\n") + log));
-            }
-            if (std::chrono::steady_clock::now() > deadline)
-                throw Failure(QStringLiteral("LibreOffice (%1) did not start within %2.")
-                                  .arg(officeProgram(), secondsText(m_limit)));
-            QThread::msleep(5);
-        }
+        connection = m_connector->connect(toU(QStringLiteral("pipe,name=") + m_pipeName));
+    } catch (const css::connection::NoConnectException &) {
+        // Not listening yet.
     } catch (const css::uno::Exception &e) {
         throw Failure(QStringLiteral("Could not connect to LibreOffice: %1").arg(describe(e)));
+    }
+    if (!connection.is()) {
+        if (m_process->hasEnded()) {
+            // A profile the office had to initialise once more.
+            if (m_process->exitCode() == 81 && !m_restarted) {
+                m_restarted = true;
+                m_process->restart();
+                return false;
+            }
+            const QString log = m_process->logTail();
+            throw Failure(QStringLiteral("LibreOffice (%1) ended while starting (%2).%3")
+                              .arg(officeProgram(), m_process->endDescription(),
+                                   log.isEmpty() ? QString() : QStringLiteral("\n") + log));
+        }
+        if (std::chrono::steady_clock::now() > m_startDeadline)
+            throw Failure(QStringLiteral("LibreOffice (%1) did not start within %2.")
+                              .arg(officeProgram(), secondsText(m_limit)));
+        return false;
     }
 
     m_watchdog->arm(m_limit);
@@ -220,6 +246,31 @@ void OfficeConnection::connect(const QString &pipeName)
         throw Failure(QStringLiteral("Could not connect to LibreOffice: %1").arg(describe(e)));
     }
     m_watchdog->disarm();
+    return true;
+}
+
+bool OfficeConnection::responds()
+{
+    if (m_ended || !m_connected || *m_bridgeDisposed || m_process->hasEnded())
+        return false;
+    try {
+        // One round trip: an office that has died fails it at once.
+        call([&] { m_desktop->getCurrentComponent(); });
+        return true;
+    } catch (const Failure &) {
+        return false;
+    }
+}
+
+void OfficeConnection::abandon()
+{
+    if (m_ended)
+        return;
+    m_ended = true;
+    m_endReason = QStringLiteral("This LibreOffice instance has already been ended.");
+    m_watchdog->disarm();
+    disposeQuietly(m_bridge);
+    m_process->finish(0);
 }
 
 Reference<css::uno::XInterface> OfficeConnection::createInstance(const char *service)
@@ -230,6 +281,11 @@ Reference<css::uno::XInterface> OfficeConnection::createInstance(const char *ser
             throw Failure(QStringLiteral("LibreOffice has no %1.").arg(QLatin1String(service)));
         return instance;
     });
+}
+
+void OfficeConnection::setEndedNotice(std::function<void()> notice)
+{
+    m_process->setEndedNotice(std::move(notice));
 }
 
 QString OfficeConnection::scratchFolder() const
@@ -308,23 +364,12 @@ Failure OfficeConnection::endAfterFault()
 
 void OfficeConnection::quit()
 {
-    if (m_ended)
-        return;
-    m_ended = true;
-    m_endReason = QStringLiteral("This LibreOffice instance has already been ended.");
-    bool terminated = false;
-    m_watchdog->arm(std::min<std::chrono::milliseconds>(m_limit, std::chrono::seconds(20)));
-    try {
-        if (m_desktop.is())
-            terminated = m_desktop->terminate();
-    } catch (const css::lang::DisposedException &) {
-        // The office ended before it could answer: that is the success.
-        terminated = true;
-    } catch (...) {
-    }
-    m_watchdog->disarm();
-    disposeQuietly(m_bridge);
-    m_process->finish(terminated ? 10000 : 0);
+    // The office holds nothing worth keeping once its workbooks are closed:
+    // its profile and temporary files are this instance's own and go with
+    // it. Asking it to shut down cleanly (terminate) costs a few hundred
+    // milliseconds of writing settings nobody reads again, so it is ended
+    // at once.
+    abandon();
 }
 
 } // namespace quorbel::lo

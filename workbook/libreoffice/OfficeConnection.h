@@ -11,6 +11,7 @@
 #include "Failure.h"
 
 #include <com/sun/star/bridge/XBridge.hpp>
+#include <com/sun/star/connection/XConnector.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/lang/XMultiComponentFactory.hpp>
@@ -60,6 +61,10 @@ class OfficeConnection {
 public:
     // Starts a private office and connects to it. Throws Failure.
     OfficeConnection();
+    // Starts a private office and returns while it is still starting:
+    // tryConnect() then connects without waiting, waitUntilConnected() waits.
+    struct Starting {};
+    explicit OfficeConnection(Starting);
     // Ends the office if Quit has not.
     ~OfficeConnection();
     OfficeConnection(const OfficeConnection &) = delete;
@@ -90,18 +95,33 @@ public:
     const css::uno::Reference<css::frame::XDesktop2> &desktop() const { return m_desktop; }
     css::uno::Reference<css::uno::XInterface> createInstance(const char *service);
 
+    // One attempt to connect to the starting office, without waiting: true
+    // once connected. Throws Failure (InstanceLoss::NotStarted) when the
+    // office ended while starting or did not start within the call limit;
+    // the office has been ended then.
+    bool tryConnect();
+    void waitUntilConnected();
+    bool connected() const { return m_connected; }
+    // True when the office is connected and answers one round trip.
+    bool responds();
+    // Called (from the event loop or from a wait for the process) whenever
+    // the office process ends, expectedly or not.
+    void setEndedNotice(std::function<void()> notice);
+
     // A folder of this instance's own for scratch files.
     QString scratchFolder() const;
     qint64 pid() const;
     bool ended() const { return m_ended; }
 
-    // Ends the office: asks it to terminate, waits for it, kills it when it
-    // does not end, and removes its profile. Never fails; a second call does
-    // nothing.
+    // Ends the office (its process group is killed and reaped; the caller
+    // has closed its workbooks) and removes its profile. Never fails; a
+    // second call does nothing.
     void quit();
+    // The same end for an office that was never handed out.
+    void abandon();
 
 private:
-    void connect(const QString &pipeName);
+    bool connectOnce();
     void enter();
     void leave();
     [[noreturn]] void leaveWithError();
@@ -111,6 +131,11 @@ private:
     void throwIfEnded() const;
 
     std::unique_ptr<OfficeProcess> m_process;
+    QString m_pipeName;
+    css::uno::Reference<css::connection::XConnector> m_connector;
+    std::chrono::steady_clock::time_point m_startDeadline;
+    bool m_connected = false;
+    bool m_restarted = false;
     css::uno::Reference<css::bridge::XBridge> m_bridge;
     css::uno::Reference<css::uno::XComponentContext> m_context;
     css::uno::Reference<css::lang::XMultiComponentFactory> m_factory;

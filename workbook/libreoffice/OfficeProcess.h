@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -80,6 +81,9 @@ public:
     // it, reaps it and removes the folder. Never fails.
     void finish(int graceMs);
 
+    // Called whenever the process ends (also inside waitForEnd and finish).
+    void setEndedNotice(std::function<void()> notice) { m_endedNotice = std::move(notice); }
+
     // Starts the same office again in the same folder (after an exit 81).
     void restart();
 
@@ -91,6 +95,7 @@ private:
     std::unique_ptr<InstanceFolder> m_folder;
     std::unique_ptr<QProcess> m_process;
     std::atomic<qint64> m_pid {0};
+    std::function<void()> m_endedNotice;
     std::mutex m_reapMutex;
     bool m_reaped = true;
 };

@@ -3,6 +3,7 @@
 #include "CalcObjects.h"
 
 #include <com/sun/star/awt/Size.hpp>
+#include <com/sun/star/beans/XMultiPropertySet.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
@@ -22,7 +23,11 @@
 #include <QPainter>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <deque>
+#include <future>
 #include <utility>
 #include <vector>
 
@@ -65,12 +70,56 @@ public:
     explicit PageStyleChange(Reference<css::beans::XPropertySet> style) : m_style(std::move(style)) {}
     ~PageStyleChange()
     {
+        // Every change of a page style lays the sheet out again: all old
+        // values go back in one call when the style takes several at once.
+        const Reference<css::beans::XMultiPropertySet> several(m_style, UNO_QUERY);
+        if (several.is() && !m_saved.empty()) {
+            auto saved = m_saved;
+            std::sort(saved.begin(), saved.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+            css::uno::Sequence<rtl::OUString> names(sal_Int32(saved.size()));
+            css::uno::Sequence<Any> values(sal_Int32(saved.size()));
+            for (size_t i = 0; i < saved.size(); ++i) {
+                names.getArray()[i] = saved[i].first;
+                values.getArray()[i] = saved[i].second;
+            }
+            try {
+                several->setPropertyValues(names, values);
+                return;
+            } catch (...) {
+            }
+        }
         for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
             try {
                 m_style->setPropertyValue(it->first, it->second);
             } catch (...) {
             }
         }
+    }
+
+    // Sets several properties, in one call when the style takes that.
+    void setAll(std::vector<std::pair<const char *, Any>> changes)
+    {
+        const Reference<css::beans::XMultiPropertySet> several(m_style, UNO_QUERY);
+        if (!several.is()) {
+            for (const auto &[name, value] : changes)
+                set(name, value);
+            return;
+        }
+        std::sort(changes.begin(), changes.end(), [](const auto &a, const auto &b) { return std::strcmp(a.first, b.first) < 0; });
+        css::uno::Sequence<rtl::OUString> names(sal_Int32(changes.size()));
+        for (size_t i = 0; i < changes.size(); ++i)
+            names.getArray()[i] = rtl::OUString::createFromAscii(changes[i].first);
+        const css::uno::Sequence<Any> old = several->getPropertyValues(names);
+        css::uno::Sequence<Any> values(sal_Int32(changes.size()));
+        for (size_t i = 0; i < changes.size(); ++i) {
+            bool saved = false;
+            for (const auto &entry : m_saved)
+                saved = saved || entry.first == names[sal_Int32(i)];
+            if (!saved)
+                m_saved.emplace_back(names[sal_Int32(i)], old[sal_Int32(i)]);
+            values.getArray()[i] = changes[i].second;
+        }
+        several->setPropertyValues(names, values);
     }
 
     void set(const char *name, const Any &value)
@@ -116,6 +165,55 @@ QImage renderFirstPage(const QByteArray &pdf, int top, int width, int height)
     return QImage(reinterpret_cast<const uchar *>(image.const_data()), image.width(), image.height(),
                   image.bytes_per_row(), QImage::Format_ARGB32)
         .copy(0, 0, width, height);
+}
+
+// Draws the first page of `pdf` from pixel row `top` on into rows `y` to
+// y + height - 1 of `picture` (RGB32, `width` wide). The page's paper is
+// opaque white, so its pixels go over as they are. Safe to run beside other
+// calls on other rows of the same picture.
+struct Canvas {
+    uchar *bits;
+    qsizetype stride;
+    int width;
+    int height;
+};
+
+void renderInto(const Canvas &picture, const QByteArray &pdf, int top, int y, int height)
+{
+    const int width = picture.width;
+    std::unique_ptr<poppler::document> document(poppler::document::load_from_raw_data(pdf.constData(), int(pdf.size())));
+    if (!document || document->is_locked() || document->pages() < 1)
+        throw Failure(QStringLiteral("The picture of the cells could not be read back from LibreOffice's PDF."));
+    if (document->pages() > 1)
+        throw Failure(QStringLiteral("The cells did not fit on one page (the sheet has a page break in them)."));
+    std::unique_ptr<poppler::page> page(document->create_page(0));
+    if (!page)
+        throw Failure(QStringLiteral("The picture of the cells could not be read back from LibreOffice's PDF."));
+    poppler::page_renderer renderer;
+    renderer.set_render_hint(poppler::page_renderer::antialiasing, true);
+    renderer.set_render_hint(poppler::page_renderer::text_antialiasing, true);
+    renderer.set_image_format(poppler::image::format_argb32);
+    const poppler::image image = renderer.render_page(page.get(), kDpi, kDpi, 0, top, width, height);
+    if (!image.is_valid() || image.width() < width || image.height() < height)
+        throw Failure(QStringLiteral("The picture of the cells could not be drawn."));
+    const int rows = std::min(height, picture.height - y);
+    for (int row = 0; row < rows; ++row) {
+        uchar *line = picture.bits + qsizetype(y + row) * picture.stride;
+        const char *from = image.const_data() + qsizetype(row) * image.bytes_per_row();
+        std::memcpy(line, from, size_t(width) * 4);
+        // Opaque, as RGB32 wants it.
+        auto *pixels = reinterpret_cast<QRgb *>(line);
+        for (int x = 0; x < width; ++x)
+            pixels[x] |= 0xff000000u;
+    }
+}
+
+// The reference drawing: each block on a page of its own height, exported,
+// rendered and painted in turn. QUORBEL_PICTURE_REFERENCE=1 picks it; the
+// tests check the ordinary drawing against it.
+bool referenceDrawing()
+{
+    return qEnvironmentVariable("QUORBEL_PICTURE_REFERENCE") == QLatin1String("1");
 }
 
 } // namespace
@@ -175,17 +273,115 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
     const QString pdfPath = office.scratchFolder() + QStringLiteral("/picture.pdf");
     const rtl::OUString pdfUrl = toU(QUrl::fromLocalFile(pdfPath).toString(QUrl::FullyEncoded));
     const int width = kEdge + pixels(total.Width);
-    QImage picture(width, kEdge + pixels(total.Height), QImage::Format_ARGB32);
+    if (referenceDrawing()) {
+        QImage picture(width, kEdge + pixels(total.Height), QImage::Format_ARGB32);
+        picture.fill(Qt::white);
+        {
+            PageStyleChange page(style);
+            bool titleRows = false;
+            bool titleColumns = false;
+            if (printAreas.is()) {
+                titleRows = printAreas->getPrintTitleRows();
+                titleColumns = printAreas->getPrintTitleColumns();
+                printAreas->setPrintTitleRows(false);
+                printAreas->setPrintTitleColumns(false);
+            }
+            struct RestoreTitles {
+                Reference<css::sheet::XPrintAreas> areas;
+                bool rows, columns;
+                ~RestoreTitles()
+                {
+                    try {
+                        if (areas.is()) {
+                            areas->setPrintTitleRows(rows);
+                            areas->setPrintTitleColumns(columns);
+                        }
+                    } catch (...) {
+                    }
+                }
+            } restoreTitles {printAreas, titleRows, titleColumns};
+
+            page.set("HeaderIsOn", Any(false));
+            page.set("FooterIsOn", Any(false));
+            page.set("LeftMargin", Any(kEdgeHmm));
+            page.set("TopMargin", Any(kEdgeHmm));
+            page.set("RightMargin", Any(sal_Int32(0)));
+            page.set("BottomMargin", Any(sal_Int32(0)));
+            page.set("IsLandscape", Any(false));
+            page.set("Width", Any(sal_Int32(kEdgeHmm + total.Width + kPagePadding)));
+            page.set("CenterHorizontally", Any(false));
+            page.set("CenterVertically", Any(false));
+            page.set("PageScale", Any(sal_Int16(100)));
+            page.set("ScaleToPages", Any(sal_Int16(0)));
+            page.set("PrintGrid", Any(false));
+            page.set("PrintHeaders", Any(false));
+            page.set("PrintAnnotations", Any(false));
+
+            QPainter painter(&picture);
+            sal_Int64 top = 0;
+            const Reference<css::frame::XStorable> storable(document.component, UNO_QUERY_THROW);
+            for (const Block &block : blocks) {
+                page.set("Height", Any(sal_Int32(kEdgeHmm + block.height + kPagePadding)));
+                const auto filterData = properties({{"Selection", Any(block.range)}});
+                QFile::remove(pdfPath);
+                storable->storeToURL(pdfUrl, properties({{"FilterName", Any(rtl::OUString("calc_pdf_Export"))},
+                                                         {"FilterData", Any(filterData)}}));
+                QFile file(pdfPath);
+                if (!file.open(QIODevice::ReadOnly))
+                    throw Failure(QStringLiteral("LibreOffice wrote no picture of the cells."));
+                const QByteArray pdf = file.readAll();
+                file.close();
+                QFile::remove(pdfPath);
+                // The first block brings the edge line above it; the others
+                // start below their page's edge, which the block before drew.
+                const bool first = top == 0;
+                const int y = first ? 0 : kEdge + pixels(top);
+                const int height = kEdge + pixels(top + block.height) - y;
+                if (height > 0)
+                    painter.drawImage(0, y, renderFirstPage(pdf, first ? 0 : kEdge, width, height));
+                top += block.height;
+            }
+        }
+        if (modifiable.is() && !wasModified)
+            modifiable->setModified(false);
+        picture.setDotsPerMeterX(int(std::lround(kDpi / 0.0254)));
+        picture.setDotsPerMeterY(int(std::lround(kDpi / 0.0254)));
+        return picture.convertToFormat(QImage::Format_RGB32);
+    }
+
+    // Every block on a page of one height (the tallest block's), so that
+    // the page style changes once; the office exports block after block
+    // while the blocks already exported are drawn beside it.
+    sal_Int32 tallest = 0;
+    for (const Block &block : blocks)
+        tallest = std::max(tallest, block.height);
+    QImage picture(width, kEdge + pixels(total.Height), QImage::Format_RGB32);
     picture.fill(Qt::white);
+    const Canvas canvas {picture.bits(), picture.bytesPerLine(), picture.width(), picture.height()};
     {
+        std::deque<std::future<void>> drawing;
+        // Waits for every drawing before the picture or the page style goes.
+        struct Finish {
+            std::deque<std::future<void>> &drawing;
+            ~Finish()
+            {
+                for (auto &job : drawing) {
+                    if (job.valid())
+                        job.wait();
+                }
+            }
+        } finish {drawing};
+
         PageStyleChange page(style);
         bool titleRows = false;
         bool titleColumns = false;
         if (printAreas.is()) {
             titleRows = printAreas->getPrintTitleRows();
             titleColumns = printAreas->getPrintTitleColumns();
-            printAreas->setPrintTitleRows(false);
-            printAreas->setPrintTitleColumns(false);
+            if (titleRows)
+                printAreas->setPrintTitleRows(false);
+            if (titleColumns)
+                printAreas->setPrintTitleColumns(false);
         }
         struct RestoreTitles {
             Reference<css::sheet::XPrintAreas> areas;
@@ -193,36 +389,37 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
             ~RestoreTitles()
             {
                 try {
-                    if (areas.is()) {
+                    if (areas.is() && rows)
                         areas->setPrintTitleRows(rows);
+                    if (areas.is() && columns)
                         areas->setPrintTitleColumns(columns);
-                    }
                 } catch (...) {
                 }
             }
         } restoreTitles {printAreas, titleRows, titleColumns};
 
-        page.set("HeaderIsOn", Any(false));
-        page.set("FooterIsOn", Any(false));
-        page.set("LeftMargin", Any(kEdgeHmm));
-        page.set("TopMargin", Any(kEdgeHmm));
-        page.set("RightMargin", Any(sal_Int32(0)));
-        page.set("BottomMargin", Any(sal_Int32(0)));
-        page.set("IsLandscape", Any(false));
-        page.set("Width", Any(sal_Int32(kEdgeHmm + total.Width + kPagePadding)));
-        page.set("CenterHorizontally", Any(false));
-        page.set("CenterVertically", Any(false));
-        page.set("PageScale", Any(sal_Int16(100)));
-        page.set("ScaleToPages", Any(sal_Int16(0)));
-        page.set("PrintGrid", Any(false));
-        page.set("PrintHeaders", Any(false));
-        page.set("PrintAnnotations", Any(false));
+        page.setAll({
+            {"HeaderIsOn", Any(false)},
+            {"FooterIsOn", Any(false)},
+            {"LeftMargin", Any(kEdgeHmm)},
+            {"TopMargin", Any(kEdgeHmm)},
+            {"RightMargin", Any(sal_Int32(0))},
+            {"BottomMargin", Any(sal_Int32(0))},
+            {"IsLandscape", Any(false)},
+            {"Width", Any(sal_Int32(kEdgeHmm + total.Width + kPagePadding))},
+            {"Height", Any(sal_Int32(kEdgeHmm + tallest + kPagePadding))},
+            {"CenterHorizontally", Any(false)},
+            {"CenterVertically", Any(false)},
+            {"PageScale", Any(sal_Int16(100))},
+            {"ScaleToPages", Any(sal_Int16(0))},
+            {"PrintGrid", Any(false)},
+            {"PrintHeaders", Any(false)},
+            {"PrintAnnotations", Any(false)},
+        });
 
-        QPainter painter(&picture);
         sal_Int64 top = 0;
         const Reference<css::frame::XStorable> storable(document.component, UNO_QUERY_THROW);
         for (const Block &block : blocks) {
-            page.set("Height", Any(sal_Int32(kEdgeHmm + block.height + kPagePadding)));
             const auto filterData = properties({{"Selection", Any(block.range)}});
             QFile::remove(pdfPath);
             storable->storeToURL(pdfUrl, properties({{"FilterName", Any(rtl::OUString("calc_pdf_Export"))},
@@ -230,7 +427,7 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
             QFile file(pdfPath);
             if (!file.open(QIODevice::ReadOnly))
                 throw Failure(QStringLiteral("LibreOffice wrote no picture of the cells."));
-            const QByteArray pdf = file.readAll();
+            QByteArray pdf = file.readAll();
             file.close();
             QFile::remove(pdfPath);
             // The first block brings the edge line above it; the others
@@ -238,9 +435,22 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
             const bool first = top == 0;
             const int y = first ? 0 : kEdge + pixels(top);
             const int height = kEdge + pixels(top + block.height) - y;
-            if (height > 0)
-                painter.drawImage(0, y, renderFirstPage(pdf, first ? 0 : kEdge, width, height));
             top += block.height;
+            if (height <= 0)
+                continue;
+            // Two drawings at a time at most: one beside the office's next
+            // export, one finishing.
+            while (drawing.size() >= 2) {
+                drawing.front().get();
+                drawing.pop_front();
+            }
+            drawing.push_back(std::async(std::launch::async, [canvas, pdf = std::move(pdf), first, y, height] {
+                renderInto(canvas, pdf, first ? 0 : kEdge, y, height);
+            }));
+        }
+        while (!drawing.empty()) {
+            drawing.front().get();
+            drawing.pop_front();
         }
     }
     if (modifiable.is() && !wasModified)
@@ -248,7 +458,7 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
     // Pictures on the clipboard carry their resolution: 96 dpi.
     picture.setDotsPerMeterX(int(std::lround(kDpi / 0.0254)));
     picture.setDotsPerMeterY(int(std::lround(kDpi / 0.0254)));
-    return picture.convertToFormat(QImage::Format_RGB32);
+    return picture;
 }
 
 void copyPictureOfRange(OfficeConnection &office, Document &document, const Reference<css::sheet::XSpreadsheet> &sheet,

@@ -18,9 +18,11 @@ namespace quorbel::lo {
 struct Document;
 
 // Draws `range` of `sheet`: the office prints it to PDF, one page per block
-// of rows, on a page of exactly its size without margins, header or footer
-// (the sheet's page style is restored afterwards and the workbook keeps its
-// modified state), and poppler renders each page at 96 dpi. Throws Failure.
+// of rows, on a page as wide as the range without margins, header or footer
+// (the sheet's page style is changed in one call, restored afterwards, and
+// the workbook keeps its modified state), and poppler renders each page at
+// 96 dpi straight into the picture's rows, beside the office's export of
+// the next block. Throws Failure.
 QImage pictureOfRange(OfficeConnection &office, Document &document,
                       const css::uno::Reference<css::sheet::XSpreadsheet> &sheet,
                       const css::uno::Reference<css::table::XCellRange> &range);
