@@ -8,6 +8,7 @@
 // and that of an idle started office; asserts nothing.
 
 #include "BareConversion.h"
+#include "BenchSupport.h"
 #include "Dialogs.h"
 #include "Form1.h"
 #include "Form2.h"
@@ -28,40 +29,16 @@
 #include <vector>
 
 using namespace quorbel;
+using bench::CountingDialogs;
+using bench::statusMiB;
 
 namespace {
-
-// Counts the boxes: a benchmark run must show none.
-class CountingDialogs final : public Dialogs {
-public:
-    int boxes = 0;
-    BoxAnswer showBox(const Box &box) override
-    {
-        ++boxes;
-        std::fprintf(stderr, "box: %s\n", qUtf8Printable(box.text));
-        return box.defaultButton;
-    }
-    QString getSaveFileName(const QString &, const QString &) override { return {}; }
-};
 
 double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
     const size_t n = values.size();
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
-}
-
-// A line of /proc/<pid>/status in MiB ("VmHWM", "VmRSS"), or -1.
-double statusMiB(const QString &pid, const char *field)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field) && line.size() > qsizetype(qstrlen(field)) && line.at(qsizetype(qstrlen(field))) == ':')
-            return line.mid(qsizetype(qstrlen(field)) + 1).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return -1;
 }
 
 double g_idleOfficeMiB = -1;

@@ -7,7 +7,7 @@
 //
 //     soak_template_command [builds]      (200 when not given)
 
-#include "Dialogs.h"
+#include "BenchSupport.h"
 #include "Form1.h"
 #include "Form2.h"
 #include "Program.h"
@@ -24,18 +24,6 @@
 using namespace quorbel;
 
 namespace {
-
-class CountingDialogs final : public Dialogs {
-public:
-    int boxes = 0;
-    BoxAnswer showBox(const Box &box) override
-    {
-        ++boxes;
-        std::fprintf(stderr, "box: %s\n", qUtf8Printable(box.text));
-        return box.defaultButton;
-    }
-    QString getSaveFileName(const QString &, const QString &) override { return {}; }
-};
 
 // soffice.bin processes whose parent is this program.
 int officesRunning()
@@ -62,14 +50,7 @@ int officesRunning()
 // Resident memory of this program, in KiB.
 long residentKiB()
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
+    return long(bench::statusKiB(QStringLiteral("self"), "VmRSS"));
 }
 
 int openDescriptors()
@@ -90,7 +71,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     const int builds = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 200;
 
-    CountingDialogs dialogs;
+    bench::CountingDialogs dialogs;
     Dialogs::setCurrent(&dialogs);
 
     Form1::Services services;

@@ -1,0 +1,49 @@
+#pragma once
+
+// What the benchmark programs share: a count of the boxes a run shows, and
+// figures of a process read from /proc.
+
+#include "Dialogs.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+#include <cstdio>
+
+namespace quorbel::bench {
+
+// Counts the boxes (a good run shows none) and prints each one's text.
+class CountingDialogs final : public Dialogs {
+public:
+    int boxes = 0;
+    BoxAnswer showBox(const Box &box) override
+    {
+        ++boxes;
+        std::fprintf(stderr, "box: %s\n", qUtf8Printable(box.text));
+        return box.defaultButton;
+    }
+    QString getSaveFileName(const QString &, const QString &) override { return {}; }
+};
+
+// A memory line of /proc/<pid>/status ("VmHWM", "VmRSS") in KiB, or -1.
+inline double statusKiB(const QString &pid, const char *field)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray key = QByteArray(field) + ':';
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').first().toDouble();
+    }
+    return -1;
+}
+
+inline double statusMiB(const QString &pid, const char *field)
+{
+    const double kib = statusKiB(pid, field);
+    return kib < 0 ? -1 : kib / 1024.0;
+}
+
+} // namespace quorbel::bench
