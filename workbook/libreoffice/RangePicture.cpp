@@ -145,7 +145,9 @@ css::awt::Size sizeOf(const Reference<css::table::XCellRange> &range)
     return size;
 }
 
-QImage renderFirstPage(const QByteArray &pdf, int top, int width, int height)
+// The first (and only) page of `pdf` drawn at 96 dpi from pixel row `top`
+// on, `width` x `height` pixels, ARGB32.
+poppler::image renderPage(const QByteArray &pdf, int top, int width, int height)
 {
     std::unique_ptr<poppler::document> document(poppler::document::load_from_raw_data(pdf.constData(), int(pdf.size())));
     if (!document || document->is_locked() || document->pages() < 1)
@@ -159,9 +161,15 @@ QImage renderFirstPage(const QByteArray &pdf, int top, int width, int height)
     renderer.set_render_hint(poppler::page_renderer::antialiasing, true);
     renderer.set_render_hint(poppler::page_renderer::text_antialiasing, true);
     renderer.set_image_format(poppler::image::format_argb32);
-    const poppler::image image = renderer.render_page(page.get(), kDpi, kDpi, 0, top, width, height);
+    poppler::image image = renderer.render_page(page.get(), kDpi, kDpi, 0, top, width, height);
     if (!image.is_valid() || image.width() < width || image.height() < height)
         throw Failure(QStringLiteral("The picture of the cells could not be drawn."));
+    return image;
+}
+
+QImage renderFirstPage(const QByteArray &pdf, int top, int width, int height)
+{
+    const poppler::image image = renderPage(pdf, top, width, height);
     return QImage(reinterpret_cast<const uchar *>(image.const_data()), image.width(), image.height(),
                   image.bytes_per_row(), QImage::Format_ARGB32)
         .copy(0, 0, width, height);
@@ -181,21 +189,7 @@ struct Canvas {
 void renderInto(const Canvas &picture, const QByteArray &pdf, int top, int y, int height)
 {
     const int width = picture.width;
-    std::unique_ptr<poppler::document> document(poppler::document::load_from_raw_data(pdf.constData(), int(pdf.size())));
-    if (!document || document->is_locked() || document->pages() < 1)
-        throw Failure(QStringLiteral("The picture of the cells could not be read back from LibreOffice's PDF."));
-    if (document->pages() > 1)
-        throw Failure(QStringLiteral("The cells did not fit on one page (the sheet has a page break in them)."));
-    std::unique_ptr<poppler::page> page(document->create_page(0));
-    if (!page)
-        throw Failure(QStringLiteral("The picture of the cells could not be read back from LibreOffice's PDF."));
-    poppler::page_renderer renderer;
-    renderer.set_render_hint(poppler::page_renderer::antialiasing, true);
-    renderer.set_render_hint(poppler::page_renderer::text_antialiasing, true);
-    renderer.set_image_format(poppler::image::format_argb32);
-    const poppler::image image = renderer.render_page(page.get(), kDpi, kDpi, 0, top, width, height);
-    if (!image.is_valid() || image.width() < width || image.height() < height)
-        throw Failure(QStringLiteral("The picture of the cells could not be drawn."));
+    const poppler::image image = renderPage(pdf, top, width, height);
     const int rows = std::min(height, picture.height - y);
     for (int row = 0; row < rows; ++row) {
         uchar *line = picture.bits + qsizetype(y + row) * picture.stride;
