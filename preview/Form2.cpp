@@ -21,6 +21,7 @@
 #include <QSignalBlocker>
 #include <QTemporaryFile>
 
+#include <cmath>
 #include <optional>
 
 namespace quorbel {
@@ -169,6 +170,11 @@ void Form2::loadPictureFile(const QString &path)
         showNoPicture();
         throw Failure(QStringLiteral("Could not read the picture %1.").arg(path));
     }
+    // A picture made for a screen of a higher pixel ratio says so by its
+    // resolution (96 dpi times the ratio): it shows at its logical size.
+    const double ratio = picture.dotsPerMeterX() / (96.0 / 0.0254);
+    if (ratio > 1.05)
+        picture.setDevicePixelRatio(std::round(ratio * 4.0) / 4.0);
     setPicture(picture);
 }
 

@@ -9,6 +9,8 @@
 #include "ScriptedDialogs.h"
 #include "Title.h"
 
+#include <cmath>
+
 #include <QDir>
 #include <QApplication>
 #include <QFile>
@@ -121,6 +123,7 @@ private slots:
     void pictureWiderThan16BitsScrollsToItsEdge();
     void loadPictureFile();
     void noPictureStillSavesTheWorkbook();
+    void pictureFileOfAHigherPixelRatio();
 };
 
 void Form2Test::initTestCase()
@@ -596,6 +599,33 @@ void Form2Test::loadPictureFile()
     form.loadPictureFile(bmp);
     QCOMPARE(form.Picture1->picture().size(), QSize(320, 240));
     QVERIFY(!form.noPictureNote());
+}
+
+// A picture file made for a screen of pixel ratio 2 (192 dpi) shows at its
+// logical size; one of 96 dpi, or without a resolution, pixel for pixel.
+void Form2Test::pictureFileOfAHigherPixelRatio()
+{
+    test::ScriptedDialogs dialogs;
+    FakeHost host;
+    QTemporaryDir dir;
+    Form2 form(host);
+    QImage sharp = makePicture(400, 300);
+    sharp.setDotsPerMeterX(int(std::lround(192 / 0.0254)));
+    sharp.setDotsPerMeterY(int(std::lround(192 / 0.0254)));
+    const QString bmp = dir.filePath(QStringLiteral("sharp.bmp"));
+    QVERIFY(sharp.save(bmp, "BMP"));
+    form.loadPictureFile(bmp);
+    QCOMPARE(form.Picture1->picture().devicePixelRatio(), 2.0);
+    QCOMPARE(form.Picture1->picture().size(), QSize(400, 300));
+    QCOMPARE(form.Picture1->size(), QSize(202, 152));
+
+    QImage plain = makePicture(400, 300);
+    plain.setDotsPerMeterX(int(std::lround(96 / 0.0254)));
+    plain.setDotsPerMeterY(int(std::lround(96 / 0.0254)));
+    QVERIFY(plain.save(bmp, "BMP"));
+    form.loadPictureFile(bmp);
+    QCOMPARE(form.Picture1->picture().devicePixelRatio(), 1.0);
+    QCOMPARE(form.Picture1->size(), QSize(402, 302));
 }
 
 // A preview without a picture still saves the workbook, zooms and drags

@@ -533,6 +533,38 @@ private slots:
         QVERIFY2(largest <= 96, qPrintable(QStringLiteral("a pixel differs by %1").arg(largest)));
     }
 
+    // The picture is made for the screen's device pixel ratio r (1 here, 2
+    // in the run under QT_SCALE_FACTOR=2): r times the pixels each way, at
+    // r x 96 dpi, carrying r; the snapshot file keeps the resolution, from
+    // which the preview takes the ratio again.
+    void pictureAtTheScreensPixelRatio()
+    {
+        const double ratio = qGuiApp->devicePixelRatio();
+        auto workbook = openTemplate();
+        fill(*m_excel, {{QStringLiteral("12/1/2026"), QStringLiteral("One"), QStringLiteral("first"), QStringLiteral("V")},
+                        {QStringLiteral("12/2/2026"), QStringLiteral("Two"), QStringLiteral("second"), QString()},
+                        {QStringLiteral("12/3/2026"), QStringLiteral("Three"), QStringLiteral("third"), QString()}});
+        QGuiApplication::clipboard()->clear();
+        workbook->ActiveSheet()->UsedRange()->CopyPicture();
+        const QImage picture = QGuiApplication::clipboard()->image();
+        QVERIFY(!picture.isNull());
+        QCOMPARE(picture.devicePixelRatio(), ratio);
+        QVERIFY2(qAbs(picture.dotsPerMeterX() - 96.0 * ratio / 0.0254) <= 1, qPrintable(QString::number(picture.dotsPerMeterX())));
+        // Rows 1 to 8: 152 pixels at ratio 1.
+        const int logicalHeight = kRowTop[9] - kRowTop[0] + 1;
+        QVERIFY2(qAbs(picture.height() - ratio * logicalHeight) <= ratio, qPrintable(QString::number(picture.height())));
+        QVERIFY2(qAbs(picture.width() - ratio * 692) <= 2 * ratio, qPrintable(QString::number(picture.width())));
+
+        ScriptedDialogs dialogs;
+        const QString path = temp(QStringLiteral("ratio.bmp"));
+        saveCellsActivesheet(*workbook, path);
+        QVERIFY(dialogs.boxes.isEmpty());
+        QImage saved;
+        QVERIFY(saved.load(path, "BMP"));
+        QCOMPARE(saved.size(), picture.size());
+        QCOMPARE(saved.dotsPerMeterX(), picture.dotsPerMeterX());
+    }
+
     void emptyListStillPictured()
     {
         auto workbook = openTemplate();

@@ -40,9 +40,10 @@ using css::uno::UNO_QUERY_THROW;
 
 namespace {
 
+// The picture's resolution on a screen of device pixel ratio 1; on a screen
+// of ratio r it is made at r x 96 dpi and carries that ratio, so that it
+// shows at the same size, sharp.
 constexpr double kDpi = 96.0;
-// 1/100 mm to pixels at 96 dpi.
-constexpr double kPixelsPerHmm = kDpi / 2540.0;
 // The tallest block of rows printed on one page (1/100 mm). The office
 // places each row on the page in whole 1/100 mm, a little short of its true
 // height (582 for a row of 16.5 pt, which is 582.08); over 50 cm that adds
@@ -59,9 +60,19 @@ constexpr sal_Int32 kPagePadding = 1000;
 constexpr int kEdge = 1;
 constexpr sal_Int32 kEdgeHmm = 26;
 
-int pixels(sal_Int64 hmm)
+// 1/100 mm to pixels at `dpi`.
+int pixels(sal_Int64 hmm, double dpi)
 {
-    return int(std::lround(double(hmm) * kPixelsPerHmm));
+    return int(std::lround(double(hmm) * dpi / 2540.0));
+}
+
+// The device pixel ratio the picture is made for: the highest of the
+// program's screens, 1 without a screen that needs more.
+double pictureScale()
+{
+    const auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
+    const double ratio = app ? app->devicePixelRatio() : 1.0;
+    return ratio > 1.0 ? ratio : 1.0;
 }
 
 // Sets page style properties and puts the old values back when it ends.
@@ -147,7 +158,7 @@ css::awt::Size sizeOf(const Reference<css::table::XCellRange> &range)
 
 // The first (and only) page of `pdf` drawn at 96 dpi from pixel row `top`
 // on, `width` x `height` pixels, ARGB32.
-poppler::image renderPage(const QByteArray &pdf, int top, int width, int height)
+poppler::image renderPage(const QByteArray &pdf, double dpi, int top, int width, int height)
 {
     std::unique_ptr<poppler::document> document(poppler::document::load_from_raw_data(pdf.constData(), int(pdf.size())));
     if (!document || document->is_locked() || document->pages() < 1)
@@ -161,15 +172,15 @@ poppler::image renderPage(const QByteArray &pdf, int top, int width, int height)
     renderer.set_render_hint(poppler::page_renderer::antialiasing, true);
     renderer.set_render_hint(poppler::page_renderer::text_antialiasing, true);
     renderer.set_image_format(poppler::image::format_argb32);
-    poppler::image image = renderer.render_page(page.get(), kDpi, kDpi, 0, top, width, height);
+    poppler::image image = renderer.render_page(page.get(), dpi, dpi, 0, top, width, height);
     if (!image.is_valid() || image.width() < width || image.height() < height)
         throw Failure(QStringLiteral("The picture of the cells could not be drawn."));
     return image;
 }
 
-QImage renderFirstPage(const QByteArray &pdf, int top, int width, int height)
+QImage renderFirstPage(const QByteArray &pdf, double dpi, int top, int width, int height)
 {
-    const poppler::image image = renderPage(pdf, top, width, height);
+    const poppler::image image = renderPage(pdf, dpi, top, width, height);
     return QImage(reinterpret_cast<const uchar *>(image.const_data()), image.width(), image.height(),
                   image.bytes_per_row(), QImage::Format_ARGB32)
         .copy(0, 0, width, height);
@@ -186,10 +197,10 @@ struct Canvas {
     int height;
 };
 
-void renderInto(const Canvas &picture, const QByteArray &pdf, int top, int y, int height)
+void renderInto(const Canvas &picture, const QByteArray &pdf, double dpi, int top, int y, int height)
 {
     const int width = picture.width;
-    const poppler::image image = renderPage(pdf, top, width, height);
+    const poppler::image image = renderPage(pdf, dpi, top, width, height);
     const int rows = std::min(height, picture.height - y);
     for (int row = 0; row < rows; ++row) {
         uchar *line = picture.bits + qsizetype(y + row) * picture.stride;
@@ -264,11 +275,16 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
     const bool wasModified = modifiable.is() && modifiable->isModified();
     const Reference<css::sheet::XPrintAreas> printAreas(sheet, UNO_QUERY);
 
+    const double scale = pictureScale();
+    const double dpi = kDpi * scale;
+    const int edge = int(std::lround(kEdge * scale));
+    const auto pixels = [dpi](sal_Int64 hmm) { return quorbel::lo::pixels(hmm, dpi); };
+
     const QString pdfPath = office.scratchFolder() + QStringLiteral("/picture.pdf");
     const rtl::OUString pdfUrl = toU(QUrl::fromLocalFile(pdfPath).toString(QUrl::FullyEncoded));
-    const int width = kEdge + pixels(total.Width);
+    const int width = edge + pixels(total.Width);
     if (referenceDrawing()) {
-        QImage picture(width, kEdge + pixels(total.Height), QImage::Format_ARGB32);
+        QImage picture(width, edge + pixels(total.Height), QImage::Format_ARGB32);
         picture.fill(Qt::white);
         {
             PageStyleChange page(style);
@@ -329,17 +345,18 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
                 // The first block brings the edge line above it; the others
                 // start below their page's edge, which the block before drew.
                 const bool first = top == 0;
-                const int y = first ? 0 : kEdge + pixels(top);
-                const int height = kEdge + pixels(top + block.height) - y;
+                const int y = first ? 0 : edge + pixels(top);
+                const int height = edge + pixels(top + block.height) - y;
                 if (height > 0)
-                    painter.drawImage(0, y, renderFirstPage(pdf, first ? 0 : kEdge, width, height));
+                    painter.drawImage(0, y, renderFirstPage(pdf, dpi, first ? 0 : edge, width, height));
                 top += block.height;
             }
         }
         if (modifiable.is() && !wasModified)
             modifiable->setModified(false);
-        picture.setDotsPerMeterX(int(std::lround(kDpi / 0.0254)));
-        picture.setDotsPerMeterY(int(std::lround(kDpi / 0.0254)));
+        picture.setDotsPerMeterX(int(std::lround(dpi / 0.0254)));
+        picture.setDotsPerMeterY(int(std::lround(dpi / 0.0254)));
+        picture.setDevicePixelRatio(scale);
         return picture.convertToFormat(QImage::Format_RGB32);
     }
 
@@ -349,7 +366,7 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
     sal_Int32 tallest = 0;
     for (const Block &block : blocks)
         tallest = std::max(tallest, block.height);
-    QImage picture(width, kEdge + pixels(total.Height), QImage::Format_RGB32);
+    QImage picture(width, edge + pixels(total.Height), QImage::Format_RGB32);
     picture.fill(Qt::white);
     const Canvas canvas {picture.bits(), picture.bytesPerLine(), picture.width(), picture.height()};
     {
@@ -427,8 +444,8 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
             // The first block brings the edge line above it; the others
             // start below their page's edge, which the block before drew.
             const bool first = top == 0;
-            const int y = first ? 0 : kEdge + pixels(top);
-            const int height = kEdge + pixels(top + block.height) - y;
+            const int y = first ? 0 : edge + pixels(top);
+            const int height = edge + pixels(top + block.height) - y;
             top += block.height;
             if (height <= 0)
                 continue;
@@ -438,8 +455,8 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
                 drawing.front().get();
                 drawing.pop_front();
             }
-            drawing.push_back(std::async(std::launch::async, [canvas, pdf = std::move(pdf), first, y, height] {
-                renderInto(canvas, pdf, first ? 0 : kEdge, y, height);
+            drawing.push_back(std::async(std::launch::async, [canvas, pdf = std::move(pdf), dpi, edge, first, y, height] {
+                renderInto(canvas, pdf, dpi, first ? 0 : edge, y, height);
             }));
         }
         while (!drawing.empty()) {
@@ -449,9 +466,11 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
     }
     if (modifiable.is() && !wasModified)
         modifiable->setModified(false);
-    // Pictures on the clipboard carry their resolution: 96 dpi.
-    picture.setDotsPerMeterX(int(std::lround(kDpi / 0.0254)));
-    picture.setDotsPerMeterY(int(std::lround(kDpi / 0.0254)));
+    // Pictures on the clipboard carry their resolution (96 dpi times the
+    // device pixel ratio) and that ratio.
+    picture.setDotsPerMeterX(int(std::lround(dpi / 0.0254)));
+    picture.setDotsPerMeterY(int(std::lround(dpi / 0.0254)));
+    picture.setDevicePixelRatio(scale);
     return picture;
 }
 
