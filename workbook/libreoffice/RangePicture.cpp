@@ -149,6 +149,40 @@ private:
     std::vector<std::pair<rtl::OUString, Any>> m_saved;
 };
 
+// Rows and columns repeated on every printed page would show in the
+// picture: they are switched off while it is made and put back afterwards.
+class PrintTitlesOff {
+public:
+    explicit PrintTitlesOff(Reference<css::sheet::XPrintAreas> areas) : m_areas(std::move(areas))
+    {
+        if (!m_areas.is())
+            return;
+        m_rows = m_areas->getPrintTitleRows();
+        m_columns = m_areas->getPrintTitleColumns();
+        if (m_rows)
+            m_areas->setPrintTitleRows(false);
+        if (m_columns)
+            m_areas->setPrintTitleColumns(false);
+    }
+    ~PrintTitlesOff()
+    {
+        try {
+            if (m_areas.is() && m_rows)
+                m_areas->setPrintTitleRows(true);
+            if (m_areas.is() && m_columns)
+                m_areas->setPrintTitleColumns(true);
+        } catch (...) {
+        }
+    }
+    PrintTitlesOff(const PrintTitlesOff &) = delete;
+    PrintTitlesOff &operator=(const PrintTitlesOff &) = delete;
+
+private:
+    Reference<css::sheet::XPrintAreas> m_areas;
+    bool m_rows = false;
+    bool m_columns = false;
+};
+
 css::awt::Size sizeOf(const Reference<css::table::XCellRange> &range)
 {
     css::awt::Size size;
@@ -288,28 +322,7 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
         picture.fill(Qt::white);
         {
             PageStyleChange page(style);
-            bool titleRows = false;
-            bool titleColumns = false;
-            if (printAreas.is()) {
-                titleRows = printAreas->getPrintTitleRows();
-                titleColumns = printAreas->getPrintTitleColumns();
-                printAreas->setPrintTitleRows(false);
-                printAreas->setPrintTitleColumns(false);
-            }
-            struct RestoreTitles {
-                Reference<css::sheet::XPrintAreas> areas;
-                bool rows, columns;
-                ~RestoreTitles()
-                {
-                    try {
-                        if (areas.is()) {
-                            areas->setPrintTitleRows(rows);
-                            areas->setPrintTitleColumns(columns);
-                        }
-                    } catch (...) {
-                    }
-                }
-            } restoreTitles {printAreas, titleRows, titleColumns};
+            const PrintTitlesOff titlesOff(printAreas);
 
             page.set("HeaderIsOn", Any(false));
             page.set("FooterIsOn", Any(false));
@@ -384,30 +397,7 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
         } finish {drawing};
 
         PageStyleChange page(style);
-        bool titleRows = false;
-        bool titleColumns = false;
-        if (printAreas.is()) {
-            titleRows = printAreas->getPrintTitleRows();
-            titleColumns = printAreas->getPrintTitleColumns();
-            if (titleRows)
-                printAreas->setPrintTitleRows(false);
-            if (titleColumns)
-                printAreas->setPrintTitleColumns(false);
-        }
-        struct RestoreTitles {
-            Reference<css::sheet::XPrintAreas> areas;
-            bool rows, columns;
-            ~RestoreTitles()
-            {
-                try {
-                    if (areas.is() && rows)
-                        areas->setPrintTitleRows(rows);
-                    if (areas.is() && columns)
-                        areas->setPrintTitleColumns(columns);
-                } catch (...) {
-                }
-            }
-        } restoreTitles {printAreas, titleRows, titleColumns};
+        const PrintTitlesOff titlesOff(printAreas);
 
         page.setAll({
             {"HeaderIsOn", Any(false)},
