@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -25,6 +26,16 @@ public:
     }
     QString getSaveFileName(const QString &, const QString &) override { return {}; }
 };
+
+// Runs the program's windows offscreen (unless a platform is named), with
+// its settings and scratch files in `home`. Before the QApplication.
+inline void useBenchHome(const QTemporaryDir &home)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
+    qputenv("TEMP", home.path().toUtf8());
+}
 
 // A memory line of /proc/<pid>/status ("VmHWM", "VmRSS") in KiB, or -1.
 inline double statusKiB(const QString &pid, const char *field)

@@ -85,10 +85,7 @@ double oneClick(int entries, CountingDialogs &dialogs)
 int main(int argc, char *argv[])
 {
     QTemporaryDir home;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
-    qputenv("TEMP", home.path().toUtf8());
+    bench::useBenchHome(home);
     QApplication app(argc, argv);
     CountingDialogs dialogs;
     Dialogs::setCurrent(&dialogs);

@@ -64,10 +64,7 @@ int openDescriptors()
 int main(int argc, char *argv[])
 {
     QTemporaryDir home;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
-    qputenv("TEMP", home.path().toUtf8());
+    bench::useBenchHome(home);
     QApplication app(argc, argv);
     const int builds = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 200;
 
