@@ -122,6 +122,71 @@ private slots:
         excel->Quit();
     }
 
+    // An office killed at any moment costs this program nothing: a write
+    // to its pipe that comes before the bridge notices the death fails
+    // instead of raising SIGPIPE, whose default action ends the program.
+    void officeKilledAtAnyMoment_data()
+    {
+        QTest::addColumn<int>("delayMs");
+        for (const int delay : {0, 5, 15, 40, 90, 200})
+            QTest::addRow("after %d ms", delay) << delay;
+    }
+
+    void officeKilledAtAnyMoment()
+    {
+        QFETCH(int, delayMs);
+        auto excel = startWithTemplate();
+        const qint64 pid = *officeChildren().begin();
+
+        std::atomic<bool> killed = false;
+        std::thread killer([pid, delayMs, &killed] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+            ::kill(pid_t(pid), SIGKILL);
+            killed = true;
+        });
+        InstanceLoss loss = InstanceLoss::None;
+        // Many short calls, each making and dropping a remote reference, so
+        // requests and releases are on their way when the office dies.
+        failureOf([&] {
+            for (int round = 0; round < 100000; ++round) {
+                excel->Cells(1 + round % 50, 7)->setValue(QStringLiteral("value %1").arg(round));
+                excel->Cells(1 + round % 50, 7)->Value();
+            }
+        }, &loss);
+        killer.join();
+        QVERIFY(killed);
+        QCOMPARE(loss, InstanceLoss::Ended);
+        excel.reset();
+        QVERIFY(!processExists(pid));
+        // The race above is rare; what decides it is not left to chance:
+        // a write to a broken pipe never ends this program.
+        struct sigaction current {};
+        QCOMPARE(::sigaction(SIGPIPE, nullptr, &current), 0);
+        QVERIFY(current.sa_handler == SIG_IGN);
+    }
+
+    // References dropped just after the office died: each drop is a release
+    // message for the bridge to write to a pipe whose other end is gone.
+    void referencesDroppedAfterTheOfficeDied()
+    {
+        auto excel = startWithTemplate();
+        const qint64 pid = *officeChildren().begin();
+        std::vector<std::shared_ptr<xl::XlRange>> cells;
+        for (int row = 1; row <= 2000; ++row)
+            cells.push_back(excel->Cells(row, 7));
+        ::kill(pid_t(pid), SIGKILL);
+        // Dropped one by one while the office dies and the bridge notices.
+        while (!cells.empty()) {
+            cells.pop_back();
+            std::this_thread::sleep_for(std::chrono::microseconds(20));
+        }
+        InstanceLoss loss = InstanceLoss::None;
+        failureOf([&] { excel->Cells(1, 1)->Value(); }, &loss);
+        QCOMPARE(loss, InstanceLoss::Ended);
+        excel.reset();
+        QVERIFY(!processExists(pid));
+    }
+
     void officeStoppedDuringACall()
     {
         auto excel = startWithTemplate();

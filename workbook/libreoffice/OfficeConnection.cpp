@@ -16,6 +16,7 @@
 #include <QRandomGenerator>
 #include <QThread>
 
+#include <csignal>
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -31,6 +32,22 @@ QString secondsText(std::chrono::milliseconds limit)
 {
     const double seconds = double(limit.count()) / 1000.0;
     return QString::number(seconds, 'g', 4) + (seconds == 1.0 ? QStringLiteral(" second") : QStringLiteral(" seconds"));
+}
+
+// The bridge writes to the office's pipe with plain send(). When the office
+// has just died, a write that comes before the bridge notices raises
+// SIGPIPE, whose default action would end this program with the office.
+// Ignored, the write fails with EPIPE and the call with DisposedException,
+// which is reported like any other loss of the office.
+void ignoreBrokenPipes()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction action {};
+        action.sa_handler = SIG_IGN;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGPIPE, &action, nullptr);
+    });
 }
 
 // The component context of this process: the UNO runtime the module is
@@ -151,6 +168,7 @@ OfficeConnection::OfficeConnection(Starting)
     : m_bridgeDisposed(std::make_shared<std::atomic<bool>>(false))
     , m_limit(callTimeLimit())
 {
+    ignoreBrokenPipes();
     const auto local = localContext();
     m_pipeName = QStringLiteral("quorbel-%1-%2")
                      .arg(::getpid())
