@@ -255,6 +255,47 @@ bool referenceDrawing()
     return qEnvironmentVariable("QUORBEL_PICTURE_REFERENCE") == QLatin1String("1");
 }
 
+// The page style that prints exactly the range (of the given width) from
+// the page's top left corner, without header, footer, grid or scaling; the
+// page's height is the caller's.
+std::vector<std::pair<const char *, Any>> pageSettings(sal_Int32 rangeWidth)
+{
+    return {
+        {"HeaderIsOn", Any(false)},
+        {"FooterIsOn", Any(false)},
+        {"LeftMargin", Any(kEdgeHmm)},
+        {"TopMargin", Any(kEdgeHmm)},
+        {"RightMargin", Any(sal_Int32(0))},
+        {"BottomMargin", Any(sal_Int32(0))},
+        {"IsLandscape", Any(false)},
+        {"Width", Any(sal_Int32(kEdgeHmm + rangeWidth + kPagePadding))},
+        {"CenterHorizontally", Any(false)},
+        {"CenterVertically", Any(false)},
+        {"PageScale", Any(sal_Int16(100))},
+        {"ScaleToPages", Any(sal_Int16(0))},
+        {"PrintGrid", Any(false)},
+        {"PrintHeaders", Any(false)},
+        {"PrintAnnotations", Any(false)},
+    };
+}
+
+// The range exported as PDF through the scratch file, which is removed again.
+QByteArray exportPdf(const Reference<css::frame::XStorable> &storable, const Reference<css::table::XCellRange> &range,
+                     const QString &pdfPath, const rtl::OUString &pdfUrl)
+{
+    const auto filterData = properties({{"Selection", Any(range)}});
+    QFile::remove(pdfPath);
+    storable->storeToURL(pdfUrl, properties({{"FilterName", Any(rtl::OUString("calc_pdf_Export"))},
+                                             {"FilterData", Any(filterData)}}));
+    QFile file(pdfPath);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("LibreOffice wrote no picture of the cells."));
+    QByteArray pdf = file.readAll();
+    file.close();
+    QFile::remove(pdfPath);
+    return pdf;
+}
+
 } // namespace
 
 QImage pictureOfRange(OfficeConnection &office, Document &document,
@@ -313,6 +354,19 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
     const double dpi = kDpi * scale;
     const int edge = int(std::lround(kEdge * scale));
     const auto pixels = [dpi](sal_Int64 hmm) { return quorbel::lo::pixels(hmm, dpi); };
+    // Where a block's rows go in the picture. The first block brings the
+    // edge line above it; the others start below their page's edge, which
+    // the block before drew.
+    struct Placement {
+        int cropTop; // pixels of the page's top left out
+        int y;
+        int height;
+    };
+    const auto placement = [&](sal_Int64 top, sal_Int32 blockHeight) {
+        const bool first = top == 0;
+        const int y = first ? 0 : edge + pixels(top);
+        return Placement {first ? 0 : edge, y, edge + pixels(top + blockHeight) - y};
+    };
 
     const QString pdfPath = office.scratchFolder() + QStringLiteral("/picture.pdf");
     const rtl::OUString pdfUrl = toU(QUrl::fromLocalFile(pdfPath).toString(QUrl::FullyEncoded));
@@ -324,44 +378,18 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
             PageStyleChange page(style);
             const PrintTitlesOff titlesOff(printAreas);
 
-            page.set("HeaderIsOn", Any(false));
-            page.set("FooterIsOn", Any(false));
-            page.set("LeftMargin", Any(kEdgeHmm));
-            page.set("TopMargin", Any(kEdgeHmm));
-            page.set("RightMargin", Any(sal_Int32(0)));
-            page.set("BottomMargin", Any(sal_Int32(0)));
-            page.set("IsLandscape", Any(false));
-            page.set("Width", Any(sal_Int32(kEdgeHmm + total.Width + kPagePadding)));
-            page.set("CenterHorizontally", Any(false));
-            page.set("CenterVertically", Any(false));
-            page.set("PageScale", Any(sal_Int16(100)));
-            page.set("ScaleToPages", Any(sal_Int16(0)));
-            page.set("PrintGrid", Any(false));
-            page.set("PrintHeaders", Any(false));
-            page.set("PrintAnnotations", Any(false));
+            for (const auto &[name, value] : pageSettings(total.Width))
+                page.set(name, value);
 
             QPainter painter(&picture);
             sal_Int64 top = 0;
             const Reference<css::frame::XStorable> storable(document.component, UNO_QUERY_THROW);
             for (const Block &block : blocks) {
                 page.set("Height", Any(sal_Int32(kEdgeHmm + block.height + kPagePadding)));
-                const auto filterData = properties({{"Selection", Any(block.range)}});
-                QFile::remove(pdfPath);
-                storable->storeToURL(pdfUrl, properties({{"FilterName", Any(rtl::OUString("calc_pdf_Export"))},
-                                                         {"FilterData", Any(filterData)}}));
-                QFile file(pdfPath);
-                if (!file.open(QIODevice::ReadOnly))
-                    throw Failure(QStringLiteral("LibreOffice wrote no picture of the cells."));
-                const QByteArray pdf = file.readAll();
-                file.close();
-                QFile::remove(pdfPath);
-                // The first block brings the edge line above it; the others
-                // start below their page's edge, which the block before drew.
-                const bool first = top == 0;
-                const int y = first ? 0 : edge + pixels(top);
-                const int height = edge + pixels(top + block.height) - y;
-                if (height > 0)
-                    painter.drawImage(0, y, renderFirstPage(pdf, dpi, first ? 0 : edge, width, height));
+                const QByteArray pdf = exportPdf(storable, block.range, pdfPath, pdfUrl);
+                const Placement place = placement(top, block.height);
+                if (place.height > 0)
+                    painter.drawImage(0, place.y, renderFirstPage(pdf, dpi, place.cropTop, width, place.height));
                 top += block.height;
             }
         }
@@ -399,45 +427,17 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
         PageStyleChange page(style);
         const PrintTitlesOff titlesOff(printAreas);
 
-        page.setAll({
-            {"HeaderIsOn", Any(false)},
-            {"FooterIsOn", Any(false)},
-            {"LeftMargin", Any(kEdgeHmm)},
-            {"TopMargin", Any(kEdgeHmm)},
-            {"RightMargin", Any(sal_Int32(0))},
-            {"BottomMargin", Any(sal_Int32(0))},
-            {"IsLandscape", Any(false)},
-            {"Width", Any(sal_Int32(kEdgeHmm + total.Width + kPagePadding))},
-            {"Height", Any(sal_Int32(kEdgeHmm + tallest + kPagePadding))},
-            {"CenterHorizontally", Any(false)},
-            {"CenterVertically", Any(false)},
-            {"PageScale", Any(sal_Int16(100))},
-            {"ScaleToPages", Any(sal_Int16(0))},
-            {"PrintGrid", Any(false)},
-            {"PrintHeaders", Any(false)},
-            {"PrintAnnotations", Any(false)},
-        });
+        auto settings = pageSettings(total.Width);
+        settings.emplace_back("Height", Any(sal_Int32(kEdgeHmm + tallest + kPagePadding)));
+        page.setAll(std::move(settings));
 
         sal_Int64 top = 0;
         const Reference<css::frame::XStorable> storable(document.component, UNO_QUERY_THROW);
         for (const Block &block : blocks) {
-            const auto filterData = properties({{"Selection", Any(block.range)}});
-            QFile::remove(pdfPath);
-            storable->storeToURL(pdfUrl, properties({{"FilterName", Any(rtl::OUString("calc_pdf_Export"))},
-                                                     {"FilterData", Any(filterData)}}));
-            QFile file(pdfPath);
-            if (!file.open(QIODevice::ReadOnly))
-                throw Failure(QStringLiteral("LibreOffice wrote no picture of the cells."));
-            QByteArray pdf = file.readAll();
-            file.close();
-            QFile::remove(pdfPath);
-            // The first block brings the edge line above it; the others
-            // start below their page's edge, which the block before drew.
-            const bool first = top == 0;
-            const int y = first ? 0 : edge + pixels(top);
-            const int height = edge + pixels(top + block.height) - y;
+            QByteArray pdf = exportPdf(storable, block.range, pdfPath, pdfUrl);
+            const Placement place = placement(top, block.height);
             top += block.height;
-            if (height <= 0)
+            if (place.height <= 0)
                 continue;
             // Two drawings at a time at most: one beside the office's next
             // export, one finishing.
@@ -445,8 +445,8 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
                 drawing.front().get();
                 drawing.pop_front();
             }
-            drawing.push_back(std::async(std::launch::async, [canvas, pdf = std::move(pdf), dpi, edge, first, y, height] {
-                renderInto(canvas, pdf, dpi, first ? 0 : edge, y, height);
+            drawing.push_back(std::async(std::launch::async, [canvas, pdf = std::move(pdf), dpi, place] {
+                renderInto(canvas, pdf, dpi, place.cropTop, place.y, place.height);
             }));
         }
         while (!drawing.empty()) {
