@@ -8,6 +8,7 @@
 //     soak_template_command [builds]      (200 when not given)
 
 #include "BenchSupport.h"
+#include "OfficeChildren.h"
 #include "Form1.h"
 #include "Form2.h"
 #include "Program.h"
@@ -15,37 +16,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <cstdio>
-#include <unistd.h>
 
 using namespace quorbel;
 
 namespace {
-
-// soffice.bin processes whose parent is this program.
-int officesRunning()
-{
-    int count = 0;
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &entry : entries) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray line = stat.readAll();
-        const qsizetype open = line.indexOf('(');
-        const qsizetype close = line.lastIndexOf(')');
-        if (open < 0 || close < open)
-            continue;
-        const QList<QByteArray> rest = line.mid(close + 2).split(' ');
-        if (line.mid(open + 1, close - open - 1) == "soffice.bin" && rest.size() > 1
-            && rest.at(1).toLongLong() == ::getpid())
-            ++count;
-    }
-    return count;
-}
 
 // Resident memory of this program, in KiB.
 long residentKiB()
@@ -93,7 +70,7 @@ int main(int argc, char *argv[])
         Form2 &preview = program.previewWindow();
         if (!preview.isVisible())
             ++previewsMissing;
-        const int offices = officesRunning();
+        const int offices = int(test::officeChildren().size());
         if (offices > 0)
             ++buildsWithOffices;
         mostOffices = std::max(mostOffices, offices);

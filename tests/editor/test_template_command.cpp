@@ -480,11 +480,7 @@ private slots:
     {
         QTemporaryDir folder;
         const QString script = folder.filePath(QStringLiteral("soffice.bin"));
-        QFile file(script);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("#!/bin/sh\nexit 1\n");
-        file.close();
-        QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(writeScript(script, "#!/bin/sh\nexit 1\n"));
         ScopedEnvironment environment;
         environment.set("QUORBEL_SOFFICE", script.toUtf8());
         Program program(m_fixture.services());

@@ -278,11 +278,7 @@ private slots:
     {
         const QString script = temp(QStringLiteral("hanging-office.sh"));
         const QString childFile = temp(QStringLiteral("hanging-office.child"));
-        QFile file(script);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QStringLiteral("#!/bin/sh\nsleep 600 &\necho $! > '%1'\nwait\n").arg(childFile).toLocal8Bit());
-        file.close();
-        QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(writeScript(script, QStringLiteral("#!/bin/sh\nsleep 600 &\necho $! > '%1'\nwait\n").arg(childFile).toLocal8Bit()));
         m_environment->set("QUORBEL_SOFFICE", script.toLocal8Bit());
         m_environment->set("QUORBEL_PROFILE_TIMEOUT_MS", "3000");
 
@@ -302,15 +298,11 @@ private slots:
         QTemporaryDir cache;
         m_environment->set("XDG_CACHE_HOME", cache.path().toLocal8Bit());
         const QString script = cache.filePath(QStringLiteral("slow-office.sh"));
-        QFile file(script);
-        QVERIFY(file.open(QIODevice::WriteOnly));
         // The set-up run gets a profile folder of its own ("profile-staging-"):
         // only that run is slow, by more than the 5 s call limit.
-        file.write("#!/bin/sh\n"
-                   "case \"$*\" in *profile-staging-*) sleep 7 ;; esac\n"
-                   "exec /usr/lib/libreoffice/program/soffice.bin \"$@\"\n");
-        file.close();
-        QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(writeScript(script, "#!/bin/sh\n"
+                                    "case \"$*\" in *profile-staging-*) sleep 7 ;; esac\n"
+                                    "exec /usr/lib/libreoffice/program/soffice.bin \"$@\"\n"));
         // The office's version is read beside its program.
         QVERIFY(QFile::copy(QStringLiteral("/usr/lib/libreoffice/program/bootstraprc"),
                             cache.filePath(QStringLiteral("bootstraprc"))));

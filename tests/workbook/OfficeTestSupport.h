@@ -4,6 +4,7 @@
 // test process started, the template copy, an independent read of a saved
 // .xls (Debian's python3-xlrd), and a look at the pixels of a picture.
 
+#include "OfficeChildren.h"
 #include "Spreadsheet.h"
 
 #include <QByteArray>
@@ -22,39 +23,15 @@
 
 namespace quorbel::test {
 
-// Process ids of the soffice.bin processes that are children of this test
-// process: exactly the offices it started and has not reaped.
-inline QSet<qint64> officeChildren()
+// Writes a shell script that only its owner may run: a stand-in for the
+// office. False when it could not be written.
+inline bool writeScript(const QString &path, const QByteArray &text)
 {
-    QSet<qint64> result;
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &entry : entries) {
-        bool ok = false;
-        const qint64 pid = entry.toLongLong(&ok);
-        if (!ok)
-            continue;
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray line = stat.readAll();
-        const qsizetype open = line.indexOf('(');
-        const qsizetype close = line.lastIndexOf(')');
-        if (open < 0 || close < open)
-            continue;
-        const QByteArray name = line.mid(open + 1, close - open - 1);
-        const QList<QByteArray> rest = line.mid(close + 2).split(' ');
-        if (rest.size() < 2)
-            continue;
-        if (name == "soffice.bin" && rest.at(1).toLongLong() == ::getpid())
-            result.insert(pid);
-    }
-    return result;
-}
-
-// True while `pid` names a process (a zombie included).
-inline bool processExists(qint64 pid)
-{
-    return pid > 0 && QFile::exists(QStringLiteral("/proc/%1").arg(pid));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+        return false;
+    file.close();
+    return file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 inline QString valueText(const xl::CellValue &value)
