@@ -1,9 +1,10 @@
 #pragma once
 
-// What the benchmark programs share: a count of the boxes a run shows, and
-// figures of a process read from /proc.
+// What the benchmark programs share: the program's services, a count of the
+// boxes a run shows, and figures of a process read from /proc.
 
 #include "Dialogs.h"
+#include "Form1.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -26,6 +27,16 @@ public:
     }
     QString getSaveFileName(const QString &, const QString &) override { return {}; }
 };
+
+// The program's services for a run: the office is known to be installed
+// (the benchmark checks nothing), and nothing ends the process.
+inline Form1::Services programServices()
+{
+    Form1::Services services;
+    services.isInstalled = [] { return true; };
+    services.endProgram = [] {};
+    return services;
+}
 
 // Runs the program's windows offscreen (unless a platform is named), with
 // its settings and scratch files in `home`. Before the QApplication.

@@ -45,10 +45,7 @@ double g_idleOfficeMiB = -1;
 
 double oneClick(int entries, CountingDialogs &dialogs)
 {
-    Form1::Services services;
-    services.isInstalled = [] { return true; };
-    services.endProgram = [] {};
-    Program program(services);
+    Program program(bench::programServices());
     Form1 &main = program.mainWindow();
     main.show();
     for (int i = 0; i < entries; ++i) {

@@ -48,10 +48,7 @@ int main(int argc, char *argv[])
     bench::CountingDialogs dialogs;
     Dialogs::setCurrent(&dialogs);
 
-    Form1::Services services;
-    services.isInstalled = [] { return true; };
-    services.endProgram = [] {};
-    Program program(services);
+    Program program(bench::programServices());
     Form1 &main = program.mainWindow();
     main.show();
     main.PushButton7_Click(); // "Load Sample/Example Data"
