@@ -56,9 +56,9 @@ bool SpareOffice::startNow()
     m_poll.stop();
     m_ready = false;
     m_starting.reset();
+    if (!begin())
+        return false;
     try {
-        m_starting = xl::StartApplication();
-        ++m_starts;
         while (!m_starting->poll())
             QThread::msleep(kPollMs);
     } catch (const Failure &) {
@@ -66,6 +66,20 @@ bool SpareOffice::startNow()
         return false;
     }
     m_ready = true;
+    return true;
+}
+
+// Starts the office to keep; false when it cannot be started.
+bool SpareOffice::begin()
+{
+    try {
+        m_starting = xl::StartApplication();
+    } catch (const Failure &) {
+        m_starting.reset();
+        return false;
+    }
+    ++m_starts;
+    // Queued: the notice may come from inside a wait for the process.
     m_starting->setEndedNotice([this] { QMetaObject::invokeMethod(this, &SpareOffice::checkEnded, Qt::QueuedConnection); });
     return true;
 }
@@ -75,18 +89,10 @@ void SpareOffice::launch()
     if (!wanted() || m_starting)
         return;
     m_ready = false;
-    try {
-        m_starting = xl::StartApplication();
-        ++m_starts;
-    } catch (const Failure &) {
-        // Nothing to keep: the instance is started when it is needed, and
-        // that start reports what is wrong.
-        m_starting.reset();
-        return;
-    }
-    // Queued: the notice may come from inside a wait for the process.
-    m_starting->setEndedNotice([this] { QMetaObject::invokeMethod(this, &SpareOffice::checkEnded, Qt::QueuedConnection); });
-    m_poll.start();
+    // When the start fails there is nothing to keep: the instance is
+    // started when it is needed, and that start reports what is wrong.
+    if (begin())
+        m_poll.start();
 }
 
 void SpareOffice::advance()

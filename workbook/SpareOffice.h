@@ -57,6 +57,7 @@ public:
     std::unique_ptr<xl::XlApplication> takeInstance() override;
 
 private:
+    bool begin();
     void launch();
     void advance();
     void checkEnded();
