@@ -63,18 +63,6 @@ bool asWritten(const Records &records)
     return std::all_of(records.cbegin(), records.cend(), [](const QStringList &fields) { return fields.size() == 4; });
 }
 
-bool hasOldEscape(const QString &stored)
-{
-    for (qsizetype i = 0; i + 1 < stored.size(); ++i) {
-        if (stored.at(i) != kOldEntryEscape)
-            continue;
-        const QChar next = stored.at(i + 1);
-        if (next == kFieldSeparator || next == kRecordSeparator || next == kOldEntryEscape)
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 QString encodeEntryField(const QString &text)
@@ -113,8 +101,10 @@ QString encodeEntryList(const QList<ListEntry> &entries)
 
 void decodeEntryList(const QString &stored, QList<ListEntry> &entries, const ExtraFieldReport &report)
 {
+    // Without a "\" pair both forms read the same, so the earlier form can
+    // only win where it holds one.
     Records records = plainRecords(stored);
-    if (!asWritten(records) && hasOldEscape(stored)) {
+    if (!asWritten(records)) {
         Records old = backslashRecords(stored);
         if (asWritten(old))
             records = std::move(old);
