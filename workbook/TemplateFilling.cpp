@@ -138,6 +138,12 @@ private:
     std::optional<Stop> m_stop;
 };
 
+// The sheet's picture, made in the scratch folder for the preview.
+QString picturePath()
+{
+    return scratchPath(QStringLiteral("temp.bmp"));
+}
+
 // One run of the command and what it holds.
 struct Build {
     Build(TemplateHost &host, const DigitSource &digits, QSet<QString> &reported)
@@ -155,7 +161,6 @@ struct Build {
     bool templateReady = false;
     QString workbookPath;
     bool workbookSaved = false;
-    QString picturePath;
 
     xl::XlApplication &app() { return use(excel, "spreadsheet application"); }
     xl::XlWorkbook &book() { return use(workbook, "workbook"); }
@@ -281,8 +286,7 @@ void makePicture(Build &b)
         b.workbook = books->Item(books->count());
     });
     steps(200, [&] {
-        b.picturePath = scratchPath(QStringLiteral("temp.bmp"));
-        saveCellsActivesheet(b.book(), b.picturePath);
+        saveCellsActivesheet(b.book(), picturePath());
     });
     steps.closing(202, [&] { b.app().setDisplayAlerts(false); });
     steps.closing(204, [&] { b.book().Close(); });
@@ -295,7 +299,7 @@ void makePicture(Build &b)
 void removeLeftovers(Build &b, bool keepWorkbook)
 {
     b.endInstance();
-    DeleteFileQuietly(scratchPath(QStringLiteral("temp.bmp")));
+    DeleteFileQuietly(picturePath());
     if (!keepWorkbook && !b.workbookPath.isEmpty() && QFileInfo(b.workbookPath).isFile())
         DeleteFileQuietly(b.workbookPath);
     if (!b.templateCopy.isEmpty())
@@ -340,7 +344,7 @@ void CreateTemplateWorkbook(TemplateHost &host, const DigitSource &digitSource)
         const bool pictureLost = b.steps.stopped();
         if (pictureLost) {
             b.endInstance();
-            DeleteFileQuietly(scratchPath(QStringLiteral("temp.bmp")));
+            DeleteFileQuietly(picturePath());
         }
 
         BuildSteps &steps = b.steps;
@@ -350,19 +354,19 @@ void CreateTemplateWorkbook(TemplateHost &host, const DigitSource &digitSource)
         steps(208, [&] { host.setBusyPointer(false); });
         if (pictureStop)
             steps.report(pictureStop->failure.description(), pictureStop->step);
-        const QString picturePath = scratchPath(QStringLiteral("temp.bmp"));
+        const QString picture = picturePath();
         steps(210, [&] {
             // No picture file: the snapshot has said why (or had nothing to
             // picture); the preview says that there is no picture.
-            if (pictureLost || !QFileInfo(picturePath).isFile())
+            if (pictureLost || !QFileInfo(picture).isFile())
                 host.showNoPreviewPicture();
             else
-                host.loadPreviewPicture(picturePath);
+                host.loadPreviewPicture(picture);
         });
         steps(212, [&] { host.setPreviewWorkbook(b.workbookPath); });
         steps(214, [&] { host.showPreview(); });
         steps(216, [&] { host.hideMainWindow(); });
-        steps(218, [&] { DeleteFileQuietly(picturePath); });
+        steps(218, [&] { DeleteFileQuietly(picture); });
         steps(220, [&] {
             // Only the user's own copy: a file that was refused at 106 stays as it is.
             if (!b.templateCopy.isEmpty())
