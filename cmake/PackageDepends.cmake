@@ -3,9 +3,9 @@
 # The package's Depends: the libraries the program and its office module
 # link, as dpkg-shlibdeps names them on this system, then the office and the
 # fonts the template names. dpkg-shlibdeps can name one package more than once
-# (libstdc++6 (>= 4.1.1) for one binary and libstdc++6 (>= 13) for the other);
-# lintian rejects that, so each package is named once, with the highest
-# version asked for.
+# (on Debian 13 it gives "libstdc++6 (>= 4.1.1), libstdc++6 (>= 13)" for the
+# office module); lintian rejects that, so each package is named once, with
+# the highest version asked for.
 
 cmake_policy(SET CMP0057 NEW)
 
