@@ -7,9 +7,51 @@ file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/install)
 file(CREATE_LINK ../${QUORBEL_INSTALL_PROGRAM_DIR}/quorbel ${CMAKE_BINARY_DIR}/install/quorbel SYMBOLIC)
 install(FILES ${CMAKE_BINARY_DIR}/install/quorbel DESTINATION ${CMAKE_INSTALL_BINDIR})
 
+# The package is made for the Debian release it is built on: its Depends come
+# from that system's libraries (Debian 12's libpoppler-cpp0v5 is
+# libpoppler-cpp2 on 13), so a package of one release does not install on
+# the other. The release is part of the version and so of the file name:
+# quorbel_1.0.0~deb12_amd64.deb, quorbel_1.0.0~deb13_amd64.deb. ("~" sorts
+# before everything: a plain 1.0.0 would replace either.)
+set(quorbel_os_id "")
+set(quorbel_os_version "")
+if(EXISTS /etc/os-release)
+  file(STRINGS /etc/os-release quorbel_os_release REGEX "^(ID|VERSION_ID)=")
+  foreach(line IN LISTS quorbel_os_release)
+    if(line MATCHES "^ID=\"?([^\"]*)\"?$")
+      set(quorbel_os_id "${CMAKE_MATCH_1}")
+    elseif(line MATCHES "^VERSION_ID=\"?([^\"]*)\"?$")
+      set(quorbel_os_version "${CMAKE_MATCH_1}")
+    endif()
+  endforeach()
+endif()
+set(quorbel_release_suffix "")
+if(quorbel_os_id STREQUAL "debian" AND quorbel_os_version MATCHES "^[0-9]+$")
+  set(quorbel_release_suffix "~deb${quorbel_os_version}")
+endif()
+set(QUORBEL_PACKAGE_RELEASE_SUFFIX "${quorbel_release_suffix}" CACHE STRING
+    "What the package version carries after the program's version (the Debian release it is made for)")
+set(QUORBEL_PACKAGE_VERSION "${PROJECT_VERSION}${QUORBEL_PACKAGE_RELEASE_SUFFIX}" CACHE INTERNAL
+    "The Debian package's version")
+
 set(QUORBEL_APP_ID com.marvesk.quorbel)
 install(FILES resources/${QUORBEL_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES resources/${QUORBEL_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# The metainfo names its developer in AppStream 1.0's form (<developer>).
+# Debian 12's AppStream (0.16) knows only the older <developer_name>, which
+# its software centres show, so a package for Debian 12 carries that form.
+set(quorbel_metainfo ${CMAKE_BINARY_DIR}/install/${QUORBEL_APP_ID}.metainfo.xml)
+file(READ resources/${QUORBEL_APP_ID}.metainfo.xml quorbel_metainfo_text)
+if(quorbel_os_id STREQUAL "debian" AND quorbel_os_version MATCHES "^[0-9]+$"
+   AND quorbel_os_version LESS 13)
+  string(REGEX REPLACE "<developer id=\"[^\"]*\">[ \n]*<name>([^<]*)</name>[ \n]*</developer>"
+         "<developer_name>\\1</developer_name>" quorbel_metainfo_text "${quorbel_metainfo_text}")
+  if(NOT quorbel_metainfo_text MATCHES "<developer_name>")
+    message(FATAL_ERROR "The metainfo's <developer> could not be written as <developer_name>")
+  endif()
+endif()
+file(CONFIGURE OUTPUT ${quorbel_metainfo} CONTENT "${quorbel_metainfo_text}" @ONLY)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS resources/${QUORBEL_APP_ID}.metainfo.xml)
+install(FILES ${quorbel_metainfo} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 foreach(size 48 64 128 256)
   install(FILES resources/icons/hicolor/${size}x${size}/apps/quorbel.png
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
@@ -36,7 +78,7 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quorbel)
 set(CPACK_PACKAGE_VENDOR "Team Marvesk")
 set(CPACK_PACKAGE_CONTACT "Team Marvesk <quorbel@marvesk.com>")
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VERSION ${QUORBEL_PACKAGE_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "turns a short to-do list into a spreadsheet workbook")
@@ -50,10 +92,13 @@ name and a short list of to-do entries (due date, project, notes, done mark)
 between runs. One click fills its workbook template through LibreOffice Calc,
 saves a 97-2003 workbook (.xls) and shows a picture of the filled sheet, which
 can be zoomed, scrolled and saved under a name of the user's choice.")
-# What dpkg-shlibdeps finds, and the office and the fonts the template names.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libreoffice-calc-nogui | libreoffice-calc, libreoffice-draw-nogui | libreoffice-draw, fonts-wine, fonts-liberation")
+# What dpkg-shlibdeps finds for the program and the office module, each
+# package once (cmake/PackageDepends.cmake, read when cpack runs), and the
+# office and the fonts the template names.
+set(CPACK_QUORBEL_BINARIES ${QUORBEL_BIN_DIR}/quorbel ${QUORBEL_BIN_DIR}/quorbel_libreoffice.so)
+set(CPACK_QUORBEL_FIXED_DEPENDS
+    "libreoffice-calc-nogui | libreoffice-calc" "libreoffice-draw-nogui | libreoffice-draw" fonts-wine fonts-liberation)
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/PackageDepends.cmake)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR})
 set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR})

@@ -10,10 +10,7 @@ set -euo pipefail
 
 build="$(cd "${1:?usage: $0 <build folder>}" && pwd)"
 top="$(cd "$(dirname "$0")/.." && pwd)"
-version="$(sed -n 's/^CPACK_PACKAGE_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")"
-if [ -z "$version" ]; then
-  version="$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")"
-fi
+version="$(sed -n 's/^QUORBEL_PACKAGE_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")"
 deb="$build/quorbel_${version}_amd64.deb"
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
@@ -32,9 +29,21 @@ cleanup() {
 }
 trap cleanup EXIT
 
+root="$scratch/root"
+dpkg -x "$deb" "$root"
+
+# --- Made for this release ------------------------------------------------------
+# A package is made on the release it is for: the version names it.
+release="$(. /etc/os-release && echo "${ID:-}${VERSION_ID:-}")"
+if [ "${release#debian}" != "$release" ] && [ -n "${release#debian}" ]; then
+  [ "$(dpkg-deb -f "$deb" Version)" = "${version%%~*}~deb${release#debian}" ] \
+    && pass "version $(dpkg-deb -f "$deb" Version) names this release" \
+    || fail "version $(dpkg-deb -f "$deb" Version) does not name Debian ${release#debian}"
+fi
+
 # --- Validators: silence is success -------------------------------------------
-desktop="$top/resources/com.marvesk.quorbel.desktop"
-metainfo="$top/resources/com.marvesk.quorbel.metainfo.xml"
+desktop="$root/usr/share/applications/com.marvesk.quorbel.desktop"
+metainfo="$root/usr/share/metainfo/com.marvesk.quorbel.metainfo.xml"
 out="$(desktop-file-validate "$desktop" 2>&1)" && rc=0 || rc=$?
 if [ "$rc" -eq 0 ] && [ -z "$out" ]; then
   pass "desktop-file-validate"
@@ -80,10 +89,10 @@ for wanted in "libreoffice-calc-nogui | libreoffice-calc" "libreoffice-draw-nogu
   fonts-wine fonts-liberation libqt6widgets6 libuno-cppu3; do
   grep -qF "$wanted" <<<"$depends" && pass "depends on $wanted" || fail "Depends lacks $wanted: $depends"
 done
+twice="$(tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/[ (].*//' | sort | uniq -d)"
+[ -z "$twice" ] && pass "Depends names each package once" || fail "Depends names more than once: $twice"
 
 # --- The unpacked program finds its own files -----------------------------------
-root="$scratch/root"
-dpkg -x "$deb" "$root"
 mkdir -p "$scratch/config" "$scratch/cache" "$scratch/tmp"
 log="$scratch/start.log"
 (

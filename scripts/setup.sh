@@ -1,7 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is missing on a Debian 12 machine, builds Quorbel, and then
-# either starts it ("run"), runs every test ("test"), or makes the Debian
-# package build/quorbel_<version>_amd64.deb ("package").
+# Installs what is missing on a Debian 12 or 13 machine, builds Quorbel, and
+# then either starts it ("run"), runs every test ("test"), or makes the Debian
+# package for this release, build/quorbel_<version>~deb<release>_amd64.deb
+# ("package").
+#
+# QUORBEL_SETUP_INSTALL_ONLY=1 stops after installing what the mode needs
+# (scripts/check-release.sh installs with the network, then runs the tests
+# without it). QUORBEL_SANITIZERS=0 leaves out the test mode's second run in
+# the sanitizer build.
 set -euo pipefail
 
 mode="${1:-run}"
@@ -21,8 +27,8 @@ fi
 packages=(
   # build
   cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libpoppler-cpp-dev
-  # the spreadsheet application and its C++ API
-  libreoffice-calc-nogui libreoffice-draw-nogui libreoffice-dev libreoffice-dev-common
+  # the spreadsheet application
+  libreoffice-calc-nogui libreoffice-draw-nogui
   # fonts the template names: Tahoma and Marlett, and Arial's metric twin
   fonts-wine fonts-liberation
 )
@@ -42,17 +48,31 @@ if [ "$mode" = package ] || [ "$mode" = test ]; then
   )
 fi
 # --- end of package list --------------------------------------------------------
+# The office's C++ API, installed without what it recommends: on Debian 13 its
+# libreofficekit-dev recommends the GUI office, which would replace the
+# -nogui office the program's package depends on (and bring GTK and a Java
+# runtime), so the tests would run another office than users get.
+lean_packages=(libreoffice-dev libreoffice-dev-common)
 
-missing=()
-for package in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$package")
-  fi
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
+missing_of() {
+  local package
+  for package in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+      echo "$package"
+    fi
+  done
+}
+mapfile -t missing < <(missing_of "${packages[@]}")
+mapfile -t missing_lean < <(missing_of "${lean_packages[@]}")
+if [ "${#missing[@]}" -gt 0 ] || [ "${#missing_lean[@]}" -gt 0 ]; then
+  echo "Installing: ${missing[*]} ${missing_lean[*]}"
   $sudo apt-get update
-  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
+  if [ "${#missing[@]}" -gt 0 ]; then
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
+  fi
+  if [ "${#missing_lean[@]}" -gt 0 ]; then
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing_lean[@]}"
+  fi
 fi
 
 if [ "$mode" = test ]; then
@@ -72,6 +92,10 @@ if [ "$mode" = test ]; then
     done
     $sudo locale-gen
   fi
+fi
+
+if [ "${QUORBEL_SETUP_INSTALL_ONLY:-0}" = 1 ]; then
+  exit 0
 fi
 
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -101,6 +125,11 @@ fi
 
 # The package, its validators and its unpacked program.
 check_package
+
+if [ "${QUORBEL_SANITIZERS:-1}" = 0 ]; then
+  echo "The sanitizer build is left out (QUORBEL_SANITIZERS=0)."
+  exit 0
+fi
 
 # The same tests once more, built with AddressSanitizer and
 # UndefinedBehaviorSanitizer; any report fails the test that made it. (The

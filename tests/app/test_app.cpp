@@ -22,6 +22,7 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -70,8 +71,10 @@ QByteArray makeCursorFile(quint16 hotX, quint16 hotY)
 }
 
 // The rows of `image` that hold ink (pixels unlike the top-left one),
-// grouped into bands of touching rows: one band per drawn line of text.
-QList<QPair<int, int>> inkBands(const QImage &image)
+// grouped into bands of touching rows: one band per drawn line of text. A
+// band that starts less than `minimumStep` rows below the start of the band
+// before joins that band.
+QList<QPair<int, int>> inkBands(const QImage &image, int minimumStep = 0)
 {
     const QRgb background = image.pixel(0, 0);
     QList<QPair<int, int>> bands;
@@ -83,13 +86,28 @@ QList<QPair<int, int>> inkBands(const QImage &image)
         if (ink && start < 0)
             start = y;
         if (!ink && start >= 0) {
-            bands.append({start, y - 1});
+            if (!bands.isEmpty() && start - bands.last().first < minimumStep)
+                bands.last().second = y - 1;
+            else
+                bands.append({start, y - 1});
             start = -1;
         }
     }
-    if (start >= 0)
-        bands.append({start, image.height() - 1});
+    if (start >= 0) {
+        if (!bands.isEmpty() && start - bands.last().first < minimumStep)
+            bands.last().second = image.height() - 1;
+        else
+            bands.append({start, image.height() - 1});
+    }
     return bands;
+}
+
+// The lines of text in `image`: a band that starts less than a line below
+// the line before belongs to that line (an underscore that some fonts draw
+// apart from the rest of its line).
+QList<QPair<int, int>> textLines(const QImage &image, int lineSpacing)
+{
+    return inkBands(image, lineSpacing - 1);
 }
 
 // Leftmost and rightmost ink columns within rows `top`..`bottom`.
@@ -252,11 +270,10 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(message.get()));
         const QImage shot = label->grab().toImage();
         // The description, the location line, one empty line, the support
-        // sentence (which the box may wrap on a narrow screen, but with no
-        // empty line inside it).
-        const QList<QPair<int, int>> bands = inkBands(shot);
-        QVERIFY2(bands.size() >= 3, qPrintable(QString::number(bands.size())));
+        // sentence: the screen is wide enough for each line, so none wraps.
         const int lineSpacing = label->fontMetrics().lineSpacing();
+        const QList<QPair<int, int>> bands = textLines(shot, lineSpacing);
+        QVERIFY2(bands.size() == 3, qPrintable(QString::number(bands.size())));
         const auto step = [&](int i) { return bands.at(i).first - bands.at(i - 1).first; };
         QVERIFY2(step(1) >= lineSpacing - 1 && step(1) < 2 * lineSpacing - 1,
                  qPrintable(QStringLiteral("%1 %2").arg(step(1)).arg(lineSpacing)));
@@ -269,6 +286,69 @@ private slots:
         const int literal = label->fontMetrics().horizontalAdvance(QStringLiteral("<b>x</b>"));
         QVERIFY2(first.second - first.first + 1 >= literal * 8 / 10,
                  qPrintable(QStringLiteral("%1 of %2").arg(first.second - first.first + 1).arg(literal)));
+        message->hide();
+    }
+
+    // Every box is as wide as its longest line, up to the screen's width: a
+    // line wraps only when it is longer than the screen.
+    void boxKeepsItsLinesWhole_data()
+    {
+        QTest::addColumn<QString>("style");
+        QTest::addColumn<double>("screens");   // the long line, in widths of the screen
+        QTest::addColumn<bool>("yesNo");
+        const QStringList styles{QStringLiteral("Fusion"), QStringLiteral("Windows"), m_desktopStyle};
+        for (const QString &style : styles) {
+            QTest::addRow("%s, a line of two thirds of the screen", qPrintable(style)) << style << 0.66 << false;
+            QTest::addRow("%s, a question as long", qPrintable(style)) << style << 0.66 << true;
+            QTest::addRow("%s, a line of one and a half screens", qPrintable(style)) << style << 1.5 << false;
+        }
+    }
+
+    void boxKeepsItsLinesWhole()
+    {
+        QFETCH(QString, style);
+        QFETCH(double, screens);
+        QFETCH(bool, yesNo);
+        QApplication::setStyle(style);
+        const auto restoreStyle = qScopeGuard([this] { QApplication::setStyle(m_desktopStyle); });
+
+        const QRect screen = QApplication::primaryScreen()->availableGeometry();
+        const QFontMetrics metrics(QApplication::font("QMessageBoxLabel"));
+        // A file path in the question, words in the error report.
+        const QString before = yesNo ? QStringLiteral("Are you sure you wish to overwrite ") : QString();
+        const QString after = yesNo ? QStringLiteral(".xls ?") : QString();
+        QString line = before;
+        for (int n = 1; metrics.horizontalAdvance(line + after) < screens * screen.width(); ++n)
+            line += (yesNo ? QStringLiteral("/folder%1") : QStringLiteral(" word%1")).arg(n);
+        line += after;
+        Box box;
+        box.title = QStringLiteral("Application Error");
+        box.text = yesNo ? line : QStringLiteral("A short line\r\n") + line;
+        box.icon = yesNo ? BoxIcon::None : BoxIcon::Exclamation;
+        box.buttons = yesNo ? BoxButtons::YesNo : BoxButtons::Ok;
+        const std::unique_ptr<QMessageBox> message = makeMessageBox(box, nullptr);
+        message->show();
+        QVERIFY(QTest::qWaitForWindowExposed(message.get()));
+        QVERIFY2(message->frameGeometry().width() <= screen.width(),
+                 qPrintable(QStringLiteral("%1 > %2").arg(message->frameGeometry().width()).arg(screen.width())));
+        QVERIFY(screen.contains(message->frameGeometry()));
+
+        auto *label = message->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+        QVERIFY(label);
+        const QList<QPair<int, int>> bands = textLines(label->grab().toImage(), label->fontMetrics().lineSpacing());
+        const int lines = yesNo ? 1 : 2;
+        if (screens < 1) {
+            QCOMPARE(bands.size(), lines);
+            const QString longest = label->text().split(QLatin1Char('\n')).constLast();
+            QVERIFY2(label->contentsRect().width() >= label->fontMetrics().horizontalAdvance(longest),
+                     qPrintable(QStringLiteral("%1 < %2").arg(label->contentsRect().width())
+                                    .arg(label->fontMetrics().horizontalAdvance(longest))));
+        } else {
+            // The long line wraps; the box takes the screen's width.
+            QVERIFY2(bands.size() > lines, qPrintable(QString::number(bands.size())));
+            QVERIFY2(message->frameGeometry().width() >= screen.width() * 9 / 10,
+                     qPrintable(QString::number(message->frameGeometry().width())));
+        }
         message->hide();
     }
 
