@@ -341,9 +341,13 @@ void endRunningOfficesAtExit()
 void registerRunningOffice(OfficeProcess *office)
 {
     std::lock_guard lock(runningMutex());
+    std::set<OfficeProcess *> &offices = runningOffices();
+    // Exit handlers and the destructors of statics run in the reverse order
+    // of their making: the handler, made after the set, runs while the set
+    // still exists.
     static const bool hookInstalled = (std::atexit(endRunningOfficesAtExit), true);
     Q_UNUSED(hookInstalled);
-    runningOffices().insert(office);
+    offices.insert(office);
 }
 
 void unregisterRunningOffice(OfficeProcess *office)
