@@ -126,7 +126,9 @@ Form2 &Program::previewWindow()
 
 int Program::run(QApplication &app)
 {
-    if (!m_mainWindow->startUpCompleted())
+    // An end asked for before the event loop runs has stored the list
+    // already; the loop would not see its exit.
+    if (!m_mainWindow->startUpCompleted() || m_ending)
         return 0;
     m_mainWindow->show();
     return app.exec();
@@ -188,14 +190,15 @@ int runQuorbel(QApplication &app, const Form1::Services &services)
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &connections, endRequest);
 
     Program program(services);
+    // A signal that waits from the start-up counts as one of the start-up.
+    if (unixSignals.pending())
+        unixSignals.deliverPending();
     started = &program;
     QObject::connect(&instance, &SingleInstance::showRequested, &program, &Program::showRunningWindow);
     program.setEndRequestPoll([&unixSignals] {
         if (unixSignals.pending())
             unixSignals.deliverPending();
     });
-    if (unixSignals.pending())
-        unixSignals.deliverPending();
     if (endedDuringStartUp) {
         if (program.mainWindow().startUpCompleted())
             program.requestEnd();

@@ -183,6 +183,7 @@ private slots:
 
     void signalEndsAsClosingTheShownWindow_data();
     void signalEndsAsClosingTheShownWindow();
+    void signalDuringTheStartUpEndsTheProgram();
     void killRightAfterAListCommandKeepsIt_data();
     void killRightAfterAListCommandKeepsIt();
     void killedSettingsWriteLeavesOneWholeList();
@@ -289,6 +290,27 @@ void TestProgramEnd::signalEndsAsClosingTheShownWindow()
         QVERIFY(previewShown);
         QVERIFY(!QFileInfo::exists(scratchWorkbook));
     }
+}
+
+void TestProgramEnd::signalDuringTheStartUpEndsTheProgram()
+{
+    storeValue("ToDo", "|kept^as^stored|");
+    Form1::Services services;
+    // The last step of the start-up: the signal waits until it is over.
+    services.isInstalled = [] {
+        ::kill(::getpid(), SIGTERM);
+        return true;
+    };
+    QTimer guard;
+    guard.setSingleShot(true);
+    connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(3); });
+    guard.start(20000);
+
+    QCOMPARE(runQuorbel(*qApp, services), 0);
+    QVERIFY(!findMainWindow());
+    // The closing step ran: the list is stored in its form.
+    QCOMPARE(storedValue("ToDo"), QStringLiteral("kept^as^stored^"));
+    QVERIFY(m_dialogs.boxes.isEmpty());
 }
 
 void TestProgramEnd::killRightAfterAListCommandKeepsIt_data()
