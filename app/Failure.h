@@ -16,6 +16,7 @@ enum class InstanceLoss {
     NotStarted,  // no instance could be created
     Ended,       // the instance ended unexpectedly
     Hung,        // the instance stopped answering and was ended
+    Stopped,     // the program is ending: the work stops where it is, unreported
 };
 
 // A failed operation. The description is what the error box shows the user,

@@ -9,6 +9,9 @@ namespace quorbel {
 // a text. Each write reaches the disk before saveSetting returns.
 QString readSetting(const QString &key, const QString &defaultValue = QString());
 void saveSetting(const QString &key, const QString &value);
+// The same write, but a value that did not reach the disk (a full disk, a
+// folder that cannot be written) throws Failure.
+void storeSetting(const QString &key, const QString &value);
 
 // Where the store lives (for the README and tests).
 QString settingsFilePath();

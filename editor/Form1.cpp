@@ -360,12 +360,31 @@ void Form1::closeEvent(QCloseEvent *event)
 void Form1::Form_QueryUnload()
 {
     Steps steps(QStringLiteral("Form1.Form_QueryUnload"));
+    storeChangedList(steps, 100, 102);
+}
+
+// The list is written at every change, in the form the closing step writes,
+// so that a program killed or crashed loses nothing. A list that could not
+// be built is not written: the stored list is better than an empty or
+// partial one. A write that fails is reported once a run, not at every
+// later change.
+void Form1::storeChangedList(Steps &steps, int buildStep, int writeStep)
+{
+    // After the end of the program (or a start-up that ended it) nothing
+    // more is written.
+    if (m_closingSuppressed)
+        return;
     QString stored;
-    const bool built = steps(100, [&] { stored = encodeEntryList(entries()); });
-    // A list that could not be built is not written: the stored list of the
-    // last run is better than an empty or partial one.
-    if (built)
-        steps(102, [&] { saveSetting(QStringLiteral("ToDo"), stored); });
+    if (!steps(buildStep, [&] { stored = encodeEntryList(entries()); }))
+        return;
+    try {
+        storeSetting(QStringLiteral("ToDo"), stored);
+    } catch (const Failure &failure) {
+        if (m_listWriteFailureReported)
+            return;
+        m_listWriteFailureReported = true;
+        steps(writeStep, [&] { throw failure; });
+    }
 }
 
 void Form1::Form_Unload()
@@ -376,7 +395,7 @@ void Form1::Form_Unload()
 
 void Form1::storeList()
 {
-    saveSetting(QStringLiteral("ToDo"), encodeEntryList(entries()));
+    storeSetting(QStringLiteral("ToDo"), encodeEntryList(entries()));
 }
 
 void Form1::endProgramWithoutClosing()
@@ -506,6 +525,7 @@ void Form1::PushButton1_Click()
     steps(108, [&] { txtDate->clear(); });
     steps(110, [&] { txtProj->clear(); });
     steps(112, [&] { txtNotes->clear(); });
+    storeChangedList(steps, 114, 114);
 }
 
 void Form1::PushButton2_Click()
@@ -515,6 +535,7 @@ void Form1::PushButton2_Click()
         return;
     steps(102, [&] { delete ListView1->takeTopLevelItem(ListView1->indexOfTopLevelItem(requireCurrentRow())); });
     keepCurrentRow();
+    storeChangedList(steps, 104, 104);
 }
 
 void Form1::PushButton3_Click()
@@ -532,6 +553,7 @@ void Form1::PushButton5_Click()
         steps(104, [&] { requireCurrentRow()->setText(DoneColumn, QString()); });
     else
         steps(106, [&] { requireCurrentRow()->setText(DoneColumn, kDoneMark); });
+    storeChangedList(steps, 108, 108);
 }
 
 void Form1::PushButton6_Click()
@@ -564,6 +586,7 @@ void Form1::PushButton7_Click()
     steps(132, [&] { setCell(row, ProjectColumn, txtProj->text()); });
     steps(134, [&] { setCell(row, NotesColumn, txtNotes->text()); });
     steps(136, [&] { setCell(row, DoneColumn, Check1->isChecked() ? kDoneMark : QString()); });
+    storeChangedList(steps, 138, 138);
 }
 
 } // namespace quorbel

@@ -20,6 +20,7 @@ class QTreeWidgetItem;
 namespace quorbel {
 
 class Clock;
+class Steps;
 
 // A text box whose whole text is selected whenever it receives the focus
 // from the keyboard or the mouse, so that typing replaces it. The mouse press
@@ -100,6 +101,7 @@ public:
 
     // --- Closing -------------------------------------------------------------
     // Writes the stored form of the whole list to "ToDo" (also when empty).
+    // Throws Failure when it does not reach the disk.
     void storeList();
     // Ends the program from elsewhere (the preview window): this window's
     // closing step does not run afterwards, not even when it is closed.
@@ -144,6 +146,7 @@ private:
     void Form_Load();
     void Form_QueryUnload();
     void Form_Unload();
+    void storeChangedList(Steps &steps, int buildStep, int writeStep);
     void dtpDate_Change(QDate date);
     void txtName_Change(const QString &text);
     void txtProName_Change(const QString &text);
@@ -159,6 +162,7 @@ private:
     std::function<int()> m_currentRowReader;
     bool m_startUpCompleted = false;
     bool m_closingSuppressed = false;
+    bool m_listWriteFailureReported = false;
 };
 
 } // namespace quorbel

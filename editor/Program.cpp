@@ -5,9 +5,18 @@
 #include "TemplateFilling.h"
 
 #include "IsInstalled.h"
+#include "SettingsStore.h"
+#include "SignalEvents.h"
+#include "SingleInstance.h"
 
 #include <QApplication>
 #include <QEvent>
+#include <QFile>
+#include <QGuiApplication>
+#include <QSessionManager>
+
+#include <csignal>
+#include <cstdlib>
 
 namespace quorbel {
 
@@ -30,8 +39,14 @@ Program::Program(Form1::Services services)
         m_spare.stop();
     m_mainWindow->installEventFilter(this);
     m_mainWindow->setTemplateCommand([this] {
-        TemplateCommandHost host(*this);
-        CreateTemplateWorkbook(host);
+        m_commandRunning = true;
+        {
+            TemplateCommandHost host(*this);
+            CreateTemplateWorkbook(host);
+        }
+        m_commandRunning = false;
+        if (m_ending)
+            closeShownWindow();
     });
 }
 
@@ -40,6 +55,57 @@ Program::~Program()
 {
     m_spare.stop();
     m_previewWindow.reset();
+    if (m_dialogsBeforeEnd)
+        Dialogs::setCurrent(m_dialogsBeforeEnd);
+}
+
+void Program::requestEnd()
+{
+    if (m_ending)
+        return;
+    m_ending = true;
+    m_dialogsBeforeEnd = &Dialogs::current();
+    Dialogs::setCurrent(&m_quietDialogs);
+    // A box or the save dialog that shows goes away (its answer is the
+    // default, or a cancel).
+    while (QWidget *modal = QApplication::activeModalWidget()) {
+        if (!modal->close())
+            break;
+    }
+    if (!m_commandRunning)
+        closeShownWindow();
+}
+
+bool Program::endRequested()
+{
+    if (!m_ending && m_endRequestPoll)
+        m_endRequestPoll();
+    return m_ending;
+}
+
+void Program::setEndRequestPoll(std::function<void()> poll)
+{
+    m_endRequestPoll = std::move(poll);
+}
+
+void Program::closeShownWindow()
+{
+    if (m_previewWindow && m_previewWindow->isVisible())
+        m_previewWindow->close();
+    else
+        m_mainWindow->close();
+}
+
+void Program::showRunningWindow()
+{
+    QWidget *shown = m_previewWindow && m_previewWindow->isVisible() ? static_cast<QWidget *>(m_previewWindow.get())
+                                                                       : m_mainWindow.get();
+    if (!m_mainWindow->startUpCompleted() || m_ending)
+        return;
+    shown->setWindowState((shown->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    shown->show();
+    shown->raise();
+    shown->activateWindow();
 }
 
 // The main window showing (at start, and back from the preview) keeps an
@@ -60,7 +126,9 @@ Form2 &Program::previewWindow()
 
 int Program::run(QApplication &app)
 {
-    if (!m_mainWindow->startUpCompleted())
+    // An end asked for before the event loop runs has stored the list
+    // already; the loop would not see its exit.
+    if (!m_mainWindow->startUpCompleted() || m_ending)
         return 0;
     m_mainWindow->show();
     return app.exec();
@@ -71,10 +139,78 @@ int runQuorbel(QApplication &app)
     return runQuorbel(app, Form1::Services{});
 }
 
+namespace {
+
+// What is still the program's own when it is ended by exit() from inside a
+// library (Qt's X11 connection ends the program so when the display goes
+// away): the preview's scratch workbook. The list is stored at every change
+// and the offices end with their own clean-up.
+Program *g_runningProgram = nullptr;
+
+void removeScratchWorkbookAtExit()
+{
+    if (g_runningProgram && g_runningProgram->previewWindowLoaded()) {
+        const QString workbook = g_runningProgram->previewWindow().mExcelFile;
+        if (!workbook.isEmpty())
+            QFile::remove(workbook);
+    }
+}
+
+} // namespace
+
 int runQuorbel(QApplication &app, const Form1::Services &services)
 {
+    SingleInstance instance(SingleInstance::keyFor(settingsFilePath()));
+    if (!instance.isFirst()) {
+        instance.askFirstToShow();
+        if (!instance.isFirst())
+            return 0;
+    }
+
+    // Signals are caught from before the start-up on: one that arrives
+    // while the start-up runs (a box of it may be showing) ends the program
+    // as soon as the start-up is over.
+    SignalEvents unixSignals({SIGTERM, SIGHUP, SIGINT});
+    Program *started = nullptr;
+    bool endedDuringStartUp = false;
+    const auto endRequest = [&] {
+        if (started) {
+            started->requestEnd();
+            return;
+        }
+        endedDuringStartUp = true;
+        while (QWidget *modal = QApplication::activeModalWidget()) {
+            if (!modal->close())
+                break;
+        }
+    };
+    // Ends both connections when this function returns.
+    QObject connections;
+    QObject::connect(&unixSignals, &SignalEvents::received, &connections, endRequest);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &connections, endRequest);
+
     Program program(services);
-    return program.run(app);
+    // A signal that waits from the start-up counts as one of the start-up.
+    if (unixSignals.pending())
+        unixSignals.deliverPending();
+    started = &program;
+    QObject::connect(&instance, &SingleInstance::showRequested, &program, &Program::showRunningWindow);
+    program.setEndRequestPoll([&unixSignals] {
+        if (unixSignals.pending())
+            unixSignals.deliverPending();
+    });
+    if (endedDuringStartUp) {
+        if (program.mainWindow().startUpCompleted())
+            program.requestEnd();
+        return 0;
+    }
+
+    static const bool exitHookInstalled = (std::atexit(removeScratchWorkbookAtExit), true);
+    Q_UNUSED(exitHookInstalled);
+    g_runningProgram = &program;
+    const int code = program.run(app);
+    g_runningProgram = nullptr;
+    return code;
 }
 
 } // namespace quorbel

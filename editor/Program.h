@@ -1,11 +1,13 @@
 #pragma once
 
+#include "Dialogs.h"
 #include "Form1.h"
 #include "MainWindowHost.h"
 #include "SpareOffice.h"
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 
 class QApplication;
@@ -38,10 +40,46 @@ public:
 
     SpareOffice &spareOffice() { return m_spare; }
 
+    // --- Ending from outside ---------------------------------------------------
+    // The system asks the program to end (SIGTERM, SIGHUP, SIGINT, the
+    // session ending): it runs exactly what closing the shown window runs
+    // (the main window's closing step, or the preview window's closing),
+    // without any box from here on. While "Start Creating Template" runs,
+    // the command stops at its next step and the closing runs when it has
+    // returned.
+    void requestEnd();
+    // An end has been asked for. While the template command runs, this also
+    // looks for a request that waits (see setEndRequestPoll).
+    bool endRequested();
+    // How endRequested() looks for a request while no events are processed
+    // (the command blocks the event loop): it delivers any waiting request
+    // to requestEnd().
+    void setEndRequestPoll(std::function<void()> poll);
+
+    // A later start asked for this program: its shown window comes to the
+    // front (the preview, when that is what shows).
+    void showRunningWindow();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void closeShownWindow();
+
+    // Answers every box with its default button, without showing it, once
+    // the program is ending.
+    class QuietDialogs final : public Dialogs {
+    public:
+        BoxAnswer showBox(const Box &box) override { return box.defaultButton; }
+        QString getSaveFileName(const QString &, const QString &) override { return {}; }
+    };
+
+    bool m_ending = false;
+    bool m_commandRunning = false;
+    std::function<void()> m_endRequestPoll;
+    QuietDialogs m_quietDialogs;
+    Dialogs *m_dialogsBeforeEnd = nullptr;
+
     // First: the main window's start-up hands it the check's office, and
     // it goes last.
     SpareOffice m_spare;
@@ -50,7 +88,10 @@ private:
     std::unique_ptr<Form2> m_previewWindow;
 };
 
-// The whole program, as main() runs it.
+// The whole program, as main() runs it: one program per user and settings
+// store (a later start shows the running one's window and ends with exit
+// code 0), SIGTERM, SIGHUP, SIGINT and the session's request to save its
+// data end it as closing its shown window does.
 int runQuorbel(QApplication &app);
 int runQuorbel(QApplication &app, const Form1::Services &services);
 

@@ -4,6 +4,8 @@
 #include "Form2.h"
 #include "Program.h"
 
+#include "Failure.h"
+
 namespace quorbel {
 
 TemplateCommandHost::TemplateCommandHost(Program &program)
@@ -11,17 +13,29 @@ TemplateCommandHost::TemplateCommandHost(Program &program)
 {
 }
 
-QString TemplateCommandHost::completedBy() { return m_mainWindow.completedBy(); }
-QDate TemplateCommandHost::deadline() { return m_mainWindow.deadline(); }
-QString TemplateCommandHost::projectName() { return m_mainWindow.projectName(); }
-int TemplateCommandHost::entryCount() { return m_mainWindow.entryCount(); }
-QString TemplateCommandHost::entryDueBy(int position) { return m_mainWindow.entry(position - 1).dueBy; }
-QString TemplateCommandHost::entryProject(int position) { return m_mainWindow.entry(position - 1).project; }
-QString TemplateCommandHost::entryNotes(int position) { return m_mainWindow.entry(position - 1).notes; }
-QString TemplateCommandHost::entryDone(int position) { return m_mainWindow.entry(position - 1).done; }
+// The command asks for the window's values at every step: when the program
+// is to end, the command stops there, with no box.
+void TemplateCommandHost::stopWhenEnding()
+{
+    if (m_program.endRequested())
+        throw Failure(QStringLiteral("The program is ending."), InstanceLoss::Stopped);
+}
 
+QString TemplateCommandHost::completedBy() { stopWhenEnding(); return m_mainWindow.completedBy(); }
+QDate TemplateCommandHost::deadline() { stopWhenEnding(); return m_mainWindow.deadline(); }
+QString TemplateCommandHost::projectName() { stopWhenEnding(); return m_mainWindow.projectName(); }
+int TemplateCommandHost::entryCount() { stopWhenEnding(); return m_mainWindow.entryCount(); }
+QString TemplateCommandHost::entryDueBy(int position) { stopWhenEnding(); return m_mainWindow.entry(position - 1).dueBy; }
+QString TemplateCommandHost::entryProject(int position) { stopWhenEnding(); return m_mainWindow.entry(position - 1).project; }
+QString TemplateCommandHost::entryNotes(int position) { stopWhenEnding(); return m_mainWindow.entry(position - 1).notes; }
+QString TemplateCommandHost::entryDone(int position) { stopWhenEnding(); return m_mainWindow.entry(position - 1).done; }
+
+// The pointer's return to the default never throws: the command relies on
+// it while it cleans up.
 void TemplateCommandHost::setBusyPointer(bool busy)
 {
+    if (busy)
+        stopWhenEnding();
     m_mainWindow.setBusyPointer(busy);
 }
 

@@ -30,6 +30,8 @@ public:
     void hideMainWindow() override;
 
 private:
+    void stopWhenEnding();
+
     Program &m_program;
     Form1 &m_mainWindow;
 };

@@ -89,7 +89,7 @@ public:
     void clearStop() { m_stop.reset(); }
     void reportStop()
     {
-        if (m_stop)
+        if (m_stop && m_stop->failure.loss() != InstanceLoss::Stopped)
             report(m_stop->failure.description(), m_stop->step);
     }
 
@@ -352,7 +352,7 @@ void CreateTemplateWorkbook(TemplateHost &host, const DigitSource &digitSource)
             pictureLost ? std::optional(steps.stop()) : std::nullopt;
         steps.clearStop();
         steps(208, [&] { host.setBusyPointer(false); });
-        if (pictureStop)
+        if (pictureStop && pictureStop->failure.loss() != InstanceLoss::Stopped)
             steps.report(pictureStop->failure.description(), pictureStop->step);
         const QString picture = picturePath();
         steps(210, [&] {

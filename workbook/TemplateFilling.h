@@ -64,7 +64,9 @@ QString scratchWorkbookName(const DigitSource &digits);
 //   start, the failure is reported once and the preview opens with the
 //   workbook and no picture.
 // An instance lost after its work was done (while closing) costs nothing
-// and is not reported. A second run never shows a box the first one showed.
+// and is not reported. A host member that throws a Failure with
+// InstanceLoss::Stopped (the program is ending) stops the run the same way,
+// without a report and without a second run. A second run never shows a box the first one showed.
 void CreateTemplateWorkbook(TemplateHost &host, const DigitSource &digits = {});
 
 } // namespace quorbel

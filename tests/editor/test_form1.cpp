@@ -96,7 +96,8 @@ private slots:
     void badStoredDeadlineIsReportedAndTodayShown();
     void fieldsBeyondTheFourthAreReportedAndSkipped();
     void headerFieldsAreWrittenAtEveryChange();
-    void killedProgramKeepsHeaderFieldsButNotListEdits();
+    void killedProgramKeepsHeaderFieldsAndListEdits();
+    void failedListWriteIsReportedOnceARun();
     void deadlineRoundTrip_data();
     void deadlineRoundTrip();
     void closingStoresTheListAndEndsTheProgram();
@@ -434,13 +435,18 @@ void TestForm1::headerFieldsAreWrittenAtEveryChange()
     QCOMPARE(stored->date(), QDate(2026, 12, 6));
     QCOMPARE(stored->time(), QTime(0, 0));
 
-    // The list is not written while the window is open.
+    // The list too is written at every change, in the closing step's form.
     window->txtDate->setText(QStringLiteral("soon"));
     window->PushButton1_Click();
-    QVERIFY(!hasStoredValue("ToDo"));
+    QCOMPARE(storedValue("ToDo"), QStringLiteral("soon^^^"));
+    window->PushButton5_Click();
+    QCOMPARE(storedValue("ToDo"), QStringLiteral("soon^^^V"));
+    window->PushButton2_Click();
+    QVERIFY(hasStoredValue("ToDo"));
+    QCOMPARE(storedValue("ToDo"), QString());
 }
 
-void TestForm1::killedProgramKeepsHeaderFieldsButNotListEdits()
+void TestForm1::killedProgramKeepsHeaderFieldsAndListEdits()
 {
     {
         auto window = m_fixture.makeWindow();
@@ -454,7 +460,41 @@ void TestForm1::killedProgramKeepsHeaderFieldsButNotListEdits()
 
     auto next = m_fixture.makeWindow();
     QCOMPARE(next->txtProName->text(), QStringLiteral("Typed project"));
-    QCOMPARE(next->ListView1->topLevelItemCount(), 0);
+    QCOMPARE(next->ListView1->topLevelItemCount(), 1);
+    QCOMPARE(next->entry(0).dueBy, QStringLiteral("tomorrow"));
+}
+
+void TestForm1::failedListWriteIsReportedOnceARun()
+{
+    // A folder where the store's file should be: no write can succeed.
+    const QString store = QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Marvesk")).fileName();
+    QFile::remove(store);
+    QVERIFY(QDir().mkpath(store));
+    {
+        auto window = m_fixture.makeWindow();
+        QVERIFY(m_dialogs.boxes.isEmpty());
+        window->txtDate->setText(QStringLiteral("a"));
+        window->PushButton1_Click();
+        QCOMPARE(m_dialogs.errorTexts().size(), 1);
+        QVERIFY2(m_dialogs.errorTexts().constFirst().contains(QLatin1String("Form1.PushButton1_Click at line 114")),
+                 qPrintable(m_dialogs.errorTexts().constFirst()));
+        window->PushButton7_Click();
+        window->PushButton5_Click();
+        window->PushButton2_Click();
+        window->close();
+        QCOMPARE(m_dialogs.errorTexts().size(), 1);
+        QCOMPARE(m_fixture.programEnds, 1);
+    }
+    QVERIFY(QDir(store).removeRecursively());
+
+    // A run whose first failing write is the closing step's reports it there.
+    auto window = m_fixture.makeWindow();
+    QVERIFY(QDir().mkpath(store));
+    window->close();
+    QVERIFY(QDir(store).removeRecursively());
+    QCOMPARE(m_dialogs.errorTexts().size(), 2);
+    QVERIFY2(m_dialogs.errorTexts().constLast().contains(QLatin1String("Form1.Form_QueryUnload at line 102")),
+             qPrintable(m_dialogs.errorTexts().constLast()));
 }
 
 void TestForm1::deadlineRoundTrip_data()

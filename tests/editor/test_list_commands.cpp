@@ -246,11 +246,12 @@ void TestListCommands::sampleDataOnTenthOfMarch()
     QCOMPARE(window->txtNotes->text(), QStringLiteral("In process"));
     QVERIFY(!window->Check1->isChecked());
 
-    // The header fields are in the store at once; the list is not.
+    // The header fields and the list are in the store at once.
     QCOMPARE(storedValue("txtName"), QStringLiteral("Me"));
     QCOMPARE(storedValue("txtProName"), QStringLiteral("Development project"));
     QCOMPARE(readGeneralDateText(storedValue("dtpDate"))->date(), QDate(2026, 3, 31));
-    QCOMPARE(storedValue("ToDo"), QStringLiteral("existing^entry^^"));
+    QCOMPARE(storedValue("ToDo"), QStringLiteral("existing^entry^^|3/7/2026^Research^Completed in Time^V|"
+                                                 "3/20/2026^Draft presenatation^In process^"));
 }
 
 void TestListCommands::sampleDataTwiceAppendsFourRows()

@@ -18,6 +18,8 @@
 #include <QUrl>
 
 #include <cerrno>
+#include <cstdlib>
+#include <set>
 #include <filesystem>
 #include <csignal>
 #include <cstdio>
@@ -234,21 +236,124 @@ QString masterProfile(const QString &program)
     return master;
 }
 
-// Removes instance folders whose lock nobody holds any more.
+// The file in an instance folder that names the office's pipe, so that the
+// pipe can be removed also after the program was killed.
+const QString kPipeRecord = QStringLiteral("pipe-name");
+
+// Removes the pipes an office leaves behind when it is killed: the one it
+// accepted connections on, and the one through which a second office of
+// the same profile would talk to it (named after the MD5 of the profile's
+// URL in UTF-16, each byte in hex without padding). Both names are the
+// instance's own.
+void removeOfficePipes(const QString &pipeName, const QString &profilePath)
+{
+    const QString pipes = QStringLiteral("/tmp/OSL_PIPE_%1_").arg(::getuid());
+    if (!pipeName.isEmpty() && !pipeName.contains(QLatin1Char('/')))
+        ::unlink(QFile::encodeName(pipes + pipeName).constData());
+    if (!profilePath.isEmpty()) {
+        const QString url = fileUrl(profilePath);
+        const QByteArray digest = QCryptographicHash::hash(
+            QByteArray(reinterpret_cast<const char *>(url.utf16()), url.size() * 2), QCryptographicHash::Md5);
+        QString hash;
+        for (const char byte : digest)
+            hash += QString::number(quint8(byte), 16);
+        ::unlink(QFile::encodeName(pipes + QStringLiteral("SingleOfficeIPC_") + hash).constData());
+    }
+}
+
+// Removes instance folders whose lock nobody holds any more (a program that
+// was killed, crashed or lost its display), with their office's pipes. A
+// folder whose lock a running program holds is left alone.
 void removeAbandonedFolders(const QString &instances)
 {
     const QStringList locks = QDir(instances).entryList({QStringLiteral("*.lock")}, QDir::Files);
     for (const QString &lockName : locks) {
         const QString lockPath = instances + QLatin1Char('/') + lockName;
-        const int fd = ::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CLOEXEC);
+        const int fd = ::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
         if (fd < 0)
             continue;
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            QDir(instances + QLatin1Char('/') + lockName.chopped(5)).removeRecursively();
+            const QString folder = instances + QLatin1Char('/') + lockName.chopped(5);
+            QFile record(folder + QLatin1Char('/') + kPipeRecord);
+            if (record.open(QIODevice::ReadOnly))
+                removeOfficePipes(QString::fromUtf8(record.read(200)).trimmed(), folder + QStringLiteral("/profile"));
+            QDir(folder).removeRecursively();
             ::unlink(QFile::encodeName(lockPath).constData());
         }
         ::close(fd);
     }
+}
+
+// A lock file that is held from the moment it can be seen: made unnamed
+// (O_TMPFILE), locked, then linked under its name, so that another
+// program's clean-up never finds it unheld. Where the file system has no
+// unnamed files, the file is made under its name and locked at once.
+int createHeldLock(const QString &lockPath, const QString &folder)
+{
+    const QByteArray path = QFile::encodeName(lockPath);
+    int fd = ::open(QFile::encodeName(folder).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0
+            && ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, path.constData(), AT_SYMLINK_FOLLOW) == 0)
+            return fd;
+        ::close(fd);
+    }
+    fd = ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return -1;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        ::unlink(path.constData());
+        errno = EWOULDBLOCK;
+        return -1;
+    }
+    return fd;
+}
+
+// The offices of this program that are running. When the program is ended
+// by exit() from inside a library (Qt's X11 connection does so when the
+// display goes away), no destructor runs: the exit handler ends them and
+// removes their folders and pipes.
+std::mutex &runningMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::set<OfficeProcess *> &runningOffices()
+{
+    static std::set<OfficeProcess *> offices;
+    return offices;
+}
+
+void endRunningOfficesAtExit()
+{
+    std::set<OfficeProcess *> offices;
+    {
+        std::lock_guard lock(runningMutex());
+        offices.swap(runningOffices());
+    }
+    for (OfficeProcess *office : offices)
+        office->finish(0);
+}
+
+void registerRunningOffice(OfficeProcess *office)
+{
+    std::lock_guard lock(runningMutex());
+    std::set<OfficeProcess *> &offices = runningOffices();
+    // Exit handlers and the destructors of statics run in the reverse order
+    // of their making: the handler, made after the set, runs while the set
+    // still exists.
+    static const bool hookInstalled = (std::atexit(endRunningOfficesAtExit), true);
+    Q_UNUSED(hookInstalled);
+    offices.insert(office);
+}
+
+void unregisterRunningOffice(OfficeProcess *office)
+{
+    std::lock_guard lock(runningMutex());
+    runningOffices().erase(office);
 }
 
 } // namespace
@@ -291,14 +396,9 @@ InstanceFolder::InstanceFolder()
 
     const QString name = QStringLiteral("%1-%2").arg(::getpid()).arg(randomName());
     m_lockPath = instances + QLatin1Char('/') + name + QStringLiteral(".lock");
-    m_lockFd = ::open(QFile::encodeName(m_lockPath).constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    m_lockFd = createHeldLock(m_lockPath, instances);
     if (m_lockFd < 0)
-        throw Failure(QStringLiteral("Could not create %1: %2").arg(m_lockPath, systemError()));
-    if (::flock(m_lockFd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(m_lockFd);
-        m_lockFd = -1;
-        throw Failure(QStringLiteral("Could not lock %1: %2").arg(m_lockPath, systemError()));
-    }
+        throw Failure(QStringLiteral("Could not create the lock %1: %2").arg(m_lockPath, systemError()));
     m_path = instances + QLatin1Char('/') + name;
     if (::mkdir(QFile::encodeName(m_path).constData(), 0700) != 0) {
         const QString error = systemError();
@@ -357,12 +457,24 @@ OfficeProcess::OfficeProcess(const QString &pipeName)
     checkProgram(m_program);
     const QString master = masterProfile(m_program);
     m_folder = std::make_unique<InstanceFolder>();
+    if (!m_pipeName.isEmpty()) {
+        QFile record(m_folder->path() + QLatin1Char('/') + kPipeRecord);
+        if (record.open(QIODevice::WriteOnly))
+            record.write(m_pipeName.toUtf8());
+    }
     copyFolder(master + QStringLiteral("/profile"), m_folder->profilePath());
-    launch();
+    registerRunningOffice(this);
+    try {
+        launch();
+    } catch (...) {
+        unregisterRunningOffice(this);
+        throw;
+    }
 }
 
 OfficeProcess::~OfficeProcess()
 {
+    unregisterRunningOffice(this);
     finish(0);
 }
 
@@ -458,23 +570,7 @@ void OfficeProcess::finish(int graceMs)
             m_process->kill();
             m_process->waitForFinished(5000);
         }
-        // The pipes an office leaves behind when it is killed: the one it
-        // accepted connections on, and the one through which a second
-        // office of the same profile would talk to it (named after the MD5
-        // of the profile's URL in UTF-16, each byte in hex without padding).
-        // Both names are this instance's own.
-        const QString pipes = QStringLiteral("/tmp/OSL_PIPE_%1_").arg(::getuid());
-        if (!m_pipeName.isEmpty())
-            ::unlink(QFile::encodeName(pipes + m_pipeName).constData());
-        if (m_folder && !m_folder->path().isEmpty()) {
-            const QString url = fileUrl(m_folder->profilePath());
-            const QByteArray digest = QCryptographicHash::hash(
-                QByteArray(reinterpret_cast<const char *>(url.utf16()), url.size() * 2), QCryptographicHash::Md5);
-            QString hash;
-            for (const char byte : digest)
-                hash += QString::number(quint8(byte), 16);
-            ::unlink(QFile::encodeName(pipes + QStringLiteral("SingleOfficeIPC_") + hash).constData());
-        }
+        removeOfficePipes(m_pipeName, m_folder && !m_folder->path().isEmpty() ? m_folder->profilePath() : QString());
     }
     if (m_folder)
         m_folder->remove();
