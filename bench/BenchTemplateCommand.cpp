@@ -69,12 +69,61 @@ double oneClick(int entries, CountingDialogs &dialogs)
     QElapsedTimer timer;
     timer.start();
     main.PushButton6_Click();
+    // The preview's first drawing of the picture belongs to the click.
+    program.previewWindow().grab();
     const double ms = double(timer.nsecsElapsed()) / 1e6;
     Form2 &preview = program.previewWindow();
     if (!preview.isVisible() || dialogs.boxes != boxesBefore)
         std::fprintf(stderr, "  (the run for %d entries reported failures)\n", entries);
     preview.PushButton8_Click(); // back: deletes the scratch workbook
     return ms;
+}
+
+// Resets the process's peak resident memory (VmHWM) to its present size.
+void resetPeakMemory()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+// Click to preview per list size with the program's peak resident memory
+// during that click, for the picture drawn from the office's pages where
+// the preview shows it and for the whole-sheet bitmap of earlier versions
+// (QUORBEL_PICTURE_BITMAP=1), run by turns in the same run.
+void pictureComparison(CountingDialogs &dialogs)
+{
+    std::printf("entries | pages, drawn where shown: ms  peak MiB | whole bitmap: ms  peak MiB\n");
+    for (int entries : {0, 10, 100, 1000, 10000}) {
+        const int count = entries >= 1000 ? 1 : 3;
+        std::vector<double> pages, bitmap;
+        double pagesPeak = 0, bitmapPeak = 0;
+        int pagesBoxes = 0, bitmapBoxes = 0;
+        // The bitmap of 10,000 entries is too large to make (a box, gigabytes).
+        const bool withBitmap = entries < 10000 || qEnvironmentVariable("QUORBEL_BENCH_BITMAP_10000") == QLatin1String("1");
+        for (int i = 0; i < count; ++i) {
+            for (bool whole : {false, true}) {
+                if (whole && !withBitmap)
+                    continue;
+                if (whole)
+                    qputenv("QUORBEL_PICTURE_BITMAP", "1");
+                const int boxes = dialogs.boxes;
+                resetPeakMemory();
+                const double ms = oneClick(entries, dialogs);
+                const double peak = statusMiB(QStringLiteral("self"), "VmHWM");
+                qunsetenv("QUORBEL_PICTURE_BITMAP");
+                (whole ? bitmap : pages).push_back(ms);
+                (whole ? bitmapPeak : pagesPeak) = std::max(whole ? bitmapPeak : pagesPeak, peak);
+                (whole ? bitmapBoxes : pagesBoxes) += dialogs.boxes - boxes;
+            }
+        }
+        std::printf("%7d | %8.0f ms %6.0f MiB%s", entries, median(pages), pagesPeak, pagesBoxes ? " (box)" : "");
+        if (withBitmap)
+            std::printf(" | %8.0f ms %6.0f MiB%s\n", median(bitmap), bitmapPeak, bitmapBoxes ? " (box)" : "");
+        else
+            std::printf(" | not run\n");
+        std::fflush(stdout);
+    }
 }
 
 } // namespace
@@ -110,6 +159,7 @@ int main(int argc, char *argv[])
         std::printf("%5d entries: click to preview %7.0f ms (%s of %d) = %.2f x bare conversion\n", entries, ms,
                     count > 1 ? "median" : "one", count, ms / bareMs);
     }
+    pictureComparison(dialogs);
     std::printf("boxes shown: %d\n", dialogs.boxes);
     std::printf("offices kept ahead of need: %s\n", SpareOffice::wanted() ? "yes" : "no (QUORBEL_SPARE_OFFICE=0)");
     std::printf("program's peak resident memory: %.0f MiB\n", statusMiB(QStringLiteral("self"), "VmHWM"));

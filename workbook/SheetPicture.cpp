@@ -27,6 +27,8 @@ constexpr double kDpi = 96.0;
 // Pages read back and kept for the next drawing: a viewport seldom spans
 // more than two blocks.
 constexpr int kKeptPages = 4;
+// Rows drawn beyond each end of a slice and thrown away.
+constexpr int kSliceMargin = 16;
 
 Failure unreadable()
 {
@@ -184,14 +186,20 @@ QImage SheetPicture::render(double sx, double sy, const QRect &rect) const
         renderer.set_render_hint(poppler::page_renderer::antialiasing, true);
         renderer.set_render_hint(poppler::page_renderer::text_antialiasing, true);
         renderer.set_image_format(poppler::image::format_argb32);
-        const poppler::image image = renderer.render_page(page, dpiX, dpiY, rect.left(), a - origin, rect.width(), b - a);
+        // A few rows more on either side: a line drawn at the very edge of a
+        // slice is fitted to the pixels differently than inside one, and
+        // would show as a doubled line where two drawings meet.
+        const int sliceTop = std::max(0, a - origin - kSliceMargin);
+        const int skip = a - origin - sliceTop;
+        const poppler::image image =
+            renderer.render_page(page, dpiX, dpiY, rect.left(), sliceTop, rect.width(), b - a + skip + kSliceMargin);
         if (!image.is_valid())
             throw Failure(QStringLiteral("The picture of the cells could not be drawn."));
-        const int rows = std::min(b - a, image.height());
+        const int rows = std::min(b - a, image.height() - skip);
         const int columns = std::min(rect.width(), image.width());
         for (int row = 0; row < rows; ++row) {
             auto *line = reinterpret_cast<QRgb *>(result.scanLine(a - first + row));
-            std::memcpy(line, image.const_data() + qsizetype(row) * image.bytes_per_row(), size_t(columns) * 4);
+            std::memcpy(line, image.const_data() + qsizetype(row + skip) * image.bytes_per_row(), size_t(columns) * 4);
             // The page's paper is opaque white; RGB32 wants every pixel opaque.
             for (int x = 0; x < columns; ++x)
                 line[x] |= 0xff000000u;

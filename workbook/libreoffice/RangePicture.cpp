@@ -235,6 +235,18 @@ std::vector<Block> blocksOf(const Reference<css::sheet::XSpreadsheet> &sheet, co
     return blocks;
 }
 
+// How tall the blocks' drawing is: each block starts where the one above
+// ends, and the office rounds each block's height a little up, so over many
+// blocks the rows reach a few pixels below the range's own height. The
+// picture is that tall, so that the last rows are never cut off.
+sal_Int64 drawnHeight(const css::awt::Size &total, const std::vector<Block> &blocks)
+{
+    sal_Int64 sum = 0;
+    for (const Block &block : blocks)
+        sum += block.height;
+    return std::max<sal_Int64>(total.Height, sum);
+}
+
 // The first (and only) page of `pdf` drawn at 96 dpi from pixel row `top`
 // on, `width` x `height` pixels, ARGB32.
 poppler::image renderPage(const QByteArray &pdf, double dpi, int top, int width, int height)
@@ -382,7 +394,7 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
     const rtl::OUString pdfUrl = toU(QUrl::fromLocalFile(pdfPath).toString(QUrl::FullyEncoded));
     const int width = edge + pixels(total.Width);
     if (referenceDrawing()) {
-        QImage picture(width, edge + pixels(total.Height), QImage::Format_ARGB32);
+        QImage picture(width, edge + pixels(drawnHeight(total, blocks)), QImage::Format_ARGB32);
         picture.fill(Qt::white);
         {
             PageStyleChange page(style);
@@ -417,7 +429,7 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
     sal_Int32 tallest = 0;
     for (const Block &block : blocks)
         tallest = std::max(tallest, block.height);
-    QImage picture(width, edge + pixels(total.Height), QImage::Format_RGB32);
+    QImage picture(width, edge + pixels(drawnHeight(total, blocks)), QImage::Format_RGB32);
     picture.fill(Qt::white);
     const Canvas canvas {picture.bits(), picture.bytesPerLine(), picture.width(), picture.height()};
     {
@@ -520,7 +532,7 @@ std::shared_ptr<SheetPicture> sheetPictureOfRange(OfficeConnection &office, Docu
     }
     if (modifiable.is() && !wasModified)
         modifiable->setModified(false);
-    return std::make_shared<SheetPicture>(total.Width, total.Height, std::move(pages));
+    return std::make_shared<SheetPicture>(total.Width, drawnHeight(total, blocks), std::move(pages));
 }
 
 namespace {
