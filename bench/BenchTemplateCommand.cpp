@@ -112,6 +112,7 @@ void pictureComparison()
         double ms = -1;
         double peak = -1;
         int boxes = 0;
+        QString file;
     };
     const auto run = [](int entries, bool bitmap) {
         QProcess child;
@@ -124,10 +125,13 @@ void pictureComparison()
         child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--one"), QString::number(entries)});
         child.waitForFinished(-1);
-        const QList<QByteArray> fields = child.readAllStandardOutput().split('\n').first().trimmed().split(' ');
+        const QList<QByteArray> lines = child.readAllStandardOutput().trimmed().split('\n');
+        const QList<QByteArray> fields = lines.first().trimmed().split(' ');
         Run result;
         if (fields.size() == 3)
             result = Run {fields[0].toDouble(), fields[1].toDouble(), fields[2].toInt()};
+        if (lines.size() > 1)
+            result.file = QString::fromUtf8(lines[1].trimmed());
         return result;
     };
     std::printf("entries | pages, drawn where shown: ms  peak MiB | whole bitmap: ms  peak MiB  (each click in a fresh process)\n");
@@ -135,6 +139,7 @@ void pictureComparison()
         const int count = entries >= 1000 ? 1 : 3;
         // The bitmap of 10,000 entries is too large to make (a box, gigabytes).
         const bool withBitmap = entries < 10000 || qEnvironmentVariable("QUORBEL_BENCH_BITMAP_10000") == QLatin1String("1");
+        QString file;
         std::vector<double> pages, bitmap;
         double pagesPeak = 0, bitmapPeak = 0;
         int pagesBoxes = 0, bitmapBoxes = 0;
@@ -143,6 +148,7 @@ void pictureComparison()
             pages.push_back(a.ms);
             pagesPeak = std::max(pagesPeak, a.peak);
             pagesBoxes += a.boxes;
+            file = a.file;
             if (withBitmap) {
                 const Run b = run(entries, true);
                 bitmap.push_back(b.ms);
@@ -155,6 +161,8 @@ void pictureComparison()
             std::printf(" | %8.0f ms %6.0f MiB%s\n", median(bitmap), bitmapPeak, bitmapBoxes ? " (box)" : "");
         else
             std::printf(" | not run\n");
+        if (!file.isEmpty())
+            std::printf("        (%s)\n", qUtf8Printable(file));
         std::fflush(stdout);
     }
 }
