@@ -6,6 +6,7 @@
 #include "Failure.h"
 #include "FileProcs.h"
 #include "PictureBox.h"
+#include "SheetPicture.h"
 #include "Title.h"
 #include "WindowLook.h"
 
@@ -163,8 +164,42 @@ void Form2::setPicture(const QImage &picture)
     }
 }
 
+void Form2::setSheetPicture(std::shared_ptr<const SheetPicture> picture)
+{
+    if (!picture) {
+        setPicture(QImage());
+        return;
+    }
+    if (m_noPictureNote)
+        m_noPictureNote->setVisible(false);
+    const QSize natural = picture->logicalSize();
+    Picture1->setSheetPicture(std::move(picture));
+    m_geometry.pictureAssigned(natural);
+    if (!mFirstActivate) {
+        mFirstActivate = true;
+        m_geometry.rearm();
+        if (isVisible())
+            Form_Activate();
+    }
+}
+
 void Form2::loadPictureFile(const QString &path)
 {
+    // The office's pages of the sheet, drawn where and as large as shown.
+    {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly) && SheetPicture::looksLikePicture(file.peek(SheetPicture::kMagic.size()))) {
+            std::shared_ptr<SheetPicture> sheet;
+            try {
+                sheet = SheetPicture::fromBytes(file.readAll());
+            } catch (const Failure &) {
+                showNoPicture();
+                throw;
+            }
+            setSheetPicture(std::move(sheet));
+            return;
+        }
+    }
     QImage picture;
     if (!picture.load(path)) {
         showNoPicture();
@@ -472,7 +507,10 @@ void Form2::preparePicture()
 void Form2::fillHolder()
 {
     Zoom_Ori->setVisible(false);
-    Zoom_Ori->setPicture(Picture1->picture());
+    if (Picture1->sheetPicture())
+        Zoom_Ori->setSheetPicture(Picture1->sheetPicture());
+    else
+        Zoom_Ori->setPicture(Picture1->picture());
 }
 
 void Form2::clearPicture()
@@ -482,7 +520,10 @@ void Form2::clearPicture()
 
 void Form2::drawStretched(QSize source, QSize destination)
 {
-    Picture1->setStretchedDrawing(Zoom_Ori->picture(), source, destination);
+    if (Zoom_Ori->sheetPicture())
+        Picture1->setSheetDrawing(Zoom_Ori->sheetPicture(), source, destination);
+    else
+        Picture1->setStretchedDrawing(Zoom_Ori->picture(), source, destination);
 }
 
 void Form2::setDefaultPointer()

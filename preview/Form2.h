@@ -8,6 +8,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <memory>
+
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -16,6 +18,7 @@ class QScrollBar;
 namespace quorbel {
 
 class PictureBox;
+class SheetPicture;
 
 // The preview window: the picture of the filled sheet with zoom, scroll bars
 // and drag-to-pan, "Save Results To Excel File" (a copy of the scratch
@@ -57,7 +60,12 @@ public:
 
     // Assigns the picture of the sheet to Picture1, which sizes itself to it.
     void setPicture(const QImage &picture);
-    // Loads a picture file (a .bmp or any format Qt reads) into Picture1.
+    // Assigns a sheet's picture kept as the office's pages: Picture1 takes
+    // its logical size (96 dpi) and draws only what the viewport shows, at
+    // the screen's device pixel ratio and, zoomed, at 96 dpi x the zoom.
+    void setSheetPicture(std::shared_ptr<const SheetPicture> picture);
+    // Loads a picture file (a SheetPicture's byte string, a .bmp or any
+    // format Qt reads) into Picture1.
     // When the file cannot be read the window shows no picture, as after
     // showNoPicture (never an older picture), and Failure is thrown.
     void loadPictureFile(const QString &path);

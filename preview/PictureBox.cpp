@@ -1,7 +1,14 @@
 #include "PictureBox.h"
 
+#include "Failure.h"
+#include "SheetPicture.h"
+
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPalette>
+
+#include <cmath>
+#include <cstring>
 
 namespace quorbel {
 
@@ -32,6 +39,8 @@ QWidget *PictureBox::client()
 
 void PictureBox::setPicture(const QImage &picture)
 {
+    m_sheet.reset();
+    dropSheetDrawing();
     m_picture = picture;
     m_drawing = picture;
     if (m_autoSize) {
@@ -43,6 +52,8 @@ void PictureBox::setPicture(const QImage &picture)
 
 void PictureBox::clearPicture()
 {
+    m_sheet.reset();
+    dropSheetDrawing();
     m_picture = QImage();
     m_drawing = QImage();
     update();
@@ -50,8 +61,16 @@ void PictureBox::clearPicture()
 
 void PictureBox::setDrawing(const QImage &drawing)
 {
+    dropSheetDrawing();
     m_drawing = drawing;
     update();
+}
+
+QSize PictureBox::pictureSize() const
+{
+    if (m_sheet)
+        return m_sheet->logicalSize();
+    return m_picture.isNull() ? QSize(0, 0) : logicalSize(m_picture);
 }
 
 QSize PictureBox::logicalSize(const QImage &picture)
@@ -81,18 +100,127 @@ void PictureBox::setStretchedDrawing(const QImage &source, QSize sourceSize, QSi
     setDrawing(drawing);
 }
 
+void PictureBox::dropSheetDrawing()
+{
+    m_sheetDrawing.reset();
+    m_bands.clear();
+    m_sheetSize = QSize();
+}
+
+void PictureBox::setSheetPicture(std::shared_ptr<const SheetPicture> sheet)
+{
+    if (!sheet) {
+        clearPicture();
+        return;
+    }
+    const QSize natural = sheet->logicalSize();
+    m_picture = QImage();
+    m_drawing = QImage();
+    m_sheet = sheet;
+    setSheetDrawing(std::move(sheet), natural, natural);
+    if (m_autoSize)
+        resize(natural + QSize(2 * frameWidth(), 2 * frameWidth()));
+}
+
+void PictureBox::setSheetDrawing(std::shared_ptr<const SheetPicture> sheet, QSize sourceSize, QSize destination)
+{
+    m_drawing = QImage();
+    dropSheetDrawing();
+    if (sheet && !sourceSize.isEmpty() && !destination.isEmpty()) {
+        m_sheetDrawing = std::move(sheet);
+        m_scaleX = double(destination.width()) / sourceSize.width();
+        m_scaleY = double(destination.height()) / sourceSize.height();
+        m_sheetSize = destination;
+    }
+    update();
+}
+
+QSize PictureBox::sheetDeviceSize() const
+{
+    const qreal ratio = devicePixelRatioF();
+    return QSize(int(std::lround(m_sheetSize.width() * ratio)), int(std::lround(m_sheetSize.height() * ratio)));
+}
+
+const QImage &PictureBox::band(double sx, double sy, int index, QSize device) const
+{
+    for (auto it = m_bands.begin(); it != m_bands.end(); ++it) {
+        if (it->sx == sx && it->sy == sy && it->index == index) {
+            m_bands.splice(m_bands.begin(), m_bands, it);
+            return m_bands.front().pixels;
+        }
+    }
+    const int top = index * kBandRows;
+    const QRect rect(0, top, device.width(), std::min(kBandRows, device.height() - top));
+    QImage pixels;
+    try {
+        pixels = m_sheetDrawing->render(sx, sy, rect);
+    } catch (const Failure &) {
+        // A page that cannot be drawn stays white.
+        pixels = QImage(rect.size(), QImage::Format_RGB32);
+        pixels.fill(Qt::white);
+    }
+    pixels.setDevicePixelRatio(devicePixelRatioF());
+    m_bands.push_front(Band {sx, sy, index, std::move(pixels)});
+    while (m_bands.size() > kKeptBands)
+        m_bands.pop_back();
+    return m_bands.front().pixels;
+}
+
+QImage PictureBox::sheetDrawingPart(const QRect &rect) const
+{
+    if (!m_sheetDrawing)
+        return {};
+    const qreal ratio = devicePixelRatioF();
+    const QSize device = sheetDeviceSize();
+    const QRect wanted = QRect(int(std::floor(rect.left() * ratio)), int(std::floor(rect.top() * ratio)),
+                               int(std::ceil(rect.width() * ratio)), int(std::ceil(rect.height() * ratio)))
+                             .intersected(QRect(QPoint(0, 0), device));
+    QImage part(wanted.size(), QImage::Format_RGB32);
+    part.fill(Qt::white);
+    if (wanted.isEmpty())
+        return part;
+    const double sx = m_scaleX * ratio;
+    const double sy = m_scaleY * ratio;
+    for (int index = wanted.top() / kBandRows; index <= wanted.bottom() / kBandRows; ++index) {
+        const QImage &pixels = band(sx, sy, index, device);
+        const int top = index * kBandRows;
+        for (int y = std::max(top, wanted.top()); y <= std::min(top + pixels.height() - 1, wanted.bottom()); ++y)
+            std::memcpy(part.scanLine(y - wanted.top()), pixels.constScanLine(y - top) + qsizetype(wanted.left()) * 4,
+                        size_t(wanted.width()) * 4);
+    }
+    part.setDevicePixelRatio(ratio);
+    return part;
+}
+
 void PictureBox::setBackgroundColour(const QColor &colour)
 {
     m_background = colour;
     update();
 }
 
-void PictureBox::paintEvent(QPaintEvent *)
+void PictureBox::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
     const QRect area = contentsRect();
-    painter.fillRect(area, m_background);
-    if (!m_drawing.isNull()) {
+    // Only what is to be painted: a long sheet's box is far taller than the
+    // viewport that shows a part of it.
+    const QRect exposed = event->rect().intersected(area);
+    painter.fillRect(exposed, m_background);
+    if (m_sheetDrawing && !exposed.isEmpty()) {
+        // The bands of device rows that the exposed part needs, each drawn
+        // at the box's device pixel ratio on whole device pixels.
+        const qreal ratio = devicePixelRatioF();
+        const QSize device = sheetDeviceSize();
+        const int first = std::max(0, int(std::floor((exposed.top() - area.top()) * ratio)));
+        const int last = std::min(device.height() - 1, int(std::ceil((exposed.bottom() + 1 - area.top()) * ratio)) - 1);
+        painter.save();
+        painter.setClipRect(exposed);
+        for (int index = first / kBandRows; last >= first && index <= last / kBandRows; ++index) {
+            painter.drawImage(QPointF(area.left(), area.top() + index * kBandRows / ratio),
+                              band(m_scaleX * ratio, m_scaleY * ratio, index, device));
+        }
+        painter.restore();
+    } else if (!m_drawing.isNull()) {
         painter.save();
         painter.setClipRect(area);
         painter.drawImage(area.topLeft(), m_drawing);

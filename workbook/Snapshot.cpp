@@ -2,11 +2,14 @@
 
 #include "ErrorReport.h"
 #include "Failure.h"
+#include "SheetPicture.h"
 
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLocale>
+#include <QMimeData>
+#include <QSaveFile>
 
 #include <cmath>
 #include <functional>
@@ -83,6 +86,15 @@ void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path)
             use(use(sheet, "worksheet").UsedRange(), "used range").CopyPicture();
         });
         steps(112, [&] {
+            // The office's own pages, when the clipboard has them: the
+            // preview draws them at whatever size it shows them.
+            const QByteArray sheetPicture = GetClipboardSheetPicture();
+            if (!sheetPicture.isEmpty()) {
+                QSaveFile file(path);
+                if (!file.open(QIODevice::WriteOnly) || file.write(sheetPicture) != sheetPicture.size() || !file.commit())
+                    throw Failure(QStringLiteral("The picture could not be written to %1: %2").arg(path, file.errorString()));
+                return;
+            }
             const QImage picture = GetClipboardPicture(0);
             if (picture.isNull())
                 throw Failure(QStringLiteral("The clipboard holds no picture of the cells."));
@@ -137,6 +149,17 @@ QImage GetClipboardPicture(int format)
             return picture;
     }
     return {};
+}
+
+QByteArray GetClipboardSheetPicture()
+{
+    if (clipboardSource() || !qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return {};
+    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+    if (!data || !data->hasFormat(SheetPicture::kMimeType))
+        return {};
+    QByteArray bytes = data->data(SheetPicture::kMimeType);
+    return SheetPicture::looksLikePicture(bytes) ? bytes : QByteArray();
 }
 
 void setClipboardSource(ClipboardSource source)

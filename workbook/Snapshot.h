@@ -18,7 +18,9 @@
 namespace quorbel {
 
 // Writes a picture of the used area of `workbook`'s active sheet to `path`
-// (a BMP file; the caller passes the scratch folder's "temp.bmp"). The area
+// (the caller passes the scratch folder's "temp.bmp"): the office's PDF
+// pages of it as a SheetPicture's byte string when the clipboard carries
+// them, else the clipboard's image as a BMP file. The area
 // runs from the used range's first cell to its last row and column; when it
 // ends in row 1 or column A nothing is written. The picture travels through
 // the system clipboard, whose earlier content is lost.
@@ -52,6 +54,10 @@ int WorkbookSaveFormat(xl::XlApplication *application);
 // clipboard offers). A failed request is repeated at once, up to 1000
 // requests in all; returns a null image when every request failed.
 QImage GetClipboardPicture(int format);
+
+// The clipboard's picture of a sheet as the office drew it (the byte string
+// of a SheetPicture), or empty when it holds none or a test source is set.
+QByteArray GetClipboardSheetPicture();
 
 // Where GetClipboardPicture asks: one request, returning a null image when
 // it fails. The default reads QGuiApplication's clipboard (any format code

@@ -196,8 +196,8 @@ private slots:
         QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
         QVERIFY(preview.isVisible());
         QVERIFY(!main.isVisible());
-        QVERIFY(!preview.Zoom_Ori->picture().isNull());
-        QVERIFY(preview.Zoom_Ori->picture().width() > 600);
+        QVERIFY(preview.Zoom_Ori->hasPicture());
+        QVERIFY(preview.Zoom_Ori->pictureSize().width() > 600);
         QVERIFY(main.cursor().shape() != Qt::WaitCursor);
         const QString scratch = preview.mExcelFile;
         QVERIFY(QRegularExpression(QStringLiteral("/vantyk[1-9]{8}\\.xls$")).match(scratch).hasMatch());
@@ -273,7 +273,7 @@ private slots:
             Form2 &preview = build(program);
             QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
             QVERIFY(preview.isVisible());
-            QVERIFY(!preview.Zoom_Ori->picture().isNull());
+            QVERIFY(preview.Zoom_Ori->hasPicture());
             checkNothingLeftBehind();
 
             const ReadBack back = readWorkbook(preview.mExcelFile, 7);
@@ -341,7 +341,7 @@ private slots:
             Form2 &preview = build(program);
             QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
             QVERIFY(preview.isVisible());
-            QVERIFY(!preview.Zoom_Ori->picture().isNull());
+            QVERIFY(preview.Zoom_Ori->hasPicture());
             // The waiting office was taken, one was started for the second
             // instance and one after that, which the preview stopped.
             QCOMPARE(spare.starts(), 3);
@@ -396,7 +396,7 @@ private slots:
         Form2 &preview = build(program);
         QVERIFY2(m_dialogs->boxes.isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
         QVERIFY(preview.isVisible());
-        QVERIFY(!preview.Zoom_Ori->picture().isNull());
+        QVERIFY(preview.Zoom_Ori->hasPicture());
         const ReadBack back = readWorkbook(preview.mExcelFile, 6);
         QCOMPARE(text(back.cells["C6"]), QStringLiteral("After"));
         QVERIFY(officeChildren().isEmpty());
@@ -417,7 +417,7 @@ private slots:
             QVERIFY(officeChildren().isEmpty());
             Form2 &preview = build(program);
             QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
-            QVERIFY(!preview.Zoom_Ori->picture().isNull());
+            QVERIFY(preview.Zoom_Ori->hasPicture());
             QTest::mouseClick(preview.PushButton8, Qt::LeftButton);
             QTest::qWait(300);
             QVERIFY(officeChildren().isEmpty());
@@ -516,7 +516,7 @@ private slots:
         QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
         QVERIFY(preview.isVisible());
         QVERIFY(!main.isVisible());
-        QVERIFY(!preview.Zoom_Ori->picture().isNull());
+        QVERIFY(preview.Zoom_Ori->hasPicture());
         QVERIFY(!preview.noPictureNote());
         checkNothingLeftBehind();
 

@@ -7,6 +7,7 @@
 #include "Form2.h"
 #include "PictureBox.h"
 #include "ScriptedDialogs.h"
+#include "SheetPicture.h"
 #include "Title.h"
 
 #include <cmath>
@@ -122,6 +123,7 @@ private slots:
     void newPictureOnShownWindowIsSetUpAtOnce();
     void pictureWiderThan16BitsScrollsToItsEdge();
     void loadPictureFile();
+    void damagedSheetPicture();
     void noPictureStillSavesTheWorkbook();
     void pictureFileOfAHigherPixelRatio();
 };
@@ -599,6 +601,44 @@ void Form2Test::loadPictureFile()
     form.loadPictureFile(bmp);
     QCOMPARE(form.Picture1->picture().size(), QSize(320, 240));
     QVERIFY(!form.noPictureNote());
+}
+
+// A sheet's picture file cut short is no picture (never an older one); one
+// whose page cannot be read shows at its size, white, without a box.
+void Form2Test::damagedSheetPicture()
+{
+    test::ScriptedDialogs dialogs;
+    FakeHost host;
+    QTemporaryDir dir;
+    Form2 form(host);
+    // 10 cm x 5 cm, one block, the page's bytes not a PDF.
+    const SheetPicture sheet(10000, 5000, {SheetPicture::Block {0, 5000, QByteArray(64, 'x')}});
+    const QByteArray bytes = sheet.toBytes();
+    const QString path = dir.filePath(QStringLiteral("temp.bmp"));
+    const auto write = [&](const QByteArray &content) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+    };
+    QVERIFY(write(bytes));
+    form.loadPictureFile(path);
+    QCOMPARE(form.Picture1->size(), QSize(379, 190) + QSize(2, 2)); // 96 dpi and the edge line
+    form.show();
+    QVERIFY(form.Picture1->drawsSheet());
+    const QImage shown = form.Picture1->sheetDrawingPart(QRect(0, 0, 300, 150));
+    QCOMPARE(shown.pixel(100, 100), qRgb(255, 255, 255));
+    QVERIFY(dialogs.boxes.isEmpty());
+
+    QVERIFY(write(bytes.left(bytes.size() - 1)));
+    bool failed = false;
+    try {
+        form.loadPictureFile(path);
+    } catch (const Failure &) {
+        failed = true;
+    }
+    QVERIFY(failed);
+    QVERIFY(form.noPictureNote());
+    QVERIFY(!form.Picture1->hasPicture());
+    QVERIFY(!form.Picture1->drawsSheet());
 }
 
 // A picture file made for a screen of pixel ratio 2 (192 dpi) shows at its

@@ -9,6 +9,7 @@
 #include "FileProcs.h"
 #include "IsInstalled.h"
 #include "ScriptedDialogs.h"
+#include "SheetPicture.h"
 #include "Snapshot.h"
 #include "Spreadsheet.h"
 #include "TemplateWorkbook.h"
@@ -19,6 +20,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocale>
+#include <QMimeData>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -26,6 +28,20 @@ using namespace quorbel;
 using namespace quorbel::test;
 
 namespace {
+
+// The snapshot's picture file as the preview reads it: the office's pages
+// drawn whole at the screen's ratio, or a bitmap.
+bool loadPictureFile(QImage &picture, const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.readAll();
+    if (!SheetPicture::looksLikePicture(bytes))
+        return picture.loadFromData(bytes, "BMP");
+    picture = SheetPicture::fromBytes(bytes)->image(qGuiApp->devicePixelRatio());
+    return !picture.isNull();
+}
 
 struct Entry {
     QString dueBy, project, notes, done;
@@ -430,7 +446,7 @@ private slots:
         excel->Quit();
 
         QImage picture;
-        QVERIFY(picture.load(picturePath, "BMP"));
+        QVERIFY(loadPictureFile(picture, picturePath));
         if (const QString keep = qEnvironmentVariable("QUORBEL_KEEP_PICTURE"); !keep.isEmpty())
             picture.save(keep, "PNG");
         checkPicture(picture);
@@ -560,9 +576,25 @@ private slots:
         saveCellsActivesheet(*workbook, path);
         QVERIFY(dialogs.boxes.isEmpty());
         QImage saved;
-        QVERIFY(saved.load(path, "BMP"));
+        QVERIFY(loadPictureFile(saved, path));
         QCOMPARE(saved.size(), picture.size());
         QCOMPARE(saved.dotsPerMeterX(), picture.dotsPerMeterX());
+
+        // The clipboard also carries the office's pages, and the one-page
+        // PDF itself; a sheet too large for one bitmap pastes as an image of
+        // a lower resolution that says so, at ratio 1.
+        const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+        QVERIFY(data && data->hasFormat(SheetPicture::kMimeType));
+        QVERIFY(data->data(QStringLiteral("application/pdf")).startsWith("%PDF"));
+        QImage png;
+        QVERIFY(png.loadFromData(data->data(QStringLiteral("image/png")), "PNG"));
+        QCOMPARE(png.size(), picture.size());
+        const auto pages = SheetPicture::fromBytes(data->data(SheetPicture::kMimeType));
+        const QSize logical = pages->logicalSize();
+        const QImage reduced = pages->image(ratio, qint64(logical.width()) * logical.height() / 4);
+        QVERIFY2(qAbs(reduced.width() - logical.width() / 2) <= 2, qPrintable(QString::number(reduced.width())));
+        QCOMPARE(reduced.devicePixelRatio(), 1.0);
+        QVERIFY2(qAbs(reduced.dotsPerMeterX() - 48.0 / 0.0254) <= 40, qPrintable(QString::number(reduced.dotsPerMeterX())));
     }
 
     void emptyListStillPictured()
@@ -575,7 +607,7 @@ private slots:
         saveCellsActivesheet(*workbook, picturePath);
         QVERIFY(dialogs.boxes.isEmpty());
         QImage picture;
-        QVERIFY(picture.load(picturePath, "BMP"));
+        QVERIFY(loadPictureFile(picture, picturePath));
         QCOMPARE(picture.height(), kRowTop[7]);  // rows 1 to 6
     }
 

@@ -1,6 +1,7 @@
 #include "RangePicture.h"
 
 #include "CalcObjects.h"
+#include "SheetPicture.h"
 
 #include <com/sun/star/awt/Size.hpp>
 #include <com/sun/star/beans/XMultiPropertySet.hpp>
@@ -190,6 +191,62 @@ css::awt::Size sizeOf(const Reference<css::table::XCellRange> &range)
     return size;
 }
 
+// Blocks of whole rows of `range`, each short enough for one page. Throws
+// Failure for a range without size, one too wide or a row too tall.
+struct Block {
+    Reference<css::table::XCellRange> range;
+    sal_Int32 height;
+};
+
+std::vector<Block> blocksOf(const Reference<css::sheet::XSpreadsheet> &sheet, const Reference<css::table::XCellRange> &range)
+{
+    const auto address = Reference<css::sheet::XCellRangeAddressable>(range, UNO_QUERY_THROW)->getRangeAddress();
+    const css::awt::Size total = sizeOf(range);
+    if (total.Width <= 0 || total.Height <= 0)
+        throw Failure(QStringLiteral("The cells to picture have no size (their rows or columns are hidden)."));
+    if (total.Width > kMaxPageWidth)
+        throw Failure(QStringLiteral("The cells are too wide to picture (%1 cm).").arg(total.Width / 1000));
+    std::vector<Block> blocks;
+    if (total.Height <= kMaxPageHeight) {
+        blocks.push_back({range, total.Height});
+    } else {
+        sal_Int32 row = address.StartRow;
+        sal_Int64 left = total.Height;
+        while (row <= address.EndRow) {
+            const sal_Int32 rowsLeft = address.EndRow - row + 1;
+            sal_Int32 count = std::max<sal_Int32>(1, sal_Int32(double(rowsLeft) * kMaxPageHeight * 0.9 / double(left)));
+            count = std::min(count, rowsLeft);
+            for (;;) {
+                const auto block = sheet->getCellRangeByPosition(address.StartColumn, row, address.EndColumn, row + count - 1);
+                const sal_Int32 height = sizeOf(block).Height;
+                if (height <= kMaxPageHeight) {
+                    blocks.push_back({block, height});
+                    left -= height;
+                    break;
+                }
+                if (count == 1)
+                    throw Failure(QStringLiteral("Row %1 is too tall to picture.").arg(row + 1));
+                count = std::max<sal_Int32>(1, count / 2);
+            }
+            row += count;
+        }
+    }
+
+    return blocks;
+}
+
+// How tall the blocks' drawing is: each block starts where the one above
+// ends, and the office rounds each block's height a little up, so over many
+// blocks the rows reach a few pixels below the range's own height. The
+// picture is that tall, so that the last rows are never cut off.
+sal_Int64 drawnHeight(const css::awt::Size &total, const std::vector<Block> &blocks)
+{
+    sal_Int64 sum = 0;
+    for (const Block &block : blocks)
+        sum += block.height;
+    return std::max<sal_Int64>(total.Height, sum);
+}
+
 // The first (and only) page of `pdf` drawn at 96 dpi from pixel row `top`
 // on, `width` x `height` pixels, ARGB32.
 poppler::image renderPage(const QByteArray &pdf, double dpi, int top, int width, int height)
@@ -301,43 +358,8 @@ QByteArray exportPdf(const Reference<css::frame::XStorable> &storable, const Ref
 QImage pictureOfRange(OfficeConnection &office, Document &document,
                       const Reference<css::sheet::XSpreadsheet> &sheet, const Reference<css::table::XCellRange> &range)
 {
-    const auto address = Reference<css::sheet::XCellRangeAddressable>(range, UNO_QUERY_THROW)->getRangeAddress();
     const css::awt::Size total = sizeOf(range);
-    if (total.Width <= 0 || total.Height <= 0)
-        throw Failure(QStringLiteral("The cells to picture have no size (their rows or columns are hidden)."));
-    if (total.Width > kMaxPageWidth)
-        throw Failure(QStringLiteral("The cells are too wide to picture (%1 cm).").arg(total.Width / 1000));
-
-    // Blocks of whole rows, each short enough for one page.
-    struct Block {
-        Reference<css::table::XCellRange> range;
-        sal_Int32 height;
-    };
-    std::vector<Block> blocks;
-    if (total.Height <= kMaxPageHeight) {
-        blocks.push_back({range, total.Height});
-    } else {
-        sal_Int32 row = address.StartRow;
-        sal_Int64 left = total.Height;
-        while (row <= address.EndRow) {
-            const sal_Int32 rowsLeft = address.EndRow - row + 1;
-            sal_Int32 count = std::max<sal_Int32>(1, sal_Int32(double(rowsLeft) * kMaxPageHeight * 0.9 / double(left)));
-            count = std::min(count, rowsLeft);
-            for (;;) {
-                const auto block = sheet->getCellRangeByPosition(address.StartColumn, row, address.EndColumn, row + count - 1);
-                const sal_Int32 height = sizeOf(block).Height;
-                if (height <= kMaxPageHeight) {
-                    blocks.push_back({block, height});
-                    left -= height;
-                    break;
-                }
-                if (count == 1)
-                    throw Failure(QStringLiteral("Row %1 is too tall to picture.").arg(row + 1));
-                count = std::max<sal_Int32>(1, count / 2);
-            }
-            row += count;
-        }
-    }
+    const std::vector<Block> blocks = blocksOf(sheet, range);
 
     // The sheet's page style, set to print exactly the range.
     rtl::OUString styleName;
@@ -372,7 +394,7 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
     const rtl::OUString pdfUrl = toU(QUrl::fromLocalFile(pdfPath).toString(QUrl::FullyEncoded));
     const int width = edge + pixels(total.Width);
     if (referenceDrawing()) {
-        QImage picture(width, edge + pixels(total.Height), QImage::Format_ARGB32);
+        QImage picture(width, edge + pixels(drawnHeight(total, blocks)), QImage::Format_ARGB32);
         picture.fill(Qt::white);
         {
             PageStyleChange page(style);
@@ -407,7 +429,7 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
     sal_Int32 tallest = 0;
     for (const Block &block : blocks)
         tallest = std::max(tallest, block.height);
-    QImage picture(width, edge + pixels(total.Height), QImage::Format_RGB32);
+    QImage picture(width, edge + pixels(drawnHeight(total, blocks)), QImage::Format_RGB32);
     picture.fill(Qt::white);
     const Canvas canvas {picture.bits(), picture.bytesPerLine(), picture.width(), picture.height()};
     {
@@ -464,13 +486,80 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
     return picture;
 }
 
+std::shared_ptr<SheetPicture> sheetPictureOfRange(OfficeConnection &office, Document &document,
+                                                  const Reference<css::sheet::XSpreadsheet> &sheet,
+                                                  const Reference<css::table::XCellRange> &range)
+{
+    const css::awt::Size total = sizeOf(range);
+    const std::vector<Block> blocks = blocksOf(sheet, range);
+
+    rtl::OUString styleName;
+    Reference<css::beans::XPropertySet>(sheet, UNO_QUERY_THROW)->getPropertyValue(rtl::OUString("PageStyle")) >>= styleName;
+    const Reference<css::style::XStyleFamiliesSupplier> families(document.component, UNO_QUERY_THROW);
+    const Reference<css::container::XNameAccess> pageStyles(
+        families->getStyleFamilies()->getByName(rtl::OUString("PageStyles")), UNO_QUERY_THROW);
+    const Reference<css::beans::XPropertySet> style(pageStyles->getByName(styleName), UNO_QUERY_THROW);
+    const Reference<css::util::XModifiable> modifiable(document.component, UNO_QUERY);
+    const bool wasModified = modifiable.is() && modifiable->isModified();
+    const Reference<css::sheet::XPrintAreas> printAreas(sheet, UNO_QUERY);
+    const QString pdfPath = office.scratchFolder() + QStringLiteral("/picture.pdf");
+    const rtl::OUString pdfUrl = toU(QUrl::fromLocalFile(pdfPath).toString(QUrl::FullyEncoded));
+
+    sal_Int32 tallest = 0;
+    for (const Block &block : blocks)
+        tallest = std::max(tallest, block.height);
+    QVector<SheetPicture::Block> pages;
+    {
+        PageStyleChange page(style);
+        const PrintTitlesOff titlesOff(printAreas);
+        auto settings = pageSettings(total.Width);
+        settings.emplace_back("Height", Any(sal_Int32(kEdgeHmm + tallest + kPagePadding)));
+        page.setAll(std::move(settings));
+
+        qint64 top = 0;
+        const Reference<css::frame::XStorable> storable(document.component, UNO_QUERY_THROW);
+        for (const Block &block : blocks) {
+            QByteArray pdf = exportPdf(storable, block.range, pdfPath, pdfUrl);
+            // Each block on one page: a page break in it would lose rows.
+            std::unique_ptr<poppler::document> read(poppler::document::load_from_raw_data(pdf.constData(), int(pdf.size())));
+            if (!read || read->is_locked() || read->pages() < 1)
+                throw Failure(QStringLiteral("The picture of the cells could not be read back from LibreOffice's PDF."));
+            if (read->pages() > 1)
+                throw Failure(QStringLiteral("The cells did not fit on one page (the sheet has a page break in them)."));
+            pages.append(SheetPicture::Block {top, block.height, std::move(pdf)});
+            top += block.height;
+        }
+    }
+    if (modifiable.is() && !wasModified)
+        modifiable->setModified(false);
+    return std::make_shared<SheetPicture>(total.Width, drawnHeight(total, blocks), std::move(pages));
+}
+
+namespace {
+
+// Today's drawing, the whole picture as one bitmap onto the clipboard, for
+// comparison: QUORBEL_PICTURE_BITMAP=1 (or the reference drawing) picks it.
+bool bitmapPicture()
+{
+    return qEnvironmentVariable("QUORBEL_PICTURE_BITMAP") == QLatin1String("1") || referenceDrawing();
+}
+
+} // namespace
+
 void copyPictureOfRange(OfficeConnection &office, Document &document, const Reference<css::sheet::XSpreadsheet> &sheet,
                         const Reference<css::table::XCellRange> &range)
 {
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         throw Failure(QStringLiteral("A picture can only be put on the clipboard by a program with a user interface."));
-    const QImage picture = pictureOfRange(office, document, sheet, range);
-    QGuiApplication::clipboard()->setImage(picture);
+    if (bitmapPicture()) {
+        const QImage picture = pictureOfRange(office, document, sheet, range);
+        QGuiApplication::clipboard()->setImage(picture);
+        return;
+    }
+    // The office's PDF pages go onto the clipboard; an image of them is
+    // drawn only for a program that asks for one.
+    std::shared_ptr<const SheetPicture> picture = sheetPictureOfRange(office, document, sheet, range);
+    QGuiApplication::clipboard()->setMimeData(new SheetPictureMimeData(std::move(picture), pictureScale()));
 }
 
 } // namespace quorbel::lo

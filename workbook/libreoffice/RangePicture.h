@@ -13,6 +13,12 @@
 
 #include <QImage>
 
+#include <memory>
+
+namespace quorbel {
+class SheetPicture;
+}
+
 namespace quorbel::lo {
 
 struct Document;
@@ -27,7 +33,16 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
                       const css::uno::Reference<css::sheet::XSpreadsheet> &sheet,
                       const css::uno::Reference<css::table::XCellRange> &range);
 
-// pictureOfRange() onto the clipboard of the running QGuiApplication.
+// The office's PDF pages of `range` with their places, set up as
+// pictureOfRange() sets them up, without drawing anything. Throws Failure.
+std::shared_ptr<SheetPicture> sheetPictureOfRange(OfficeConnection &office, Document &document,
+                                                  const css::uno::Reference<css::sheet::XSpreadsheet> &sheet,
+                                                  const css::uno::Reference<css::table::XCellRange> &range);
+
+// The picture of `range` onto the clipboard of the running QGuiApplication:
+// sheetPictureOfRange() as a SheetPictureMimeData for the screen's device
+// pixel ratio, or, with QUORBEL_PICTURE_BITMAP=1 (or the reference drawing),
+// pictureOfRange()'s bitmap as the earlier programs put it there.
 void copyPictureOfRange(OfficeConnection &office, Document &document,
                         const css::uno::Reference<css::sheet::XSpreadsheet> &sheet,
                         const css::uno::Reference<css::table::XCellRange> &range);

@@ -1,0 +1,281 @@
+#include "SheetPicture.h"
+
+#include "Failure.h"
+
+#include <poppler-document.h>
+#include <poppler-image.h>
+#include <poppler-page-renderer.h>
+#include <poppler-page.h>
+
+#include <QBuffer>
+#include <QList>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <list>
+
+namespace quorbel {
+
+const QString SheetPicture::kMimeType = QStringLiteral("application/x-quorbel-sheet-picture");
+const QByteArray SheetPicture::kMagic = QByteArrayLiteral("QUORBEL SHEET PICTURE 1\n");
+
+namespace {
+
+constexpr double kDpi = 96.0;
+// Pages read back and kept for the next drawing: a viewport seldom spans
+// more than two blocks.
+constexpr int kKeptPages = 4;
+// Rows drawn beyond each end of a slice and thrown away.
+constexpr int kSliceMargin = 16;
+
+Failure unreadable()
+{
+    return Failure(QStringLiteral("The picture of the cells could not be read back from LibreOffice's PDF."));
+}
+
+} // namespace
+
+struct SheetPicture::Pages {
+    struct Kept {
+        int block;
+        std::unique_ptr<poppler::document> document;
+        std::unique_ptr<poppler::page> page;
+    };
+    std::list<Kept> kept; // most recently used first
+};
+
+SheetPicture::SheetPicture(qint32 widthHmm, qint64 heightHmm, QVector<Block> blocks)
+    : m_width(widthHmm), m_height(heightHmm), m_blocks(std::move(blocks)), m_pages(std::make_unique<Pages>())
+{
+}
+
+SheetPicture::~SheetPicture() = default;
+
+int SheetPicture::edge(double s)
+{
+    return std::max(1, int(std::lround(s)));
+}
+
+int SheetPicture::pixels(qint64 hmm, double dpi)
+{
+    return int(std::lround(double(hmm) * dpi / 2540.0));
+}
+
+QSize SheetPicture::sizeAt(double sx, double sy) const
+{
+    return QSize(edge(sx) + pixels(m_width, kDpi * sx), edge(sy) + pixels(m_height, kDpi * sy));
+}
+
+// --- The byte string -----------------------------------------------------------
+
+QByteArray SheetPicture::toBytes() const
+{
+    QByteArray bytes = kMagic;
+    bytes += QByteArray::number(m_width) + ' ' + QByteArray::number(m_height) + ' '
+        + QByteArray::number(m_blocks.size()) + '\n';
+    for (const Block &block : m_blocks)
+        bytes += QByteArray::number(block.top) + ' ' + QByteArray::number(block.height) + ' '
+            + QByteArray::number(block.pdf.size()) + '\n';
+    for (const Block &block : m_blocks)
+        bytes += block.pdf;
+    return bytes;
+}
+
+bool SheetPicture::looksLikePicture(const QByteArray &start)
+{
+    return start.startsWith(kMagic);
+}
+
+std::shared_ptr<SheetPicture> SheetPicture::fromBytes(const QByteArray &bytes)
+{
+    const auto broken = [] { return Failure(QStringLiteral("The picture of the sheet is incomplete or damaged.")); };
+    if (!looksLikePicture(bytes))
+        throw broken();
+    qsizetype at = kMagic.size();
+    const auto line = [&]() {
+        const qsizetype end = bytes.indexOf('\n', at);
+        if (end < 0)
+            throw broken();
+        const QList<QByteArray> fields = bytes.mid(at, end - at).split(' ');
+        at = end + 1;
+        if (fields.size() != 3)
+            throw broken();
+        QList<qint64> numbers;
+        for (const QByteArray &field : fields) {
+            bool ok = false;
+            numbers.append(field.toLongLong(&ok));
+            if (!ok || numbers.last() < 0)
+                throw broken();
+        }
+        return numbers;
+    };
+    const QList<qint64> head = line();
+    if (head[0] <= 0 || head[0] > std::numeric_limits<qint32>::max() || head[1] <= 0 || head[2] <= 0 || head[2] > 100000)
+        throw broken();
+    QVector<Block> blocks;
+    qint64 expectedTop = 0;
+    for (qint64 i = 0; i < head[2]; ++i) {
+        const QList<qint64> fields = line();
+        if (fields[0] != expectedTop || fields[1] <= 0 || fields[1] > std::numeric_limits<qint32>::max())
+            throw broken();
+        expectedTop += fields[1];
+        blocks.append(Block {fields[0], qint32(fields[1]), QByteArray()});
+        blocks.last().pdf.resize(fields[2]);
+    }
+    for (Block &block : blocks) {
+        const qsizetype size = block.pdf.size();
+        if (size > bytes.size() - at)
+            throw broken();
+        block.pdf = bytes.mid(at, size);
+        at += size;
+    }
+    if (at != bytes.size())
+        throw broken();
+    return std::make_shared<SheetPicture>(qint32(head[0]), head[1], std::move(blocks));
+}
+
+// --- Drawing -------------------------------------------------------------------
+
+QImage SheetPicture::render(double sx, double sy, const QRect &rect) const
+{
+    QImage result(rect.size(), QImage::Format_RGB32);
+    result.fill(Qt::white);
+    if (rect.isEmpty())
+        return result;
+    const double dpiX = kDpi * sx;
+    const double dpiY = kDpi * sy;
+    const int edgeY = edge(sy);
+    const int first = rect.top();
+    const int end = rect.bottom() + 1;
+
+    for (int i = 0; i < m_blocks.size(); ++i) {
+        // The block's page starts at its top; its rows are drawn from one
+        // edge below that (the block above drew the line between them),
+        // the first block's from the picture's top, with its edge line.
+        const int origin = pixels(m_blocks[i].top, dpiY);
+        const int from = i == 0 ? 0 : origin + edgeY;
+        const int to = i + 1 < m_blocks.size() ? pixels(m_blocks[i + 1].top, dpiY) + edgeY
+                                               : std::numeric_limits<int>::max();
+        const int a = std::max(first, from);
+        const int b = std::min(end, to);
+        if (a >= b)
+            continue;
+
+        // The block's page, read back once and kept for a few drawings.
+        auto &kept = m_pages->kept;
+        auto found = std::find_if(kept.begin(), kept.end(), [i](const Pages::Kept &k) { return k.block == i; });
+        if (found == kept.end()) {
+            const QByteArray &pdf = m_blocks[i].pdf;
+            std::unique_ptr<poppler::document> document(poppler::document::load_from_raw_data(pdf.constData(), int(pdf.size())));
+            if (!document || document->is_locked() || document->pages() < 1)
+                throw unreadable();
+            std::unique_ptr<poppler::page> page(document->create_page(0));
+            if (!page)
+                throw unreadable();
+            kept.push_front(Pages::Kept {i, std::move(document), std::move(page)});
+            while (int(kept.size()) > kKeptPages)
+                kept.pop_back();
+        } else if (found != kept.begin()) {
+            kept.splice(kept.begin(), kept, found);
+        }
+        poppler::page *page = kept.front().page.get();
+
+        poppler::page_renderer renderer;
+        renderer.set_render_hint(poppler::page_renderer::antialiasing, true);
+        renderer.set_render_hint(poppler::page_renderer::text_antialiasing, true);
+        renderer.set_image_format(poppler::image::format_argb32);
+        // A few rows more on either side: a line drawn at the very edge of a
+        // slice is fitted to the pixels differently than inside one, and
+        // would show as a doubled line where two drawings meet.
+        const int sliceTop = std::max(0, a - origin - kSliceMargin);
+        const int skip = a - origin - sliceTop;
+        const poppler::image image =
+            renderer.render_page(page, dpiX, dpiY, rect.left(), sliceTop, rect.width(), b - a + skip + kSliceMargin);
+        if (!image.is_valid())
+            throw Failure(QStringLiteral("The picture of the cells could not be drawn."));
+        const int rows = std::min(b - a, image.height() - skip);
+        const int columns = std::min(rect.width(), image.width());
+        for (int row = 0; row < rows; ++row) {
+            auto *line = reinterpret_cast<QRgb *>(result.scanLine(a - first + row));
+            std::memcpy(line, image.const_data() + qsizetype(row + skip) * image.bytes_per_row(), size_t(columns) * 4);
+            // The page's paper is opaque white; RGB32 wants every pixel opaque.
+            for (int x = 0; x < columns; ++x)
+                line[x] |= 0xff000000u;
+        }
+    }
+    return result;
+}
+
+QImage SheetPicture::image(double ratio, qint64 maxPixels) const
+{
+    double scale = ratio > 0 ? ratio : 1.0;
+    const QSize logical = logicalSize();
+    const double logicalPixels = double(logical.width()) * double(logical.height());
+    if (logicalPixels * scale * scale > double(maxPixels))
+        scale = std::sqrt(double(maxPixels) / logicalPixels);
+    const QSize size = sizeAt(scale, scale);
+    QImage picture = render(scale, scale, QRect(QPoint(0, 0), size));
+    picture.setDotsPerMeterX(int(std::lround(kDpi * scale / 0.0254)));
+    picture.setDotsPerMeterY(int(std::lround(kDpi * scale / 0.0254)));
+    // A picture at a screen's higher ratio shows at its logical size; a
+    // reduced one is a plain picture of a lower resolution.
+    picture.setDevicePixelRatio(scale >= 1.0 ? scale : 1.0);
+    return picture;
+}
+
+// --- On the clipboard ------------------------------------------------------------
+
+namespace {
+
+const QString kImageFormat = QStringLiteral("application/x-qt-image");
+const QString kPng = QStringLiteral("image/png");
+const QString kPdf = QStringLiteral("application/pdf");
+
+} // namespace
+
+SheetPictureMimeData::SheetPictureMimeData(std::shared_ptr<const SheetPicture> picture, double ratio)
+    : m_picture(std::move(picture)), m_ratio(ratio)
+{
+}
+
+QStringList SheetPictureMimeData::formats() const
+{
+    QStringList list {SheetPicture::kMimeType, kImageFormat, kPng};
+    if (m_picture && m_picture->blocks().size() == 1)
+        list.append(kPdf);
+    return list;
+}
+
+bool SheetPictureMimeData::hasFormat(const QString &mimeType) const
+{
+    return formats().contains(mimeType);
+}
+
+QVariant SheetPictureMimeData::retrieveData(const QString &mimeType, QMetaType type) const
+{
+    if (!m_picture)
+        return {};
+    try {
+        if (mimeType == SheetPicture::kMimeType)
+            return m_picture->toBytes();
+        if (mimeType == kPdf && m_picture->blocks().size() == 1)
+            return m_picture->blocks().first().pdf;
+        if (mimeType == kImageFormat || mimeType == kPng) {
+            const QImage image = m_picture->image(m_ratio);
+            if (mimeType == kImageFormat && type.id() != QMetaType::QByteArray)
+                return image;
+            QByteArray png;
+            QBuffer buffer(&png);
+            buffer.open(QIODevice::WriteOnly);
+            image.save(&buffer, "PNG");
+            return png;
+        }
+    } catch (const Failure &) {
+        // A picture that cannot be drawn is not offered.
+    }
+    return {};
+}
+
+} // namespace quorbel

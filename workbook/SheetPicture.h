@@ -1,0 +1,109 @@
+#pragma once
+
+// The picture of a cell range kept as the office drew it: its PDF pages
+// (one page a block of whole rows, each page's top left corner one edge
+// pixel above and left of the block) and where each block lies in the
+// range. Nothing is rasterised until a part of it is asked for, so a sheet
+// of any length costs the size of its PDF, and every part can be drawn at
+// any resolution: sharp at every zoom and screen scale.
+//
+// Coordinates: the picture at scale s (device pixels per pixel at 96 dpi)
+// is edge(s) + pixels(range width) wide and edge(s) + pixels(range height)
+// tall, where pixels() converts 1/100 mm at 96 x s dpi and edge(s) is the
+// line of the range's left and top border, drawn just outside its first
+// column and row. At scale 1 that is the picture's logical size, the size
+// the preview's geometry works with.
+//
+// The picture travels as one byte string (the snapshot file and the
+// clipboard's kMimeType): a header line, one line a block, then the PDFs.
+
+#include <QByteArray>
+#include <QImage>
+#include <QMimeData>
+#include <QRect>
+#include <QSize>
+#include <QVector>
+
+#include <memory>
+
+namespace quorbel {
+
+class SheetPicture {
+public:
+    // The clipboard format that carries the whole picture.
+    static const QString kMimeType;
+    // The first bytes of its byte string.
+    static const QByteArray kMagic;
+    // Pictures of more pixels than this go on the clipboard at a reduced
+    // resolution: 96 MB of pixels, well under the 128 MB that Qt's image
+    // reader accepts.
+    static constexpr qint64 kClipboardPixels = 24'000'000;
+
+    struct Block {
+        qint64 top = 0;    // 1/100 mm from the range's top
+        qint32 height = 0; // 1/100 mm
+        QByteArray pdf;    // one page; the block from one edge below its top left
+    };
+
+    SheetPicture(qint32 widthHmm, qint64 heightHmm, QVector<Block> blocks);
+    ~SheetPicture();
+    SheetPicture(const SheetPicture &) = delete;
+    SheetPicture &operator=(const SheetPicture &) = delete;
+
+    // The byte string, and a picture read back from one. fromBytes throws
+    // Failure for bytes that are not a whole picture.
+    QByteArray toBytes() const;
+    static bool looksLikePicture(const QByteArray &start);
+    static std::shared_ptr<SheetPicture> fromBytes(const QByteArray &bytes);
+
+    qint32 widthHmm() const { return m_width; }
+    qint64 heightHmm() const { return m_height; }
+    const QVector<Block> &blocks() const { return m_blocks; }
+
+    // Size in device pixels at scale (sx, sy); at (1, 1) the logical size.
+    QSize sizeAt(double sx, double sy) const;
+    QSize logicalSize() const { return sizeAt(1.0, 1.0); }
+
+    // The part `rect` (device pixels at scale sx x sy) of the picture, opaque
+    // RGB32, white where no page draws. Throws Failure when a page cannot be
+    // read back or drawn.
+    QImage render(double sx, double sy, const QRect &rect) const;
+
+    // The whole picture at `ratio` x 96 dpi, carrying that resolution and
+    // the device pixel ratio; reduced (ratio 1, a lower resolution) as far
+    // as needed to stay within `maxPixels`.
+    QImage image(double ratio, qint64 maxPixels = kClipboardPixels) const;
+
+    // The edge line's width at scale s: one pixel at 96 dpi, s rounded.
+    static int edge(double s);
+    // 1/100 mm in pixels at `dpi`, rounded.
+    static int pixels(qint64 hmm, double dpi);
+
+private:
+    struct Pages;
+    qint32 m_width;
+    qint64 m_height;
+    QVector<Block> m_blocks;
+    std::unique_ptr<Pages> m_pages; // read-back pages, a few kept
+};
+
+// The clipboard's content for a sheet's picture: the picture itself
+// (SheetPicture::kMimeType), an image of it for any program that pastes
+// pictures (made only when asked for: at the ratio it was made for, reduced
+// for very long sheets), and the office's PDF when the range took one page.
+class SheetPictureMimeData : public QMimeData {
+    Q_OBJECT
+public:
+    SheetPictureMimeData(std::shared_ptr<const SheetPicture> picture, double ratio);
+    QStringList formats() const override;
+    bool hasFormat(const QString &mimeType) const override;
+
+protected:
+    QVariant retrieveData(const QString &mimeType, QMetaType type) const override;
+
+private:
+    std::shared_ptr<const SheetPicture> m_picture;
+    double m_ratio;
+};
+
+} // namespace quorbel
