@@ -24,6 +24,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTreeWidget>
+#include <QUrl>
 
 #include <atomic>
 #include <chrono>
@@ -85,6 +86,23 @@ bool waitForEndWithoutEvents(qint64 pid, int ms)
         QThread::msleep(5);
     }
     return false;
+}
+
+// The private folder of the office `pid`: the parent of the profile its
+// command line names.
+QString instanceFolderOf(qint64 pid)
+{
+    QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray key = "-env:UserInstallation=";
+    for (const QByteArray &argument : file.readAll().split('\0')) {
+        if (argument.startsWith(key)) {
+            const QString profile = QUrl(QString::fromUtf8(argument.mid(key.size()))).toLocalFile();
+            return QFileInfo(profile).path();
+        }
+    }
+    return {};
 }
 
 bool isEmptyCell(const xl::CellValue &value)
@@ -319,10 +337,12 @@ private slots:
         QTest::mouseClick(preview.PushButton8, Qt::LeftButton);
     }
 
-    // One office is kept started while the main window shows: the command
-    // takes it (and the one started after it), none runs while the preview
-    // shows, "< Back" starts one again, and none outlives the program.
-    void officeKeptAheadOfNeed()
+    // Two offices (one for each half of a build) are kept started and warm
+    // while the main window shows: the command takes both, none runs while
+    // the preview shows, "< Back" starts them again, and none outlives the
+    // program. A warmed office is handed out with no workbook open, and its
+    // warm-up left no files behind.
+    void officesKeptAheadOfNeed()
     {
         QSet<qint64> started;
         {
@@ -333,34 +353,84 @@ private slots:
             main.show();
             QVERIFY(spare.hasOffice());
             QTRY_VERIFY_WITH_TIMEOUT(spare.ready(), 60000);
-            const qint64 first = spare.processId();
-            QCOMPARE(officeChildren(), QSet<qint64>{first});
-            started += first;
+            const QList<qint64> kept = spare.processIds();
+            QCOMPARE(kept.size(), SpareOffice::kKept);
+            QCOMPARE(officeChildren(), QSet<qint64>(kept.begin(), kept.end()));
+            QCOMPARE(spare.starts(), 2);
+            QCOMPARE(spare.warmed(), 2);
+            for (const qint64 pid : kept) {
+                const QString folder = instanceFolderOf(pid);
+                QVERIFY2(!folder.isEmpty(), "the office names no profile folder");
+                QVERIFY2(!QFileInfo::exists(QDir(folder).filePath(QStringLiteral("warm-up"))), qPrintable(folder));
+            }
+            started += QSet<qint64>(kept.begin(), kept.end());
 
             addEntry(main, QStringLiteral("soon"), QStringLiteral("Kept"), QStringLiteral("ahead"), false);
             Form2 &preview = build(program);
             QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
             QVERIFY(preview.isVisible());
             QVERIFY(!preview.Zoom_Ori->picture().isNull());
-            // The waiting office was taken, one was started for the second
-            // instance and one after that, which the preview stopped.
-            QCOMPARE(spare.starts(), 3);
+            // Both waiting offices were taken and nothing was started while
+            // the command ran or the preview shows.
+            QCOMPARE(spare.starts(), 2);
             QVERIFY(!spare.hasOffice());
             QVERIFY(officeChildren().isEmpty());
-            QVERIFY(!processExists(first));
+            for (const qint64 pid : kept)
+                QVERIFY(!processExists(pid));
 
             QTest::mouseClick(preview.PushButton8, Qt::LeftButton);
             QVERIFY(main.isVisible());
             QVERIFY(spare.hasOffice());
-            const qint64 again = spare.processId();
-            QVERIFY(again != first);
-            started += again;
             QTRY_VERIFY_WITH_TIMEOUT(spare.ready(), 60000);
-            QCOMPARE(officeChildren(), QSet<qint64>{again});
+            const QList<qint64> again = spare.processIds();
+            for (const qint64 pid : again)
+                QVERIFY(!kept.contains(pid));
+            started += QSet<qint64>(again.begin(), again.end());
+            QCOMPARE(officeChildren(), QSet<qint64>(again.begin(), again.end()));
+
+            // What the command gets: a warm office with nothing open.
+            auto taken = xl::CreateApplication();
+            QCOMPARE(taken->Workbooks()->count(), 0);
+            taken->Quit();
+            QVERIFY(!processExists(again.front()));
         }
         QVERIFY(officeChildren().isEmpty());
         for (const qint64 pid : std::as_const(started))
             QVERIFY(!processExists(pid));
+    }
+
+    // An office that is killed or stopped while it warms up is replaced
+    // without a word, and the next build runs as ever.
+    void officeLostWhileWarming_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("killed") << int(SIGKILL);
+        QTest::newRow("stopped") << int(SIGSTOP);
+    }
+
+    void officeLostWhileWarming()
+    {
+        QFETCH(int, signal);
+        Program program(m_fixture.services());
+        Form1 &main = program.mainWindow();
+        SpareOffice &spare = program.spareOffice();
+        main.show();
+        QTRY_VERIFY_WITH_TIMEOUT(spare.warmingUp(), 60000);
+        const qint64 lost = spare.processId();
+        QVERIFY(::kill(pid_t(lost), signal) == 0);
+        QTRY_VERIFY_WITH_TIMEOUT(spare.ready(), 60000);
+        QVERIFY(!spare.processIds().contains(lost));
+        QVERIFY(!officeChildren().contains(lost));
+        QVERIFY(spare.starts() >= 3);
+        QVERIFY2(m_dialogs->boxes.isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
+
+        addEntry(main, QStringLiteral("soon"), QStringLiteral("After"), QStringLiteral("a warm-up lost"), false);
+        Form2 &preview = build(program);
+        QVERIFY2(m_dialogs->boxes.isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
+        QVERIFY(!preview.Zoom_Ori->picture().isNull());
+        const ReadBack back = readWorkbook(preview.mExcelFile, 6);
+        QCOMPARE(text(back.cells["C6"]), QStringLiteral("After"));
+        QVERIFY(officeChildren().isEmpty());
     }
 
     // A waiting office that is killed is replaced without a word, both when
@@ -435,11 +505,14 @@ private slots:
         {
             Program program(services);
             QVERIFY(program.mainWindow().startUpCompleted());
-            QVERIFY(program.spareOffice().ready());
+            QVERIFY(program.spareOffice().hasOffice());
             const QSet<qint64> running = officeChildren();
             QCOMPARE(running, QSet<qint64>{program.spareOffice().processId()});
             program.mainWindow().show();
-            QCOMPARE(officeChildren(), running); // no second start
+            // No second start for the first: the check's office is kept (the
+            // second is launched once it is warm).
+            QCOMPARE(officeChildren(), running);
+            QCOMPARE(program.spareOffice().processId(), *running.begin());
         }
         QVERIFY(officeChildren().isEmpty());
 
