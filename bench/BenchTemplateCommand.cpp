@@ -26,6 +26,7 @@
 #include "TemplateWorkbook.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QDir>
 #include <QPointer>
 #include <QCheckBox>
@@ -34,11 +35,14 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <map>
 #include <cstdio>
 #include <vector>
+
+#include <unistd.h>
 
 using namespace quorbel;
 using bench::CallClock;
@@ -269,6 +273,88 @@ void printBreakdown(int entries, int runs, CountingDialogs &dialogs, const QStri
         std::printf("  click to shown preview = %.2f x warm floor\n", total / floorTotal);
 }
 
+
+// CPU time (user and system) of a process so far, in ms, from /proc.
+double cpuMs(const QString &pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    const double ticks = fields.at(11).toDouble() + fields.at(12).toDouble();  // utime, stime
+    return ticks * 1000.0 / double(sysconf(_SC_CLK_TCK));
+}
+
+// What the offices kept ahead of need cost while the main window waits,
+// with and without their warm-up: the offices' CPU until they are ready,
+// the longest the window's event loop was held meanwhile, each idle
+// office's resident memory (anonymous and file-backed), and the CPU the
+// program and the offices use in 3 s of waiting after that.
+void printWaitingCosts()
+{
+    if (!SpareOffice::wanted())
+        return;
+    std::printf("\nwhile the main window waits          offices' CPU to ready  longest hold  idle office RSS (anon + file)  CPU in 3 s idle\n");
+    const QByteArray saved = qgetenv("QUORBEL_WARM_OFFICE");
+    for (const bool warm : {false, true}) {
+        qputenv("QUORBEL_WARM_OFFICE", warm ? "1" : "0");
+        Program program(bench::programServices());
+        program.mainWindow().show();
+        QElapsedTimer wait;
+        wait.start();
+        double longest = 0;
+        QElapsedTimer tick;
+        tick.start();
+        QTimer probe;
+        probe.setInterval(1);
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+            longest = std::max(longest, double(tick.nsecsElapsed()) / 1e6);
+            tick.restart();
+        });
+        probe.start();
+        QTimer check;
+        QEventLoop waiting;
+        QObject::connect(&check, &QTimer::timeout, [&] {
+            if (program.spareOffice().ready() || wait.elapsed() > 60000)
+                waiting.quit();
+        });
+        check.start(20);
+        waiting.exec();
+        probe.stop();
+        const QList<qint64> offices = program.spareOffice().processIds();
+        double toReady = 0;
+        for (const qint64 pid : offices)
+            toReady += cpuMs(QString::number(pid));
+        QThread::msleep(300);
+        QString memory;
+        for (const qint64 pid : offices) {
+            const QString id = QString::number(pid);
+            memory += QStringLiteral("%1 (%2 + %3) ")
+                          .arg(statusMiB(id, "VmRSS"), 0, 'f', 0)
+                          .arg(statusMiB(id, "RssAnon"), 0, 'f', 0)
+                          .arg(statusMiB(id, "RssFile") + statusMiB(id, "RssShmem"), 0, 'f', 0);
+        }
+        double before = cpuMs(QStringLiteral("self"));
+        for (const qint64 pid : offices)
+            before += cpuMs(QString::number(pid));
+        QEventLoop idle;
+        QTimer::singleShot(3000, &idle, &QEventLoop::quit);
+        idle.exec();
+        double after = cpuMs(QStringLiteral("self"));
+        for (const qint64 pid : offices)
+            after += cpuMs(QString::number(pid));
+        std::printf("  %-34s %8.0f ms %12.0f ms   %-30s %6.0f ms\n", warm ? "two offices, warmed" : "two offices, not warmed",
+                    toReady, longest, qPrintable(memory), after - before);
+    }
+    if (saved.isNull())
+        qunsetenv("QUORBEL_WARM_OFFICE");
+    else
+        qputenv("QUORBEL_WARM_OFFICE", saved);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -276,6 +362,12 @@ int main(int argc, char *argv[])
     QTemporaryDir home;
     bench::useBenchHome(home);
     QApplication app(argc, argv);
+    // "bench_template_command waiting": only what the kept offices cost
+    // while the main window waits.
+    if (argc > 1 && QLatin1String(argv[1]) == QLatin1String("waiting")) {
+        printWaitingCosts();
+        return 0;
+    }
     CountingDialogs dialogs;
     Dialogs::setCurrent(&dialogs);
 
@@ -304,6 +396,7 @@ int main(int argc, char *argv[])
     }
     printBreakdown(10, 3, dialogs, home.path(), templatePath);
     printBreakdown(1000, 1, dialogs, home.path(), templatePath);
+    printWaitingCosts();
 
     std::printf("boxes shown: %d\n", dialogs.boxes);
     std::printf("offices kept ahead of need: %s\n",

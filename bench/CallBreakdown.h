@@ -116,7 +116,7 @@ struct InstancePhase {
             phase = Save;
         else if (name == QLatin1String("Close") || name == QLatin1String("Quit"))
             phase = Close;
-        else if (phase == Open || phase == Start)
+        else if (phase == Open)
             phase = second ? Picture : Fill;
         switch (phase) {
         case Start:

@@ -3,6 +3,8 @@
 #include "Failure.h"
 #include "TemplateWorkbook.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QFile>
 #include <QThread>
 
@@ -14,6 +16,8 @@ namespace {
 constexpr int kPollMs = 5;
 // Warm-ups in a row that went wrong before offices are kept cold.
 constexpr int kWarmUpTries = 2;
+// The pause in the user's input a warm-up step waits for.
+constexpr int kInputPauseMs = 300;
 
 // A process stopped by a signal (SIGSTOP, SIGTSTP) or a debugger: it would
 // answer no call, and a call would hold the window until the call limit.
@@ -39,6 +43,26 @@ SpareOffice::SpareOffice()
     m_poll.setInterval(kPollMs);
     connect(&m_poll, &QTimer::timeout, this, &SpareOffice::advance);
     xl::setInstanceSource(this);
+    m_sinceInput.start();
+    if (QCoreApplication *app = QCoreApplication::instance())
+        app->installEventFilter(this);
+}
+
+bool SpareOffice::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+        m_sinceInput.restart();
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 SpareOffice::~SpareOffice()
@@ -213,11 +237,14 @@ void SpareOffice::advance()
         }
         ++i;
     }
-    // One step of one warm-up a turn: the window waits a step at most.
-    for (Kept &kept : m_kept) {
-        if (kept.stage == Stage::Warming) {
-            warmStep(kept);
-            break;
+    // One step of one warm-up a turn, in a pause of the user's input: the
+    // window waits a step at most, and not while the user types or clicks.
+    if (m_sinceInput.elapsed() >= kInputPauseMs) {
+        for (Kept &kept : m_kept) {
+            if (kept.stage == Stage::Warming) {
+                warmStep(kept);
+                break;
+            }
         }
     }
     topUp();

@@ -9,7 +9,10 @@
 // Then it is warmed up there in small steps: one throwaway round of the
 // command's work (load the template, write cells, store as 97-2003, load
 // that file, export a range as PDF, close everything, delete the files), so
-// that the command's first calls are not an office's first. The second
+// that the command's first calls are not an office's first. Each step holds
+// the window for one call (a few tens of milliseconds, up to a few hundred
+// on a busy machine for a first load), so steps wait until the user has
+// paused typing or clicking for a moment. The second
 // office is launched once the first is ready, so that the two never start
 // at the same time while the main window waits.
 //
@@ -29,6 +32,7 @@
 #include "Spreadsheet.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QTimer>
@@ -84,6 +88,10 @@ public:
 
     std::unique_ptr<xl::XlApplication> takeInstance() override;
 
+protected:
+    // Notes the user's input: warm-up steps wait for a pause in it.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     enum class Stage { Starting, Warming, Ready };
     struct Kept {
@@ -104,6 +112,7 @@ private:
     int m_warmed = 0;
     int m_failedWarmUps = 0;
     QByteArray m_templateBytes;
+    QElapsedTimer m_sinceInput;
     QTimer m_poll;
 };
 
