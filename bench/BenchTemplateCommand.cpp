@@ -28,7 +28,6 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QDir>
-#include <QPointer>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>

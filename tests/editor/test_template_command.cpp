@@ -11,6 +11,7 @@
 #include "ScriptedDialogs.h"
 #include "SpareOffice.h"
 #include "Spreadsheet.h"
+#include "TemplateWorkbook.h"
 #include "TestHome.h"
 #include "editor_test_support.h"
 
@@ -397,6 +398,43 @@ private slots:
         QVERIFY(officeChildren().isEmpty());
         for (const qint64 pid : std::as_const(started))
             QVERIFY(!processExists(pid));
+    }
+
+    // An office taken part way through its warm-up is handed out with
+    // nothing open and the round's files deleted, and does the work.
+    void officeTakenWhileWarming()
+    {
+        Program program(m_fixture.services());
+        SpareOffice &spare = program.spareOffice();
+        program.mainWindow().show();
+        QTRY_VERIFY_WITH_TIMEOUT(spare.warmingUp(), 60000);
+        // A step or two in (a step a turn of the event loop): a workbook of
+        // the round is open.
+        QTest::qWait(10);
+        QTest::qWait(10);
+        QVERIFY(spare.warmingUp());
+        const qint64 pid = spare.processId();
+        const QString folder = instanceFolderOf(pid);
+        QVERIFY(!folder.isEmpty());
+        auto taken = xl::CreateApplication();
+        QVERIFY(processExists(pid));
+        QCOMPARE(taken->Workbooks()->count(), 0);
+        QVERIFY2(!QFileInfo::exists(QDir(folder).filePath(QStringLiteral("warm-up"))), qPrintable(folder));
+        QTemporaryDir scratch;
+        const QString copy = scratch.filePath(QStringLiteral("template.xlt"));
+        {
+            QFile file(copy);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(templateWorkbookBytes());
+        }
+        auto workbook = taken->Workbooks()->Open(copy, true);
+        taken->Cells(6, 3)->setValue(QStringLiteral("taken warm"));
+        const QString saved = scratch.filePath(QStringLiteral("taken.xls"));
+        workbook->SaveAs(saved, xl::xlExcel8);
+        workbook->Close();
+        taken->Quit();
+        QVERIFY(!processExists(pid));
+        QCOMPARE(text(readWorkbook(saved, 6).cells["C6"]), QStringLiteral("taken warm"));
     }
 
     // An office that is killed or stopped while it warms up is replaced
