@@ -17,9 +17,9 @@
 // at the same time while the main window waits.
 //
 // An office that ends while it waits, or whose warm-up fails or hangs, is
-// replaced without a word (after two warm-ups in a row went wrong, the next
-// office is kept without one, so that an office that cannot warm up is not
-// started over and over). An office found dead when it is asked for is
+// replaced without a word (after two warm-ups in a row went wrong, offices
+// are kept without one for the rest of the run, so that an office that
+// cannot warm up is not started over and over). An office found dead when it is asked for is
 // dropped, and the next one is tried; with none left, CreateApplication
 // starts one the ordinary way. The offices taken by a command are replaced
 // from the event loop, once the command has ended.
