@@ -1,26 +1,37 @@
 // Times "Start Creating Template" as a user meets it: from the click in the
-// main window to the preview window being shown, for lists of 0, 10, 100 and
-// 1,000 entries, beside one bare `soffice --headless --convert-to xls` of the
-// template measured in the same run. Before each click the benchmark lets
-// the event loop run until the office kept ahead of need is ready, as it is
-// by the time a user has typed a list (QUORBEL_SPARE_OFFICE=0 measures the
-// program without it). Then each size from 0 to 10,000 entries once more,
-// each click in a fresh process, with the picture drawn from the office's
-// pages and with the whole-sheet bitmap, and that process's peak resident
-// memory. Prints figures, the program's peak resident memory and that of an
-// idle started office; asserts nothing.
+// main window to the preview window being shown and drawn, for lists of 0,
+// 10, 100 and 1,000 entries, beside one bare `soffice --headless
+// --convert-to xls` of the template measured in the same run. Before each
+// click the benchmark lets the event loop run until the offices kept ahead
+// of need are ready (and warm), as they are by the time a user has typed a
+// list (QUORBEL_SPARE_OFFICE=0 measures the program without them,
+// QUORBEL_WARM_OFFICE=0 without their warm-up). For 10 and 1,000 entries it
+// prints where the time goes (each group of office calls, the program's own
+// work between them, the preview's first drawing) beside the warm floor:
+// the same calls in offices that have done the same work once already,
+// measured in the same run. Then each size from 0 to 10,000 entries once
+// more, each click in a fresh process, with the picture drawn from the
+// office's pages and with the whole-sheet bitmap, and that process's peak
+// resident memory. Prints figures, the program's peak resident memory and
+// that of an idle kept office; asserts nothing.
 
 #include "BareConversion.h"
 #include "BenchSupport.h"
+#include "CallBreakdown.h"
 #include "Dialogs.h"
+#include "Failure.h"
 #include "Form1.h"
 #include "Form2.h"
 #include "Program.h"
 #include "SheetPicture.h"
+#include "Snapshot.h"
+#include "Spreadsheet.h"
 #include "SpareOffice.h"
 #include "TemplateWorkbook.h"
 
 #include <QApplication>
+#include <QEventLoop>
+#include <QDir>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QElapsedTimer>
@@ -30,12 +41,17 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
+#include <map>
 #include <cstdio>
 #include <vector>
 
+#include <unistd.h>
+
 using namespace quorbel;
+using bench::CallClock;
 using bench::CountingDialogs;
 using bench::statusMiB;
 
@@ -50,7 +66,48 @@ double median(std::vector<double> values)
 
 double g_idleOfficeMiB = -1;
 
-double oneClick(int entries, CountingDialogs &dialogs)
+// Times every paint of a widget outside the main window while it is
+// installed: the preview's drawing, part of which happens inside the click
+// (the command lets the event loop run once the preview shows).
+class PaintTimer final : public QObject {
+public:
+    explicit PaintTimer(QWidget &mainWindow) : m_main(mainWindow) { QCoreApplication::instance()->installEventFilter(this); }
+    ~PaintTimer() override { QCoreApplication::instance()->removeEventFilter(this); }
+    double ms() const { return m_ms; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::Paint || m_inside)
+            return false;
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (!widget || widget->window() == &m_main)
+            return false;
+        QElapsedTimer timer;
+        timer.start();
+        m_inside = true;
+        QCoreApplication::sendEvent(watched, event);  // the widget paints, timed
+        m_inside = false;
+        m_ms += double(timer.nsecsElapsed()) / 1e6;
+        return true;
+    }
+
+private:
+    QWidget &m_main;
+    double m_ms = 0;
+    bool m_inside = false;
+};
+
+// Lets the event loop handle what the shown preview still has pending (its
+// first drawing, when the click has not done it).
+void finishPreviewDrawing()
+{
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+}
+
+// With a clock, the click's calls are timed by group (see CallBreakdown.h).
+double oneClick(int entries, CountingDialogs &dialogs, CallClock *clock = nullptr)
 {
     Program program(bench::programServices());
     Form1 &main = program.mainWindow();
@@ -65,7 +122,7 @@ double oneClick(int entries, CountingDialogs &dialogs)
     // A user takes longer than an office start to type a list.
     QElapsedTimer wait;
     wait.start();
-    while (SpareOffice::wanted() && !program.spareOffice().ready() && wait.elapsed() < 20000)
+    while (SpareOffice::wanted() && !program.spareOffice().ready() && wait.elapsed() < 60000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     if (program.spareOffice().ready()) {
         // Settled: what a started office holds while it waits.
@@ -73,12 +130,23 @@ double oneClick(int entries, CountingDialogs &dialogs)
         g_idleOfficeMiB = statusMiB(QString::number(program.spareOffice().processId()), "VmRSS");
     }
     const int boxesBefore = dialogs.boxes;
+    std::unique_ptr<bench::TimingSource> timing;
+    if (clock)
+        timing = std::make_unique<bench::TimingSource>(*clock, &program.spareOffice());
+    PaintTimer paints(main);
     QElapsedTimer timer;
     timer.start();
+    if (clock)
+        clock->restart();
     main.PushButton6_Click();
-    // The preview's first drawing of the picture belongs to the click.
-    program.previewWindow().grab();
+    finishPreviewDrawing();
     const double ms = double(timer.nsecsElapsed()) / 1e6;
+    if (clock) {
+        const QString after = QStringLiteral("program, after the last call (picture file read, preview shown)");
+        clock->tail(after);
+        clock->move(after, QStringLiteral("program, the preview's drawing"), paints.ms());
+    }
+    timing.reset();
     Form2 &preview = program.previewWindow();
     if (!preview.isVisible() || dialogs.boxes != boxesBefore)
         std::fprintf(stderr, "  (the run for %d entries reported failures)\n", entries);
@@ -167,6 +235,212 @@ void pictureComparison()
     }
 }
 
+// The entries the benchmark's clicks build, as the list holds them.
+struct BenchEntry {
+    QString dueBy, project, notes, done;
+};
+BenchEntry benchEntry(int i)
+{
+    return {QStringLiteral("12/%1/2026").arg(i % 28 + 1), QStringLiteral("Project %1").arg(i + 1),
+            QStringLiteral("Notes for entry %1").arg(i + 1), i % 3 == 0 ? QStringLiteral("V") : QString()};
+}
+
+// The first instance's calls of the command (opening the template to
+// closing the saved workbook), as the command makes them.
+void firstHalfCalls(xl::XlApplication &excel, const QString &templatePath, const QString &saved, int entries)
+{
+    auto workbook = excel.Workbooks()->Open(templatePath, true);
+    excel.setDisplayAlerts(false);
+    excel.ActiveWorkbook()->Worksheets()->Item(1)->Select();
+    excel.ActiveWorkbook()->Worksheets()->Item(1)->Activate();
+    excel.Cells(1, 7)->setValue(QStringLiteral("Jane Roe"));
+    excel.Cells(2, 7)->setValue(QDate(2026, 12, 24));
+    excel.Cells(5, 3)->setValue(QStringLiteral("Apollo"));
+    int row = 6;
+    for (int position = 1; position <= entries; ++position) {
+        if (position < entries) {
+            excel.Rows(row)->Select();
+            excel.Selection()->Copy();
+            excel.Rows(row + 1)->Select();
+            excel.Selection()->Insert(xl::xlShiftDown);
+            excel.Application().setCutCopyMode(false);
+        }
+        const BenchEntry entry = benchEntry(position - 1);
+        excel.Cells(row, 1)->Select();
+        excel.Cells(row, 4)->setValue(entry.dueBy);
+        excel.Cells(row, 3)->setValue(entry.project);
+        excel.Cells(row, 5)->setValue(entry.notes);
+        excel.Cells(row, 2)->setValue(entry.done == QLatin1String("V") ? QStringLiteral("a") : QString());
+        ++row;
+    }
+    excel.ActiveWorkbook()->Worksheets()->Item(1)->Select();
+    excel.Cells(1, 2)->Select();
+    excel.setDisplayAlerts(true);
+    excel.setVisible(false);
+    QFile::remove(saved);
+    workbook->SaveAs(saved, WorkbookSaveFormat(&excel));
+    excel.setDisplayAlerts(false);
+    workbook->Close();
+}
+
+// The second instance's calls: the saved workbook opened, pictured, closed.
+void secondHalfCalls(xl::XlApplication &excel, const QString &saved, const QString &picture)
+{
+    excel.Workbooks()->Open(saved);
+    const auto books = excel.Workbooks();
+    const auto workbook = books->Item(books->count());
+    saveCellsActivesheet(*workbook, picture);
+    excel.setDisplayAlerts(false);
+    workbook->Close();
+}
+
+// The warm floor: the command's office calls for `entries` entries in two
+// offices that have each done the same work once already, as the build's
+// groups (taking an office and the program's own work left out; the
+// offices' end included).
+std::map<QString, double> warmFloor(int entries, const QString &folder, const QString &templatePath)
+{
+    CallClock clock;
+    std::map<QString, double> floor;
+    try {
+        bench::TimingSource timing(clock, nullptr);
+        const QString saved = QDir(folder).filePath(QStringLiteral("floor.xls"));
+        const QString picture = QDir(folder).filePath(QStringLiteral("floor.bmp"));
+        auto first = xl::CreateApplication();
+        auto second = xl::CreateApplication();
+        for (int round = 0; round < 2; ++round) {
+            clock.clear();
+            clock.restart();
+            firstHalfCalls(*first, templatePath, saved, entries);
+            secondHalfCalls(*second, saved, picture);
+        }
+        first->Quit();
+        second->Quit();
+        QFile::remove(saved);
+        QFile::remove(picture);
+    } catch (const Failure &failure) {
+        std::fprintf(stderr, "warm floor for %d entries failed: %s\n", entries, qPrintable(failure.description()));
+        return {};
+    }
+    for (const QString &group : clock.order()) {
+        if (!group.startsWith(QLatin1String("program")))
+            floor[group] = clock.get(group);
+    }
+    return floor;
+}
+
+// Where the time of a click goes (means of `runs` clicks), beside the warm
+// floor of the same calls.
+void printBreakdown(int entries, int runs, CountingDialogs &dialogs, const QString &folder, const QString &templatePath)
+{
+    CallClock clock;
+    double total = 0;
+    for (int i = 0; i < runs; ++i)
+        total += oneClick(entries, dialogs, &clock);
+    total /= runs;
+    const std::map<QString, double> floor = warmFloor(entries, folder, templatePath);
+    double floorTotal = 0;
+    for (const auto &[group, ms] : floor)
+        floorTotal += ms;
+    std::printf("\n%d entries: where click to shown preview goes (mean of %d)        build   warm floor\n", entries, runs);
+    double accounted = 0;
+    for (const QString &group : clock.order()) {
+        const double ms = clock.get(group) / runs;
+        accounted += ms;
+        const auto inFloor = floor.find(group);
+        if (inFloor != floor.end())
+            std::printf("  %-62s %7.1f %9.1f\n", qPrintable(group), ms, inFloor->second);
+        else
+            std::printf("  %-62s %7.1f %9s\n", qPrintable(group), ms, "-");
+    }
+    std::printf("  %-62s %7.1f\n", "unaccounted", total - accounted);
+    std::printf("  %-62s %7.1f %9.1f\n", "click to shown preview", total, floorTotal);
+    if (floorTotal > 0)
+        std::printf("  click to shown preview = %.2f x warm floor\n", total / floorTotal);
+}
+
+
+// CPU time (user and system) of a process so far, in ms, from /proc.
+double cpuMs(const QString &pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    const double ticks = fields.at(11).toDouble() + fields.at(12).toDouble();  // utime, stime
+    return ticks * 1000.0 / double(sysconf(_SC_CLK_TCK));
+}
+
+// What the offices kept ahead of need cost while the main window waits,
+// with and without their warm-up: the offices' CPU until they are ready,
+// the longest the window's event loop was held meanwhile, each idle
+// office's resident memory (anonymous and file-backed), and the CPU the
+// program and the offices use in 3 s of waiting after that.
+void printWaitingCosts()
+{
+    if (!SpareOffice::wanted())
+        return;
+    std::printf("\nwhile the main window waits          offices' CPU to ready  longest hold  idle office RSS (anon + file)  CPU in 3 s idle\n");
+    const QByteArray saved = qgetenv("QUORBEL_WARM_OFFICE");
+    for (const bool warm : {false, true}) {
+        qputenv("QUORBEL_WARM_OFFICE", warm ? "1" : "0");
+        Program program(bench::programServices());
+        program.mainWindow().show();
+        QElapsedTimer wait;
+        wait.start();
+        double longest = 0;
+        QElapsedTimer tick;
+        tick.start();
+        QTimer probe;
+        probe.setInterval(1);
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+            longest = std::max(longest, double(tick.nsecsElapsed()) / 1e6);
+            tick.restart();
+        });
+        probe.start();
+        QTimer check;
+        QEventLoop waiting;
+        QObject::connect(&check, &QTimer::timeout, [&] {
+            if (program.spareOffice().ready() || wait.elapsed() > 60000)
+                waiting.quit();
+        });
+        check.start(20);
+        waiting.exec();
+        probe.stop();
+        const QList<qint64> offices = program.spareOffice().processIds();
+        double toReady = 0;
+        for (const qint64 pid : offices)
+            toReady += cpuMs(QString::number(pid));
+        QThread::msleep(300);
+        QString memory;
+        for (const qint64 pid : offices) {
+            const QString id = QString::number(pid);
+            memory += QStringLiteral("%1 (%2 + %3) ")
+                          .arg(statusMiB(id, "VmRSS"), 0, 'f', 0)
+                          .arg(statusMiB(id, "RssAnon"), 0, 'f', 0)
+                          .arg(statusMiB(id, "RssFile") + statusMiB(id, "RssShmem"), 0, 'f', 0);
+        }
+        double before = cpuMs(QStringLiteral("self"));
+        for (const qint64 pid : offices)
+            before += cpuMs(QString::number(pid));
+        QEventLoop idle;
+        QTimer::singleShot(3000, &idle, &QEventLoop::quit);
+        idle.exec();
+        double after = cpuMs(QStringLiteral("self"));
+        for (const qint64 pid : offices)
+            after += cpuMs(QString::number(pid));
+        std::printf("  %-34s %8.0f ms %12.0f ms   %-30s %6.0f ms\n", warm ? "two offices, warmed" : "two offices, not warmed",
+                    toReady, longest, qPrintable(memory), after - before);
+    }
+    if (saved.isNull())
+        qunsetenv("QUORBEL_WARM_OFFICE");
+    else
+        qputenv("QUORBEL_WARM_OFFICE", saved);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -174,6 +448,12 @@ int main(int argc, char *argv[])
     QTemporaryDir home;
     bench::useBenchHome(home);
     QApplication app(argc, argv);
+    // "bench_template_command waiting": only what the kept offices cost
+    // while the main window waits.
+    if (argc > 1 && QLatin1String(argv[1]) == QLatin1String("waiting")) {
+        printWaitingCosts();
+        return 0;
+    }
     CountingDialogs dialogs;
     Dialogs::setCurrent(&dialogs);
     if (const int code = oneClickAlone(argc, argv, dialogs); code >= 0)
@@ -199,12 +479,18 @@ int main(int argc, char *argv[])
         for (int i = 0; i < count; ++i)
             runs.push_back(oneClick(entries, dialogs));
         const double ms = median(runs);
-        std::printf("%5d entries: click to preview %7.0f ms (%s of %d) = %.2f x bare conversion\n", entries, ms,
+        std::printf("%5d entries: click to shown preview %7.0f ms (%s of %d) = %.2f x bare conversion\n", entries, ms,
                     count > 1 ? "median" : "one", count, ms / bareMs);
     }
     pictureComparison();
+    printBreakdown(10, 3, dialogs, home.path(), templatePath);
+    printBreakdown(1000, 1, dialogs, home.path(), templatePath);
+    printWaitingCosts();
+
     std::printf("boxes shown: %d\n", dialogs.boxes);
-    std::printf("offices kept ahead of need: %s\n", SpareOffice::wanted() ? "yes" : "no (QUORBEL_SPARE_OFFICE=0)");
+    std::printf("offices kept ahead of need: %s\n",
+                !SpareOffice::wanted() ? "no (QUORBEL_SPARE_OFFICE=0)"
+                                       : SpareOffice::warming() ? "yes, warmed" : "yes, not warmed (QUORBEL_WARM_OFFICE=0)");
     std::printf("program's peak resident memory: %.0f MiB\n", statusMiB(QStringLiteral("self"), "VmHWM"));
     if (g_idleOfficeMiB >= 0)
         std::printf("an idle started office's resident memory: %.0f MiB\n", g_idleOfficeMiB);

@@ -1,14 +1,41 @@
 #include "SpareOffice.h"
 
 #include "Failure.h"
+#include "TemplateWorkbook.h"
 
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFile>
 #include <QThread>
 
 namespace quorbel {
 
 namespace {
-// How often a starting office is asked whether it listens yet.
+// How often a starting office is asked whether it listens yet, and the
+// pause between two steps of a warm-up, in which the window gets its turn.
 constexpr int kPollMs = 5;
+// Warm-ups in a row that went wrong before offices are kept cold.
+constexpr int kWarmUpTries = 2;
+// The pause in the user's input a warm-up step waits for.
+constexpr int kInputPauseMs = 300;
+
+// A process stopped by a signal (SIGSTOP, SIGTSTP) or a debugger: it would
+// answer no call, and a call would hold the window until the call limit.
+bool processStopped(qint64 pid)
+{
+    if (pid <= 0)
+        return false;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    // "pid (name) S ...": the state follows the name's closing parenthesis.
+    const qsizetype close = line.lastIndexOf(')');
+    if (close < 0 || close + 2 >= line.size())
+        return false;
+    const char state = line.at(close + 2);
+    return state == 'T' || state == 't';
+}
 } // namespace
 
 SpareOffice::SpareOffice()
@@ -16,6 +43,26 @@ SpareOffice::SpareOffice()
     m_poll.setInterval(kPollMs);
     connect(&m_poll, &QTimer::timeout, this, &SpareOffice::advance);
     xl::setInstanceSource(this);
+    m_sinceInput.start();
+    if (QCoreApplication *app = QCoreApplication::instance())
+        app->installEventFilter(this);
+}
+
+bool SpareOffice::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+        m_sinceInput.restart();
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 SpareOffice::~SpareOffice()
@@ -29,24 +76,58 @@ bool SpareOffice::wanted()
     return qEnvironmentVariable("QUORBEL_SPARE_OFFICE") != QLatin1String("0") && xl::usingOffice();
 }
 
+bool SpareOffice::warming()
+{
+    return qEnvironmentVariable("QUORBEL_WARM_OFFICE") != QLatin1String("0");
+}
+
 void SpareOffice::keep()
 {
     m_keeping = true;
-    if (!m_starting)
-        launch();
+    if (!wanted())
+        return;
+    topUp();  // the first office is launched at once
+    m_poll.start();
 }
 
 void SpareOffice::stop()
 {
     m_keeping = false;
     m_poll.stop();
-    m_ready = false;
-    m_starting.reset();
+    m_kept.clear();
+}
+
+bool SpareOffice::ready() const
+{
+    if (int(m_kept.size()) < kKept)
+        return false;
+    for (const Kept &kept : m_kept) {
+        if (kept.stage != Stage::Ready)
+            return false;
+    }
+    return true;
+}
+
+bool SpareOffice::warmingUp() const
+{
+    for (const Kept &kept : m_kept) {
+        if (kept.stage == Stage::Warming)
+            return true;
+    }
+    return false;
 }
 
 qint64 SpareOffice::processId() const
 {
-    return m_starting ? m_starting->processId() : 0;
+    return m_kept.empty() ? 0 : m_kept.front().office->processId();
+}
+
+QList<qint64> SpareOffice::processIds() const
+{
+    QList<qint64> ids;
+    for (const Kept &kept : m_kept)
+        ids.append(kept.office->processId());
+    return ids;
 }
 
 bool SpareOffice::startNow()
@@ -54,108 +135,171 @@ bool SpareOffice::startNow()
     if (!wanted())
         return false;
     m_poll.stop();
-    m_ready = false;
-    m_starting.reset();
+    m_kept.clear();
     if (!begin())
         return false;
+    Kept &kept = m_kept.back();
     try {
-        while (!m_starting->poll())
+        while (!kept.office->poll())
             QThread::msleep(kPollMs);
     } catch (const Failure &) {
-        m_starting.reset();
+        m_kept.clear();
         return false;
     }
-    m_ready = true;
+    // Warmed up from the event loop once the window shows.
+    kept.stage = warming() && m_failedWarmUps < kWarmUpTries ? Stage::Warming : Stage::Ready;
     return true;
 }
 
-// Starts the office to keep; false when it cannot be started.
+// Starts an office to keep; false when it cannot be started.
 bool SpareOffice::begin()
 {
+    std::unique_ptr<xl::StartingApplication> office;
     try {
-        m_starting = xl::StartApplication();
+        office = xl::StartApplication();
     } catch (const Failure &) {
-        m_starting.reset();
         return false;
     }
     ++m_starts;
     // Queued: the notice may come from inside a wait for the process.
-    m_starting->setEndedNotice([this] { QMetaObject::invokeMethod(this, &SpareOffice::checkEnded, Qt::QueuedConnection); });
+    office->setEndedNotice([this] { QMetaObject::invokeMethod(this, &SpareOffice::checkEnded, Qt::QueuedConnection); });
+    m_kept.push_back(Kept {std::move(office), Stage::Starting});
     return true;
 }
 
-void SpareOffice::launch()
+// Launches the next office once every kept one is ready, so that two
+// never start at the same time.
+void SpareOffice::topUp()
 {
-    if (!wanted() || m_starting)
+    if (!m_keeping || !wanted() || int(m_kept.size()) >= kKept)
         return;
-    m_ready = false;
+    for (const Kept &kept : m_kept) {
+        if (kept.stage != Stage::Ready)
+            return;
+    }
     // When the start fails there is nothing to keep: the instance is
-    // started when it is needed, and that start reports what is wrong.
-    if (begin())
-        m_poll.start();
+    // started when it is needed, and that start reports what is wrong. A
+    // start that failed is not tried again until the next keep(): an office
+    // that cannot start would otherwise be started forever.
+    if (!begin())
+        m_keeping = false;
+}
+
+void SpareOffice::drop(size_t index)
+{
+    std::unique_ptr<xl::StartingApplication> office = std::move(m_kept[index].office);
+    m_kept.erase(m_kept.begin() + long(index));
+    office->setEndedNotice({});
+    office.reset();  // ends the office
+}
+
+// One step of the first office's warm-up that is not over. One that fails
+// or hangs goes, and another is started in its place.
+void SpareOffice::warmStep(Kept &kept)
+{
+    const size_t index = size_t(&kept - m_kept.data());
+    if (processStopped(kept.office->processId())) {
+        drop(index);
+        ++m_failedWarmUps;
+        return;
+    }
+    try {
+        if (m_templateBytes.isEmpty())
+            m_templateBytes = templateWorkbookBytes();
+        if (kept.office->warm(m_templateBytes)) {
+            kept.stage = Stage::Ready;
+            m_failedWarmUps = 0;
+            ++m_warmed;
+        }
+    } catch (const Failure &) {
+        drop(index);
+        ++m_failedWarmUps;
+    }
 }
 
 void SpareOffice::advance()
 {
-    if (!m_starting) {
-        m_poll.stop();
-        return;
-    }
-    try {
-        if (m_starting->poll()) {
-            m_ready = true;
-            m_poll.stop();
+    const bool warm = warming() && m_failedWarmUps < kWarmUpTries;
+    for (size_t i = 0; i < m_kept.size();) {
+        Kept &kept = m_kept[i];
+        if (kept.stage == Stage::Starting) {
+            try {
+                if (kept.office->poll())
+                    kept.stage = warm ? Stage::Warming : Stage::Ready;
+            } catch (const Failure &) {
+                // Not started again until the next keep() (see topUp).
+                drop(i);
+                m_keeping = false;
+                continue;
+            }
+        } else if (kept.stage == Stage::Warming && !warm) {
+            kept.stage = Stage::Ready;
         }
-    } catch (const Failure &) {
-        // A start that failed is not tried again until the next keep():
-        // an office that cannot start would otherwise be started forever.
-        m_poll.stop();
-        m_starting.reset();
-        m_ready = false;
+        ++i;
     }
+    // One step of one warm-up a turn, in a pause of the user's input: the
+    // window waits a step at most, and not while the user types or clicks.
+    if (m_sinceInput.elapsed() >= kInputPauseMs) {
+        for (Kept &kept : m_kept) {
+            if (kept.stage == Stage::Warming) {
+                warmStep(kept);
+                break;
+            }
+        }
+    }
+    topUp();
+    bool busy = false;
+    for (const Kept &kept : m_kept)
+        busy = busy || kept.stage != Stage::Ready;
+    if (!busy)
+        m_poll.stop();
 }
 
-// An office ended: a ready one that no longer answers is replaced; one that
-// is still starting is looked after by advance().
+// An office ended: one that waits is dropped (and replaced while offices
+// are kept); one still starting or warming is looked after by advance().
 void SpareOffice::checkEnded()
 {
-    if (!m_starting || !m_ready)
-        return;
-    if (m_starting->responds())
-        return;
-    m_ready = false;
-    m_starting.reset();
-    if (m_keeping)
-        launch();
+    for (size_t i = m_kept.size(); i-- > 0;) {
+        if (m_kept[i].stage == Stage::Ready && m_kept[i].office->hasEnded())
+            drop(i);
+    }
+    if (m_keeping && wanted() && int(m_kept.size()) < kKept)
+        m_poll.start();
 }
 
 std::unique_ptr<xl::XlApplication> SpareOffice::takeInstance()
 {
-    if (!m_starting) {
-        // Taken while none was there (the last start failed, or none was
-        // asked for): the next one starts after this.
-        if (m_keeping)
-            launch();
-        return nullptr;
+    // Replacements start from the event loop, after the command: an office
+    // starting beside the build would slow it down.
+    if (m_keeping && wanted())
+        m_poll.start();
+    while (!m_kept.empty()) {
+        // The readiest office first: ready, then warming, then starting.
+        size_t best = 0;
+        for (size_t i = 1; i < m_kept.size(); ++i) {
+            if (int(m_kept[i].stage) > int(m_kept[best].stage))
+                best = i;
+        }
+        const Stage stage = m_kept[best].stage;
+        std::unique_ptr<xl::StartingApplication> office = std::move(m_kept[best].office);
+        m_kept.erase(m_kept.begin() + long(best));
+        office->setEndedNotice({});
+        if (processStopped(office->processId()))
+            continue;  // ends it
+        try {
+            // A ready office is asked once whether it still answers. One
+            // still warming is taken as it is: what its round has open is
+            // closed, and the command's own calls pay what is left of the
+            // first-use cost, never more than finishing the round would
+            // (that would pay it on throwaway work first). One still
+            // starting is waited for.
+            if (stage == Stage::Ready && (office->hasEnded() || !office->responds()))
+                continue;
+            return office->take();
+        } catch (const Failure &) {
+        }
     }
-    m_poll.stop();
-    std::unique_ptr<xl::StartingApplication> starting = std::move(m_starting);
-    const bool wasReady = m_ready;
-    m_ready = false;
-    starting->setEndedNotice({});
-    std::unique_ptr<xl::XlApplication> application;
-    try {
-        // A ready office is asked once whether it still answers; one still
-        // starting is waited for.
-        if (!wasReady || starting->responds())
-            application = starting->take();
-    } catch (const Failure &) {
-        application.reset();
-    }
-    starting.reset();  // a dead or unfinished office goes
-    if (m_keeping)
-        launch();
-    return application;
+    return nullptr;
 }
 
 } // namespace quorbel

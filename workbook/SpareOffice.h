@@ -1,25 +1,44 @@
 #pragma once
 
-// One spreadsheet instance kept started ahead of need, so that the template
-// command's instances (CreateApplication) take an office that is already up
-// instead of starting one while the user waits. The office starts in the
-// background: it is launched at once, and the program connects to it from
-// the event loop, on the one thread, without blocking. Each instance that is
-// taken is replaced by a new one started the same way. One that ends while
-// it waits is replaced without a word; one that is found dead when it is
-// asked for is dropped, and CreateApplication starts one the ordinary way.
+// The spreadsheet instances kept started ahead of need, so that the template
+// command's instances (CreateApplication) take offices that are already up
+// and warm instead of starting them while the user waits. A build takes two
+// instances in turn (one to fill and save, one to picture), so two offices
+// are kept. Each starts in the background: it is launched, and the program
+// connects to it from the event loop, on the one thread, without blocking.
+// Then it is warmed up there in small steps: one throwaway round of the
+// command's work (load the template, write cells, store as 97-2003, load
+// that file, export a range as PDF, close everything, delete the files), so
+// that the command's first calls are not an office's first. Each step holds
+// the window for one call (a few tens of milliseconds, up to a few hundred
+// on a busy machine for a first load), so steps wait until the user has
+// paused typing or clicking for a moment. The second
+// office is launched once the first is ready, so that the two never start
+// at the same time while the main window waits.
+//
+// An office that ends while it waits, or whose warm-up fails or hangs, is
+// replaced without a word (after two warm-ups in a row went wrong, offices
+// are kept without one for the rest of the run, so that an office that
+// cannot warm up is not started over and over). An office found dead when it is asked for is
+// dropped, and the next one is tried; with none left, CreateApplication
+// starts one the ordinary way. The offices taken by a command are replaced
+// from the event loop, once the command has ended.
 //
 // QUORBEL_SPARE_OFFICE=0 turns it off (each instance is then started when
-// it is needed). It is off, too, while an application factory replaces the
-// office. A waiting office ends with this object at the latest, and dies
-// with the program when the program is killed.
+// it is needed, and nothing is warmed). It is off, too, while an
+// application factory replaces the office. Waiting offices end with this
+// object at the latest, and die with the program when it is killed.
 
 #include "Spreadsheet.h"
 
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QList>
 #include <QObject>
 #include <QTimer>
 
 #include <memory>
+#include <vector>
 
 namespace quorbel {
 
@@ -27,45 +46,73 @@ class SpareOffice final : public QObject, public xl::InstanceSource {
     Q_OBJECT
 
 public:
+    // How many offices are kept: one for each half of a build.
+    static constexpr int kKept = 2;
+
     // Installs itself as CreateApplication's instance source.
     SpareOffice();
-    // Ends a waiting office.
+    // Ends the waiting offices.
     ~SpareOffice() override;
 
     // Whether offices are kept ahead of need at all.
     static bool wanted();
+    // Whether kept offices are warmed up before they are handed out
+    // (QUORBEL_WARM_OFFICE=0 keeps them cold, to compare).
+    static bool warming();
 
-    // Keeps one office ready from now on, starting one when there is none.
+    // Keeps kKept offices ready from now on, starting them as needed.
     void keep();
-    // Ends a waiting office and keeps none until keep().
+    // Ends the waiting offices and keeps none until keep().
     void stop();
     bool keeping() const { return m_keeping; }
 
-    // Starts an office and waits until it is ready, keeping it as the spare
-    // (the availability check's office). False when none could be started.
+    // Starts an office and waits until it is connected, keeping it (the
+    // availability check's office; it is warmed up later, from the event
+    // loop). False when none could be started.
     bool startNow();
 
-    // An office is started (ready or still starting).
-    bool hasOffice() const { return m_starting != nullptr; }
-    // The waiting office is connected.
-    bool ready() const { return m_starting && m_ready; }
-    // The waiting office's process id, or 0.
+    // An office is kept (ready, warming or still starting).
+    bool hasOffice() const { return !m_kept.empty(); }
+    // kKept offices are kept, every one connected and warmed up.
+    bool ready() const;
+    // An office is part way through its warm-up.
+    bool warmingUp() const;
+    // The first kept office's process id, or 0.
     qint64 processId() const;
-    // How many offices this object has started.
+    // Every kept office's process id, in the order they are handed out.
+    QList<qint64> processIds() const;
+    // How many offices this object has started, and how many of them
+    // finished their warm-up.
     int starts() const { return m_starts; }
+    int warmed() const { return m_warmed; }
 
     std::unique_ptr<xl::XlApplication> takeInstance() override;
 
+protected:
+    // Notes the user's input: warm-up steps wait for a pause in it.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    enum class Stage { Starting, Warming, Ready };
+    struct Kept {
+        std::unique_ptr<xl::StartingApplication> office;
+        Stage stage = Stage::Starting;
+    };
+
     bool begin();
-    void launch();
+    void topUp();
     void advance();
     void checkEnded();
+    void drop(size_t index);
+    void warmStep(Kept &kept);
 
-    std::unique_ptr<xl::StartingApplication> m_starting;
-    bool m_ready = false;
+    std::vector<Kept> m_kept;
     bool m_keeping = false;
     int m_starts = 0;
+    int m_warmed = 0;
+    int m_failedWarmUps = 0;
+    QByteArray m_templateBytes;
+    QElapsedTimer m_sinceInput;
     QTimer m_poll;
 };
 

@@ -21,6 +21,7 @@
 
 #include "Failure.h"
 
+#include <QByteArray>
 #include <QDate>
 #include <QString>
 
@@ -204,11 +205,23 @@ public:
     // ready. Throws Failure (InstanceLoss::NotStarted) when the office ended
     // while starting or did not start in time; the office is gone then.
     virtual bool poll() = 0;
+    // One step of a throwaway round of the template command's work (load
+    // `templateBytes` as a template, write cells, store as 97-2003, load
+    // that file, export a range as PDF, close everything, delete the
+    // files), on a ready instance; true once the round is over. Each step
+    // is one call of a few tens of milliseconds, limited to a few seconds.
+    // Throws Failure when the office fails or hangs; the office is gone then.
+    virtual bool warm(const QByteArray &templateBytes) = 0;
     // True when the office is ready and answers (one round trip); false for
     // an office that is still starting or has ended.
     virtual bool responds() = 0;
-    // The instance, waiting for the start to finish when it has not. Throws
-    // Failure (InstanceLoss::NotStarted). Can be taken once.
+    // True once the office process has ended; never waits.
+    virtual bool hasEnded() = 0;
+    // The instance, waiting for the start to finish when it has not; one
+    // taken part way through its warm-up first closes what the round has
+    // open. The instance has no workbook open. Throws Failure
+    // (InstanceLoss::NotStarted, or the loss a failing close met). Can be
+    // taken once.
     virtual std::unique_ptr<XlApplication> take() = 0;
     // The office's process id (0 when there is none).
     virtual qint64 processId() const = 0;

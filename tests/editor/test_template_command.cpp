@@ -11,6 +11,7 @@
 #include "ScriptedDialogs.h"
 #include "SpareOffice.h"
 #include "Spreadsheet.h"
+#include "TemplateWorkbook.h"
 #include "TestHome.h"
 #include "editor_test_support.h"
 
@@ -24,6 +25,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTreeWidget>
+#include <QUrl>
 
 #include <atomic>
 #include <chrono>
@@ -85,6 +87,23 @@ bool waitForEndWithoutEvents(qint64 pid, int ms)
         QThread::msleep(5);
     }
     return false;
+}
+
+// The private folder of the office `pid`: the parent of the profile its
+// command line names.
+QString instanceFolderOf(qint64 pid)
+{
+    QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray key = "-env:UserInstallation=";
+    for (const QByteArray &argument : file.readAll().split('\0')) {
+        if (argument.startsWith(key)) {
+            const QString profile = QUrl(QString::fromUtf8(argument.mid(key.size()))).toLocalFile();
+            return QFileInfo(profile).path();
+        }
+    }
+    return {};
 }
 
 bool isEmptyCell(const xl::CellValue &value)
@@ -319,10 +338,12 @@ private slots:
         QTest::mouseClick(preview.PushButton8, Qt::LeftButton);
     }
 
-    // One office is kept started while the main window shows: the command
-    // takes it (and the one started after it), none runs while the preview
-    // shows, "< Back" starts one again, and none outlives the program.
-    void officeKeptAheadOfNeed()
+    // Two offices (one for each half of a build) are kept started and warm
+    // while the main window shows: the command takes both, none runs while
+    // the preview shows, "< Back" starts them again, and none outlives the
+    // program. A warmed office is handed out with no workbook open, and its
+    // warm-up left no files behind.
+    void officesKeptAheadOfNeed()
     {
         QSet<qint64> started;
         {
@@ -333,34 +354,121 @@ private slots:
             main.show();
             QVERIFY(spare.hasOffice());
             QTRY_VERIFY_WITH_TIMEOUT(spare.ready(), 60000);
-            const qint64 first = spare.processId();
-            QCOMPARE(officeChildren(), QSet<qint64>{first});
-            started += first;
+            const QList<qint64> kept = spare.processIds();
+            QCOMPARE(kept.size(), SpareOffice::kKept);
+            QCOMPARE(officeChildren(), QSet<qint64>(kept.begin(), kept.end()));
+            QCOMPARE(spare.starts(), 2);
+            QCOMPARE(spare.warmed(), 2);
+            for (const qint64 pid : kept) {
+                const QString folder = instanceFolderOf(pid);
+                QVERIFY2(!folder.isEmpty(), "the office names no profile folder");
+                QVERIFY2(!QFileInfo::exists(QDir(folder).filePath(QStringLiteral("warm-up"))), qPrintable(folder));
+            }
+            started += QSet<qint64>(kept.begin(), kept.end());
 
             addEntry(main, QStringLiteral("soon"), QStringLiteral("Kept"), QStringLiteral("ahead"), false);
             Form2 &preview = build(program);
             QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
             QVERIFY(preview.isVisible());
             QVERIFY(preview.Zoom_Ori->hasPicture());
-            // The waiting office was taken, one was started for the second
-            // instance and one after that, which the preview stopped.
-            QCOMPARE(spare.starts(), 3);
+            // Both waiting offices were taken and nothing was started while
+            // the command ran or the preview shows.
+            QCOMPARE(spare.starts(), 2);
             QVERIFY(!spare.hasOffice());
             QVERIFY(officeChildren().isEmpty());
-            QVERIFY(!processExists(first));
+            for (const qint64 pid : kept)
+                QVERIFY(!processExists(pid));
 
             QTest::mouseClick(preview.PushButton8, Qt::LeftButton);
             QVERIFY(main.isVisible());
             QVERIFY(spare.hasOffice());
-            const qint64 again = spare.processId();
-            QVERIFY(again != first);
-            started += again;
             QTRY_VERIFY_WITH_TIMEOUT(spare.ready(), 60000);
-            QCOMPARE(officeChildren(), QSet<qint64>{again});
+            const QList<qint64> again = spare.processIds();
+            for (const qint64 pid : again)
+                QVERIFY(!kept.contains(pid));
+            started += QSet<qint64>(again.begin(), again.end());
+            QCOMPARE(officeChildren(), QSet<qint64>(again.begin(), again.end()));
+
+            // What the command gets: a warm office with nothing open.
+            auto taken = xl::CreateApplication();
+            QCOMPARE(taken->Workbooks()->count(), 0);
+            taken->Quit();
+            QVERIFY(!processExists(again.front()));
         }
         QVERIFY(officeChildren().isEmpty());
         for (const qint64 pid : std::as_const(started))
             QVERIFY(!processExists(pid));
+    }
+
+    // An office taken part way through its warm-up is handed out with
+    // nothing open and the round's files deleted, and does the work.
+    void officeTakenWhileWarming()
+    {
+        Program program(m_fixture.services());
+        SpareOffice &spare = program.spareOffice();
+        program.mainWindow().show();
+        QTRY_VERIFY_WITH_TIMEOUT(spare.warmingUp(), 60000);
+        // A step or two in (a step a turn of the event loop): a workbook of
+        // the round is open.
+        QTest::qWait(10);
+        QTest::qWait(10);
+        QVERIFY(spare.warmingUp());
+        const qint64 pid = spare.processId();
+        const QString folder = instanceFolderOf(pid);
+        QVERIFY(!folder.isEmpty());
+        auto taken = xl::CreateApplication();
+        QVERIFY(processExists(pid));
+        QCOMPARE(taken->Workbooks()->count(), 0);
+        QVERIFY2(!QFileInfo::exists(QDir(folder).filePath(QStringLiteral("warm-up"))), qPrintable(folder));
+        QTemporaryDir scratch;
+        const QString copy = scratch.filePath(QStringLiteral("template.xlt"));
+        {
+            QFile file(copy);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(templateWorkbookBytes());
+        }
+        auto workbook = taken->Workbooks()->Open(copy, true);
+        taken->Cells(6, 3)->setValue(QStringLiteral("taken warm"));
+        const QString saved = scratch.filePath(QStringLiteral("taken.xls"));
+        workbook->SaveAs(saved, xl::xlExcel8);
+        workbook->Close();
+        taken->Quit();
+        QVERIFY(!processExists(pid));
+        QCOMPARE(text(readWorkbook(saved, 6).cells["C6"]), QStringLiteral("taken warm"));
+    }
+
+    // An office that is killed or stopped while it warms up is replaced
+    // without a word, and the next build runs as ever.
+    void officeLostWhileWarming_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("killed") << int(SIGKILL);
+        QTest::newRow("stopped") << int(SIGSTOP);
+    }
+
+    void officeLostWhileWarming()
+    {
+        QFETCH(int, signal);
+        Program program(m_fixture.services());
+        Form1 &main = program.mainWindow();
+        SpareOffice &spare = program.spareOffice();
+        main.show();
+        QTRY_VERIFY_WITH_TIMEOUT(spare.warmingUp(), 60000);
+        const qint64 lost = spare.processId();
+        QVERIFY(::kill(pid_t(lost), signal) == 0);
+        QTRY_VERIFY_WITH_TIMEOUT(spare.ready(), 60000);
+        QVERIFY(!spare.processIds().contains(lost));
+        QVERIFY(!officeChildren().contains(lost));
+        QVERIFY(spare.starts() >= 3);
+        QVERIFY2(m_dialogs->boxes.isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
+
+        addEntry(main, QStringLiteral("soon"), QStringLiteral("After"), QStringLiteral("a warm-up lost"), false);
+        Form2 &preview = build(program);
+        QVERIFY2(m_dialogs->boxes.isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
+        QVERIFY(preview.Zoom_Ori->hasPicture());
+        const ReadBack back = readWorkbook(preview.mExcelFile, 6);
+        QCOMPARE(text(back.cells["C6"]), QStringLiteral("After"));
+        QVERIFY(officeChildren().isEmpty());
     }
 
     // A waiting office that is killed is replaced without a word, both when
@@ -435,11 +543,14 @@ private slots:
         {
             Program program(services);
             QVERIFY(program.mainWindow().startUpCompleted());
-            QVERIFY(program.spareOffice().ready());
+            QVERIFY(program.spareOffice().hasOffice());
             const QSet<qint64> running = officeChildren();
             QCOMPARE(running, QSet<qint64>{program.spareOffice().processId()});
             program.mainWindow().show();
-            QCOMPARE(officeChildren(), running); // no second start
+            // No second start for the first: the check's office is kept (the
+            // second is launched once it is warm).
+            QCOMPARE(officeChildren(), running);
+            QCOMPARE(program.spareOffice().processId(), *running.begin());
         }
         QVERIFY(officeChildren().isEmpty());
 
@@ -577,10 +688,12 @@ private:
         QVERIFY(main.entryCount() > 0);
         QVERIFY2(QDir(scratchFolder()).entryList(QDir::Files).isEmpty(),
                  qPrintable(QDir(scratchFolder()).entryList(QDir::Files).join(' ')));
-        // With the main window shown again, only the office kept ready for
+        // With the main window shown again, only the offices kept ready for
         // the next build may run.
-        const QSet<qint64> running = officeChildren();
-        QVERIFY(running.isEmpty() || running == QSet<qint64>{program.spareOffice().processId()});
+        const QList<qint64> kept = program.spareOffice().processIds();
+        QSet<qint64> others = officeChildren();
+        others.subtract(QSet<qint64>(kept.begin(), kept.end()));
+        QVERIFY2(others.isEmpty(), "an office runs that is not kept for the next build");
     }
 };
 

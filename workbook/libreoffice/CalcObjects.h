@@ -157,6 +157,9 @@ public:
     QString Version() override;
     void Quit() override;
 
+    // What the application's handles share (the backend's own use).
+    const std::shared_ptr<Session> &session() const { return m_session; }
+
 private:
     std::shared_ptr<Session> m_session;
 };

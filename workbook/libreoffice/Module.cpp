@@ -1,6 +1,7 @@
 // The entry points Spreadsheet.cpp resolves when it loads this module.
 
 #include "CalcObjects.h"
+#include "WarmUp.h"
 
 #include "Failure.h"
 
@@ -16,48 +17,108 @@ QString startError(const std::exception &failure)
     return QStringLiteral("LibreOffice Calc could not be started: %1").arg(QString::fromLocal8Bit(failure.what()));
 }
 
-// An office launched and connected to from the event loop.
+// An office launched and connected to from the event loop, and then warmed
+// up in small steps from there too.
 class CalcStart final : public xl::StartingApplication {
 public:
     CalcStart() : m_office(std::make_unique<OfficeConnection>(OfficeConnection::Starting {})) {}
 
     ~CalcStart() override
     {
-        if (m_office) {
-            m_office->setEndedNotice({});
-            // Nothing was ever done in it.
-            m_office->abandon();
+        if (OfficeConnection *connection = office()) {
+            connection->setEndedNotice({});
+            // Nothing was ever done in it that is worth keeping (the round's
+            // files go with the instance's folder).
+            connection->abandon();
+            m_warmUp.reset();
         }
     }
 
     bool poll() override
     {
-        if (!m_office)
+        OfficeConnection *connection = office();
+        if (!connection)
             return false;
-        return m_office->tryConnect();
+        return connection->tryConnect();
     }
 
-    bool responds() override { return m_office && m_office->responds(); }
+    bool warm(const QByteArray &templateBytes) override
+    {
+        if (!m_application) {
+            if (!m_office || !m_office->connected())
+                throw Failure(QStringLiteral("The office is not ready to warm up."), InstanceLoss::NotStarted);
+            m_application = std::make_unique<CalcApplication>(std::move(m_office));
+            m_warmUp = std::make_unique<WarmUp>(*m_application, templateBytes);
+        }
+        if (!m_warmUp)
+            return true;
+        try {
+            return m_warmUp->step();
+        } catch (...) {
+            // A round that failed part way is not finished: the office goes.
+            if (OfficeConnection *connection = office())
+                connection->abandon();
+            m_warmUp.reset();
+            throw;
+        }
+    }
+
+    bool responds() override
+    {
+        OfficeConnection *connection = office();
+        return connection && connection->responds();
+    }
+
+    bool hasEnded() override
+    {
+        OfficeConnection *connection = office();
+        return !connection || connection->processEnded();
+    }
 
     std::unique_ptr<xl::XlApplication> take() override
     {
-        if (!m_office)
+        OfficeConnection *connection = office();
+        if (!connection)
             throw Failure(QStringLiteral("The started LibreOffice has already been taken."), InstanceLoss::NotStarted);
-        m_office->setEndedNotice({});
-        m_office->waitUntilConnected();
+        connection->setEndedNotice({});
+        if (m_application) {
+            // Taken part way through its warm-up: what it has open closes.
+            if (m_warmUp) {
+                auto warmUp = std::move(m_warmUp);
+                warmUp->finish();
+            }
+            return std::move(m_application);
+        }
+        connection->waitUntilConnected();
         return std::make_unique<CalcApplication>(std::move(m_office));
     }
 
-    qint64 processId() const override { return m_office ? m_office->pid() : 0; }
+    qint64 processId() const override
+    {
+        const OfficeConnection *connection = office();
+        return connection ? connection->pid() : 0;
+    }
 
     void setEndedNotice(std::function<void()> notice) override
     {
-        if (m_office)
-            m_office->setEndedNotice(std::move(notice));
+        if (OfficeConnection *connection = office())
+            connection->setEndedNotice(std::move(notice));
     }
 
 private:
+    OfficeConnection *office() const
+    {
+        if (m_office)
+            return m_office.get();
+        if (m_application && m_application->session()->office)
+            return m_application->session()->office.get();
+        return nullptr;
+    }
+
     std::unique_ptr<OfficeConnection> m_office;
+    // Once the warm-up has begun, the instance that owns the office.
+    std::unique_ptr<CalcApplication> m_application;
+    std::unique_ptr<WarmUp> m_warmUp;
 };
 
 } // namespace

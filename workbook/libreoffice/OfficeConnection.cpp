@@ -280,6 +280,11 @@ bool OfficeConnection::responds()
     }
 }
 
+bool OfficeConnection::processEnded()
+{
+    return m_ended || m_process->hasEnded();
+}
+
 void OfficeConnection::abandon()
 {
     if (m_ended)

@@ -108,6 +108,14 @@ public:
     // the office process ends, expectedly or not.
     void setEndedNotice(std::function<void()> notice);
 
+    // The limit of each later call (callTimeLimit() to begin with). Work
+    // done while nobody waits for it, such as warming an office kept ahead
+    // of need, runs under a shorter one.
+    void setCallLimit(std::chrono::milliseconds limit) { m_limit = limit; }
+    std::chrono::milliseconds callLimit() const { return m_limit; }
+    // True once the office process has ended; never blocks.
+    bool processEnded();
+
     // A folder of this instance's own for scratch files.
     QString scratchFolder() const;
     qint64 pid() const;

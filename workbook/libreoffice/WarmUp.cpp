@@ -1,0 +1,187 @@
+#include "WarmUp.h"
+
+#include "CalcInternals.h"
+
+#include "FileProcs.h"
+
+#include <poppler-document.h>
+#include <poppler-image.h>
+#include <poppler-page-renderer.h>
+#include <poppler-page.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+
+#include <algorithm>
+
+namespace quorbel::lo {
+namespace {
+
+// Long enough for a first load or export on a busy machine (a few hundred
+// milliseconds), short enough that a stopped office holds the window only
+// a moment.
+constexpr std::chrono::milliseconds kWarmCallLimit {3000};
+
+} // namespace
+
+std::chrono::milliseconds WarmUp::warmCallLimit()
+{
+    return std::min(kWarmCallLimit, callTimeLimit());
+}
+
+WarmUp::WarmUp(CalcApplication &application, QByteArray templateBytes)
+    : m_application(application), m_templateBytes(std::move(templateBytes))
+{
+    OfficeConnection &office = m_application.session()->connection();
+    office.setCallLimit(std::min(office.callLimit(), warmCallLimit()));
+}
+
+WarmUp::~WarmUp()
+{
+    try {
+        finish();
+    } catch (...) {
+    }
+}
+
+bool WarmUp::step()
+{
+    xl::XlApplication &app = m_application;
+    OfficeConnection &office = m_application.session()->connection();
+    const auto file = [this](const char *name) { return QDir(m_folder).filePath(QLatin1String(name)); };
+    switch (m_next) {
+    case Open: {
+        m_folder = QDir(office.scratchFolder()).filePath(QStringLiteral("warm-up"));
+        if (!QDir().mkpath(m_folder))
+            throw Failure(QStringLiteral("The folder %1 could not be made.").arg(m_folder));
+        WriteBytesToFile(m_templateBytes, file("template.xlt"));
+        m_workbook = app.Workbooks()->Open(file("template.xlt"), true);
+        m_next = Fill;
+        return false;
+    }
+    case Fill: {
+        // What the command writes for two entries, in the same calls.
+        const auto sheet = app.ActiveWorkbook()->Worksheets()->Item(1);
+        sheet->Activate();
+        app.Cells(1, 7)->setValue(QStringLiteral("Name"));
+        app.Cells(2, 7)->setValue(QDate(2026, 12, 24));
+        app.Cells(5, 3)->setValue(QStringLiteral("Project"));
+        for (int row = 6; row <= 7; ++row) {
+            if (row == 6) {
+                app.Rows(row)->Select();
+                app.Selection()->Copy();
+                app.Rows(row + 1)->Select();
+                app.Selection()->Insert(xl::xlShiftDown);
+                app.setCutCopyMode(false);
+            }
+            app.Cells(row, 1)->Select();
+            app.Cells(row, 4)->setValue(QLocale().toString(QDate(2026, 12, row), QLocale::ShortFormat));
+            app.Cells(row, 3)->setValue(QStringLiteral("Project"));
+            app.Cells(row, 5)->setValue(QStringLiteral("Notes"));
+            app.Cells(row, 2)->setValue(row == 6 ? QStringLiteral("a") : QString());
+        }
+        // The held writes go to the office now, in this step.
+        sheet->UsedRange();
+        m_next = Save;
+        return false;
+    }
+    case Save:
+        app.Version();
+        use(m_workbook, "workbook").SaveAs(file("warm.xls"), xl::xlExcel8);
+        m_next = CloseFirst;
+        return false;
+    case CloseFirst:
+        use(m_workbook, "workbook").Close();
+        m_workbook.reset();
+        m_next = Reopen;
+        return false;
+    case Reopen:
+        m_workbook = app.Workbooks()->Open(file("warm.xls"));
+        m_next = Export;
+        return false;
+    case Export: {
+        // The used range exported as PDF, as the sheet's picture is made.
+        const auto session = m_application.session();
+        const QString pdfPath = file("warm.pdf");
+        office.call([&] {
+            if (session->documents.empty())
+                throw Failure(QStringLiteral("No workbook is open."));
+            Document &document = *session->documents.back();
+            const int sheet = document.activeSheet;
+            const auto area = usedArea(document, sheet).value_or(Area {sheet, 0, 0, 0, 0});
+            const Reference<css::frame::XStorable> storable(document.component, UNO_QUERY_THROW);
+            storable->storeToURL(toU(fileUrl(pdfPath)),
+                                 properties({{"FilterName", Any(rtl::OUString("calc_pdf_Export"))},
+                                             {"FilterData", Any(properties({{"Selection", Any(rangeAt(document, area))}}))}}));
+        });
+        QFile pdf(pdfPath);
+        if (pdf.open(QIODevice::ReadOnly))
+            m_pdf = pdf.readAll();
+        m_next = Draw;
+        return false;
+    }
+    case Draw: {
+        // The program's side of the picture: poppler's first page (fonts,
+        // caches) is drawn once here rather than in the command.
+        std::unique_ptr<poppler::document> document(
+            poppler::document::load_from_raw_data(m_pdf.constData(), int(m_pdf.size())));
+        if (document && !document->is_locked() && document->pages() > 0) {
+            std::unique_ptr<poppler::page> page(document->create_page(0));
+            if (page) {
+                poppler::page_renderer renderer;
+                renderer.set_render_hint(poppler::page_renderer::antialiasing, true);
+                renderer.set_render_hint(poppler::page_renderer::text_antialiasing, true);
+                renderer.set_image_format(poppler::image::format_argb32);
+                renderer.render_page(page.get(), 96.0, 96.0, 0, 0, 200, 100);
+            }
+        }
+        m_pdf.clear();
+        m_next = CloseSecond;
+        return false;
+    }
+    case CloseSecond:
+        finish();
+        return true;
+    case Done:
+        return true;
+    }
+    return true;
+}
+
+void WarmUp::finish()
+{
+    if (m_next == Done)
+        return;
+    m_next = Done;
+    m_workbook.reset();
+    m_pdf.clear();
+    const auto session = m_application.session();
+    // The workbooks are closed under the round's limit; the instance then
+    // gets the ordinary one back, and the files go.
+    const auto restore = [&] {
+        if (session->office && !session->office->ended())
+            session->office->setCallLimit(callTimeLimit());
+        if (!m_folder.isEmpty())
+            QDir(m_folder).removeRecursively();
+    };
+    try {
+        if (session->office && !session->office->ended())
+            closeAll();
+    } catch (...) {
+        restore();
+        throw;
+    }
+    restore();
+}
+
+// Every workbook the round opened, closed without saving.
+void WarmUp::closeAll()
+{
+    xl::XlApplication &app = m_application;
+    const auto books = app.Workbooks();
+    for (int count = books->count(); count > 0; count = books->count())
+        books->Item(count)->Close();
+}
+
+} // namespace quorbel::lo
