@@ -236,9 +236,15 @@ void TestProgramEnd::signalEndsAsClosingTheShownWindow()
         }
         offices += officeChildren();
         if (shown == QLatin1String("build")) {
-            // The signal arrives while the command blocks the event loop.
-            signaller = std::thread([signalNumber, &signalSent] {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+            // The signal arrives while the command blocks the event loop: as
+            // soon as the command has written its template copy, however
+            // fast the offices are.
+            const QString copy = scratch.filePath(QStringLiteral("template.xlt"));
+            signaller = std::thread([signalNumber, copy, &signalSent] {
+                QElapsedTimer waited;
+                waited.start();
+                while (!QFileInfo::exists(copy) && waited.elapsed() < 120000)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
                 ::kill(::getpid(), signalNumber);
                 signalSent = true;
             });
