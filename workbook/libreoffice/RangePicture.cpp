@@ -353,24 +353,56 @@ QByteArray exportPdf(const Reference<css::frame::XStorable> &storable, const Ref
     return pdf;
 }
 
+// What both drawings of a range start from: its size and its blocks, the
+// sheet's page style (set to print exactly the range while a drawing runs)
+// and the tallest block's height, the scratch PDF the office exports to,
+// and whether the document was modified before: page style changes mark it
+// modified, which restoreModified() takes back.
+struct RangePrint {
+    RangePrint(OfficeConnection &office, Document &document, const Reference<css::sheet::XSpreadsheet> &sheet,
+               const Reference<css::table::XCellRange> &range)
+        : total(sizeOf(range)), blocks(blocksOf(sheet, range)), modifiable(document.component, UNO_QUERY),
+          wasModified(modifiable.is() && modifiable->isModified()), printAreas(sheet, UNO_QUERY),
+          storable(document.component, UNO_QUERY_THROW),
+          pdfPath(office.scratchFolder() + QStringLiteral("/picture.pdf")),
+          pdfUrl(toU(QUrl::fromLocalFile(pdfPath).toString(QUrl::FullyEncoded)))
+    {
+        rtl::OUString styleName;
+        Reference<css::beans::XPropertySet>(sheet, UNO_QUERY_THROW)->getPropertyValue(rtl::OUString("PageStyle")) >>= styleName;
+        const Reference<css::style::XStyleFamiliesSupplier> families(document.component, UNO_QUERY_THROW);
+        const Reference<css::container::XNameAccess> pageStyles(
+            families->getStyleFamilies()->getByName(rtl::OUString("PageStyles")), UNO_QUERY_THROW);
+        style.set(pageStyles->getByName(styleName), UNO_QUERY_THROW);
+        for (const Block &block : blocks)
+            tallest = std::max(tallest, block.height);
+    }
+
+    void restoreModified() const
+    {
+        if (modifiable.is() && !wasModified)
+            modifiable->setModified(false);
+    }
+
+    const css::awt::Size total;
+    const std::vector<Block> blocks;
+    const Reference<css::util::XModifiable> modifiable;
+    const bool wasModified;
+    const Reference<css::sheet::XPrintAreas> printAreas;
+    const Reference<css::frame::XStorable> storable;
+    const QString pdfPath;
+    const rtl::OUString pdfUrl;
+    Reference<css::beans::XPropertySet> style;
+    sal_Int32 tallest = 0;
+};
+
 } // namespace
 
 QImage pictureOfRange(OfficeConnection &office, Document &document,
                       const Reference<css::sheet::XSpreadsheet> &sheet, const Reference<css::table::XCellRange> &range)
 {
-    const css::awt::Size total = sizeOf(range);
-    const std::vector<Block> blocks = blocksOf(sheet, range);
-
-    // The sheet's page style, set to print exactly the range.
-    rtl::OUString styleName;
-    Reference<css::beans::XPropertySet>(sheet, UNO_QUERY_THROW)->getPropertyValue(rtl::OUString("PageStyle")) >>= styleName;
-    const Reference<css::style::XStyleFamiliesSupplier> families(document.component, UNO_QUERY_THROW);
-    const Reference<css::container::XNameAccess> pageStyles(
-        families->getStyleFamilies()->getByName(rtl::OUString("PageStyles")), UNO_QUERY_THROW);
-    const Reference<css::beans::XPropertySet> style(pageStyles->getByName(styleName), UNO_QUERY_THROW);
-    const Reference<css::util::XModifiable> modifiable(document.component, UNO_QUERY);
-    const bool wasModified = modifiable.is() && modifiable->isModified();
-    const Reference<css::sheet::XPrintAreas> printAreas(sheet, UNO_QUERY);
+    const RangePrint print(office, document, sheet, range);
+    const css::awt::Size &total = print.total;
+    const std::vector<Block> &blocks = print.blocks;
 
     const double scale = pictureScale();
     const double dpi = kDpi * scale;
@@ -390,33 +422,29 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
         return Placement {first ? 0 : edge, y, edge + pixels(top + blockHeight) - y};
     };
 
-    const QString pdfPath = office.scratchFolder() + QStringLiteral("/picture.pdf");
-    const rtl::OUString pdfUrl = toU(QUrl::fromLocalFile(pdfPath).toString(QUrl::FullyEncoded));
     const int width = edge + pixels(total.Width);
     if (referenceDrawing()) {
         QImage picture(width, edge + pixels(drawnHeight(total, blocks)), QImage::Format_ARGB32);
         picture.fill(Qt::white);
         {
-            PageStyleChange page(style);
-            const PrintTitlesOff titlesOff(printAreas);
+            PageStyleChange page(print.style);
+            const PrintTitlesOff titlesOff(print.printAreas);
 
             for (const auto &[name, value] : pageSettings(total.Width))
                 page.set(name, value);
 
             QPainter painter(&picture);
             sal_Int64 top = 0;
-            const Reference<css::frame::XStorable> storable(document.component, UNO_QUERY_THROW);
             for (const Block &block : blocks) {
                 page.set("Height", Any(sal_Int32(kEdgeHmm + block.height + kPagePadding)));
-                const QByteArray pdf = exportPdf(storable, block.range, pdfPath, pdfUrl);
+                const QByteArray pdf = exportPdf(print.storable, block.range, print.pdfPath, print.pdfUrl);
                 const Placement place = placement(top, block.height);
                 if (place.height > 0)
                     painter.drawImage(0, place.y, renderFirstPage(pdf, dpi, place.cropTop, width, place.height));
                 top += block.height;
             }
         }
-        if (modifiable.is() && !wasModified)
-            modifiable->setModified(false);
+        print.restoreModified();
         picture.setDotsPerMeterX(int(std::lround(dpi / 0.0254)));
         picture.setDotsPerMeterY(int(std::lround(dpi / 0.0254)));
         picture.setDevicePixelRatio(scale);
@@ -426,9 +454,6 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
     // Every block on a page of one height (the tallest block's), so that
     // the page style changes once; the office exports block after block
     // while the blocks already exported are drawn beside it.
-    sal_Int32 tallest = 0;
-    for (const Block &block : blocks)
-        tallest = std::max(tallest, block.height);
     QImage picture(width, edge + pixels(drawnHeight(total, blocks)), QImage::Format_RGB32);
     picture.fill(Qt::white);
     const Canvas canvas {picture.bits(), picture.bytesPerLine(), picture.width(), picture.height()};
@@ -446,17 +471,16 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
             }
         } finish {drawing};
 
-        PageStyleChange page(style);
-        const PrintTitlesOff titlesOff(printAreas);
+        PageStyleChange page(print.style);
+        const PrintTitlesOff titlesOff(print.printAreas);
 
         auto settings = pageSettings(total.Width);
-        settings.emplace_back("Height", Any(sal_Int32(kEdgeHmm + tallest + kPagePadding)));
+        settings.emplace_back("Height", Any(sal_Int32(kEdgeHmm + print.tallest + kPagePadding)));
         page.setAll(std::move(settings));
 
         sal_Int64 top = 0;
-        const Reference<css::frame::XStorable> storable(document.component, UNO_QUERY_THROW);
         for (const Block &block : blocks) {
-            QByteArray pdf = exportPdf(storable, block.range, pdfPath, pdfUrl);
+            QByteArray pdf = exportPdf(print.storable, block.range, print.pdfPath, print.pdfUrl);
             const Placement place = placement(top, block.height);
             top += block.height;
             if (place.height <= 0)
@@ -476,8 +500,7 @@ QImage pictureOfRange(OfficeConnection &office, Document &document,
             drawing.pop_front();
         }
     }
-    if (modifiable.is() && !wasModified)
-        modifiable->setModified(false);
+    print.restoreModified();
     // Pictures on the clipboard carry their resolution (96 dpi times the
     // device pixel ratio) and that ratio.
     picture.setDotsPerMeterX(int(std::lround(dpi / 0.0254)));
@@ -490,36 +513,18 @@ std::shared_ptr<SheetPicture> sheetPictureOfRange(OfficeConnection &office, Docu
                                                   const Reference<css::sheet::XSpreadsheet> &sheet,
                                                   const Reference<css::table::XCellRange> &range)
 {
-    const css::awt::Size total = sizeOf(range);
-    const std::vector<Block> blocks = blocksOf(sheet, range);
-
-    rtl::OUString styleName;
-    Reference<css::beans::XPropertySet>(sheet, UNO_QUERY_THROW)->getPropertyValue(rtl::OUString("PageStyle")) >>= styleName;
-    const Reference<css::style::XStyleFamiliesSupplier> families(document.component, UNO_QUERY_THROW);
-    const Reference<css::container::XNameAccess> pageStyles(
-        families->getStyleFamilies()->getByName(rtl::OUString("PageStyles")), UNO_QUERY_THROW);
-    const Reference<css::beans::XPropertySet> style(pageStyles->getByName(styleName), UNO_QUERY_THROW);
-    const Reference<css::util::XModifiable> modifiable(document.component, UNO_QUERY);
-    const bool wasModified = modifiable.is() && modifiable->isModified();
-    const Reference<css::sheet::XPrintAreas> printAreas(sheet, UNO_QUERY);
-    const QString pdfPath = office.scratchFolder() + QStringLiteral("/picture.pdf");
-    const rtl::OUString pdfUrl = toU(QUrl::fromLocalFile(pdfPath).toString(QUrl::FullyEncoded));
-
-    sal_Int32 tallest = 0;
-    for (const Block &block : blocks)
-        tallest = std::max(tallest, block.height);
+    const RangePrint print(office, document, sheet, range);
     QVector<SheetPicture::Block> pages;
     {
-        PageStyleChange page(style);
-        const PrintTitlesOff titlesOff(printAreas);
-        auto settings = pageSettings(total.Width);
-        settings.emplace_back("Height", Any(sal_Int32(kEdgeHmm + tallest + kPagePadding)));
+        PageStyleChange page(print.style);
+        const PrintTitlesOff titlesOff(print.printAreas);
+        auto settings = pageSettings(print.total.Width);
+        settings.emplace_back("Height", Any(sal_Int32(kEdgeHmm + print.tallest + kPagePadding)));
         page.setAll(std::move(settings));
 
         qint64 top = 0;
-        const Reference<css::frame::XStorable> storable(document.component, UNO_QUERY_THROW);
-        for (const Block &block : blocks) {
-            QByteArray pdf = exportPdf(storable, block.range, pdfPath, pdfUrl);
+        for (const Block &block : print.blocks) {
+            QByteArray pdf = exportPdf(print.storable, block.range, print.pdfPath, print.pdfUrl);
             // Each block on one page: a page break in it would lose rows.
             std::unique_ptr<poppler::document> read(poppler::document::load_from_raw_data(pdf.constData(), int(pdf.size())));
             if (!read || read->is_locked() || read->pages() < 1)
@@ -530,9 +535,8 @@ std::shared_ptr<SheetPicture> sheetPictureOfRange(OfficeConnection &office, Docu
             top += block.height;
         }
     }
-    if (modifiable.is() && !wasModified)
-        modifiable->setModified(false);
-    return std::make_shared<SheetPicture>(total.Width, drawnHeight(total, blocks), std::move(pages));
+    print.restoreModified();
+    return std::make_shared<SheetPicture>(print.total.Width, drawnHeight(print.total, print.blocks), std::move(pages));
 }
 
 namespace {
