@@ -82,7 +82,15 @@ set(CPACK_PACKAGE_VERSION ${QUORBEL_PACKAGE_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "turns a short to-do list into a spreadsheet workbook")
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# The file name Debian's tools give a package: quorbel_<version>_<arch>.deb.
+# scripts/check-package.sh reads it from the CPack configuration.
+execute_process(COMMAND dpkg --print-architecture
+    OUTPUT_VARIABLE quorbel_deb_arch OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+if(NOT quorbel_deb_arch)
+  set(quorbel_deb_arch amd64)
+endif()
+set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${quorbel_deb_arch})
+set(CPACK_PACKAGE_FILE_NAME "quorbel_${QUORBEL_PACKAGE_VERSION}_${quorbel_deb_arch}")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.marvesk.com/")

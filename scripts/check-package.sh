@@ -10,8 +10,12 @@ set -euo pipefail
 
 build="$(cd "${1:?usage: $0 <build folder>}" && pwd)"
 top="$(cd "$(dirname "$0")/.." && pwd)"
-version="$(sed -n 's/^QUORBEL_PACKAGE_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")"
-deb="$build/quorbel_${version}_amd64.deb"
+# The package's name and version as the build's CPack configuration has them.
+cpack_value() {
+  cmake -D config="$build/CPackConfig.cmake" -D name="$1" -P "$top/cmake/PrintCPackValue.cmake"
+}
+version="$(cpack_value CPACK_PACKAGE_VERSION)"
+deb="$build/$(cpack_value CPACK_PACKAGE_FILE_NAME).deb"
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }

@@ -19,6 +19,7 @@
 #   QUORBEL_RELEASE_CACHE   cache folder (default: /var/cache/quorbel-release)
 #   QUORBEL_RELEASE_KEEP=1  keep the scratch system afterwards (its path is shown)
 #   QUORBEL_SANITIZERS=0    leave out the sanitizer run of the test command
+#   QUORBEL_WARNINGS_AS_ERRORS=1  build with -Werror
 #   TMPDIR                  where the scratch system goes (about 4 GB; default /var/tmp)
 set -euo pipefail
 
@@ -56,7 +57,8 @@ if [ "$release" = --inside ]; then
   mount_at var/cache/apt/archives --bind "$3"
   in_system() {
     chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 \
-      QUORBEL_SANITIZERS="${QUORBEL_SANITIZERS:-1}" TERM="${TERM:-dumb}" bash -c "$1"
+      QUORBEL_SANITIZERS="${QUORBEL_SANITIZERS:-1}" QUORBEL_WARNINGS_AS_ERRORS="${QUORBEL_WARNINGS_AS_ERRORS:-0}" \
+      TERM="${TERM:-dumb}" bash -c "$1"
   }
   started=$SECONDS
   echo "== Installing what the test command needs (with the network)"
@@ -73,8 +75,8 @@ AppStream $(dpkg-query -W -f="\${Version}" appstream), lintian $(dpkg-query -W -
   unshare --net --ipc --uts -- bash -c '
     ip link set lo up 2>/dev/null || true
     exec "$@"' bash chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 \
-      QUORBEL_SANITIZERS="${QUORBEL_SANITIZERS:-1}" TERM="${TERM:-dumb}" \
-      bash -c 'cd /root/quorbel && bash scripts/setup.sh test' || rc=$?
+      QUORBEL_SANITIZERS="${QUORBEL_SANITIZERS:-1}" QUORBEL_WARNINGS_AS_ERRORS="${QUORBEL_WARNINGS_AS_ERRORS:-0}" \
+      TERM="${TERM:-dumb}" bash -c 'cd /root/quorbel && bash scripts/setup.sh test' || rc=$?
   echo "== Times: packages ${install_time} s, test command $((SECONDS - started)) s"
   exit "$rc"
 fi
@@ -82,7 +84,7 @@ fi
 # --- On this machine: the base system, the clone, the namespaces --------------------
 top="$(cd "$(dirname "$0")/.." && pwd)"
 if [ "$(id -u)" -ne 0 ]; then
-  exec sudo --preserve-env=QUORBEL_RELEASE_CACHE,QUORBEL_RELEASE_KEEP,QUORBEL_SANITIZERS,TMPDIR \
+  exec sudo --preserve-env=QUORBEL_RELEASE_CACHE,QUORBEL_RELEASE_KEEP,QUORBEL_SANITIZERS,QUORBEL_WARNINGS_AS_ERRORS,TMPDIR \
     bash "$top/scripts/check-release.sh" "$@"
 fi
 for tool in debootstrap git unshare chroot ip; do

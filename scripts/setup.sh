@@ -7,7 +7,8 @@
 # QUORBEL_SETUP_INSTALL_ONLY=1 stops after installing what the mode needs
 # (scripts/check-release.sh installs with the network, then runs the tests
 # without it). QUORBEL_SANITIZERS=0 leaves out the test mode's second run in
-# the sanitizer build.
+# the sanitizer build. QUORBEL_WARNINGS_AS_ERRORS=1 builds with -Werror (as
+# continuous integration does).
 set -euo pipefail
 
 mode="${1:-run}"
@@ -98,7 +99,13 @@ if [ "${QUORBEL_SETUP_INSTALL_ONLY:-0}" = 1 ]; then
   exit 0
 fi
 
-cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+options=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  -DQUORBEL_WARNINGS_AS_ERRORS="$([ "${QUORBEL_WARNINGS_AS_ERRORS:-0}" = 1 ] && echo ON || echo OFF)")
+if [ "$mode" != test ]; then
+  # The program alone: no tests, no QtTest.
+  options+=(-DBUILD_TESTING=OFF)
+fi
+cmake -S "$top" -B "$build" "${options[@]}"
 cmake --build "$build" -j "$(nproc)"
 
 if [ "$mode" = run ]; then
@@ -132,17 +139,11 @@ if [ "${QUORBEL_SANITIZERS:-1}" = 0 ]; then
 fi
 
 # The same tests once more, built with AddressSanitizer and
-# UndefinedBehaviorSanitizer; any report fails the test that made it. (The
-# vptr check is off: the office's UNO headers trip it falsely across the
-# office's libraries. Leak checking is off: the office's libraries keep
-# allocations until the process ends.)
+# UndefinedBehaviorSanitizer; any report fails the test that made it. (Leak
+# checking is off: the office's libraries keep allocations until the process
+# ends.)
 sanitized="${QUORBEL_SANITIZER_BUILD_DIR:-$top/build-sanitizers}"
-sanitizers="-fsanitize=address,undefined -fno-sanitize=vptr -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
-cmake -S "$top" -B "$sanitized" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_FLAGS="$sanitizers" \
-  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
-  -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=address,undefined" \
-  -DCMAKE_MODULE_LINKER_FLAGS="-fsanitize=address,undefined"
+cmake -S "$top" -B "$sanitized" "${options[@]}" -DQUORBEL_SANITIZERS=ON
 cmake --build "$sanitized" -j "$(nproc)"
 cd "$sanitized"
 ASAN_OPTIONS="detect_leaks=0:halt_on_error=1:abort_on_error=1" \

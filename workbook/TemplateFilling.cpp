@@ -3,6 +3,7 @@
 #include "ErrorReport.h"
 #include "Failure.h"
 #include "FileProcs.h"
+#include "ListEntry.h"
 #include "ScratchFolder.h"
 #include "Snapshot.h"
 #include "Spreadsheet.h"
@@ -242,7 +243,7 @@ void fillAndSave(Build &b)
         steps(148, [&] { b.app().Cells(row, 3)->setValue(host.entryProject(position)); });
         steps(150, [&] { b.app().Cells(row, 5)->setValue(host.entryNotes(position)); });
         steps(152, [&] {
-            const bool done = host.entryDone(position) == QLatin1String("V");
+            const bool done = host.entryDone(position) == kDoneMark;
             b.app().Cells(row, 2)->setValue(done ? QStringLiteral("a") : QString());
         });
         steps(154, [&] { row = qint16(row + 1); });

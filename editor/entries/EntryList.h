@@ -1,26 +1,13 @@
 #pragma once
 
+#include "ListEntry.h"
+
 #include <QList>
 #include <QString>
 
 #include <functional>
 
 namespace quorbel {
-
-// One row of the to-do list. `done` is exactly "V" when the entry is done;
-// any other text (also "v") is shown as it is and counts as not done.
-struct ListEntry {
-    QString dueBy;
-    QString project;
-    QString notes;
-    QString done;
-
-    bool isDone() const { return done == QLatin1String("V"); }
-    friend bool operator==(const ListEntry &, const ListEntry &) = default;
-};
-
-// The mark a done entry carries.
-inline const QString kDoneMark = QStringLiteral("V");
 
 // The stored form of the list (the setting "ToDo"): each entry is its four
 // fields joined by "^", entries are joined by "|", an empty list is "".

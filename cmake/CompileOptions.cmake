@@ -1,0 +1,66 @@
+# The compile options every target of the project builds with, and the
+# build's switches a packager or a developer sets.
+#
+#   QUORBEL_WARNINGS_AS_ERRORS  -Werror on top of the common warnings
+#                               (continuous integration; off for users, so a
+#                               newer compiler's new warning breaks no build)
+#   QUORBEL_SANITIZERS          builds with AddressSanitizer and
+#                               UndefinedBehaviorSanitizer (tests)
+#
+# quorbel_apply_compile_options() gives every target made so far the common
+# options; the top-level CMakeLists.txt calls it once every folder is read.
+# Headers of other projects are system headers (imported targets' include
+# folders, the generated UNO headers) and give no warnings.
+
+option(QUORBEL_WARNINGS_AS_ERRORS "Treat compiler warnings as errors" OFF)
+option(QUORBEL_SANITIZERS "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+
+add_library(quorbel_compile_options INTERFACE)
+target_compile_options(quorbel_compile_options INTERFACE
+    -Wall -Wextra -Wpedantic -Wold-style-cast -Wshadow
+    $<$<BOOL:${QUORBEL_WARNINGS_AS_ERRORS}>:-Werror>)
+target_compile_definitions(quorbel_compile_options INTERFACE
+    # Text becomes a QString only by an explicit choice of its encoding, and
+    # a QString becomes bytes the same way.
+    QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII
+    QT_NO_NARROWING_CONVERSIONS_IN_CONNECT)
+
+if(QUORBEL_SANITIZERS)
+  # The vptr check is off: the office's UNO headers trip it falsely across
+  # the office's libraries.
+  set(quorbel_sanitize -fsanitize=address,undefined)
+  target_compile_options(quorbel_compile_options INTERFACE
+      ${quorbel_sanitize} -fno-sanitize=vptr -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  target_link_options(quorbel_compile_options INTERFACE ${quorbel_sanitize})
+endif()
+
+# Every executable and library in `dir` and the folders below it.
+function(quorbel_collect_targets dir out)
+  get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+  get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+  foreach(sub IN LISTS subdirs)
+    quorbel_collect_targets(${sub} sub_targets)
+    list(APPEND targets ${sub_targets})
+  endforeach()
+  set(${out} ${targets} PARENT_SCOPE)
+endfunction()
+
+function(quorbel_apply_compile_options)
+  quorbel_collect_targets(${PROJECT_SOURCE_DIR} targets)
+  foreach(target IN LISTS targets)
+    get_target_property(type ${target} TYPE)
+    if(type MATCHES "^(EXECUTABLE|STATIC_LIBRARY|SHARED_LIBRARY|MODULE_LIBRARY|OBJECT_LIBRARY)$")
+      target_link_libraries(${target} PRIVATE quorbel_compile_options)
+    endif()
+  endforeach()
+endfunction()
+
+# The libraries that must stay free of widgets. They see none of the
+# project's widget headers (a library sees only the include folders of the
+# libraries it links), and a Qt Widgets header included there finds the
+# stand-in in cmake/widget-free/ before Qt's own and stops the build.
+function(quorbel_widget_free)
+  foreach(target IN LISTS ARGN)
+    target_include_directories(${target} BEFORE PRIVATE ${PROJECT_SOURCE_DIR}/cmake/widget-free)
+  endforeach()
+endfunction()
