@@ -3,20 +3,31 @@
 #include "Failure.h"
 
 #include <QFile>
+#include <QXmlStreamWriter>
 
 namespace quorbel::lo {
 
 void writeFontConfigFile(const QString &path)
 {
-    QFile fonts(path);
-    if (!fonts.open(QIODevice::WriteOnly))
-        throw Failure(QStringLiteral("Could not write %1.").arg(path));
-    fonts.write("<?xml version=\"1.0\"?>\n"
-                "<!DOCTYPE fontconfig SYSTEM \"fonts.dtd\">\n"
-                "<fontconfig>\n"
-                "  <include ignore_missing=\"yes\">/etc/fonts/fonts.conf</include>\n"
-                "  <dir>/usr/share/wine/fonts</dir>\n"
-                "</fontconfig>\n");
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw Failure(QStringLiteral("Could not write %1: %2").arg(path, file.errorString()));
+    QXmlStreamWriter xml(&file);
+    xml.setAutoFormatting(true);
+    xml.setAutoFormattingIndent(2);
+    xml.writeStartDocument();
+    xml.writeDTD(QStringLiteral("<!DOCTYPE fontconfig SYSTEM \"fonts.dtd\">"));
+    xml.writeStartElement(QStringLiteral("fontconfig"));
+    xml.writeStartElement(QStringLiteral("include"));
+    xml.writeAttribute(QStringLiteral("ignore_missing"), QStringLiteral("yes"));
+    xml.writeCharacters(QStringLiteral("/etc/fonts/fonts.conf"));
+    xml.writeEndElement();
+    xml.writeTextElement(QStringLiteral("dir"), QStringLiteral("/usr/share/wine/fonts"));
+    xml.writeEndElement();
+    xml.writeEndDocument();
+    file.close();
+    if (xml.hasError() || file.error() != QFileDevice::NoError)
+        throw Failure(QStringLiteral("Could not write %1: %2").arg(path, file.errorString()));
 }
 
 } // namespace quorbel::lo

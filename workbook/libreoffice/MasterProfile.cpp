@@ -12,6 +12,9 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSaveFile>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
 
 #include <csignal>
 #include <cstdio>
@@ -20,36 +23,156 @@
 namespace quorbel::lo {
 namespace {
 
+// The namespace of the office's configuration files.
+const QString kRegistryNamespace = QStringLiteral("http://openoffice.org/2001/registry");
+
+// One configuration value: `name` in the group `path`.
+struct ProfileSetting {
+    QString path;
+    QString name;
+    QString value;
+};
+
 // Settings of a private office that no user sees: no lock files next to the
 // workbooks, no autosave or recovery copies; and the profile counts as made
 // by this version of the office, which otherwise takes it for an upgrade at
 // every start and first runs its graphics self-test (about 0.7 s).
+QList<ProfileSetting> privateOfficeSettings(const QString &version)
+{
+    const QString off = QStringLiteral("false");
+    QList<ProfileSetting> settings = {
+        {QStringLiteral("/org.openoffice.Office.Common/Misc"), QStringLiteral("UseLocking"), off},
+        {QStringLiteral("/org.openoffice.Office.Recovery/AutoSave"), QStringLiteral("Enabled"), off},
+        {QStringLiteral("/org.openoffice.Office.Recovery/RecoveryInfo"), QStringLiteral("Enabled"), off},
+    };
+    if (!version.isEmpty())
+        settings.append({QStringLiteral("/org.openoffice.Setup/Product"), QStringLiteral("ooSetupLastVersion"), version});
+    return settings;
+}
+
+// Writes the settings as items of the file's root element, the way the
+// office writes its own; `prefix` is the one the file binds to the
+// registry namespace (empty when that is the default namespace, which
+// attributes do not take). Names are written as qualified names, so that
+// the file keeps its own prefixes.
+void writeSettings(QXmlStreamWriter &xml, const QString &prefix, const QList<ProfileSetting> &settings)
+{
+    const QString attribute = (prefix.isEmpty() ? QStringLiteral("oor") : prefix) + QLatin1Char(':');
+    for (const ProfileSetting &setting : settings) {
+        xml.writeStartElement(QStringLiteral("item"));
+        if (prefix.isEmpty())
+            xml.writeAttribute(QStringLiteral("xmlns:oor"), kRegistryNamespace);
+        xml.writeAttribute(attribute + QStringLiteral("path"), setting.path);
+        xml.writeStartElement(QStringLiteral("prop"));
+        xml.writeAttribute(attribute + QStringLiteral("name"), setting.name);
+        xml.writeAttribute(attribute + QStringLiteral("op"), QStringLiteral("fuse"));
+        xml.writeTextElement(QStringLiteral("value"), setting.value);
+        xml.writeEndElement();
+        xml.writeEndElement();
+        xml.writeCharacters(QStringLiteral("\n"));
+    }
+}
+
+// A configuration file that holds only `settings`.
+void writeNewSettingsFile(QXmlStreamWriter &xml, const QList<ProfileSetting> &settings)
+{
+    xml.writeStartDocument();
+    xml.writeCharacters(QStringLiteral("\n"));
+    xml.writeStartElement(QStringLiteral("oor:items"));
+    xml.writeAttribute(QStringLiteral("xmlns:oor"), kRegistryNamespace);
+    xml.writeAttribute(QStringLiteral("xmlns:xs"), QStringLiteral("http://www.w3.org/2001/XMLSchema"));
+    xml.writeAttribute(QStringLiteral("xmlns:xsi"), QStringLiteral("http://www.w3.org/2001/XMLSchema-instance"));
+    xml.writeCharacters(QStringLiteral("\n"));
+    writeSettings(xml, QStringLiteral("oor"), settings);
+    xml.writeEndElement();
+    xml.writeEndDocument();
+}
+
+// Copies the configuration file `text` to `xml`, with `settings` added as
+// the last items of its root element. Returns an error text, empty when
+// the file was read to its end.
+QString writeWithSettings(QXmlStreamWriter &xml, const QByteArray &text, const QList<ProfileSetting> &settings)
+{
+    QXmlStreamReader reader(text);
+    QString prefix;
+    int depth = 0;
+    bool added = false;
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartElement:
+            if (depth == 0) {
+                if (reader.namespaceUri() != kRegistryNamespace || reader.name() != u"items")
+                    return QStringLiteral("its root element is not the office's \"items\"");
+                prefix = reader.prefix().toString();
+            }
+            ++depth;
+            // The element as it stands, with its own namespace declarations.
+            xml.writeStartElement(reader.qualifiedName().toString());
+            for (const QXmlStreamNamespaceDeclaration &declaration : reader.namespaceDeclarations()) {
+                const QString name = declaration.prefix().isEmpty()
+                    ? QStringLiteral("xmlns")
+                    : QStringLiteral("xmlns:") + declaration.prefix().toString();
+                xml.writeAttribute(name, declaration.namespaceUri().toString());
+            }
+            for (const QXmlStreamAttribute &attribute : reader.attributes())
+                xml.writeAttribute(attribute.qualifiedName().toString(), attribute.value().toString());
+            break;
+        case QXmlStreamReader::EndElement:
+            if (--depth == 0) {
+                writeSettings(xml, prefix, settings);
+                added = true;
+            }
+            xml.writeEndElement();
+            break;
+        case QXmlStreamReader::StartDocument:
+            xml.writeCurrentToken(reader);
+            // The reader reports no white space outside the root element.
+            xml.writeCharacters(QStringLiteral("\n"));
+            break;
+        case QXmlStreamReader::Invalid:
+            break;
+        default:
+            xml.writeCurrentToken(reader);
+            break;
+        }
+    }
+    if (reader.hasError())
+        return QStringLiteral("%1 (line %2)").arg(reader.errorString()).arg(reader.lineNumber());
+    if (!added)
+        return QStringLiteral("it has no root element");
+    return {};
+}
+
+// Adds the settings of a private office to the profile folder `profile`
+// (its user/registrymodifications.xcu, made when missing). The file is left
+// as it was when it cannot be read or written.
 void tuneProfile(const QString &profile, const QString &version)
 {
-    QFile file(profile + QStringLiteral("/user/registrymodifications.xcu"));
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    QByteArray text = file.readAll();
-    file.close();
-    const QByteArray end = "</oor:items>";
-    const qsizetype at = text.lastIndexOf(end);
-    if (at < 0)
-        return;
-    text.insert(at,
-                "<item oor:path=\"/org.openoffice.Office.Common/Misc\"><prop oor:name=\"UseLocking\" oor:op=\"fuse\">"
-                "<value>false</value></prop></item>\n"
-                "<item oor:path=\"/org.openoffice.Office.Recovery/AutoSave\"><prop oor:name=\"Enabled\" oor:op=\"fuse\">"
-                "<value>false</value></prop></item>\n"
-                "<item oor:path=\"/org.openoffice.Office.Recovery/RecoveryInfo\"><prop oor:name=\"Enabled\" "
-                "oor:op=\"fuse\"><value>false</value></prop></item>\n");
-    if (!version.isEmpty()) {
-        text.insert(text.lastIndexOf(end),
-                    "<item oor:path=\"/org.openoffice.Setup/Product\"><prop oor:name=\"ooSetupLastVersion\" "
-                    "oor:op=\"fuse\"><value>"
-                        + version.toLatin1() + "</value></prop></item>\n");
+    const QString path = profile + QStringLiteral("/user/registrymodifications.xcu");
+    const QList<ProfileSetting> settings = privateOfficeSettings(version);
+    QByteArray text;
+    QFile existing(path);
+    const bool exists = existing.exists();
+    if (exists) {
+        if (!existing.open(QIODevice::ReadOnly))
+            throw Failure(QStringLiteral("Could not read the LibreOffice settings %1: %2").arg(path, existing.errorString()));
+        text = existing.readAll();
+        existing.close();
     }
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(text);
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw Failure(QStringLiteral("Could not write the LibreOffice settings %1: %2").arg(path, file.errorString()));
+    QXmlStreamWriter xml(&file);
+    if (exists) {
+        const QString error = writeWithSettings(xml, text, settings);
+        if (!error.isEmpty())
+            throw Failure(QStringLiteral("Could not read the LibreOffice settings %1: %2").arg(path, error));
+    } else {
+        writeNewSettingsFile(xml, settings);
+    }
+    if (xml.hasError() || !file.commit())
+        throw Failure(QStringLiteral("Could not write the LibreOffice settings %1: %2").arg(path, file.errorString()));
 }
 
 // The office's own major.minor version ("7.4"), from the ProductKey of the
@@ -113,7 +236,12 @@ QString masterProfile(const QString &program)
                                               : QStringLiteral("did not finish within %1 minutes")
                                                     .arg(QString::number(limit / 60000.0, 'g', 3))));
     }
-    tuneProfile(staging + QStringLiteral("/profile"), officeVersion(program));
+    try {
+        tuneProfile(staging + QStringLiteral("/profile"), officeVersion(program));
+    } catch (...) {
+        QDir(staging).removeRecursively();
+        throw;
+    }
     QFile(staging + QStringLiteral("/complete")).open(QIODevice::WriteOnly);
     // Another program may have made the same profile meanwhile: keep theirs.
     if (::rename(QFile::encodeName(staging).constData(), QFile::encodeName(master).constData()) != 0)
