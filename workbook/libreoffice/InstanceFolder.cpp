@@ -89,12 +89,13 @@ InstanceFolder::InstanceFolder()
     m_lockFd = createHeldLock(m_lockPath, instances);
     if (m_lockFd < 0)
         throw Failure(QStringLiteral("Could not create the lock %1: %2").arg(m_lockPath, systemError()));
-    m_path = instances + QLatin1Char('/') + name;
-    if (::mkdir(QFile::encodeName(m_path).constData(), 0700) != 0) {
+    const QString path = instances + QLatin1Char('/') + name;
+    if (::mkdir(QFile::encodeName(path).constData(), 0700) != 0) {
         const QString error = systemError();
         remove();
-        throw Failure(QStringLiteral("Could not create the folder %1: %2").arg(m_path, error));
+        throw Failure(QStringLiteral("Could not create the folder %1: %2").arg(path, error));
     }
+    m_path = path;
 }
 
 InstanceFolder::~InstanceFolder()

@@ -242,7 +242,15 @@ QString masterProfile(const QString &program)
         QDir(staging).removeRecursively();
         throw;
     }
-    QFile(staging + QStringLiteral("/complete")).open(QIODevice::WriteOnly);
+    QFile complete(staging + QStringLiteral("/complete"));
+    if (!complete.open(QIODevice::WriteOnly)) {
+        // A master without its mark would stand in the way of every later
+        // attempt.
+        const QString error = complete.errorString();
+        QDir(staging).removeRecursively();
+        throw Failure(QStringLiteral("The LibreOffice profile %1 could not be set up: %2").arg(master, error));
+    }
+    complete.close();
     // Another program may have made the same profile meanwhile: keep theirs.
     if (::rename(QFile::encodeName(staging).constData(), QFile::encodeName(master).constData()) != 0)
         QDir(staging).removeRecursively();
