@@ -6,19 +6,11 @@
 
 #include "CellInput.h"
 
-#include <QFileInfo>
-#include <QUrl>
-
 #include <algorithm>
 
 namespace quorbel::lo {
 
 // ---------------------------------------------------------------- helpers
-
-QString fileUrl(const QString &path)
-{
-    return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded);
-}
 
 css::lang::Locale unoLocale(const QLocale &locale)
 {

@@ -5,6 +5,7 @@
 // here is seen outside the backend.
 
 #include "CalcObjects.h"
+#include "FileUrl.h"
 #include "UnoText.h"
 
 #include <com/sun/star/beans/XPropertySet.hpp>
@@ -74,7 +75,6 @@ std::shared_ptr<xl::XlWorkbook> makeWorkbook(std::shared_ptr<Session> session, s
 
 // ---------------------------------------------------------------- sheets and cells (CalcCells.cpp)
 
-QString fileUrl(const QString &path);
 css::lang::Locale unoLocale(const QLocale &locale);
 Reference<css::beans::XPropertySet> propertiesOf(const Reference<css::uno::XInterface> &object);
 void checkOpen(const Document &document);

@@ -230,7 +230,7 @@ bool OfficeConnection::connectOnce()
     if (!connection.is()) {
         if (m_process->hasEnded()) {
             // A profile the office had to initialise once more.
-            if (m_process->exitCode() == 81 && !m_restarted) {
+            if (m_process->exitCode() == kOfficeRestartExitCode && !m_restarted) {
                 m_restarted = true;
                 m_process->restart();
                 return false;

@@ -4,10 +4,12 @@
 // soffice wrapper), headless, with a profile folder of its own that no other
 // office shares, and ended by its process id only.
 
+#include "InstanceFolder.h"
+#include "OfficeCommand.h"
+
 #include <QString>
 
 #include <atomic>
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -15,40 +17,6 @@
 class QProcess;
 
 namespace quorbel::lo {
-
-// The office program: $QUORBEL_SOFFICE when set, else Debian's soffice.bin.
-QString officeProgram();
-
-// The longest a call into the office (and an office start) may take before
-// the office is taken to be hung: $QUORBEL_CALL_TIMEOUT_MS, else 60 s.
-std::chrono::milliseconds callTimeLimit();
-
-// The longest the office may take to set up the per-user profile the first
-// time (its first start ever, or after an office upgrade):
-// $QUORBEL_PROFILE_TIMEOUT_MS, else 10 minutes.
-std::chrono::milliseconds profileSetUpTimeLimit();
-
-// A folder of this instance's own under the user's cache folder: holds the
-// office's profile, its fontconfig file and scratch files. The folder is
-// locked while it is in use; folders whose owner has gone (a crashed
-// program) are removed the next time an instance starts.
-class InstanceFolder {
-public:
-    InstanceFolder();   // throws Failure
-    ~InstanceFolder();  // removes the folder
-    InstanceFolder(const InstanceFolder &) = delete;
-    InstanceFolder &operator=(const InstanceFolder &) = delete;
-
-    const QString &path() const { return m_path; }
-    QString profilePath() const;
-    QString fontConfigPath() const;
-    void remove();
-
-private:
-    QString m_path;
-    QString m_lockPath;
-    int m_lockFd = -1;
-};
 
 class OfficeProcess {
 public:
@@ -67,8 +35,9 @@ public:
     bool hasEnded();
     // Waits up to `ms` for the process to end, reaping it.
     bool waitForEnd(int ms);
-    // "exit code 81", "signal 9", ... for an ended process.
+    // "exit code 81", "it crashed or was killed", ... for an ended process.
     QString endDescription() const;
+    // The exit code of a process that ended by itself, else -1.
     int exitCode() const;
     // The last lines the office wrote to its standard error and output.
     QString logTail() const;
@@ -78,13 +47,14 @@ public:
     void kill();
 
     // Ends the process: waits `graceMs` for it to end by itself, then kills
-    // it, reaps it and removes the folder. Never fails.
+    // it, reaps it, removes its pipes and the folder. Never fails.
     void finish(int graceMs);
 
     // Called whenever the process ends (also inside waitForEnd and finish).
     void setEndedNotice(std::function<void()> notice) { m_endedNotice = std::move(notice); }
 
-    // Starts the same office again in the same folder (after an exit 81).
+    // Starts the same office again in the same folder (after it ended with
+    // kOfficeRestartExitCode).
     void restart();
 
 private:

@@ -1,0 +1,20 @@
+#pragma once
+
+// The initialised office profile kept per user and per office program.
+
+#include <QString>
+
+namespace quorbel::lo {
+
+// The folder of the master profile of `program` (the profile itself is its
+// "profile" subfolder), made the first time it is asked for: the office
+// initialises a fresh profile and exits asking for a restart, and the
+// profile is then set up for a private office. Each instance starts from a
+// copy, which saves that restart. Throws Failure.
+QString masterProfile(const QString &program);
+
+// Copies the profile of the master profile folder `master` as `to`, which
+// must not exist yet. Throws Failure.
+void copyMasterProfile(const QString &master, const QString &to);
+
+} // namespace quorbel::lo
