@@ -398,12 +398,6 @@ void Form1::storeList()
     storeSetting(QStringLiteral("ToDo"), encodeEntryList(entries()));
 }
 
-void Form1::endProgramWithoutClosing()
-{
-    m_closingSuppressed = true;
-    m_services.endProgram();
-}
-
 // ---------------------------------------------------------------------------
 // Header fields
 
@@ -489,15 +483,10 @@ void Form1::keepCurrentRow()
     ListView1->setCurrentItem(row ? row : ListView1->topLevelItem(0));
 }
 
-void Form1::setCurrentRowReader(std::function<int()> reader)
-{
-    m_currentRowReader = std::move(reader);
-}
-
 int Form1::currentRow() const
 {
-    if (m_currentRowReader)
-        return m_currentRowReader();
+    if (m_services.currentRow)
+        return m_services.currentRow();
     const QList<QTreeWidgetItem *> selected = ListView1->selectedItems();
     return selected.isEmpty() ? -1 : ListView1->indexOfTopLevelItem(selected.constFirst());
 }
