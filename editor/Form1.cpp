@@ -17,6 +17,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDateEdit>
+#include <QDir>
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -293,7 +294,7 @@ void Form1::Form_Load()
     steps(102, [&] { setWindowTitle(kProductTitle); });
     steps(102, [&] { setWindowIcon(QApplication::windowIcon()); });
     steps(104, [&] { SetApplicationTitle(); });
-    const QString cursorPath = joinPath(m_services.programFolder, kHandPointerFile);
+    const QString cursorPath = QDir(m_services.programFolder).filePath(kHandPointerFile);
     if (steps.test(106, [&] { return FileExists(cursorPath); }))
         steps(106, [&] { hand = readHandPointer(cursorPath); });
     installPointerFeedback(this, hand, {PushButton1, PushButton2, PushButton3, PushButton5, PushButton6, PushButton7},
