@@ -46,7 +46,16 @@ std::unique_ptr<QSaveFile> stageCopy(const QString &source, const QString &targe
     if (!in.open(QIODevice::ReadOnly))
         throw Failure(QStringLiteral("Could not copy %1 to %2: %3").arg(source, target, in.errorString()));
     auto staged = std::make_unique<QSaveFile>(target);
-    if (!staged->open(QIODevice::WriteOnly))
+    // QSaveFile will not replace a file without write permission; the user
+    // has agreed to replace it, so its owner's write permission is lent for
+    // the open (the copy replaces the file itself, not its content).
+    const QFileDevice::Permissions old = QFile::permissions(target);
+    const bool lent = QFile::exists(target) && !(old & QFileDevice::WriteOwner)
+                      && QFile::setPermissions(target, old | QFileDevice::WriteOwner);
+    const bool opened = staged->open(QIODevice::WriteOnly);
+    if (lent)
+        QFile::setPermissions(target, old);
+    if (!opened)
         throw Failure(QStringLiteral("Could not copy %1 to %2: %3").arg(source, target, staged->errorString()));
     while (!in.atEnd()) {
         const QByteArray block = in.read(1 << 20);
