@@ -3,8 +3,6 @@
 // The yardstick of the benchmarks: one bare `soffice --headless --convert-to
 // xls` of the template (one office start, load, save), in milliseconds.
 
-#include "FileProcs.h"
-
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -15,8 +13,8 @@ namespace quorbel::bench {
 
 inline double bareConversionMs(const QString &folder, const QString &templatePath)
 {
-    const QString profile = joinPath(folder, QStringLiteral("convert-profile"));
-    const QString out = joinPath(folder, QStringLiteral("converted"));
+    const QString profile = QDir(folder).filePath(QStringLiteral("convert-profile"));
+    const QString out = QDir(folder).filePath(QStringLiteral("converted"));
     QDir().mkpath(out);
     QProcess soffice;
     soffice.setProcessChannelMode(QProcess::MergedChannels);

@@ -18,6 +18,7 @@
 #include "BareConversion.h"
 #include "BenchSupport.h"
 #include "CallBreakdown.h"
+#include "ListFill.h"
 #include "Dialogs.h"
 #include "Failure.h"
 #include "Form1.h"
@@ -53,6 +54,7 @@
 using namespace quorbel;
 using bench::CallClock;
 using bench::CountingDialogs;
+using bench::fillList;
 using bench::statusMiB;
 
 namespace {
@@ -196,8 +198,11 @@ void pictureComparison()
         const QList<QByteArray> lines = child.readAllStandardOutput().trimmed().split('\n');
         const QList<QByteArray> fields = lines.first().trimmed().split(' ');
         Run result;
-        if (fields.size() == 3)
-            result = Run {fields[0].toDouble(), fields[1].toDouble(), fields[2].toInt()};
+        if (fields.size() == 3) {
+            result.ms = fields[0].toDouble();
+            result.peak = fields[1].toDouble();
+            result.boxes = fields[2].toInt();
+        }
         if (lines.size() > 1)
             result.file = QString::fromUtf8(lines[1].trimmed());
         return result;
@@ -235,16 +240,6 @@ void pictureComparison()
     }
 }
 
-// The entries the benchmark's clicks build, as the list holds them.
-struct BenchEntry {
-    QString dueBy, project, notes, done;
-};
-BenchEntry benchEntry(int i)
-{
-    return {QStringLiteral("12/%1/2026").arg(i % 28 + 1), QStringLiteral("Project %1").arg(i + 1),
-            QStringLiteral("Notes for entry %1").arg(i + 1), i % 3 == 0 ? QStringLiteral("V") : QString()};
-}
-
 // The first instance's calls of the command (opening the template to
 // closing the saved workbook), as the command makes them.
 void firstHalfCalls(xl::XlApplication &excel, const QString &templatePath, const QString &saved, int entries)
@@ -253,26 +248,7 @@ void firstHalfCalls(xl::XlApplication &excel, const QString &templatePath, const
     excel.setDisplayAlerts(false);
     excel.ActiveWorkbook()->Worksheets()->Item(1)->Select();
     excel.ActiveWorkbook()->Worksheets()->Item(1)->Activate();
-    excel.Cells(1, 7)->setValue(QStringLiteral("Jane Roe"));
-    excel.Cells(2, 7)->setValue(QDate(2026, 12, 24));
-    excel.Cells(5, 3)->setValue(QStringLiteral("Apollo"));
-    int row = 6;
-    for (int position = 1; position <= entries; ++position) {
-        if (position < entries) {
-            excel.Rows(row)->Select();
-            excel.Selection()->Copy();
-            excel.Rows(row + 1)->Select();
-            excel.Selection()->Insert(xl::xlShiftDown);
-            excel.Application().setCutCopyMode(false);
-        }
-        const BenchEntry entry = benchEntry(position - 1);
-        excel.Cells(row, 1)->Select();
-        excel.Cells(row, 4)->setValue(entry.dueBy);
-        excel.Cells(row, 3)->setValue(entry.project);
-        excel.Cells(row, 5)->setValue(entry.notes);
-        excel.Cells(row, 2)->setValue(entry.done == QLatin1String("V") ? QStringLiteral("a") : QString());
-        ++row;
-    }
+    fillList(excel, entries);
     excel.ActiveWorkbook()->Worksheets()->Item(1)->Select();
     excel.Cells(1, 2)->Select();
     excel.setDisplayAlerts(true);

@@ -10,6 +10,7 @@
 #include "BareConversion.h"
 #include "Failure.h"
 #include "FileProcs.h"
+#include "ListFill.h"
 #include "Snapshot.h"
 #include "Spreadsheet.h"
 #include "TemplateWorkbook.h"
@@ -58,39 +59,16 @@ auto timed(const QString &name, F &&work)
     }
 }
 
-void fill(xl::XlApplication &excel, int entries)
-{
-    excel.Cells(1, 7)->setValue(QStringLiteral("Jane Roe"));
-    excel.Cells(2, 7)->setValue(QDate(2026, 12, 24));
-    excel.Cells(5, 3)->setValue(QStringLiteral("Apollo"));
-    int row = 6;
-    for (int position = 1; position <= entries; ++position) {
-        if (position < entries) {
-            excel.Rows(row)->Select();
-            excel.Selection()->Copy();
-            excel.Rows(row + 1)->Select();
-            excel.Selection()->Insert(xl::xlShiftDown);
-            excel.setCutCopyMode(false);
-        }
-        excel.Cells(row, 1)->Select();
-        excel.Cells(row, 4)->setValue(QLocale().toString(QDate(2026, 12, 1).addDays(position % 60), QStringLiteral("M/d/yyyy")));
-        excel.Cells(row, 3)->setValue(QStringLiteral("Project %1").arg(position));
-        excel.Cells(row, 5)->setValue(QStringLiteral("Notes for entry %1").arg(position));
-        excel.Cells(row, 2)->setValue(position % 3 == 0 ? QStringLiteral("a") : QString());
-        ++row;
-    }
-}
-
 void oneBuild(const QString &folder, const QString &templatePath, int entries)
 {
     const QString suffix = QStringLiteral(" (%1 entries)").arg(entries);
-    const QString saved = joinPath(folder, QStringLiteral("bench-%1.xls").arg(entries));
+    const QString saved = QDir(folder).filePath(QStringLiteral("bench-%1.xls").arg(entries));
     QFile::remove(saved);
     {
         auto excel = timed(QStringLiteral("create instance"), [] { return xl::CreateApplication(); });
         auto workbook = timed(QStringLiteral("open template"), [&] { return excel->Workbooks()->Open(templatePath, true); });
         excel->ActiveWorkbook()->Worksheets()->Item(1)->Activate();
-        timed(QStringLiteral("fill") + suffix, [&] { fill(*excel, entries); });
+        timed(QStringLiteral("fill") + suffix, [&] { bench::fillList(*excel, entries); });
         // What the save of the command costs, part by part: the version
         // read that picks the format (a first use of the office's
         // configuration), the fill's held-back work (made at the first call
@@ -103,7 +81,7 @@ void oneBuild(const QString &folder, const QString &templatePath, int entries)
     }
     auto excel = timed(QStringLiteral("reopen in a new instance") + suffix, [&] { return OpenInNewInstance(saved); });
     auto workbook = excel->Workbooks()->Item(excel->Workbooks()->count());
-    const QString picture = joinPath(folder, QStringLiteral("temp.bmp"));
+    const QString picture = QDir(folder).filePath(QStringLiteral("temp.bmp"));
     timed(QStringLiteral("picture to temp.bmp") + suffix, [&] { saveCellsActivesheet(*workbook, picture); });
     QImage image(picture);
     std::printf("  picture%s: %d x %d pixels\n", qPrintable(suffix), image.width(), image.height());
@@ -140,7 +118,7 @@ int main(int argc, char *argv[])
     QTemporaryDir folder;
     if (!folder.isValid())
         return 1;
-    const QString templatePath = joinPath(folder.path(), QStringLiteral("template.xlt"));
+    const QString templatePath = folder.filePath(QStringLiteral("template.xlt"));
     try {
         WriteBytesToFile(templateWorkbookBytes(), templatePath);
         std::printf("Quorbel workbook benchmark, %d run(s), medians in ms\n", runs);

@@ -17,6 +17,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDateEdit>
+#include <QDir>
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -293,7 +294,7 @@ void Form1::Form_Load()
     steps(102, [&] { setWindowTitle(kProductTitle); });
     steps(102, [&] { setWindowIcon(QApplication::windowIcon()); });
     steps(104, [&] { SetApplicationTitle(); });
-    const QString cursorPath = joinPath(m_services.programFolder, kHandPointerFile);
+    const QString cursorPath = QDir(m_services.programFolder).filePath(kHandPointerFile);
     if (steps.test(106, [&] { return FileExists(cursorPath); }))
         steps(106, [&] { hand = readHandPointer(cursorPath); });
     installPointerFeedback(this, hand, {PushButton1, PushButton2, PushButton3, PushButton5, PushButton6, PushButton7},
@@ -398,12 +399,6 @@ void Form1::storeList()
     storeSetting(QStringLiteral("ToDo"), encodeEntryList(entries()));
 }
 
-void Form1::endProgramWithoutClosing()
-{
-    m_closingSuppressed = true;
-    m_services.endProgram();
-}
-
 // ---------------------------------------------------------------------------
 // Header fields
 
@@ -489,15 +484,10 @@ void Form1::keepCurrentRow()
     ListView1->setCurrentItem(row ? row : ListView1->topLevelItem(0));
 }
 
-void Form1::setCurrentRowReader(std::function<int()> reader)
-{
-    m_currentRowReader = std::move(reader);
-}
-
 int Form1::currentRow() const
 {
-    if (m_currentRowReader)
-        return m_currentRowReader();
+    if (m_services.currentRow)
+        return m_services.currentRow();
     const QList<QTreeWidgetItem *> selected = ListView1->selectedItems();
     return selected.isEmpty() ? -1 : ListView1->indexOfTopLevelItem(selected.constFirst());
 }

@@ -63,6 +63,11 @@ struct Form1Services {
     // The folder searched for "HAND-M.CUR" and the skin. Default: the
     // program folder.
     QString programFolder;
+    // Which row the list commands act on: the index of the current row, or
+    // -1 when there is none. Default: the list's selected row. Replaceable
+    // so that the case "rows but none current" can be produced although the
+    // list keeps a current row.
+    std::function<int()> currentRow;
 };
 
 // The main window: header fields, the entry fields, the to-do list and the
@@ -103,14 +108,10 @@ public:
     // Writes the stored form of the whole list to "ToDo" (also when empty).
     // Throws Failure when it does not reach the disk.
     void storeList();
-    // Ends the program from elsewhere (the preview window): this window's
-    // closing step does not run afterwards, not even when it is closed.
-    void endProgramWithoutClosing();
-
-    // Which row the list commands act on: the index of the current row, or
-    // -1 when there is none. Replaceable so that the case "rows but none
-    // current" can be produced although the list keeps a current row.
-    void setCurrentRowReader(std::function<int()> reader);
+    // Ends the whole program, also from elsewhere (the preview window): this
+    // window's closing step does not run afterwards, not even when it is
+    // closed.
+    void Form_Unload();
 
     // --- Controls (designed names) -------------------------------------------
     QPushButton *PushButton1 = nullptr; // "Add"
@@ -145,7 +146,6 @@ private:
     void createControls();
     void Form_Load();
     void Form_QueryUnload();
-    void Form_Unload();
     void storeChangedList(Steps &steps, int buildStep, int writeStep);
     void dtpDate_Change(QDate date);
     void txtName_Change(const QString &text);
@@ -159,7 +159,6 @@ private:
 
     Services m_services;
     std::function<void()> m_templateCommand;
-    std::function<int()> m_currentRowReader;
     bool m_startUpCompleted = false;
     bool m_closingSuppressed = false;
     bool m_listWriteFailureReported = false;

@@ -22,7 +22,7 @@ void MainWindowHost::storeListBeforeExit()
 void MainWindowHost::endProgram()
 {
     // Every value is on disk already: each setting is written as it is saved.
-    m_mainWindow.endProgramWithoutClosing();
+    m_mainWindow.Form_Unload();
 }
 
 } // namespace quorbel

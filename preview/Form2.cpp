@@ -12,15 +12,16 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QScrollBar>
 #include <QSignalBlocker>
-#include <QTemporaryFile>
 
 #include <cmath>
 #include <optional>
@@ -35,15 +36,26 @@ bool sameFile(const QString &a, const QString &b)
     return !first.isEmpty() && first == QFileInfo(b).canonicalFilePath();
 }
 
-// A complete copy of `source` in the folder of `target`, under a temporary
-// name, with the source's permissions (as a plain copy would have them).
-std::unique_ptr<QTemporaryFile> stageCopy(const QString &source, const QString &target)
+// A complete copy of `source` written beside `target`, with the source's
+// permissions (as a plain copy would have them). `target` is untouched until
+// commit() puts the copy in its place in one step; a copy never committed
+// leaves nothing behind.
+std::unique_ptr<QSaveFile> stageCopy(const QString &source, const QString &target)
 {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
         throw Failure(QStringLiteral("Could not copy %1 to %2: %3").arg(source, target, in.errorString()));
-    auto staged = std::make_unique<QTemporaryFile>(target + QStringLiteral(".XXXXXX"));
-    if (!staged->open())
+    auto staged = std::make_unique<QSaveFile>(target);
+    // QSaveFile will not replace a file without write permission; the user
+    // has agreed to replace it, so its owner's write permission is lent for
+    // the open (the copy replaces the file itself, not its content).
+    const QFileDevice::Permissions old = QFile::permissions(target);
+    const bool lent = QFile::exists(target) && !(old & QFileDevice::WriteOwner)
+                      && QFile::setPermissions(target, old | QFileDevice::WriteOwner);
+    const bool opened = staged->open(QIODevice::WriteOnly);
+    if (lent)
+        QFile::setPermissions(target, old);
+    if (!opened)
         throw Failure(QStringLiteral("Could not copy %1 to %2: %3").arg(source, target, staged->errorString()));
     while (!in.atEnd()) {
         const QByteArray block = in.read(1 << 20);
@@ -52,8 +64,6 @@ std::unique_ptr<QTemporaryFile> stageCopy(const QString &source, const QString &
         if (staged->write(block) != block.size())
             throw Failure(QStringLiteral("Could not copy %1 to %2: %3").arg(source, target, staged->errorString()));
     }
-    if (!staged->flush())
-        throw Failure(QStringLiteral("Could not copy %1 to %2: %3").arg(source, target, staged->errorString()));
     staged->setPermissions(in.permissions());
     return staged;
 }
@@ -251,7 +261,7 @@ void Form2::Form_Load()
     steps(102, [&] { UseSystemColors(this); });
     steps(104, [&] { setWindowTitle(kProductTitle); });
     steps(106, [&] { setWindowIcon(QApplication::windowIcon()); });
-    const QString cursorPath = joinPath(programFolder(), kHandPointerFile);
+    const QString cursorPath = QDir(programFolder()).filePath(kHandPointerFile);
     if (steps.test(108, [&] { return FileExists(cursorPath); })) {
         steps(110, [&] { m_hand = readHandPointer(cursorPath); });
     }
@@ -322,7 +332,7 @@ void Form2::PushButton6_Click()
     bool alreadyThere = false;
     // Over an existing file the copy is made beside it first, so that the
     // old file goes only once its replacement is complete.
-    std::unique_ptr<QTemporaryFile> staged;
+    std::unique_ptr<QSaveFile> staged;
     QString stagingError;
 
     steps(100, [&] {
@@ -345,7 +355,6 @@ void Form2::PushButton6_Click()
                         stagingError = failure.description();
                         return; // the old file stays
                     }
-                    DeleteFileQuietly(chosen);
                 });
             }
         } else {
@@ -356,15 +365,11 @@ void Form2::PushButton6_Click()
         steps(116, [&] {
             if (!stagingError.isEmpty())
                 throw Failure(stagingError + QStringLiteral(" The existing file was kept."));
-            if (staged) {
-                if (!staged->rename(chosen))
-                    throw Failure(QStringLiteral("Could not save %1: %2").arg(chosen, staged->errorString()));
-                staged->setAutoRemove(false);
-                return;
-            }
-            QFile source(mExcelFile);
-            if (!source.copy(chosen))
-                throw Failure(QStringLiteral("Could not copy %1 to %2: %3").arg(mExcelFile, chosen, source.errorString()));
+            if (!staged)
+                staged = stageCopy(mExcelFile, chosen);
+            // The copy replaces the old file, if any, in one step.
+            if (!staged->commit())
+                throw Failure(QStringLiteral("Could not save %1: %2").arg(chosen, staged->errorString()));
         });
     }
     steps(118, [&] { messageBox(QStringLiteral("Done.")); });

@@ -4,6 +4,7 @@
 #include "FileProcs.h"
 #include "FilesLog.h"
 
+#include <QDir>
 #include <QLibrary>
 
 namespace quorbel::xl {
@@ -27,7 +28,7 @@ CreateFunction loadBackend(QString *error)
         QString folder = qEnvironmentVariable("QUORBEL_MODULE_DIR");
         if (folder.isEmpty())
             folder = programFolder();
-        QLibrary module(joinPath(folder, QStringLiteral("quorbel_libreoffice")));
+        QLibrary module(QDir(folder).filePath(QStringLiteral("quorbel_libreoffice")));
         module.setLoadHints(QLibrary::ResolveAllSymbolsHint);
         create = reinterpret_cast<CreateFunction>(module.resolve("quorbel_create_application"));
         g_start = reinterpret_cast<StartFunction>(module.resolve("quorbel_start_application"));

@@ -147,8 +147,8 @@ QString picturePath()
 
 // One run of the command and what it holds.
 struct Build {
-    Build(TemplateHost &host, const DigitSource &digits, QSet<QString> &reported)
-        : host(host), digits(digits), steps(reported) {}
+    Build(TemplateHost &theHost, const DigitSource &theDigits, QSet<QString> &reported)
+        : host(theHost), digits(theDigits), steps(reported) {}
 
     TemplateHost &host;
     const DigitSource &digits;

@@ -98,9 +98,4 @@ QString programFolder()
     return QCoreApplication::applicationDirPath();
 }
 
-QString joinPath(const QString &folder, const QString &name)
-{
-    return folder + QLatin1Char('/') + name;
-}
-
 } // namespace quorbel

@@ -24,7 +24,4 @@ void WriteBytesToFile(const QByteArray &bytes, const QString &path);
 // The folder that holds the program file.
 QString programFolder();
 
-// Joins a folder and a name with the platform's separator.
-QString joinPath(const QString &folder, const QString &name);
-
 } // namespace quorbel

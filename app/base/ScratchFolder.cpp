@@ -1,10 +1,10 @@
 #include "ScratchFolder.h"
 
 #include "Failure.h"
-#include "FileProcs.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -14,35 +14,51 @@
 namespace quorbel {
 namespace {
 
-QString ensurePrivateFolder(const QString &path)
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Makes `path` with mode 0700, after any folder missing above it, each with
+// mode 0700 as well. A folder that exists already is left as it is. False,
+// with errno set, when a folder cannot be made.
+bool makeFolders(const QString &path)
 {
     const QByteArray native = QFile::encodeName(path);
-    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
-        throw Failure(QStringLiteral("Could not create the folder %1: %2")
-                          .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
-    struct stat info {};
-    if (::lstat(native.constData(), &info) != 0)
-        throw Failure(QStringLiteral("Could not read the folder %1").arg(path));
-    if (!S_ISDIR(info.st_mode) || info.st_uid != ::geteuid() || (info.st_mode & 077) != 0)
-        throw Failure(QStringLiteral("The folder %1 is not a private folder of this user; "
-                                     "remove it or set TEMP to a folder of your own.")
-                          .arg(path));
-    return path;
+    if (::mkdir(native.constData(), 0700) == 0 || errno == EEXIST)
+        return true;
+    if (errno != ENOENT)
+        return false;
+    const QString parent = QFileInfo(path).path();
+    if (parent == path || !makeFolders(parent))
+        return false;
+    return ::mkdir(native.constData(), 0700) == 0 || errno == EEXIST;
 }
 
 } // namespace
 
 QString makePrivateFolder(const QString &path)
 {
-    if (!QDir().mkpath(path))
-        throw Failure(QStringLiteral("Could not create the folder %1.").arg(path));
-    const QByteArray native = QFile::encodeName(path);
+    // Clean, so that a trailing separator cannot make lstat follow a link.
+    const QString folder = QDir::cleanPath(path);
+    if (!makeFolders(folder)) {
+        const int error = errno;
+        throw Failure(QStringLiteral("Could not create the folder %1: %2.").arg(path, systemError(error)));
+    }
+    const QByteArray native = QFile::encodeName(folder);
     struct stat info {};
-    if (::lstat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid())
-        throw Failure(QStringLiteral("The folder %1 is not a folder of this user's own.").arg(path));
-    if ((info.st_mode & 077) != 0 && ::chmod(native.constData(), 0700) != 0)
-        throw Failure(QStringLiteral("Could not make the folder %1 private: %2")
-                          .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    if (::lstat(native.constData(), &info) != 0) {
+        const int error = errno;
+        throw Failure(QStringLiteral("Could not read the folder %1: %2.").arg(path, systemError(error)));
+    }
+    // Others may have put anything into a folder they could write to: such
+    // a folder is refused, not made private after the fact.
+    if (!S_ISDIR(info.st_mode) || info.st_uid != ::geteuid() || (info.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        throw Failure(QStringLiteral("The folder %1 is not a private folder of this user; remove it.").arg(path));
+    if ((info.st_mode & 077) != 0 && ::chmod(native.constData(), 0700) != 0) {
+        const int error = errno;
+        throw Failure(QStringLiteral("Could not make the folder %1 private: %2.").arg(path, systemError(error)));
+    }
     return path;
 }
 
@@ -52,15 +68,19 @@ QString scratchFolder()
     if (!temp.isEmpty())
         return temp;
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir(runtime).exists())
-        return ensurePrivateFolder(joinPath(runtime, QStringLiteral("quorbel")));
-    return ensurePrivateFolder(
-        joinPath(QDir::tempPath(), QStringLiteral("quorbel-%1").arg(::geteuid())));
+    const QString folder = !runtime.isEmpty() && QDir(runtime).exists()
+        ? QDir(runtime).filePath(QStringLiteral("quorbel"))
+        : QDir(QDir::tempPath()).filePath(QStringLiteral("quorbel-%1").arg(::geteuid()));
+    try {
+        return makePrivateFolder(folder);
+    } catch (const Failure &failure) {
+        throw Failure(failure.description() + QStringLiteral(" Setting TEMP to a folder of your own avoids it."));
+    }
 }
 
 QString scratchPath(const QString &name)
 {
-    return joinPath(scratchFolder(), name);
+    return QDir(scratchFolder()).filePath(name);
 }
 
 bool isOwnRegularFile(const QString &path)

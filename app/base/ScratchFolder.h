@@ -6,15 +6,15 @@ namespace quorbel {
 
 // The folder for the program's scratch files: the value of TEMP when it is
 // set and not empty; otherwise a private folder of the user's own
-// ($XDG_RUNTIME_DIR/quorbel, or quorbel-<uid> in the system temporary folder),
-// created with mode 0700. A private folder that is a link, belongs to another
-// user or is open to others is refused with a Failure.
+// ($XDG_RUNTIME_DIR/quorbel, or quorbel-<uid> in the system temporary folder)
+// made by makePrivateFolder, whose refusals it passes on as Failure.
 QString scratchFolder();
 
-// Creates `path`, and any folder missing above it, as a folder of the user's
-// own with mode 0700; an existing folder of the user's own is made private.
-// Returns `path`. Throws Failure when it cannot be made, or when the path is
-// a link or belongs to someone else.
+// Creates `path`, and any folder missing above it, each with mode 0700.
+// An existing folder of the user's own that others can at most read is made
+// private (mode 0700). Returns `path`. Throws Failure when it cannot be made,
+// or when the path is a link, is not a folder, belongs to someone else or
+// can be written to by others.
 QString makePrivateFolder(const QString &path);
 
 // The path of `name` in the scratch folder.

@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QDir>
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
@@ -25,9 +26,19 @@
 namespace quorbel {
 namespace {
 
-QColor buttonFace()
+// The window, and each of its check boxes, option buttons, frames and labels
+// (and, when `withPictureBoxes`, each child marked with the property
+// "pictureBox"), take the button-face colour as background.
+void useButtonFace(QWidget *window, bool withPictureBoxes)
 {
-    return QPalette().color(QPalette::Active, QPalette::Button);
+    const QColor face = QPalette().color(QPalette::Active, QPalette::Button);
+    setBackgroundColour(window, face);
+    for (QWidget *child : window->findChildren<QWidget *>()) {
+        if (qobject_cast<QCheckBox *>(child) || qobject_cast<QRadioButton *>(child)
+            || qobject_cast<QGroupBox *>(child) || qobject_cast<QLabel *>(child)
+            || (withPictureBoxes && child->property("pictureBox").toBool()))
+            setBackgroundColour(child, face);
+    }
 }
 
 } // namespace
@@ -58,13 +69,7 @@ void centreOnScreen(QWidget *window)
 
 void UseSystemColors(QWidget *window)
 {
-    const QColor face = buttonFace();
-    setBackgroundColour(window, face);
-    for (QWidget *child : window->findChildren<QWidget *>()) {
-        if (qobject_cast<QCheckBox *>(child) || qobject_cast<QRadioButton *>(child)
-            || qobject_cast<QGroupBox *>(child) || qobject_cast<QLabel *>(child))
-            setBackgroundColour(child, face);
-    }
+    useButtonFace(window, false);
 }
 
 void SkinEngine::loadSkin(const QString &path, const QString &)
@@ -87,20 +92,12 @@ void SkinEngine::applyWindow(QWidget *window)
 
 void ApplyWindowSkin(QWidget *mainWindow, const QString &folder)
 {
-    const QString skinPath = joinPath(joinPath(folder.isEmpty() ? programFolder() : folder, QStringLiteral("x")),
-                                      QStringLiteral("o.cjs"));
+    const QString skinPath = QDir(folder.isEmpty() ? programFolder() : folder).filePath(QStringLiteral("x/o.cjs"));
     const QFileInfo info(skinPath);
     if (!info.isFile() || info.isHidden())
         return;
 
-    const QColor face = buttonFace();
-    setBackgroundColour(mainWindow, face);
-    for (QWidget *child : mainWindow->findChildren<QWidget *>()) {
-        if (qobject_cast<QCheckBox *>(child) || qobject_cast<QRadioButton *>(child)
-            || qobject_cast<QGroupBox *>(child) || qobject_cast<QLabel *>(child)
-            || child->property("pictureBox").toBool())
-            setBackgroundColour(child, face);
-    }
+    useButtonFace(mainWindow, true);
 
     // The engine lives as long as the window it skins.
     auto *engine = new SkinEngine;

@@ -3,6 +3,7 @@
 #include "ErrorReport.h"
 #include "Failure.h"
 
+#include <cfenv>
 #include <cmath>
 #include <limits>
 
@@ -42,15 +43,16 @@ void PreviewGeometry::changed()
 
 double PreviewGeometry::roundHalfEven(double value)
 {
-    if (!std::isfinite(value))
-        return value;
-    const double below = std::floor(value);
-    const double fraction = value - below;
-    if (fraction > 0.5)
-        return below + 1.0;
-    if (fraction < 0.5)
-        return below;
-    return std::fmod(below, 2.0) == 0.0 ? below : below + 1.0;
+    // std::nearbyint rounds halves to even in the default rounding mode, the
+    // one the program runs in; should any other mode be set, it is put aside
+    // for the call.
+    const int mode = std::fegetround();
+    if (mode == FE_TONEAREST)
+        return std::nearbyint(value);
+    std::fesetround(FE_TONEAREST);
+    const double rounded = std::nearbyint(value);
+    std::fesetround(mode);
+    return rounded;
 }
 
 qint16 PreviewGeometry::toInt16(double value)
@@ -273,21 +275,17 @@ void PreviewGeometry::mouseMove(bool buttonDown, float x, float y)
     if (!buttonDown)
         return;
     const QSize viewport = viewportInner();
-
-    float newLeft = float(m_pictureOffset.x()) - mDragX + x;
-    const float leftLimit = float(viewport.width() - m_pictureOuter.width());
-    if (newLeft > 0.0f)
-        newLeft = 0.0f;
-    else if (leftLimit > newLeft)
-        newLeft = leftLimit;
-
-    float newTop = float(m_pictureOffset.y()) - mDragY + y;
-    const float topLimit = float(viewport.height() - m_pictureOuter.height());
-    if (newTop > 0.0f)
-        newTop = 0.0f;
-    else if (topLimit > newTop)
-        newTop = topLimit;
-
+    // The picture's new edge along one axis: moved with the pointer, but
+    // never past the origin nor so far that the viewport shows beyond it.
+    const auto moved = [](int offset, float drag, float pointer, int viewportSize, int pictureSize) {
+        const float edge = float(offset) - drag + pointer;
+        const float limit = float(viewportSize - pictureSize);
+        if (edge > 0.0f)
+            return 0.0f;
+        return limit > edge ? limit : edge;
+    };
+    const float newLeft = moved(m_pictureOffset.x(), mDragX, x, viewport.width(), m_pictureOuter.width());
+    const float newTop = moved(m_pictureOffset.y(), mDragY, y, viewport.height(), m_pictureOuter.height());
     m_pictureOffset = QPoint(toInt32(newLeft), toInt32(newTop));
     changed();
 }

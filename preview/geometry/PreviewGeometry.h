@@ -31,7 +31,9 @@ struct PreviewBorders {
 class PreviewSurface {
 public:
     virtual ~PreviewSurface() = default;
-    // Picture1: persistent drawing, auto-size, invert drawing mode, white.
+    // Picture1: sizes itself to its picture, white background; what is drawn
+    // on it stays shown when covered. Every drawing copies pixels unchanged,
+    // so no drawing mode is set.
     virtual void preparePicture() {}
     // Zoom_Ori: hidden, and given Picture1's picture at natural size.
     virtual void fillHolder() {}
@@ -150,6 +152,7 @@ public:
     void setScrollbarByPercent(Axis axis, qint16 percent);
 
     // --- Numbers -------------------------------------------------------------
+    // Rounds to the nearest whole number, a half to the even one.
     static double roundHalfEven(double value);
     static qint16 toInt16(double value); // rounds; Failure "Overflow"
     static qint32 toInt32(double value); // rounds; Failure "Overflow"

@@ -11,7 +11,10 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <memory>
+
 using namespace quorbel;
+using namespace Qt::StringLiterals;
 using quorbel::test::ScriptedDialogs;
 using quorbel::test::WindowFixture;
 using quorbel::test::clearStore;
@@ -71,14 +74,14 @@ void TestListCommands::init()
 
 void TestListCommands::addTakesTheEntryFields()
 {
-    storeValue("ToDo", "first^^^");
+    storeValue(u"ToDo"_s, u"first^^^"_s);
     auto window = m_fixture.makeWindow();
-    window->txtDate->setText("Friday");
-    window->txtProj->setText("Garden");
-    window->txtNotes->setText("  spaces kept  ");
+    window->txtDate->setText(u"Friday"_s);
+    window->txtProj->setText(u"Garden"_s);
+    window->txtNotes->setText(u"  spaces kept  "_s);
     QTest::mouseClick(window->PushButton1, Qt::LeftButton);
 
-    QCOMPARE(rowTexts(*window), (QStringList{"first|||", "Friday|Garden|  spaces kept  |"}));
+    QCOMPARE(rowTexts(*window), (QStringList{u"first|||"_s, u"Friday|Garden|  spaces kept  |"_s}));
     QVERIFY(window->txtDate->text().isEmpty());
     QVERIFY(window->txtProj->text().isEmpty());
     QVERIFY(window->txtNotes->text().isEmpty());
@@ -101,13 +104,13 @@ void TestListCommands::addWithAllFieldsEmpty()
 void TestListCommands::addWithDoneCheckedKeepsTheCheck()
 {
     auto window = m_fixture.makeWindow();
-    window->txtDate->setText("d");
-    window->txtProj->setText("p");
-    window->txtNotes->setText("n");
+    window->txtDate->setText(u"d"_s);
+    window->txtProj->setText(u"p"_s);
+    window->txtNotes->setText(u"n"_s);
     window->Check1->setChecked(true);
     window->PushButton1_Click();
 
-    QCOMPARE(rowTexts(*window), (QStringList{"d|p|n|V"}));
+    QCOMPARE(rowTexts(*window), (QStringList{u"d|p|n|V"_s}));
     QVERIFY(window->entries().constFirst().isDone());
     QVERIFY(window->txtDate->text().isEmpty());
     QVERIFY(window->txtProj->text().isEmpty());
@@ -115,25 +118,25 @@ void TestListCommands::addWithDoneCheckedKeepsTheCheck()
     QVERIFY(window->Check1->isChecked());
 
     // The next entry takes the checked state as well.
-    window->txtDate->setText("e");
+    window->txtDate->setText(u"e"_s);
     window->PushButton1_Click();
-    QCOMPARE(rowTexts(*window), (QStringList{"d|p|n|V", "e|||V"}));
+    QCOMPARE(rowTexts(*window), (QStringList{u"d|p|n|V"_s, u"e|||V"_s}));
 }
 
 void TestListCommands::deleteRemovesTheCurrentRow()
 {
-    storeValue("ToDo", "a^^^|b^^^|c^^^|d^^^");
+    storeValue(u"ToDo"_s, u"a^^^|b^^^|c^^^|d^^^"_s);
     auto window = m_fixture.makeWindow();
 
     selectRow(*window, 1);
     QTest::mouseClick(window->PushButton2, Qt::LeftButton);
-    QCOMPARE(rowTexts(*window), (QStringList{"a|||", "c|||", "d|||"}));
+    QCOMPARE(rowTexts(*window), (QStringList{u"a|||"_s, u"c|||"_s, u"d|||"_s}));
     // The row that moved up into the gap is current now.
     window->PushButton2_Click();
-    QCOMPARE(rowTexts(*window), (QStringList{"a|||", "d|||"}));
+    QCOMPARE(rowTexts(*window), (QStringList{u"a|||"_s, u"d|||"_s}));
     // Deleting the last row makes the new last row current.
     window->PushButton2_Click();
-    QCOMPARE(rowTexts(*window), (QStringList{"a|||"}));
+    QCOMPARE(rowTexts(*window), (QStringList{u"a|||"_s}));
     window->PushButton2_Click();
     QCOMPARE(window->ListView1->topLevelItemCount(), 0);
     // And on the empty list nothing more happens.
@@ -144,9 +147,10 @@ void TestListCommands::deleteRemovesTheCurrentRow()
 
 void TestListCommands::deleteAndCheckOnAnEmptyListDoNothing()
 {
-    auto window = m_fixture.makeWindow();
     // Even when the current row reader has nothing to offer.
-    window->setCurrentRowReader([] { return -1; });
+    Form1::Services services = m_fixture.services();
+    services.currentRow = [] { return -1; };
+    auto window = std::make_unique<Form1>(services);
     window->PushButton2_Click();
     window->PushButton5_Click();
     QCOMPARE(window->ListView1->topLevelItemCount(), 0);
@@ -155,15 +159,17 @@ void TestListCommands::deleteAndCheckOnAnEmptyListDoNothing()
 
 void TestListCommands::rowsButNoneCurrentAreReported()
 {
-    storeValue("ToDo", "a^^^V|b^^^");
-    auto window = m_fixture.makeWindow();
-    window->setCurrentRowReader([] { return -1; });
+    storeValue(u"ToDo"_s, u"a^^^V|b^^^"_s);
+    int reportedRow = -1;
+    Form1::Services services = m_fixture.services();
+    services.currentRow = [&reportedRow] { return reportedRow; };
+    auto window = std::make_unique<Form1>(services);
 
     window->PushButton2_Click();
     QStringList errors = m_dialogs.errorTexts();
     QCOMPARE(errors.size(), 1);
     QVERIFY2(errors.at(0).contains(location("PushButton2_Click", 102)), qPrintable(errors.at(0)));
-    QCOMPARE(rowTexts(*window), (QStringList{"a|||V", "b|||"}));
+    QCOMPARE(rowTexts(*window), (QStringList{u"a|||V"_s, u"b|||"_s}));
 
     m_dialogs.clear();
     window->PushButton5_Click();
@@ -171,11 +177,11 @@ void TestListCommands::rowsButNoneCurrentAreReported()
     QCOMPARE(errors.size(), 2);
     QVERIFY2(errors.at(0).contains(location("PushButton5_Click", 102)), qPrintable(errors.at(0)));
     QVERIFY2(errors.at(1).contains(location("PushButton5_Click", 104)), qPrintable(errors.at(1)));
-    QCOMPARE(rowTexts(*window), (QStringList{"a|||V", "b|||"}));
+    QCOMPARE(rowTexts(*window), (QStringList{u"a|||V"_s, u"b|||"_s}));
 
     // A reader that points past the end counts as no current row too.
     m_dialogs.clear();
-    window->setCurrentRowReader([] { return 7; });
+    reportedRow = 7;
     window->PushButton2_Click();
     QCOMPARE(m_dialogs.errorTexts().size(), 1);
     QCOMPARE(window->ListView1->topLevelItemCount(), 2);
@@ -183,7 +189,7 @@ void TestListCommands::rowsButNoneCurrentAreReported()
 
 void TestListCommands::checkTogglesTheDoneMark()
 {
-    storeValue("ToDo", "a^^^|b^^^v|c^^^done");
+    storeValue(u"ToDo"_s, u"a^^^|b^^^v|c^^^done"_s);
     auto window = m_fixture.makeWindow();
 
     selectRow(*window, 0);
@@ -203,7 +209,7 @@ void TestListCommands::checkTogglesTheDoneMark()
     QCOMPARE(window->ListView1->topLevelItem(2)->text(3), QStringLiteral("V"));
 
     // Only the current row changes.
-    QCOMPARE(rowTexts(*window), (QStringList{"a|||V", "b|||V", "c|||V"}));
+    QCOMPARE(rowTexts(*window), (QStringList{u"a|||V"_s, u"b|||V"_s, u"c|||V"_s}));
     QVERIFY(m_dialogs.boxes.isEmpty());
 }
 
@@ -222,14 +228,14 @@ void TestListCommands::listKeepsACurrentRow()
     QVERIFY(list->selectedItems().isEmpty());
     QTRY_COMPARE(list->selectedItems().value(0), list->topLevelItem(1));
     window->PushButton5_Click();
-    QCOMPARE(rowTexts(*window), (QStringList{"|||", "|||V"}));
+    QCOMPARE(rowTexts(*window), (QStringList{u"|||"_s, u"|||V"_s}));
 }
 
 void TestListCommands::sampleDataOnTenthOfMarch()
 {
     // Month/day/year, as a user in the United States sees it.
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    storeValue("ToDo", "existing^entry^^");
+    storeValue(u"ToDo"_s, u"existing^entry^^"_s);
     auto window = m_fixture.makeWindow();
     QTest::mouseClick(window->PushButton7, Qt::LeftButton);
 
@@ -238,8 +244,8 @@ void TestListCommands::sampleDataOnTenthOfMarch()
     QCOMPARE(window->dtpDate->text(), QStringLiteral("31-Mar-2026"));
     QCOMPARE(window->txtName->text(), QStringLiteral("Me"));
     QCOMPARE(window->txtProName->text(), QStringLiteral("Development project"));
-    QCOMPARE(rowTexts(*window), (QStringList{"existing|entry||", "3/7/2026|Research|Completed in Time|V",
-                                             "3/20/2026|Draft presenatation|In process|"}));
+    QCOMPARE(rowTexts(*window), (QStringList{u"existing|entry||"_s, u"3/7/2026|Research|Completed in Time|V"_s,
+                                             u"3/20/2026|Draft presenatation|In process|"_s}));
     // The entry fields keep the second entry's texts; Done is unchecked.
     QCOMPARE(window->txtDate->text(), QStringLiteral("3/20/2026"));
     QCOMPARE(window->txtProj->text(), QStringLiteral("Draft presenatation"));
@@ -247,10 +253,10 @@ void TestListCommands::sampleDataOnTenthOfMarch()
     QVERIFY(!window->Check1->isChecked());
 
     // The header fields and the list are in the store at once.
-    QCOMPARE(storedValue("txtName"), QStringLiteral("Me"));
-    QCOMPARE(storedValue("txtProName"), QStringLiteral("Development project"));
-    QCOMPARE(readGeneralDateText(storedValue("dtpDate"))->date(), QDate(2026, 3, 31));
-    QCOMPARE(storedValue("ToDo"), QStringLiteral("existing^entry^^|3/7/2026^Research^Completed in Time^V|"
+    QCOMPARE(storedValue(u"txtName"_s), QStringLiteral("Me"));
+    QCOMPARE(storedValue(u"txtProName"_s), QStringLiteral("Development project"));
+    QCOMPARE(readGeneralDateText(storedValue(u"dtpDate"_s))->date(), QDate(2026, 3, 31));
+    QCOMPARE(storedValue(u"ToDo"_s), QStringLiteral("existing^entry^^|3/7/2026^Research^Completed in Time^V|"
                                                  "3/20/2026^Draft presenatation^In process^"));
 }
 
@@ -263,10 +269,10 @@ void TestListCommands::sampleDataTwiceAppendsFourRows()
     m_fixture.clock.setToday(QDate(2026, 12, 30));
     window->PushButton7_Click();
 
-    QCOMPARE(rowTexts(*window), (QStringList{"3/7/2026|Research|Completed in Time|V",
-                                             "3/20/2026|Draft presenatation|In process|",
-                                             "12/27/2026|Research|Completed in Time|V",
-                                             "1/9/2027|Draft presenatation|In process|"}));
+    QCOMPARE(rowTexts(*window), (QStringList{u"3/7/2026|Research|Completed in Time|V"_s,
+                                             u"3/20/2026|Draft presenatation|In process|"_s,
+                                             u"12/27/2026|Research|Completed in Time|V"_s,
+                                             u"1/9/2027|Draft presenatation|In process|"_s}));
     QCOMPARE(window->deadline(), QDate(2027, 1, 20));
 }
 
