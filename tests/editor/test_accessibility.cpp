@@ -154,7 +154,7 @@ void TestAccessibility::listRowsReadTheirFourColumns()
         window->txtDate->setText(row.at(0));
         window->txtProj->setText(row.at(1));
         window->txtNotes->setText(row.at(2));
-        window->Check1->setChecked(row.at(3) == u"V"_s);
+        window->Check1->setChecked(row.at(3) == QLatin1String("V"));
         window->PushButton1->click();
     }
     QCOMPARE(window->ListView1->topLevelItemCount(), 2);
@@ -254,7 +254,7 @@ void TestAccessibility::spaceAndReturnPressTheFocusedButton()
     auto main = m_fixture.makeWindow();
     QuietHost host;
     Form2 preview(host);
-    QWidget *shown = window == u"main"_s ? static_cast<QWidget *>(main.get()) : static_cast<QWidget *>(&preview);
+    QWidget *shown = window == QLatin1String("main") ? static_cast<QWidget *>(main.get()) : static_cast<QWidget *>(&preview);
     shown->show();
     QVERIFY(QTest::qWaitForWindowActive(shown));
 

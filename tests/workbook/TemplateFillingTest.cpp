@@ -209,7 +209,7 @@ private slots:
             QCOMPARE(cellText(saved, row, 3), QStringLiteral("project %1").arg(i + 1));
             QCOMPARE(cellText(saved, row, 5), QStringLiteral("notes %1").arg(i + 1));
             // Only an exact "V" is done.
-            QCOMPARE(cellText(saved, row, 2), marks.at(i % marks.size()) == u"V"_s ? QStringLiteral("a") : QString());
+            QCOMPARE(cellText(saved, row, 2), marks.at(i % marks.size()) == QLatin1String("V") ? QStringLiteral("a") : QString());
         }
         QCOMPARE(cellText(saved, 5, 3), QStringLiteral("Development project"));
     }
