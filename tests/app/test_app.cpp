@@ -32,6 +32,7 @@
 #include <unistd.h>
 
 using namespace quorbel;
+using namespace Qt::Literals::StringLiterals;
 using quorbel::test::ScriptedDialogs;
 
 namespace {
@@ -165,13 +166,13 @@ private slots:
         ScriptedDialogs dialogs;
         QStringList ran;
         Steps steps(QStringLiteral("Form1.PushButton1_Click"));
-        steps(100, [&] { ran << "100"; });
+        steps(100, [&] { ran << u"100"_s; });
         steps(102, [&] { throw Failure(QStringLiteral("first")); });
-        steps(104, [&] { ran << "104"; });
+        steps(104, [&] { ran << u"104"_s; });
         steps(106, [&] { throw std::runtime_error("second"); });
         steps(108, [&] { throw 42; });
-        steps(110, [&] { ran << "110"; });
-        QCOMPARE(ran, (QStringList{"100", "104", "110"}));
+        steps(110, [&] { ran << u"110"_s; });
+        QCOMPARE(ran, (QStringList{u"100"_s, u"104"_s, u"110"_s}));
         const QStringList errors = dialogs.errorTexts();
         QCOMPARE(errors.size(), 3);
         QVERIFY(errors[0].startsWith(QStringLiteral("first\r\nin Lintravo2021/08/31.Form1.PushButton1_Click at line 102\r\r")));
@@ -190,12 +191,12 @@ private slots:
         QStringList ran;
         Steps steps(QStringLiteral("Form1.Form_Load"));
         steps(102, [&] { throw Failure(QStringLiteral("no caption")); });
-        steps(102, [&] { ran << "icon"; });
-        steps(104, [&] { ran << "title"; });
-        steps(106, [&] { ran << "pointer"; });
+        steps(102, [&] { ran << u"icon"_s; });
+        steps(104, [&] { ran << u"title"_s; });
+        steps(106, [&] { ran << u"pointer"_s; });
         steps(106, [&] { throw Failure(QStringLiteral("no pointer")); });
-        steps(106, [&] { ran << "after the pointer"; });
-        QCOMPARE(ran, (QStringList{"icon", "title", "pointer", "after the pointer"}));
+        steps(106, [&] { ran << u"after the pointer"_s; });
+        QCOMPARE(ran, (QStringList{u"icon"_s, u"title"_s, u"pointer"_s, u"after the pointer"_s}));
         const QStringList errors = dialogs.errorTexts();
         QCOMPARE(errors.size(), 2);
         QVERIFY(errors[0].startsWith(QStringLiteral("no caption\r\nin Lintravo2021/08/31.Form1.Form_Load at line 102\r\r")));
@@ -263,8 +264,8 @@ private slots:
         QVERIFY(label);
         QCOMPARE(label->textFormat(), Qt::PlainText);
         QCOMPARE(label->text().split(QLatin1Char('\n')),
-                 (QStringList{"<b>x</b>", "in Lintravo2021/08/31.Form1.Form_Load at line 110", "",
-                              "Please email screenshot of this message to support@marvesk.com"}));
+                 (QStringList{u"<b>x</b>"_s, u"in Lintravo2021/08/31.Form1.Form_Load at line 110"_s, u""_s,
+                              u"Please email screenshot of this message to support@marvesk.com"_s}));
 
         message->show();
         QVERIFY(QTest::qWaitForWindowExposed(message.get()));
@@ -390,7 +391,7 @@ private slots:
     void fileExists()
     {
         QTemporaryDir dir;
-        const QString path = dir.filePath("a.txt");
+        const QString path = dir.filePath(u"a.txt"_s);
         QVERIFY(!FileExists(QString()));
         QVERIFY(!FileExists(path));
         writeFile(path, "x");
@@ -403,10 +404,10 @@ private slots:
     void quietDeleteRemovesReadOnlyFilesAndNeverFails()
     {
         QTemporaryDir dir;
-        DeleteFileQuietly(dir.filePath("missing"));
+        DeleteFileQuietly(dir.filePath(u"missing"_s));
         DeleteFileQuietly(QString());
 
-        const QString readOnly = dir.filePath("ro.xls");
+        const QString readOnly = dir.filePath(u"ro.xls"_s);
         writeFile(readOnly, "x");
         QVERIFY(QFile::setPermissions(readOnly, QFileDevice::ReadOwner));
         DeleteFileQuietly(readOnly);
@@ -414,9 +415,9 @@ private slots:
 
         // A read-only folder of the user's own: the ordinary delete fails,
         // the forced one removes the file and leaves the folder as it was.
-        const QString folder = dir.filePath("locked");
+        const QString folder = dir.filePath(u"locked"_s);
         QVERIFY(QDir().mkdir(folder));
-        const QString inner = folder + "/f.bin";
+        const QString inner = folder + u"/f.bin"_s;
         writeFile(inner, "x");
         ::chmod(QFile::encodeName(folder).constData(), 0500);
         if (::geteuid() != 0)
@@ -428,25 +429,25 @@ private slots:
         QCOMPARE(int(info.st_mode & 0777), 0500);
         ::chmod(QFile::encodeName(folder).constData(), 0700);
 
-        QVERIFY_THROWS_EXCEPTION(Failure, ForceDeleteFile(dir.filePath("missing")));
+        QVERIFY_THROWS_EXCEPTION(Failure, ForceDeleteFile(dir.filePath(u"missing"_s)));
         QVERIFY_THROWS_EXCEPTION(Failure, ForceDeleteFile(dir.path()));
     }
 
     void writeBytes()
     {
         QTemporaryDir dir;
-        const QString path = dir.filePath("t.xlt");
+        const QString path = dir.filePath(u"t.xlt"_s);
         WriteBytesToFile(QByteArray("\x00\x01\x02zz", 5), path);
         QCOMPARE(readAll(path), QByteArray("\x00\x01\x02zz", 5));
         // Not truncated first: a shorter write leaves the tail.
         WriteBytesToFile("AB", path);
         QCOMPARE(readAll(path), QByteArray("AB\x02zz", 5));
-        QVERIFY_THROWS_EXCEPTION(Failure, WriteBytesToFile("x", dir.filePath("no/such/folder/f")));
+        QVERIFY_THROWS_EXCEPTION(Failure, WriteBytesToFile("x", dir.filePath(u"no/such/folder/f"_s)));
         // A link is never followed: its target stays untouched.
-        const QString target = dir.filePath("target");
+        const QString target = dir.filePath(u"target"_s);
         writeFile(target, "keep");
-        QVERIFY(QFile::link(target, dir.filePath("link.xlt")));
-        QVERIFY_THROWS_EXCEPTION(Failure, WriteBytesToFile("evil", dir.filePath("link.xlt")));
+        QVERIFY(QFile::link(target, dir.filePath(u"link.xlt"_s)));
+        QVERIFY_THROWS_EXCEPTION(Failure, WriteBytesToFile("evil", dir.filePath(u"link.xlt"_s)));
         QCOMPARE(readAll(target), QByteArray("keep"));
     }
 
@@ -456,12 +457,12 @@ private slots:
         QTemporaryDir dir;
         environment.set("TEMP", dir.path().toUtf8());
         QCOMPARE(scratchFolder(), dir.path());
-        QCOMPARE(scratchPath("temp.bmp"), dir.path() + "/temp.bmp");
+        QCOMPARE(scratchPath(u"temp.bmp"_s), dir.path() + u"/temp.bmp"_s);
 
         environment.unset("TEMP");
         environment.set("XDG_RUNTIME_DIR", dir.path().toUtf8());
         const QString privateFolder = scratchFolder();
-        QCOMPARE(privateFolder, dir.path() + "/quorbel");
+        QCOMPARE(privateFolder, dir.path() + u"/quorbel"_s);
         struct stat info {};
         QCOMPARE(::lstat(QFile::encodeName(privateFolder).constData(), &info), 0);
         QCOMPARE(int(info.st_mode & 0777), 0700);
@@ -471,15 +472,15 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(Failure, scratchFolder());
         QDir(privateFolder).removeRecursively();
         // A link in its place: refused, never followed.
-        QVERIFY(QDir().mkdir(dir.filePath("elsewhere")));
-        QVERIFY(QFile::link(dir.filePath("elsewhere"), privateFolder));
+        QVERIFY(QDir().mkdir(dir.filePath(u"elsewhere"_s)));
+        QVERIFY(QFile::link(dir.filePath(u"elsewhere"_s), privateFolder));
         QVERIFY_THROWS_EXCEPTION(Failure, scratchFolder());
 
-        writeFile(dir.filePath("own"), "x");
-        QVERIFY(isOwnRegularFile(dir.filePath("own")));
-        QVERIFY(QFile::link(dir.filePath("own"), dir.filePath("link")));
-        QVERIFY(!isOwnRegularFile(dir.filePath("link")));
-        QVERIFY(!isOwnRegularFile(dir.filePath("elsewhere")));
+        writeFile(dir.filePath(u"own"_s), "x");
+        QVERIFY(isOwnRegularFile(dir.filePath(u"own"_s)));
+        QVERIFY(QFile::link(dir.filePath(u"own"_s), dir.filePath(u"link"_s)));
+        QVERIFY(!isOwnRegularFile(dir.filePath(u"link"_s)));
+        QVERIFY(!isOwnRegularFile(dir.filePath(u"elsewhere"_s)));
     }
 
     void environmentGuardPutsBackWhatWasThere()
@@ -607,11 +608,11 @@ private slots:
         QCOMPARE(label->palette().color(QPalette::Window), before);
         QVERIFY(!label->autoFillBackground());
 
-        QVERIFY(QDir(dir.path()).mkdir("x"));
+        QVERIFY(QDir(dir.path()).mkdir(u"x"_s));
         ApplyWindowSkin(&window, dir.path()); // folder without o.cjs
         QVERIFY(window.styleSheet().isEmpty());
 
-        writeFile(dir.filePath("x/o.cjs"), "QPushButton { color: red; }");
+        writeFile(dir.filePath(u"x/o.cjs"_s), "QPushButton { color: red; }");
         ApplyWindowSkin(&window, dir.path());
         QCOMPARE(window.styleSheet(), QStringLiteral("QPushButton { color: red; }"));
         QVERIFY(label->autoFillBackground());
@@ -667,13 +668,13 @@ private slots:
     void cursorFileWithHotspot()
     {
         QTemporaryDir dir;
-        const QString path = dir.filePath("HAND-M.CUR");
+        const QString path = dir.filePath(u"HAND-M.CUR"_s);
         writeFile(path, makeCursorFile(1, 0));
         const auto cursor = loadCursorFile(path);
         QVERIFY(cursor.has_value());
         QCOMPARE(cursor->hotSpot(), QPoint(1, 0));
         QCOMPARE(cursor->pixmap().size(), QSize(2, 2));
-        QVERIFY(!loadCursorFile(dir.filePath("missing.cur")));
+        QVERIFY(!loadCursorFile(dir.filePath(u"missing.cur"_s)));
         QByteArray icon = makeCursorFile(0, 0);
         icon[2] = 1; // an icon, not a cursor
         writeFile(path, icon);

@@ -22,6 +22,7 @@
 #include <QtTest>
 
 using namespace quorbel;
+using namespace Qt::Literals::StringLiterals;
 using quorbel::test::ScriptedDialogs;
 using quorbel::test::QuietHost;
 using quorbel::test::WindowFixture;
@@ -146,14 +147,14 @@ void TestAccessibility::listRowsReadTheirFourColumns()
 {
     auto window = m_fixture.makeWindow();
     const QList<QStringList> rows = {
-        {"12/20/26", "Roof", "Call the builder", "V"},
-        {"01/05/27", "Garden", "Seeds, soil", ""},
+        {u"12/20/26"_s, u"Roof"_s, u"Call the builder"_s, u"V"_s},
+        {u"01/05/27"_s, u"Garden"_s, u"Seeds, soil"_s, u""_s},
     };
     for (const QStringList &row : rows) {
         window->txtDate->setText(row.at(0));
         window->txtProj->setText(row.at(1));
         window->txtNotes->setText(row.at(2));
-        window->Check1->setChecked(row.at(3) == "V");
+        window->Check1->setChecked(row.at(3) == QLatin1String("V"));
         window->PushButton1->click();
     }
     QCOMPARE(window->ListView1->topLevelItemCount(), 2);
@@ -167,7 +168,7 @@ void TestAccessibility::listRowsReadTheirFourColumns()
     QVERIFY(table);
     QCOMPARE(table->columnCount(), 4);
     QCOMPARE(table->rowCount(), 2);
-    const QStringList headers = {"Due By", "Project", "Notes", "Done"};
+    const QStringList headers = {u"Due By"_s, u"Project"_s, u"Notes"_s, u"Done"_s};
     for (int column = 0; column < 4; ++column) {
         QAccessibleInterface *cell = table->cellAt(0, column);
         QVERIFY(cell);
@@ -253,7 +254,7 @@ void TestAccessibility::spaceAndReturnPressTheFocusedButton()
     auto main = m_fixture.makeWindow();
     QuietHost host;
     Form2 preview(host);
-    QWidget *shown = window == "main" ? static_cast<QWidget *>(main.get()) : static_cast<QWidget *>(&preview);
+    QWidget *shown = window == QLatin1String("main") ? static_cast<QWidget *>(main.get()) : static_cast<QWidget *>(&preview);
     shown->show();
     QVERIFY(QTest::qWaitForWindowActive(shown));
 

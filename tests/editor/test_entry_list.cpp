@@ -10,6 +10,7 @@ using quorbel::ExtraEntryField;
 using quorbel::ListEntry;
 using quorbel::kFieldSeparator;
 using quorbel::kRecordSeparator;
+using namespace Qt::Literals::StringLiterals;
 
 Q_DECLARE_METATYPE(QList<ListEntry>)
 
@@ -71,21 +72,21 @@ void TestEntryList::encodesThePlainForm_data()
     QTest::newRow("empty list") << QList<ListEntry>{} << QString();
     QTest::newRow("one empty entry") << QList<ListEntry>{{}} << QStringLiteral("^^^");
     QTest::newRow("example of two entries")
-        << QList<ListEntry>{{"a", "b", "c", "V"}, {"d", "e", "", ""}} << QStringLiteral("a^b^c^V|d^e^^");
+        << QList<ListEntry>{{u"a"_s, u"b"_s, u"c"_s, u"V"_s}, {u"d"_s, u"e"_s, u""_s, u""_s}} << QStringLiteral("a^b^c^V|d^e^^");
     QTest::newRow("two empty entries") << QList<ListEntry>{{}, {}} << QStringLiteral("^^^|^^^");
     QTest::newRow("plain punctuation and non-ASCII kept")
-        << QList<ListEntry>{{"3/7/2026", "Qualité, étape #2", "a=b; \"c\" / d", "v"}}
+        << QList<ListEntry>{{u"3/7/2026"_s, u"Qualité, étape #2"_s, u"a=b; \"c\" / d"_s, u"v"_s}}
         << QStringLiteral("3/7/2026^Qualité, étape #2^a=b; \"c\" / d^v");
     QTest::newRow("lone backslash inside a text kept")
-        << QList<ListEntry>{{"C:\\temp\\notes", "", "", ""}} << QStringLiteral("C:\\temp\\notes^^^");
+        << QList<ListEntry>{{u"C:\\temp\\notes"_s, u""_s, u""_s, u""_s}} << QStringLiteral("C:\\temp\\notes^^^");
     QTest::newRow("backslash at the end of a field")
-        << QList<ListEntry>{{"a", "b", "C:\\temp\\", "V"}} << QStringLiteral("a^b^C:\\temp\\^V");
+        << QList<ListEntry>{{u"a"_s, u"b"_s, u"C:\\temp\\"_s, u"V"_s}} << QStringLiteral("a^b^C:\\temp\\^V");
     QTest::newRow("doubled backslashes")
-        << QList<ListEntry>{{"\\\\srv\\share", "p", "n", ""}} << QStringLiteral("\\\\srv\\share^p^n^");
+        << QList<ListEntry>{{u"\\\\srv\\share"_s, u"p"_s, u"n"_s, u""_s}} << QStringLiteral("\\\\srv\\share^p^n^");
     QTest::newRow("backslash in every field, before every separator")
-        << QList<ListEntry>{{"\\", "\\", "\\", "\\"}, {"x\\", "", "", ""}}
+        << QList<ListEntry>{{u"\\"_s, u"\\"_s, u"\\"_s, u"\\"_s}, {u"x\\"_s, u""_s, u""_s, u""_s}}
         << QStringLiteral("\\^\\^\\^\\|x\\^^^");
-    QTest::newRow("a done mark with a backslash is kept") << QList<ListEntry>{{"", "", "", "V\\"}}
+    QTest::newRow("a done mark with a backslash is kept") << QList<ListEntry>{{u""_s, u""_s, u""_s, u"V\\"_s}}
                                                           << QStringLiteral("^^^V\\");
 }
 
@@ -103,19 +104,19 @@ void TestEntryList::decodesThePlainForm_data()
 
     QTest::newRow("empty string") << QString() << QList<ListEntry>{};
     QTest::newRow("four empty fields") << QStringLiteral("^^^") << QList<ListEntry>{{}};
-    QTest::newRow("due by only") << QStringLiteral("a") << QList<ListEntry>{{"a", "", "", ""}};
-    QTest::newRow("trailing separator: not done") << QStringLiteral("a^b^c^") << QList<ListEntry>{{"a", "b", "c", ""}};
+    QTest::newRow("due by only") << QStringLiteral("a") << QList<ListEntry>{{u"a"_s, u""_s, u""_s, u""_s}};
+    QTest::newRow("trailing separator: not done") << QStringLiteral("a^b^c^") << QList<ListEntry>{{u"a"_s, u"b"_s, u"c"_s, u""_s}};
     QTest::newRow("two short records")
-        << QStringLiteral("a^b|c^d") << QList<ListEntry>{{"a", "b", "", ""}, {"c", "d", "", ""}};
+        << QStringLiteral("a^b|c^d") << QList<ListEntry>{{u"a"_s, u"b"_s, u""_s, u""_s}, {u"c"_s, u"d"_s, u""_s, u""_s}};
     QTest::newRow("stray separators at both ends")
-        << QStringLiteral("|a^b^c^V|") << QList<ListEntry>{{"a", "b", "c", "V"}};
+        << QStringLiteral("|a^b^c^V|") << QList<ListEntry>{{u"a"_s, u"b"_s, u"c"_s, u"V"_s}};
     QTest::newRow("doubled record separator")
-        << QStringLiteral("a^^^||b^^^") << QList<ListEntry>{{"a", "", "", ""}, {"b", "", "", ""}};
+        << QStringLiteral("a^^^||b^^^") << QList<ListEntry>{{u"a"_s, u""_s, u""_s, u""_s}, {u"b"_s, u""_s, u""_s, u""_s}};
     QTest::newRow("only separators") << QStringLiteral("|||") << QList<ListEntry>{};
-    QTest::newRow("small v kept") << QStringLiteral("a^b^c^v") << QList<ListEntry>{{"a", "b", "c", "v"}};
+    QTest::newRow("small v kept") << QStringLiteral("a^b^c^v") << QList<ListEntry>{{u"a"_s, u"b"_s, u"c"_s, u"v"_s}};
     QTest::newRow("a lone field separator is one entry") << QStringLiteral("^") << QList<ListEntry>{{}};
     QTest::newRow("example of two entries")
-        << QStringLiteral("a^b^c^V|d^e^^") << QList<ListEntry>{{"a", "b", "c", "V"}, {"d", "e", "", ""}};
+        << QStringLiteral("a^b^c^V|d^e^^") << QList<ListEntry>{{u"a"_s, u"b"_s, u"c"_s, u"V"_s}, {u"d"_s, u"e"_s, u""_s, u""_s}};
 }
 
 void TestEntryList::decodesThePlainForm()
@@ -129,7 +130,7 @@ void TestEntryList::decodesThePlainForm()
 
 void TestEntryList::decodeAppendsToTheList()
 {
-    QList<ListEntry> list{{"first", "", "", ""}};
+    QList<ListEntry> list{{u"first"_s, u""_s, u""_s, u""_s}};
     decodeEntryList(QStringLiteral("second^^^|third^^^V"), list);
     QCOMPARE(list.size(), 3);
     QCOMPARE(list.at(0).dueBy, QStringLiteral("first"));
@@ -140,11 +141,11 @@ void TestEntryList::decodeAppendsToTheList()
 
 void TestEntryList::doneIsExactlyCapitalV()
 {
-    QVERIFY(ListEntry({"", "", "", "V"}).isDone());
-    QVERIFY(!ListEntry({"", "", "", "v"}).isDone());
-    QVERIFY(!ListEntry({"", "", "", "V "}).isDone());
-    QVERIFY(!ListEntry({"", "", "", "VV"}).isDone());
-    QVERIFY(!ListEntry({"", "", "", ""}).isDone());
+    QVERIFY(ListEntry({u""_s, u""_s, u""_s, u"V"_s}).isDone());
+    QVERIFY(!ListEntry({u""_s, u""_s, u""_s, u"v"_s}).isDone());
+    QVERIFY(!ListEntry({u""_s, u""_s, u""_s, u"V "_s}).isDone());
+    QVERIFY(!ListEntry({u""_s, u""_s, u""_s, u"VV"_s}).isDone());
+    QVERIFY(!ListEntry({u""_s, u""_s, u""_s, u""_s}).isDone());
 }
 
 void TestEntryList::reportsEachFieldBeyondTheFourth()
@@ -153,7 +154,7 @@ void TestEntryList::reportsEachFieldBeyondTheFourth()
     QList<ExtraEntryField> extras;
     const QList<ListEntry> list = decode(QStringLiteral("a^b^c^V^x^y|d^e^f^|g^h^i^^z"), &extras);
 
-    QCOMPARE(list, (QList<ListEntry>{{"a", "b", "c", "V"}, {"d", "e", "f", ""}, {"g", "h", "i", ""}}));
+    QCOMPARE(list, (QList<ListEntry>{{u"a"_s, u"b"_s, u"c"_s, u"V"_s}, {u"d"_s, u"e"_s, u"f"_s, u""_s}, {u"g"_s, u"h"_s, u"i"_s, u""_s}}));
     QCOMPARE(extras.size(), 3);
     QCOMPARE(extras.at(0).text, QStringLiteral("x"));
     QCOMPARE(extras.at(0).entryNumber, 1);
@@ -172,7 +173,7 @@ void TestEntryList::reportsEachFieldBeyondTheFourth()
     // Without a report the extra fields are skipped all the same.
     QList<ListEntry> quiet;
     decodeEntryList(QStringLiteral("a^b^c^d^e^f"), quiet);
-    QCOMPARE(quiet, (QList<ListEntry>{{"a", "b", "c", "d"}}));
+    QCOMPARE(quiet, (QList<ListEntry>{{u"a"_s, u"b"_s, u"c"_s, u"d"_s}}));
 }
 
 void TestEntryList::plainFormIsStoredBackByteForByte_data()
@@ -181,24 +182,24 @@ void TestEntryList::plainFormIsStoredBackByteForByte_data()
     QTest::addColumn<QList<ListEntry>>("entries");
 
     QTest::newRow("backslash before the done mark")
-        << QStringLiteral("a^b^C:\\temp\\^V") << QList<ListEntry>{{"a", "b", "C:\\temp\\", "V"}};
+        << QStringLiteral("a^b^C:\\temp\\^V") << QList<ListEntry>{{u"a"_s, u"b"_s, u"C:\\temp\\"_s, u"V"_s}};
     QTest::newRow("network path")
-        << QStringLiteral("\\\\srv\\share^p^n^") << QList<ListEntry>{{"\\\\srv\\share", "p", "n", ""}};
+        << QStringLiteral("\\\\srv\\share^p^n^") << QList<ListEntry>{{u"\\\\srv\\share"_s, u"p"_s, u"n"_s, u""_s}};
     QTest::newRow("backslash before every separator")
         << QStringLiteral("a\\^b\\^c\\^d\\|e^f^g^h")
-        << QList<ListEntry>{{"a\\", "b\\", "c\\", "d\\"}, {"e", "f", "g", "h"}};
+        << QList<ListEntry>{{u"a\\"_s, u"b\\"_s, u"c\\"_s, u"d\\"_s}, {u"e"_s, u"f"_s, u"g"_s, u"h"_s}};
     QTest::newRow("backslash after every separator")
         << QStringLiteral("a^\\b^\\\\c^\\|\\d^^^")
-        << QList<ListEntry>{{"a", "\\b", "\\\\c", "\\"}, {"\\d", "", "", ""}};
+        << QList<ListEntry>{{u"a"_s, u"\\b"_s, u"\\\\c"_s, u"\\"_s}, {u"\\d"_s, u""_s, u""_s, u""_s}};
     QTest::newRow("what the earlier form wrote for a field ending in a backslash")
-        << QStringLiteral("C:\\\\^p^^") << QList<ListEntry>{{"C:\\\\", "p", "", ""}};
+        << QStringLiteral("C:\\\\^p^^") << QList<ListEntry>{{u"C:\\\\"_s, u"p"_s, u""_s, u""_s}};
     QTest::newRow("fields of backslashes only")
-        << QStringLiteral("\\^\\\\^\\\\\\^\\\\\\\\") << QList<ListEntry>{{"\\", "\\\\", "\\\\\\", "\\\\\\\\"}};
+        << QStringLiteral("\\^\\\\^\\\\\\^\\\\\\\\") << QList<ListEntry>{{u"\\"_s, u"\\\\"_s, u"\\\\\\"_s, u"\\\\\\\\"_s}};
     QTest::newRow("punctuation, quotes and non-ASCII")
         << QStringLiteral("7.3.2026^Qualit\u00e9 \"A\"^a=b; c,d^V|^^^")
-        << QList<ListEntry>{{"7.3.2026", "Qualit\u00e9 \"A\"", "a=b; c,d", "V"}, {}};
+        << QList<ListEntry>{{u"7.3.2026"_s, u"Qualit\u00e9 \"A\""_s, u"a=b; c,d"_s, u"V"_s}, {}};
     QTest::newRow("the example") << QStringLiteral("a^b^c^V|d^e^^")
-                                 << QList<ListEntry>{{"a", "b", "c", "V"}, {"d", "e", "", ""}};
+                                 << QList<ListEntry>{{u"a"_s, u"b"_s, u"c"_s, u"V"_s}, {u"d"_s, u"e"_s, u""_s, u""_s}};
 }
 
 void TestEntryList::plainFormIsStoredBackByteForByte()
@@ -220,11 +221,11 @@ void TestEntryList::shortRecordsWithBackslashesReadPlainly_data()
     QTest::addColumn<QString>("storedBack");
 
     QTest::newRow("short records")
-        << QStringLiteral("x\\^y|z\\\\") << QList<ListEntry>{{"x\\", "y", "", ""}, {"z\\\\", "", "", ""}}
+        << QStringLiteral("x\\^y|z\\\\") << QList<ListEntry>{{u"x\\"_s, u"y"_s, u""_s, u""_s}, {u"z\\\\"_s, u""_s, u""_s, u""_s}}
         << QStringLiteral("x\\^y^^|z\\\\^^^");
     QTest::newRow("escape-like pairs that the earlier form cannot explain")
-        << QStringLiteral("a\\^b^c") << QList<ListEntry>{{"a\\", "b", "c", ""}} << QStringLiteral("a\\^b^c^");
-    QTest::newRow("backslash alone") << QStringLiteral("\\") << QList<ListEntry>{{"\\", "", "", ""}}
+        << QStringLiteral("a\\^b^c") << QList<ListEntry>{{u"a\\"_s, u"b"_s, u"c"_s, u""_s}} << QStringLiteral("a\\^b^c^");
+    QTest::newRow("backslash alone") << QStringLiteral("\\") << QList<ListEntry>{{u"\\"_s, u""_s, u""_s, u""_s}}
                                      << QStringLiteral("\\^^^");
 }
 
@@ -246,18 +247,18 @@ void TestEntryList::roundTripsSeparatorsAndBackslashes_data()
 {
     QTest::addColumn<QList<ListEntry>>("entries");
 
-    QTest::newRow("field separator") << QList<ListEntry>{{"a^b", "^", "^^start", "end^"}};
-    QTest::newRow("record separator") << QList<ListEntry>{{"a|b", "|", "||", "x|"}, {"next", "", "", "V"}};
-    QTest::newRow("backslash alone") << QList<ListEntry>{{"\\", "\\\\", "a\\", "\\b"}};
+    QTest::newRow("field separator") << QList<ListEntry>{{u"a^b"_s, u"^"_s, u"^^start"_s, u"end^"_s}};
+    QTest::newRow("record separator") << QList<ListEntry>{{u"a|b"_s, u"|"_s, u"||"_s, u"x|"_s}, {u"next"_s, u""_s, u""_s, u"V"_s}};
+    QTest::newRow("backslash alone") << QList<ListEntry>{{u"\\"_s, u"\\\\"_s, u"a\\"_s, u"\\b"_s}};
     QTest::newRow("backslash before separators")
-        << QList<ListEntry>{{"\\^", "\\|", "\\\\^", "^\\"}, {"C:\\dir\\", "x\\|y", "", ""}};
+        << QList<ListEntry>{{u"\\^"_s, u"\\|"_s, u"\\\\^"_s, u"^\\"_s}, {u"C:\\dir\\"_s, u"x\\|y"_s, u""_s, u""_s}};
     QTest::newRow("everything together")
-        << QList<ListEntry>{{"|^\\", "\\|^", "^\\|", "V"}, {}, {"\\", "", "", ""}};
-    QTest::newRow("an entry of separators only") << QList<ListEntry>{{"^", "^", "^", "|"}};
+        << QList<ListEntry>{{u"|^\\"_s, u"\\|^"_s, u"^\\|"_s, u"V"_s}, {}, {u"\\"_s, u""_s, u""_s, u""_s}};
+    QTest::newRow("an entry of separators only") << QList<ListEntry>{{u"^"_s, u"^"_s, u"^"_s, u"|"_s}};
     QTest::newRow("what the earlier form wrote, typed as text")
-        << QList<ListEntry>{{"a\\^b", "\\\\", "c\\|d", ""}, {"x", "y", "z", "V"}};
-    QTest::newRow("plain texts") << QList<ListEntry>{{"7/3/2026", "Research", "Completed in Time", "V"},
-                                                     {"20/3/2026", "Draft presenatation", "In process", ""}};
+        << QList<ListEntry>{{u"a\\^b"_s, u"\\\\"_s, u"c\\|d"_s, u""_s}, {u"x"_s, u"y"_s, u"z"_s, u"V"_s}};
+    QTest::newRow("plain texts") << QList<ListEntry>{{u"7/3/2026"_s, u"Research"_s, u"Completed in Time"_s, u"V"_s},
+                                                     {u"20/3/2026"_s, u"Draft presenatation"_s, u"In process"_s, u""_s}};
 }
 
 void TestEntryList::roundTripsSeparatorsAndBackslashes()
@@ -334,20 +335,20 @@ void TestEntryList::readsTheEarlierBackslashForm_data()
     QTest::addColumn<QList<ListEntry>>("entries");
 
     QTest::newRow("escaped field separator")
-        << QStringLiteral("a\\^b^p^n^") << QList<ListEntry>{{"a^b", "p", "n", ""}};
+        << QStringLiteral("a\\^b^p^n^") << QList<ListEntry>{{u"a^b"_s, u"p"_s, u"n"_s, u""_s}};
     QTest::newRow("escaped record separator")
-        << QStringLiteral("a\\|b^p^n^V") << QList<ListEntry>{{"a|b", "p", "n", "V"}};
+        << QStringLiteral("a\\|b^p^n^V") << QList<ListEntry>{{u"a|b"_s, u"p"_s, u"n"_s, u"V"_s}};
     QTest::newRow("doubled backslash before an escaped separator")
-        << QStringLiteral("x\\\\\\^y^^^") << QList<ListEntry>{{"x\\^y", "", "", ""}};
+        << QStringLiteral("x\\\\\\^y^^^") << QList<ListEntry>{{u"x\\^y"_s, u""_s, u""_s, u""_s}};
     QTest::newRow("one escaped entry among plain ones")
         << QStringLiteral("first^^^|a\\|b^\\^^c\\\\^V|last^x^y^")
-        << QList<ListEntry>{{"first", "", "", ""}, {"a|b", "^", "c\\", "V"}, {"last", "x", "y", ""}};
+        << QList<ListEntry>{{u"first"_s, u""_s, u""_s, u""_s}, {u"a|b"_s, u"^"_s, u"c\\"_s, u"V"_s}, {u"last"_s, u"x"_s, u"y"_s, u""_s}};
     QTest::newRow("a lone backslash stays itself")
-        << QStringLiteral("C:\\dir\\^x^p^q^") << QList<ListEntry>{{"C:\\dir^x", "p", "q", ""}};
+        << QStringLiteral("C:\\dir\\^x^p^q^") << QList<ListEntry>{{u"C:\\dir^x"_s, u"p"_s, u"q"_s, u""_s}};
     // Of the two readings the one with four fields in every record wins,
     // also against a hand-made short record.
     QTest::newRow("escaped record separator before a short record")
-        << QStringLiteral("a^b^c^d\\|e") << QList<ListEntry>{{"a", "b", "c", "d|e"}};
+        << QStringLiteral("a^b^c^d\\|e") << QList<ListEntry>{{u"a"_s, u"b"_s, u"c"_s, u"d|e"_s}};
 }
 
 void TestEntryList::readsTheEarlierBackslashForm()

@@ -21,6 +21,7 @@
 #include <QtTest>
 
 using namespace quorbel;
+using namespace Qt::Literals::StringLiterals;
 using quorbel::test::ScriptedDialogs;
 using quorbel::test::WindowFixture;
 using quorbel::test::clearStore;
@@ -156,18 +157,18 @@ void TestForm1::layoutFollowsTheDesign()
         {w.PushButton3, &w, design(120, 630, 3840, 405)},
         {w.PushButton7, &w, design(4080, 630, 3840, 405)},
         {w.Frame1, &w, design(120, 1110, 7800, 1725)},
-        {label("Deadline:"), w.Frame1, design(240, 345, 1755, 225)},
+        {label(u"Deadline:"_s), w.Frame1, design(240, 345, 1755, 225)},
         {w.dtpDate, w.Frame1, design(2160, 300, 5325, 345)},
-        {label("To Be Completed By:"), w.Frame1, design(240, 795, 1760, 225)},
+        {label(u"To Be Completed By:"_s), w.Frame1, design(240, 795, 1760, 225)},
         {w.txtName, w.Frame1, design(2160, 750, 5325, 345)},
-        {label("Project Name:"), w.Frame1, design(240, 1245, 1760, 225)},
+        {label(u"Project Name:"_s), w.Frame1, design(240, 1245, 1760, 225)},
         {w.txtProName, w.Frame1, design(2160, 1200, 5325, 345)},
         {w.Frame2, &w, design(120, 2910, 7800, 5385)},
-        {label("Due By:"), w.Frame2, design(240, 345, 1760, 225)},
+        {label(u"Due By:"_s), w.Frame2, design(240, 345, 1760, 225)},
         {w.txtDate, w.Frame2, design(2160, 300, 5325, 345)},
-        {label("Project:"), w.Frame2, design(240, 795, 1760, 225)},
+        {label(u"Project:"_s), w.Frame2, design(240, 795, 1760, 225)},
         {w.txtProj, w.Frame2, design(2160, 750, 5325, 345)},
-        {label("Notes:"), w.Frame2, design(240, 1245, 1760, 225)},
+        {label(u"Notes:"_s), w.Frame2, design(240, 1245, 1760, 225)},
         {w.txtNotes, w.Frame2, design(2160, 1200, 5325, 345)},
         {w.Check1, w.Frame2, design(2160, 1650, 855, 255)},
         {w.PushButton1, w.Frame2, design(2160, 2040, 2520, 405)},
@@ -212,7 +213,7 @@ void TestForm1::layoutFollowsTheDesign()
     // The list: a report of four left-aligned columns, no check boxes.
     QTreeWidget *list = w.ListView1;
     QCOMPARE(list->columnCount(), 4);
-    const QStringList captions = {"Due By", "Project", "Notes", "Done"};
+    const QStringList captions = {u"Due By"_s, u"Project"_s, u"Notes"_s, u"Done"_s};
     const QList<int> widths = {px(1000), px(2300), px(2300), px(1440)};
     for (int c = 0; c < 4; ++c) {
         QCOMPARE(list->headerItem()->text(c), captions.at(c));
@@ -341,10 +342,10 @@ void TestForm1::firstStartOnAnEmptyStore()
 
 void TestForm1::startUpRestoresHeaderFieldsAndList()
 {
-    storeValue("dtpDate", generalDateText(QDateTime(QDate(2026, 12, 6), QTime(0, 0))));
-    storeValue("txtName", "Ann Example");
-    storeValue("txtProName", "Roof repair");
-    storeValue("ToDo", "a^b^c^V|d^e^^|f^^^v");
+    storeValue(u"dtpDate"_s, generalDateText(QDateTime(QDate(2026, 12, 6), QTime(0, 0))));
+    storeValue(u"txtName"_s, u"Ann Example"_s);
+    storeValue(u"txtProName"_s, u"Roof repair"_s);
+    storeValue(u"ToDo"_s, u"a^b^c^V|d^e^^|f^^^v"_s);
 
     auto window = m_fixture.makeWindow();
 
@@ -353,14 +354,14 @@ void TestForm1::startUpRestoresHeaderFieldsAndList()
     QCOMPARE(window->deadline(), QDate(2026, 12, 6));
     QCOMPARE(window->txtName->text(), QStringLiteral("Ann Example"));
     QCOMPARE(window->txtProName->text(), QStringLiteral("Roof repair"));
-    QCOMPARE(rowTexts(*window), (QStringList{"a|b|c|V", "d|e||", "f|||v"}));
+    QCOMPARE(rowTexts(*window), (QStringList{u"a|b|c|V"_s, u"d|e||"_s, u"f|||v"_s}));
     // The list keeps a current row while it has rows: the first after start-up.
     QCOMPARE(window->ListView1->selectedItems().size(), 1);
     QCOMPARE(window->ListView1->selectedItems().constFirst(), window->ListView1->topLevelItem(0));
     // The restore writes the values back unchanged.
-    QCOMPARE(storedValue("txtName"), QStringLiteral("Ann Example"));
-    QCOMPARE(storedValue("txtProName"), QStringLiteral("Roof repair"));
-    QCOMPARE(storedValue("ToDo"), QStringLiteral("a^b^c^V|d^e^^|f^^^v"));
+    QCOMPARE(storedValue(u"txtName"_s), QStringLiteral("Ann Example"));
+    QCOMPARE(storedValue(u"txtProName"_s), QStringLiteral("Roof repair"));
+    QCOMPARE(storedValue(u"ToDo"_s), QStringLiteral("a^b^c^V|d^e^^|f^^^v"));
 }
 
 void TestForm1::badStoredDeadlineIsReportedAndTodayShown_data()
@@ -374,8 +375,8 @@ void TestForm1::badStoredDeadlineIsReportedAndTodayShown_data()
 void TestForm1::badStoredDeadlineIsReportedAndTodayShown()
 {
     QFETCH(QString, stored);
-    storeValue("dtpDate", stored);
-    storeValue("txtName", "after the deadline");
+    storeValue(u"dtpDate"_s, stored);
+    storeValue(u"txtName"_s, u"after the deadline"_s);
 
     auto window = m_fixture.makeWindow();
 
@@ -392,11 +393,11 @@ void TestForm1::badStoredDeadlineIsReportedAndTodayShown()
 
 void TestForm1::fieldsBeyondTheFourthAreReportedAndSkipped()
 {
-    storeValue("ToDo", "a^b^c^V^x^y|d^e^f^|g^h^i^^z");
+    storeValue(u"ToDo"_s, u"a^b^c^V^x^y|d^e^f^|g^h^i^^z"_s);
 
     auto window = m_fixture.makeWindow();
 
-    QCOMPARE(rowTexts(*window), (QStringList{"a|b|c|V", "d|e|f|", "g|h|i|"}));
+    QCOMPARE(rowTexts(*window), (QStringList{u"a|b|c|V"_s, u"d|e|f|"_s, u"g|h|i|"_s}));
     const QStringList errors = m_dialogs.errorTexts();
     QCOMPARE(errors.size(), 3);
     for (const QString &error : errors)
@@ -412,25 +413,25 @@ void TestForm1::headerFieldsAreWrittenAtEveryChange()
     auto window = m_fixture.makeWindow();
 
     // One keystroke is on disk at once.
-    QTest::keyClicks(window->txtProName, "R");
+    QTest::keyClicks(window->txtProName, u"R"_s);
     QVERIFY2(storeFileText().contains(QLatin1String("txtProName=R")), qPrintable(storeFileText()));
-    QTest::keyClicks(window->txtProName, "oof");
-    QCOMPARE(storedValue("txtProName"), QStringLiteral("Roof"));
+    QTest::keyClicks(window->txtProName, u"oof"_s);
+    QCOMPARE(storedValue(u"txtProName"_s), QStringLiteral("Roof"));
     // A character beyond ASCII.
     QTest::sendKeyEvent(QTest::Click, window->txtProName, Qt::Key_unknown, QString(QChar(0x00E9)), {});
-    QCOMPARE(storedValue("txtProName"), QStringLiteral("Roof\u00E9"));
+    QCOMPARE(storedValue(u"txtProName"_s), QStringLiteral("Roof\u00E9"));
 
-    QTest::keyClicks(window->txtName, "Me");
-    QCOMPARE(storedValue("txtName"), QStringLiteral("Me"));
+    QTest::keyClicks(window->txtName, u"Me"_s);
+    QCOMPARE(storedValue(u"txtName"_s), QStringLiteral("Me"));
     // A change made by a program statement is written as well.
     window->txtName->setText(QStringLiteral("Someone else"));
-    QCOMPARE(storedValue("txtName"), QStringLiteral("Someone else"));
+    QCOMPARE(storedValue(u"txtName"_s), QStringLiteral("Someone else"));
     window->txtName->clear();
-    QVERIFY(hasStoredValue("txtName"));
-    QCOMPARE(storedValue("txtName"), QString());
+    QVERIFY(hasStoredValue(u"txtName"_s));
+    QCOMPARE(storedValue(u"txtName"_s), QString());
 
     window->dtpDate->setDate(QDate(2026, 12, 6));
-    const auto stored = readGeneralDateText(storedValue("dtpDate"));
+    const auto stored = readGeneralDateText(storedValue(u"dtpDate"_s));
     QVERIFY(stored);
     QCOMPARE(stored->date(), QDate(2026, 12, 6));
     QCOMPARE(stored->time(), QTime(0, 0));
@@ -438,19 +439,19 @@ void TestForm1::headerFieldsAreWrittenAtEveryChange()
     // The list too is written at every change, in the closing step's form.
     window->txtDate->setText(QStringLiteral("soon"));
     window->PushButton1_Click();
-    QCOMPARE(storedValue("ToDo"), QStringLiteral("soon^^^"));
+    QCOMPARE(storedValue(u"ToDo"_s), QStringLiteral("soon^^^"));
     window->PushButton5_Click();
-    QCOMPARE(storedValue("ToDo"), QStringLiteral("soon^^^V"));
+    QCOMPARE(storedValue(u"ToDo"_s), QStringLiteral("soon^^^V"));
     window->PushButton2_Click();
-    QVERIFY(hasStoredValue("ToDo"));
-    QCOMPARE(storedValue("ToDo"), QString());
+    QVERIFY(hasStoredValue(u"ToDo"_s));
+    QCOMPARE(storedValue(u"ToDo"_s), QString());
 }
 
 void TestForm1::killedProgramKeepsHeaderFieldsAndListEdits()
 {
     {
         auto window = m_fixture.makeWindow();
-        QTest::keyClicks(window->txtProName, "Typed project");
+        QTest::keyClicks(window->txtProName, u"Typed project"_s);
         window->txtDate->setText(QStringLiteral("tomorrow"));
         window->PushButton1_Click();
         QCOMPARE(window->ListView1->topLevelItemCount(), 1);
@@ -524,7 +525,7 @@ void TestForm1::deadlineRoundTrip()
         window->dtpDate->setDate(deadline);
         QCOMPARE(window->dtpDate->text(), shown);
     }
-    const QString stored = storedValue("dtpDate");
+    const QString stored = storedValue(u"dtpDate"_s);
     QVERIFY(!stored.isEmpty());
 
     auto next = m_fixture.makeWindow();
@@ -545,12 +546,12 @@ void TestForm1::closingStoresTheListAndEndsTheProgram()
     }
     const QString first = shortDateText(QDate(2026, 3, 7));
     const QString second = shortDateText(QDate(2026, 3, 20));
-    QCOMPARE(storedValue("ToDo"), QStringLiteral("%1^Research^Completed in Time^V|%2^Draft presenatation^In process^")
+    QCOMPARE(storedValue(u"ToDo"_s), QStringLiteral("%1^Research^Completed in Time^V|%2^Draft presenatation^In process^")
                                       .arg(first, second));
 
     auto next = m_fixture.makeWindow();
-    QCOMPARE(rowTexts(*next), (QStringList{first + "|Research|Completed in Time|V",
-                                           second + "|Draft presenatation|In process|"}));
+    QCOMPARE(rowTexts(*next), (QStringList{first + u"|Research|Completed in Time|V"_s,
+                                           second + u"|Draft presenatation|In process|"_s}));
     QCOMPARE(next->entries().at(0).isDone(), true);
     QCOMPARE(next->entries().at(1).isDone(), false);
     QCOMPARE(next->deadline(), QDate(2026, 3, 31));
@@ -561,7 +562,7 @@ void TestForm1::closingStoresTheListAndEndsTheProgram()
 void TestForm1::closingStoresAnEmptyListAsEmptyText()
 {
     // A list emptied during the run replaces the stored one.
-    storeValue("ToDo", "only^entry^^");
+    storeValue(u"ToDo"_s, u"only^entry^^"_s);
     {
         auto window = m_fixture.makeWindow();
         QCOMPARE(window->ListView1->topLevelItemCount(), 1);
@@ -569,8 +570,8 @@ void TestForm1::closingStoresAnEmptyListAsEmptyText()
         QCOMPARE(window->ListView1->topLevelItemCount(), 0);
         window->close();
     }
-    QVERIFY(hasStoredValue("ToDo"));
-    QCOMPARE(storedValue("ToDo"), QString());
+    QVERIFY(hasStoredValue(u"ToDo"_s));
+    QCOMPARE(storedValue(u"ToDo"_s), QString());
     QVERIFY(m_dialogs.boxes.isEmpty());
 
     // Missing before: written as empty text all the same.
@@ -579,8 +580,8 @@ void TestForm1::closingStoresAnEmptyListAsEmptyText()
         auto window = m_fixture.makeWindow();
         window->close();
     }
-    QVERIFY(hasStoredValue("ToDo"));
-    QCOMPARE(storedValue("ToDo"), QString());
+    QVERIFY(hasStoredValue(u"ToDo"_s));
+    QCOMPARE(storedValue(u"ToDo"_s), QString());
     auto next = m_fixture.makeWindow();
     QCOMPARE(next->ListView1->topLevelItemCount(), 0);
 }
@@ -588,9 +589,9 @@ void TestForm1::closingStoresAnEmptyListAsEmptyText()
 void TestForm1::typedSeparatorsSurviveTheNextStart()
 {
     const QList<ListEntry> typed = {
-        {"1|2", "a^b", "C:\\work\\", "V"},
-        {"^", "|", "\\", ""},
-        {"plain", "text", "only", ""},
+        {u"1|2"_s, u"a^b"_s, u"C:\\work\\"_s, u"V"_s},
+        {u"^"_s, u"|"_s, u"\\"_s, u""_s},
+        {u"plain"_s, u"text"_s, u"only"_s, u""_s},
     };
     {
         auto window = m_fixture.makeWindow();
@@ -615,28 +616,28 @@ void TestForm1::plainStoredListRoundTripsThroughStartAndClose_data()
     QTest::addColumn<QStringList>("rows");
 
     QTest::newRow("backslash before the done mark")
-        << QStringLiteral("a^b^C:\\temp\\^V") << QStringList{"a|b|C:\\temp\\|V"};
-    QTest::newRow("network path") << QStringLiteral("\\\\srv\\share^p^n^") << QStringList{"\\\\srv\\share|p|n|"};
+        << QStringLiteral("a^b^C:\\temp\\^V") << QStringList{u"a|b|C:\\temp\\|V"_s};
+    QTest::newRow("network path") << QStringLiteral("\\\\srv\\share^p^n^") << QStringList{u"\\\\srv\\share|p|n|"_s};
     QTest::newRow("backslashes before every separator")
-        << QStringLiteral("\\^\\\\^x\\^\\|d^e^^") << QStringList{"\\|\\\\|x\\|\\", "d|e||"};
+        << QStringLiteral("\\^\\\\^x\\^\\|d^e^^") << QStringList{u"\\|\\\\|x\\|\\"_s, u"d|e||"_s};
     QTest::newRow("non-ASCII and punctuation")
-        << QStringLiteral("24.12.2026^Qualit\u00e9 \"A\"^a=b; c,d^V") << QStringList{"24.12.2026|Qualit\u00e9 \"A\"|a=b; c,d|V"};
+        << QStringLiteral("24.12.2026^Qualit\u00e9 \"A\"^a=b; c,d^V") << QStringList{u"24.12.2026|Qualit\u00e9 \"A\"|a=b; c,d|V"_s};
     QTest::newRow("stand-ins of typed separators")
-        << QStringLiteral("1\uE07C2^a\uE05Eb^^") << QStringList{"1|2|a^b||"};
+        << QStringLiteral("1\uE07C2^a\uE05Eb^^") << QStringList{u"1|2|a^b||"_s};
 }
 
 void TestForm1::plainStoredListRoundTripsThroughStartAndClose()
 {
     QFETCH(QString, stored);
     QFETCH(QStringList, rows);
-    storeValue("ToDo", stored);
+    storeValue(u"ToDo"_s, stored);
     {
         auto window = m_fixture.makeWindow();
         QCOMPARE(rowTexts(*window), rows);
         window->close();
     }
     QVERIFY2(m_dialogs.boxes.isEmpty(), qPrintable(m_dialogs.boxes.value(0).text));
-    QCOMPARE(storedValue("ToDo"), stored);
+    QCOMPARE(storedValue(u"ToDo"_s), stored);
     // The bytes on disk come back the same at the next start.
     auto next = m_fixture.makeWindow();
     QCOMPARE(rowTexts(*next), rows);
@@ -644,8 +645,8 @@ void TestForm1::plainStoredListRoundTripsThroughStartAndClose()
 
 void TestForm1::unavailableSpreadsheetEndsStartUp()
 {
-    storeValue("ToDo", "|kept^as^stored|");
-    storeValue("txtName", "restored first");
+    storeValue(u"ToDo"_s, u"|kept^as^stored|"_s);
+    storeValue(u"txtName"_s, u"restored first"_s);
     m_fixture.available = false;
 
     auto window = m_fixture.makeWindow();
@@ -659,7 +660,7 @@ void TestForm1::unavailableSpreadsheetEndsStartUp()
 
     // Even a close that reaches the window does not store the list.
     window->close();
-    QCOMPARE(storedValue("ToDo"), QStringLiteral("|kept^as^stored|"));
+    QCOMPARE(storedValue(u"ToDo"_s), QStringLiteral("|kept^as^stored|"));
     QCOMPARE(m_fixture.programEnds, 0);
 }
 
@@ -698,7 +699,7 @@ void TestForm1::focusSelectsTheWholeText()
         // Typing replaces the selected text.
         window->PushButton6->setFocus(Qt::TabFocusReason);
         box->setFocus(Qt::BacktabFocusReason);
-        QTest::keyClicks(box, "new");
+        QTest::keyClicks(box, u"new"_s);
         QCOMPARE(box->text(), QStringLiteral("new"));
 
         // Focus coming back with the window leaves the cursor alone.
@@ -716,7 +717,7 @@ void TestForm1::tabOrderFollowsTheDesign()
     window->show();
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
     Form1 &w = *window;
-    window->txtDate->setText("x");
+    window->txtDate->setText(u"x"_s);
     window->PushButton1_Click(); // a row, so that the list takes part as it does in use
 
     const QList<QWidget *> order = {w.dtpDate,  w.txtName,   w.txtProName, w.PushButton6, w.txtNotes,
@@ -746,7 +747,7 @@ void TestForm1::helpShowsTheContactMessage()
 void TestForm1::pointerFeedbackUsesTheHandFile()
 {
     // The build puts HAND-M.CUR into the program folder.
-    QVERIFY(FileExists(joinPath(programFolder(), "HAND-M.CUR")));
+    QVERIFY(FileExists(QDir(programFolder()).filePath(u"HAND-M.CUR"_s)));
     auto window = m_fixture.makeWindow();
     Form1 &w = *window;
     QVERIFY(m_dialogs.boxes.isEmpty());
@@ -813,11 +814,11 @@ void TestForm1::pointerFeedbackWithoutOrWithABadHandFile()
         QCOMPARE(window->cursor().shape(), Qt::ArrowCursor);
     }
 
-    QFile bad(folder.filePath("HAND-M.CUR"));
+    QFile bad(folder.filePath(u"HAND-M.CUR"_s));
     QVERIFY(bad.open(QIODevice::WriteOnly));
     bad.write("not a cursor at all");
     bad.close();
-    storeValue("txtProName", "after the pointer");
+    storeValue(u"txtProName"_s, u"after the pointer"_s);
     auto window = m_fixture.makeWindow();
     const QStringList errors = m_dialogs.errorTexts();
     QCOMPARE(errors.size(), 1);
@@ -831,7 +832,7 @@ void TestForm1::pointerFeedbackWithoutOrWithABadHandFile()
 
 void TestForm1::handCursorFileHasItsHotspotAtTheFingertip()
 {
-    const QString path = joinPath(programFolder(), "HAND-M.CUR");
+    const QString path = QDir(programFolder()).filePath(u"HAND-M.CUR"_s);
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
@@ -859,9 +860,9 @@ void TestForm1::handCursorFileHasItsHotspotAtTheFingertip()
 
 void TestForm1::templateCommandSeamAndReadAccess()
 {
-    storeValue("ToDo", "a^b^c^V|d^e^^");
-    storeValue("txtName", "Me");
-    storeValue("txtProName", "P");
+    storeValue(u"ToDo"_s, u"a^b^c^V|d^e^^"_s);
+    storeValue(u"txtName"_s, u"Me"_s);
+    storeValue(u"txtProName"_s, u"P"_s);
     auto window = m_fixture.makeWindow();
 
     // Without a command the button does nothing.
@@ -879,7 +880,7 @@ void TestForm1::templateCommandSeamAndReadAccess()
     });
     QTest::mouseClick(window->PushButton6, Qt::LeftButton);
     QCOMPARE(runs, 1);
-    QCOMPARE(seen, (QList<ListEntry>{{"a", "b", "c", "V"}, {"d", "e", "", ""}}));
+    QCOMPARE(seen, (QList<ListEntry>{{u"a"_s, u"b"_s, u"c"_s, u"V"_s}, {u"d"_s, u"e"_s, u""_s, u""_s}}));
 }
 
 QTEST_MAIN(TestForm1)

@@ -15,6 +15,7 @@
 #include <QtTest>
 
 using namespace quorbel;
+using namespace Qt::Literals::StringLiterals;
 using quorbel::test::ScriptedDialogs;
 using quorbel::test::WindowFixture;
 using quorbel::test::clearStore;
@@ -77,7 +78,7 @@ void TestProgram::init()
 void TestProgram::unavailableSpreadsheetEndsWithoutTheWindow()
 {
     // Read back as one entry; the closing step would store it as "a^b^^".
-    storeValue("ToDo", "|a^b|");
+    storeValue(u"ToDo"_s, u"|a^b|"_s);
     m_fixture.available = false;
     Form1::Services services = m_fixture.services();
     services.endProgram = {}; // the real end of the program
@@ -88,13 +89,13 @@ void TestProgram::unavailableSpreadsheetEndsWithoutTheWindow()
     QCOMPARE(code, 0);
     QCOMPARE(m_fixture.availabilityChecks, 1);
     QCOMPARE(shows.shown, 0);
-    QCOMPARE(storedValue("ToDo"), QStringLiteral("|a^b|"));
+    QCOMPARE(storedValue(u"ToDo"_s), QStringLiteral("|a^b|"));
     QVERIFY(!findMainWindow());
 }
 
 void TestProgram::programShowsTheWindowAndEndsWhenItCloses()
 {
-    storeValue("ToDo", "|a^b|");
+    storeValue(u"ToDo"_s, u"|a^b|"_s);
     Form1::Services services = m_fixture.services();
     services.endProgram = {}; // the real end of the program: the event loop ends
 
@@ -104,7 +105,7 @@ void TestProgram::programShowsTheWindowAndEndsWhenItCloses()
         Form1 *form = findMainWindow();
         QVERIFY(form);
         wasVisible = form->isVisible();
-        form->txtDate->setText("added");
+        form->txtDate->setText(u"added"_s);
         form->PushButton1_Click();
         form->close();
     });
@@ -119,7 +120,7 @@ void TestProgram::programShowsTheWindowAndEndsWhenItCloses()
     QCOMPARE(code, 0);
     QVERIFY(wasVisible);
     QCOMPARE(shows.shown, 1);
-    QCOMPARE(storedValue("ToDo"), QStringLiteral("a^b^^|added^^^"));
+    QCOMPARE(storedValue(u"ToDo"_s), QStringLiteral("a^b^^|added^^^"));
 }
 
 void TestProgram::hostShowsTheMainWindowAgain()
@@ -128,7 +129,7 @@ void TestProgram::hostShowsTheMainWindowAgain()
     MainWindowHost host(*window);
     Form2Host &asPreviewSeesIt = host;
 
-    window->txtName->setText("kept");
+    window->txtName->setText(u"kept"_s);
     window->show();
     window->hide(); // the template command hides it while the preview is up
     asPreviewSeesIt.showMainWindow();
@@ -142,12 +143,12 @@ void TestProgram::hostStoresTheListAndEndsWithoutTheClosingStep()
     auto window = m_fixture.makeWindow();
     MainWindowHost host(*window);
     window->show();
-    window->txtDate->setText("a|b");
+    window->txtDate->setText(u"a|b"_s);
     window->Check1->setChecked(true);
     window->PushButton1_Click();
 
     host.storeListBeforeExit();
-    QCOMPARE(storedValue("ToDo"), QStringLiteral("a\uE07Cb^^^V"));
+    QCOMPARE(storedValue(u"ToDo"_s), QStringLiteral("a\uE07Cb^^^V"));
 
     host.endProgram();
     QCOMPARE(m_fixture.programEnds, 1);
@@ -156,7 +157,7 @@ void TestProgram::hostStoresTheListAndEndsWithoutTheClosingStep()
     window->PushButton2_Click();
     QCOMPARE(window->ListView1->topLevelItemCount(), 0);
     window->close();
-    QCOMPARE(storedValue("ToDo"), QStringLiteral("a\uE07Cb^^^V"));
+    QCOMPARE(storedValue(u"ToDo"_s), QStringLiteral("a\uE07Cb^^^V"));
     QCOMPARE(m_fixture.programEnds, 1);
     QVERIFY(m_dialogs.boxes.isEmpty());
 }
@@ -177,7 +178,7 @@ void TestProgram::backFromThePreviewShowsTheMainWindow()
 {
     Program program(m_fixture.services());
     Form1 &main = program.mainWindow();
-    main.txtProj->setText("kept while hidden");
+    main.txtProj->setText(u"kept while hidden"_s);
     main.show();
     Form2 &preview = program.previewWindow();
     preview.show();
@@ -193,24 +194,24 @@ void TestProgram::backFromThePreviewShowsTheMainWindow()
 
 void TestProgram::closingThePreviewStoresTheListOnce()
 {
-    storeValue("ToDo", "old^^^");
+    storeValue(u"ToDo"_s, u"old^^^"_s);
     Program program(m_fixture.services());
     Form1 &main = program.mainWindow();
     main.show();
-    main.txtDate->setText("new");
+    main.txtDate->setText(u"new"_s);
     main.PushButton1_Click();
     Form2 &preview = program.previewWindow();
     preview.show();
     main.hide();
 
     QVERIFY(preview.close());
-    QCOMPARE(storedValue("ToDo"), QStringLiteral("old^^^|new^^^"));
+    QCOMPARE(storedValue(u"ToDo"_s), QStringLiteral("old^^^|new^^^"));
     QCOMPARE(m_fixture.programEnds, 1);
 
     // The main window's closing step does not run on this path.
     main.PushButton2_Click();
     main.close();
-    QCOMPARE(storedValue("ToDo"), QStringLiteral("old^^^|new^^^"));
+    QCOMPARE(storedValue(u"ToDo"_s), QStringLiteral("old^^^|new^^^"));
     QCOMPARE(m_fixture.programEnds, 1);
     QVERIFY(m_dialogs.errorTexts().isEmpty());
 }

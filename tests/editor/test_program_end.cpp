@@ -36,6 +36,7 @@
 #include <unistd.h>
 
 using namespace quorbel;
+using namespace Qt::Literals::StringLiterals;
 using namespace quorbel::test;
 
 namespace {
@@ -218,7 +219,7 @@ void TestProgramEnd::signalEndsAsClosingTheShownWindow()
     QFETCH(int, signalNumber);
     QFETCH(QString, shown);
     QFETCH(int, added);
-    storeValue("ToDo", "restored^^^");
+    storeValue(u"ToDo"_s, u"restored^^^"_s);
     const QDir scratch(qEnvironmentVariable("TEMP"));
 
     QSet<qint64> offices;
@@ -278,7 +279,7 @@ void TestProgramEnd::signalEndsAsClosingTheShownWindow()
     QCOMPARE(code, 0);
     QVERIFY2(m_dialogs.boxes.isEmpty(), qPrintable(m_dialogs.boxes.value(0).text));
     QList<ListEntry> stored;
-    decodeEntryList(storedValue("ToDo"), stored);
+    decodeEntryList(storedValue(u"ToDo"_s), stored);
     QCOMPARE(stored.size(), 1 + added);
     QCOMPARE(stored.constLast().dueBy, QStringLiteral("entry %1").arg(added));
     QVERIFY(!offices.isEmpty());
@@ -300,7 +301,7 @@ void TestProgramEnd::signalEndsAsClosingTheShownWindow()
 
 void TestProgramEnd::signalDuringTheStartUpEndsTheProgram()
 {
-    storeValue("ToDo", "|kept^as^stored|");
+    storeValue(u"ToDo"_s, u"|kept^as^stored|"_s);
     Form1::Services services;
     // The last step of the start-up: the signal waits until it is over.
     services.isInstalled = [] {
@@ -315,7 +316,7 @@ void TestProgramEnd::signalDuringTheStartUpEndsTheProgram()
     QCOMPARE(runQuorbel(*qApp, services), 0);
     QVERIFY(!findMainWindow());
     // The closing step ran: the list is stored in its form.
-    QCOMPARE(storedValue("ToDo"), QStringLiteral("kept^as^stored^"));
+    QCOMPARE(storedValue(u"ToDo"_s), QStringLiteral("kept^as^stored^"));
     QVERIFY(m_dialogs.boxes.isEmpty());
 }
 
@@ -334,13 +335,13 @@ void TestProgramEnd::killRightAfterAListCommandKeepsIt()
 {
     QFETCH(QString, command);
     QFETCH(QString, expected);
-    storeValue("ToDo", "a^b^^|c^d^^V");
+    storeValue(u"ToDo"_s, u"a^b^^|c^d^^V"_s);
 
     auto child = startChild(command);
     QCOMPARE(nextLine(*child), QStringLiteral("changed"));
     killChild(*child);
 
-    const QString stored = storedValue("ToDo");
+    const QString stored = storedValue(u"ToDo"_s);
     if (command == QLatin1String("sample"))
         QVERIFY2(stored.startsWith(QLatin1String("a^b^^|c^d^^V|")) && stored.endsWith(expected), qPrintable(stored));
     else
@@ -350,7 +351,7 @@ void TestProgramEnd::killRightAfterAListCommandKeepsIt()
 void TestProgramEnd::killedSettingsWriteLeavesOneWholeList()
 {
     const QString lists[] = {bigList(QLatin1Char('a')), bigList(QLatin1Char('b'))};
-    storeValue("ToDo", lists[0]);
+    storeValue(u"ToDo"_s, lists[0]);
     int killedInsideAWrite = 0;
     for (int round = 0; round < 40; ++round) {
         auto writer = startChild(QStringLiteral("writer"));
@@ -363,12 +364,12 @@ void TestProgramEnd::killedSettingsWriteLeavesOneWholeList()
         beside.removeAll(QStringLiteral("Marvesk.ini.lock"));
         killedInsideAWrite = int(beside.size());
 
-        const QString stored = storedValue("ToDo");
+        const QString stored = storedValue(u"ToDo"_s);
         QVERIFY2(stored == lists[0] || stored == lists[1],
                  qPrintable(QStringLiteral("round %1: %2 characters").arg(round).arg(stored.size())));
         // A write after the kill works as ever.
         storeSetting(QStringLiteral("txtName"), QString::number(round));
-        QCOMPARE(storedValue("txtName"), QString::number(round));
+        QCOMPARE(storedValue(u"txtName"_s), QString::number(round));
     }
     qInfo("40 kills left %d unfinished writes beside the store", killedInsideAWrite);
 }

@@ -35,6 +35,7 @@
 #include <optional>
 
 using namespace quorbel;
+using namespace Qt::Literals::StringLiterals;
 using namespace quorbel::test;
 
 namespace {
@@ -182,8 +183,8 @@ class TestTemplateCommand : public QObject {
     {
         QVERIFY2(officeChildren().isEmpty(), "an office is still running");
         const QStringList left = QDir(scratchFolder()).entryList(QDir::Files);
-        QVERIFY2(!left.contains(QStringLiteral("template.xlt")), qPrintable(left.join(' ')));
-        QVERIFY2(!left.contains(QStringLiteral("temp.bmp")), qPrintable(left.join(' ')));
+        QVERIFY2(!left.contains(QStringLiteral("template.xlt")), qPrintable(left.join(u' ')));
+        QVERIFY2(!left.contains(QStringLiteral("temp.bmp")), qPrintable(left.join(u' ')));
     }
 
 private slots:
@@ -212,7 +213,7 @@ private slots:
         QCOMPARE(main.ListView1->topLevelItemCount(), 3);
 
         Form2 &preview = build(program);
-        QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
+        QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join(u"\n---\n"_s)));
         QVERIFY(preview.isVisible());
         QVERIFY(!main.isVisible());
         QVERIFY(preview.Zoom_Ori->hasPicture());
@@ -232,23 +233,23 @@ private slots:
 
         // A fresh office reads it back.
         const ReadBack back = readWorkbook(saved, 9);
-        QCOMPARE(text(back.cells["G1"]), QStringLiteral("Me"));
-        QCOMPARE(back.cells["G2"], xl::CellValue(QDate(2026, 3, 31)));
-        QCOMPARE(text(back.cells["C5"]), QStringLiteral("Development project"));
-        QCOMPARE(text(back.cells["B6"]), QStringLiteral("a"));
-        QCOMPARE(text(back.cells["C6"]), QStringLiteral("Research"));
-        QCOMPARE(back.cells["D6"], xl::CellValue(QDate(2026, 3, 7)));
-        QCOMPARE(text(back.cells["E6"]), QStringLiteral("Completed in Time"));
-        QVERIFY(isEmptyCell(back.cells["B7"]));
-        QCOMPARE(text(back.cells["C7"]), QStringLiteral("Draft presenatation"));
-        QCOMPARE(back.cells["D7"], xl::CellValue(QDate(2026, 3, 20)));
-        QCOMPARE(text(back.cells["E7"]), QStringLiteral("In process"));
-        QVERIFY(isEmptyCell(back.cells["B8"]));
-        QCOMPARE(text(back.cells["C8"]), QStringLiteral("Review"));
-        QCOMPARE(text(back.cells["D8"]), QStringLiteral("after the review"));
-        QCOMPARE(text(back.cells["E8"]), QStringLiteral("=1+1"));
+        QCOMPARE(text(back.cells[u"G1"_s]), QStringLiteral("Me"));
+        QCOMPARE(back.cells[u"G2"_s], xl::CellValue(QDate(2026, 3, 31)));
+        QCOMPARE(text(back.cells[u"C5"_s]), QStringLiteral("Development project"));
+        QCOMPARE(text(back.cells[u"B6"_s]), QStringLiteral("a"));
+        QCOMPARE(text(back.cells[u"C6"_s]), QStringLiteral("Research"));
+        QCOMPARE(back.cells[u"D6"_s], xl::CellValue(QDate(2026, 3, 7)));
+        QCOMPARE(text(back.cells[u"E6"_s]), QStringLiteral("Completed in Time"));
+        QVERIFY(isEmptyCell(back.cells[u"B7"_s]));
+        QCOMPARE(text(back.cells[u"C7"_s]), QStringLiteral("Draft presenatation"));
+        QCOMPARE(back.cells[u"D7"_s], xl::CellValue(QDate(2026, 3, 20)));
+        QCOMPARE(text(back.cells[u"E7"_s]), QStringLiteral("In process"));
+        QVERIFY(isEmptyCell(back.cells[u"B8"_s]));
+        QCOMPARE(text(back.cells[u"C8"_s]), QStringLiteral("Review"));
+        QCOMPARE(text(back.cells[u"D8"_s]), QStringLiteral("after the review"));
+        QCOMPARE(text(back.cells[u"E8"_s]), QStringLiteral("=1+1"));
         for (const char *cell : {"B9", "C9", "D9", "E9"})
-            QVERIFY2(isEmptyCell(back.cells[cell]), cell);
+            QVERIFY2(isEmptyCell(back.cells[QLatin1String(cell)]), cell);
         QCOMPARE(back.lastRow, 8);
         QCOMPARE(back.lastColumn, 7);
 
@@ -256,19 +257,19 @@ private slots:
         const QJsonObject facts = xlsFacts(saved);
         QVERIFY(!facts.isEmpty());
         QStringList merged;
-        for (const auto &m : facts["merged"].toArray())
+        for (const auto &m : facts[u"merged"_s].toArray())
             merged << m.toString();
         for (const char *area : {"E6:G6", "E7:G7", "E8:G8", "B1:C1"})
-            QVERIFY2(merged.contains(QLatin1String(area)), qPrintable(merged.join(' ')));
-        QCOMPARE(facts["rows"].toInt(), 8);
-        QCOMPARE(facts["active"].toString(), QStringLiteral("B1"));
-        const QJsonObject cells = facts["cells"].toObject();
+            QVERIFY2(merged.contains(QLatin1String(area)), qPrintable(merged.join(u' ')));
+        QCOMPARE(facts[u"rows"_s].toInt(), 8);
+        QCOMPARE(facts[u"active"_s].toString(), QStringLiteral("B1"));
+        const QJsonObject cells = facts[u"cells"_s].toObject();
         for (const char *cell : {"B6", "B7", "B8"}) {
-            QCOMPARE(cells[cell].toObject()["font"].toString(), QStringLiteral("Marlett"));
-            QCOMPARE(cells[cell].toObject()["borders"].toArray(), (QJsonArray{1, 1, 1, 1}));
+            QCOMPARE(cells[QLatin1String(cell)].toObject()[u"font"_s].toString(), QStringLiteral("Marlett"));
+            QCOMPARE(cells[QLatin1String(cell)].toObject()[u"borders"_s].toArray(), (QJsonArray{1, 1, 1, 1}));
         }
-        QCOMPARE(cells["E8"]["type"].toString(), QStringLiteral("text"));
-        QCOMPARE(cells["D7"]["type"].toString(), QStringLiteral("date"));
+        QCOMPARE(cells[u"E8"_s][u"type"_s].toString(), QStringLiteral("text"));
+        QCOMPARE(cells[u"D7"_s][u"type"_s].toString(), QStringLiteral("date"));
 
         // Closing the preview removes the scratch workbook and ends the program.
         QVERIFY(preview.close());
@@ -290,25 +291,25 @@ private slots:
             if (entries == 1)
                 addEntry(main, QStringLiteral("soon"), QStringLiteral("Only"), QStringLiteral("one"), true);
             Form2 &preview = build(program);
-            QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
+            QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join(u"\n---\n"_s)));
             QVERIFY(preview.isVisible());
             QVERIFY(preview.Zoom_Ori->hasPicture());
             checkNothingLeftBehind();
 
             const ReadBack back = readWorkbook(preview.mExcelFile, 7);
-            QCOMPARE(text(back.cells["G1"]), QStringLiteral("Ann"));
-            QVERIFY(isEmptyCell(back.cells["C5"])); // an empty project name empties the header
+            QCOMPARE(text(back.cells[u"G1"_s]), QStringLiteral("Ann"));
+            QVERIFY(isEmptyCell(back.cells[u"C5"_s])); // an empty project name empties the header
             QCOMPARE(back.lastRow, 6);
             QCOMPARE(back.lastColumn, 7);
             if (entries == 1) {
-                QCOMPARE(text(back.cells["B6"]), QStringLiteral("a"));
-                QCOMPARE(text(back.cells["C6"]), QStringLiteral("Only"));
+                QCOMPARE(text(back.cells[u"B6"_s]), QStringLiteral("a"));
+                QCOMPARE(text(back.cells[u"C6"_s]), QStringLiteral("Only"));
             } else {
-                QVERIFY(isEmptyCell(back.cells["C6"]));
+                QVERIFY(isEmptyCell(back.cells[u"C6"_s]));
             }
             const QJsonObject facts = xlsFacts(preview.mExcelFile);
-            QCOMPARE(facts["rows"].toInt(), 6);
-            QCOMPARE(facts["cells"]["B6"]["borders"].toArray(), (QJsonArray{1, 1, 1, 1}));
+            QCOMPARE(facts[u"rows"_s].toInt(), 6);
+            QCOMPARE(facts[u"cells"_s][u"B6"_s][u"borders"_s].toArray(), (QJsonArray{1, 1, 1, 1}));
 
             // Back to the list: the scratch workbook goes, the main window returns.
             const QString scratch = preview.mExcelFile;
@@ -329,11 +330,11 @@ private slots:
         main.show();
         QTest::mouseClick(main.PushButton7, Qt::LeftButton);
         Form2 &preview = build(program);
-        QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
+        QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join(u"\n---\n"_s)));
         const ReadBack back = readWorkbook(preview.mExcelFile, 7);
-        QCOMPARE(back.cells["D6"], xl::CellValue(QDate(2026, 3, 7)));
-        QCOMPARE(back.cells["D7"], xl::CellValue(QDate(2026, 3, 20)));
-        QCOMPARE(back.cells["G2"], xl::CellValue(main.deadline()));
+        QCOMPARE(back.cells[u"D6"_s], xl::CellValue(QDate(2026, 3, 7)));
+        QCOMPARE(back.cells[u"D7"_s], xl::CellValue(QDate(2026, 3, 20)));
+        QCOMPARE(back.cells[u"G2"_s], xl::CellValue(main.deadline()));
         QCOMPARE(main.deadline(), QDate(2026, 3, 31));
         QTest::mouseClick(preview.PushButton8, Qt::LeftButton);
     }
@@ -368,7 +369,7 @@ private slots:
 
             addEntry(main, QStringLiteral("soon"), QStringLiteral("Kept"), QStringLiteral("ahead"), false);
             Form2 &preview = build(program);
-            QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
+            QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join(u"\n---\n"_s)));
             QVERIFY(preview.isVisible());
             QVERIFY(preview.Zoom_Ori->hasPicture());
             // Both waiting offices were taken and nothing was started while
@@ -434,7 +435,7 @@ private slots:
         workbook->Close();
         taken->Quit();
         QVERIFY(!processExists(pid));
-        QCOMPARE(text(readWorkbook(saved, 6).cells["C6"]), QStringLiteral("taken warm"));
+        QCOMPARE(text(readWorkbook(saved, 6).cells[u"C6"_s]), QStringLiteral("taken warm"));
     }
 
     // An office that is killed or stopped while it warms up is replaced
@@ -460,14 +461,14 @@ private slots:
         QVERIFY(!spare.processIds().contains(lost));
         QVERIFY(!officeChildren().contains(lost));
         QVERIFY(spare.starts() >= 3);
-        QVERIFY2(m_dialogs->boxes.isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
+        QVERIFY2(m_dialogs->boxes.isEmpty(), qPrintable(m_dialogs->errorTexts().join(u"\n---\n"_s)));
 
         addEntry(main, QStringLiteral("soon"), QStringLiteral("After"), QStringLiteral("a warm-up lost"), false);
         Form2 &preview = build(program);
-        QVERIFY2(m_dialogs->boxes.isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
+        QVERIFY2(m_dialogs->boxes.isEmpty(), qPrintable(m_dialogs->errorTexts().join(u"\n---\n"_s)));
         QVERIFY(preview.Zoom_Ori->hasPicture());
         const ReadBack back = readWorkbook(preview.mExcelFile, 6);
-        QCOMPARE(text(back.cells["C6"]), QStringLiteral("After"));
+        QCOMPARE(text(back.cells[u"C6"_s]), QStringLiteral("After"));
         QVERIFY(officeChildren().isEmpty());
     }
 
@@ -502,11 +503,11 @@ private slots:
         }
         addEntry(main, QStringLiteral("soon"), QStringLiteral("After"), QStringLiteral("a kill"), true);
         Form2 &preview = build(program);
-        QVERIFY2(m_dialogs->boxes.isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
+        QVERIFY2(m_dialogs->boxes.isEmpty(), qPrintable(m_dialogs->errorTexts().join(u"\n---\n"_s)));
         QVERIFY(preview.isVisible());
         QVERIFY(preview.Zoom_Ori->hasPicture());
         const ReadBack back = readWorkbook(preview.mExcelFile, 6);
-        QCOMPARE(text(back.cells["C6"]), QStringLiteral("After"));
+        QCOMPARE(text(back.cells[u"C6"_s]), QStringLiteral("After"));
         QVERIFY(officeChildren().isEmpty());
     }
 
@@ -524,7 +525,7 @@ private slots:
             QCOMPARE(program.spareOffice().starts(), 0);
             QVERIFY(officeChildren().isEmpty());
             Form2 &preview = build(program);
-            QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
+            QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join(u"\n---\n"_s)));
             QVERIFY(preview.Zoom_Ori->hasPicture());
             QTest::mouseClick(preview.PushButton8, Qt::LeftButton);
             QTest::qWait(300);
@@ -624,7 +625,7 @@ private slots:
         QVERIFY2(killer.signalled(), "the office was not killed");
         QVERIFY(!processExists(first));
 
-        QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join("\n---\n")));
+        QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join(u"\n---\n"_s)));
         QVERIFY(preview.isVisible());
         QVERIFY(!main.isVisible());
         QVERIFY(preview.Zoom_Ori->hasPicture());
@@ -633,11 +634,11 @@ private slots:
 
         const ReadBack back = readWorkbook(preview.mExcelFile, 306);
         QCOMPARE(back.lastRow, 305);
-        QCOMPARE(text(back.cells["C6"]), QStringLiteral("project 1"));
-        QCOMPARE(text(back.cells["C305"]), QStringLiteral("project 300"));
-        QCOMPARE(text(back.cells["E305"]), QStringLiteral("notes 300"));
-        QCOMPARE(text(back.cells["B305"]), QStringLiteral("a"));
-        QVERIFY(isEmptyCell(back.cells["B304"]));
+        QCOMPARE(text(back.cells[u"C6"_s]), QStringLiteral("project 1"));
+        QCOMPARE(text(back.cells[u"C305"_s]), QStringLiteral("project 300"));
+        QCOMPARE(text(back.cells[u"E305"_s]), QStringLiteral("notes 300"));
+        QCOMPARE(text(back.cells[u"B305"_s]), QStringLiteral("a"));
+        QVERIFY(isEmptyCell(back.cells[u"B304"_s]));
         QTest::mouseClick(preview.PushButton8, Qt::LeftButton);
         QVERIFY(QDir(scratchFolder()).entryList(QDir::Files).isEmpty());
     }
@@ -687,7 +688,7 @@ private:
         QVERIFY(main.cursor().shape() != Qt::WaitCursor);
         QVERIFY(main.entryCount() > 0);
         QVERIFY2(QDir(scratchFolder()).entryList(QDir::Files).isEmpty(),
-                 qPrintable(QDir(scratchFolder()).entryList(QDir::Files).join(' ')));
+                 qPrintable(QDir(scratchFolder()).entryList(QDir::Files).join(u' ')));
         // With the main window shown again, only the offices kept ready for
         // the next build may run.
         const QList<qint64> kept = program.spareOffice().processIds();

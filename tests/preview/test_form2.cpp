@@ -179,7 +179,7 @@ void Form2Test::windowIsFixedCaptionedAndCentred()
     QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
     // The build puts "HAND-M.CUR" beside the program: the custom pointer is
     // the hand read from it.
-    QVERIFY(FileExists(joinPath(programFolder(), QStringLiteral("HAND-M.CUR"))));
+    QVERIFY(FileExists(QDir(programFolder()).filePath(QStringLiteral("HAND-M.CUR"))));
     QCOMPARE(form.customPointer().shape(), Qt::BitmapCursor);
 
     form.setPicture(makePicture(300, 200));
@@ -269,7 +269,7 @@ void Form2Test::pointerOverButtonsAndAfterRedraw()
                          Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(widget, &move);
     };
-    const bool handFile = FileExists(joinPath(programFolder(), QStringLiteral("HAND-M.CUR")));
+    const bool handFile = FileExists(QDir(programFolder()).filePath(QStringLiteral("HAND-M.CUR")));
     QCOMPARE(s.form.customPointer().shape(), handFile ? Qt::BitmapCursor : Qt::ArrowCursor);
 
     moveOver(s.form.PushButton6);

@@ -237,7 +237,7 @@ public:
     explicit FakeWorkbooks(std::shared_ptr<FakeState> s) : m_s(std::move(s)) {}
     std::shared_ptr<xl::XlWorkbook> Open(const QString &fileName, bool readOnly) override
     {
-        m_s->call(QStringLiteral("Open(%1)").arg(readOnly ? "ReadOnly" : "ReadWrite"));
+        m_s->call(QStringLiteral("Open(%1)").arg(QLatin1String(readOnly ? "ReadOnly" : "ReadWrite")));
         if (!QFile::exists(fileName))
             throw Failure(QStringLiteral("File not found: %1").arg(fileName));
         m_s->sheet = m_s->world->savedFiles.contains(fileName) ? m_s->world->savedFiles.value(fileName)

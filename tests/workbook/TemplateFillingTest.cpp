@@ -21,6 +21,7 @@
 
 using namespace quorbel;
 using namespace quorbel::test;
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -135,7 +136,7 @@ private slots:
         CreateTemplateWorkbook(host);
         QCOMPARE(dialogs.boxes.size(), 0);
 
-        QVERIFY(!world->log.join('\n').contains(QStringLiteral("Selection")));
+        QVERIFY(!world->log.join(u'\n').contains(QStringLiteral("Selection")));
         QCOMPARE(world->savedFiles.size(), 1);
         const FakeSheet saved = world->savedFiles.first();
         QCOMPARE(cellText(saved, 1, 7), QStringLiteral("Me"));
@@ -144,7 +145,7 @@ private slots:
         QCOMPARE(saved.rowStyle.value(6), QStringLiteral("data"));
         QCOMPARE(saved.lastRow(), 6);
 
-        QCOMPARE(host.calls, (QStringList{"picture", "workbook", "show", "hide"}));
+        QCOMPARE(host.calls, (QStringList{u"picture"_s, u"workbook"_s, u"show"_s, u"hide"_s}));
         QVERIFY(host.pictureExisted);
         QVERIFY(!host.picture.isNull());
         QCOMPARE(host.picturePath, scratchPath(QStringLiteral("temp.bmp")));
@@ -180,7 +181,7 @@ private slots:
         QFETCH(int, count);
         ScriptedDialogs dialogs;
         RecordingHost host;
-        const QStringList marks = {"V", "", "v", "x", "V "};
+        const QStringList marks = {u"V"_s, u""_s, u"v"_s, u"x"_s, u"V "_s};
         for (int i = 0; i < count; ++i)
             host.entries.append({QStringLiteral("due %1").arg(i + 1), QStringLiteral("project %1").arg(i + 1),
                                  QStringLiteral("notes %1").arg(i + 1), marks.at(i % marks.size())});
@@ -208,7 +209,7 @@ private slots:
             QCOMPARE(cellText(saved, row, 3), QStringLiteral("project %1").arg(i + 1));
             QCOMPARE(cellText(saved, row, 5), QStringLiteral("notes %1").arg(i + 1));
             // Only an exact "V" is done.
-            QCOMPARE(cellText(saved, row, 2), marks.at(i % marks.size()) == "V" ? QStringLiteral("a") : QString());
+            QCOMPARE(cellText(saved, row, 2), marks.at(i % marks.size()) == QLatin1String("V") ? QStringLiteral("a") : QString());
         }
         QCOMPARE(cellText(saved, 5, 3), QStringLiteral("Development project"));
     }
@@ -280,7 +281,7 @@ private slots:
     {
         ScriptedDialogs dialogs;
         RecordingHost host;
-        host.entries = {{"a", "b", "c", "V"}};
+        host.entries = {{u"a"_s, u"b"_s, u"c"_s, u"V"_s}};
         world->failOn = QStringLiteral("Open(");
         CreateTemplateWorkbook(host);
         QCOMPARE(dialogs.errorTexts().size(), 1);
@@ -321,7 +322,7 @@ private slots:
     {
         ScriptedDialogs dialogs;
         RecordingHost host;
-        host.entries = {{"a", "b", "c", "V"}, {"d", "e", "f", ""}};
+        host.entries = {{u"a"_s, u"b"_s, u"c"_s, u"V"_s}, {u"d"_s, u"e"_s, u"f"_s, u""_s}};
         xl::setApplicationFactory([]() -> std::unique_ptr<xl::XlApplication> {
             throw Failure(QStringLiteral("LibreOffice Calc could not be started."), InstanceLoss::NotStarted);
         });
@@ -412,7 +413,7 @@ private slots:
 
         ScriptedDialogs dialogs;
         RecordingHost host;
-        host.entries = {{"a", "b", "c", "V"}, {"d", "e", "f", ""}};
+        host.entries = {{u"a"_s, u"b"_s, u"c"_s, u"V"_s}, {u"d"_s, u"e"_s, u"f"_s, u""_s}};
         world->loseOn = loseOn;
         world->loseOnOccurrences = occurrences;
         world->loss = InstanceLoss(loss);
@@ -422,7 +423,7 @@ private slots:
 
         const QStringList errors = dialogs.errorTexts();
         if (reportedStep == 0) {
-            QVERIFY2(errors.isEmpty(), qPrintable(errors.join("\n---\n")));
+            QVERIFY2(errors.isEmpty(), qPrintable(errors.join(u"\n---\n"_s)));
         } else {
             QCOMPARE(errors.size(), 1);
             QVERIFY2(errors.first().contains(QStringLiteral("Form1.PushButton6_Click at line %1\r\r").arg(reportedStep)),
@@ -437,10 +438,10 @@ private slots:
         if (preview.isEmpty()) {
             // The main window stays as it is: no hand-over at all.
             QVERIFY(host.calls.isEmpty());
-            QVERIFY2(left.isEmpty(), qPrintable(left.join(' ')));
+            QVERIFY2(left.isEmpty(), qPrintable(left.join(u' ')));
             return;
         }
-        QCOMPARE(host.calls, (QStringList{preview, "workbook", "show", "hide"}));
+        QCOMPARE(host.calls, (QStringList{preview, u"workbook"_s, u"show"_s, u"hide"_s}));
         // The preview has the complete workbook, and it is the only file left.
         QCOMPARE(left, QStringList{QFileInfo(host.workbookPath).fileName()});
         QFile saved(host.workbookPath);
@@ -459,7 +460,7 @@ private slots:
     {
         ScriptedDialogs dialogs;
         RecordingHost host;
-        host.entries = {{"a", "b", "c", "V"}};
+        host.entries = {{u"a"_s, u"b"_s, u"c"_s, u"V"_s}};
         world->failOn = QStringLiteral("Cells(5,3).Value");
         world->loseOn = QStringLiteral("Cells(6,4).Value");
         world->loss = InstanceLoss::Ended;
@@ -467,7 +468,7 @@ private slots:
         const QStringList errors = dialogs.errorTexts();
         QCOMPARE(errors.size(), 1);
         QVERIFY(errors.first().contains(QStringLiteral("at line 122\r\r")));
-        QCOMPARE(host.calls, (QStringList{"picture", "workbook", "show", "hide"}));
+        QCOMPARE(host.calls, (QStringList{u"picture"_s, u"workbook"_s, u"show"_s, u"hide"_s}));
         QCOMPARE(world->applicationsCreated, 3);
         QCOMPARE(world->applicationsAlive, 0);
     }
@@ -495,7 +496,7 @@ private slots:
         RecordingHost again;
         CreateTemplateWorkbook(again);
         QVERIFY(dialogs.errorTexts().isEmpty());
-        QCOMPARE(again.calls, (QStringList{"picture", "workbook", "show", "hide"}));
+        QCOMPARE(again.calls, (QStringList{u"picture"_s, u"workbook"_s, u"show"_s, u"hide"_s}));
         QVERIFY(!QFile::exists(copy));
     }
 
@@ -503,7 +504,7 @@ private slots:
     {
         ScriptedDialogs dialogs;
         RecordingHost host;
-        host.entries = {{"a", "b", "c", "V"}};
+        host.entries = {{u"a"_s, u"b"_s, u"c"_s, u"V"_s}};
         world->failOn = QStringLiteral("Cells(6,3).Value");
         CreateTemplateWorkbook(host);
         const QStringList errors = dialogs.errorTexts();
