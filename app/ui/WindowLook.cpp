@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QDir>
+#include <QDataStream>
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
@@ -21,7 +22,6 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QWidget>
-#include <QtEndian>
 
 namespace quorbel {
 namespace {
@@ -119,11 +119,14 @@ std::optional<QCursor> loadCursorFile(const QString &path)
     // words at file offsets 10 and 12 are the hotspot.
     if (bytes.size() < 22)
         return std::nullopt;
-    const auto word = [&](int offset) { return qFromLittleEndian<quint16>(bytes.constData() + offset); };
-    if (word(0) != 0 || word(2) != 2 || word(4) < 1)
+    QDataStream header(bytes);
+    header.setByteOrder(QDataStream::LittleEndian);
+    quint16 reserved = 0, type = 0, count = 0, hotX = 0, hotY = 0;
+    header >> reserved >> type >> count;
+    if (reserved != 0 || type != 2 || count < 1)
         return std::nullopt;
-    const int hotX = word(10);
-    const int hotY = word(12);
+    header.skipRawData(4);  // the first entry's width, height, colours, reserved byte
+    header >> hotX >> hotY;
     QImage image = QImage::fromData(bytes, "ICO");
     if (image.isNull())
         return std::nullopt;
