@@ -9,6 +9,7 @@
 #include "FileProcs.h"
 #include "IsInstalled.h"
 #include "ScriptedDialogs.h"
+#include "SheetFill.h"
 #include "SheetPicture.h"
 #include "Snapshot.h"
 #include "Spreadsheet.h"
@@ -43,36 +44,7 @@ bool loadPictureFile(QImage &picture, const QString &path)
     return !picture.isNull();
 }
 
-struct Entry {
-    QString dueBy, project, notes, done;
-};
-
-// Template filling as the template command does it. With `oneByOne`, a
-// value is read after each row copy, so that the copy is made in the office
-// before the entry's cells are written, each on its own.
-void fill(xl::XlApplication &excel, const QList<Entry> &entries, bool oneByOne = false)
-{
-    int row = 6;
-    const int count = int(entries.size());
-    for (int position = 1; position <= count; ++position) {
-        const Entry &entry = entries.at(position - 1);
-        if (position < count) {
-            excel.Rows(row)->Select();
-            excel.Selection()->Copy();
-            excel.Rows(row + 1)->Select();
-            excel.Selection()->Insert(xl::xlShiftDown);
-            excel.Application().setCutCopyMode(false);
-            if (oneByOne)
-                excel.Cells(1, 1)->Value();
-        }
-        excel.Cells(row, 1)->Select();
-        excel.Cells(row, 4)->setValue(entry.dueBy);
-        excel.Cells(row, 3)->setValue(entry.project);
-        excel.Cells(row, 5)->setValue(entry.notes);
-        excel.Cells(row, 2)->setValue(entry.done == QLatin1String("V") ? QStringLiteral("a") : QString());
-        ++row;
-    }
-}
+using Entry = ListEntry;
 
 QString temp(const QString &name)
 {
@@ -327,7 +299,7 @@ private slots:
             m_excel->Cells(1, 7)->setValue(QStringLiteral("Jane Roe"));
             m_excel->Cells(2, 7)->setValue(QDate(2026, 12, 24));
             m_excel->Cells(5, 3)->setValue(QStringLiteral("Apollo"));
-            fill(*m_excel, entries, oneByOne);
+            fillRows(*m_excel, entries, oneByOne);
             m_excel->Cells(1, 2)->Select();
             const QString saved = temp(oneByOne ? QStringLiteral("one-by-one.xls") : QStringLiteral("filled.xls"));
             workbook->SaveAs(saved, xl::xlExcel8);
@@ -395,7 +367,7 @@ private slots:
             excel->Cells(1, 7)->setValue(QStringLiteral("Jane Roe"));
             excel->Cells(2, 7)->setValue(QDate(2026, 12, 24));
             excel->Cells(5, 3)->setValue(QStringLiteral("Apollo"));
-            fill(*excel, entries);
+            fillRows(*excel, entries);
             excel->ActiveWorkbook()->Worksheets()->Item(1)->Select();
             excel->Cells(1, 2)->Select();
             excel->setDisplayAlerts(true);
@@ -507,7 +479,7 @@ private slots:
         for (int i = 1; i <= entries; ++i)
             list.append({QStringLiteral("12/%1/2026").arg(i % 28 + 1), QStringLiteral("Project %1").arg(i),
                          QStringLiteral("Notes for entry %1").arg(i), i % 3 ? QString() : QStringLiteral("V")});
-        fill(*m_excel, list);
+        fillRows(*m_excel, list);
         const auto used = workbook->ActiveSheet()->UsedRange();
         QCOMPARE(lastRowOf(*used), 5 + entries);
 
@@ -557,7 +529,7 @@ private slots:
     {
         const double ratio = qGuiApp->devicePixelRatio();
         auto workbook = openTemplate();
-        fill(*m_excel, {{QStringLiteral("12/1/2026"), QStringLiteral("One"), QStringLiteral("first"), QStringLiteral("V")},
+        fillRows(*m_excel, {{QStringLiteral("12/1/2026"), QStringLiteral("One"), QStringLiteral("first"), QStringLiteral("V")},
                         {QStringLiteral("12/2/2026"), QStringLiteral("Two"), QStringLiteral("second"), QString()},
                         {QStringLiteral("12/3/2026"), QStringLiteral("Three"), QStringLiteral("third"), QString()}});
         QGuiApplication::clipboard()->clear();
@@ -601,7 +573,7 @@ private slots:
     {
         auto workbook = openTemplate();
         m_excel->Cells(1, 7)->setValue(QStringLiteral("Jane Roe"));
-        fill(*m_excel, {});
+        fillRows(*m_excel, {});
         ScriptedDialogs dialogs;
         const QString picturePath = temp(QStringLiteral("empty.bmp"));
         saveCellsActivesheet(*workbook, picturePath);
