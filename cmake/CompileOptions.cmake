@@ -31,6 +31,13 @@ if(QUORBEL_SANITIZERS)
   set(quorbel_sanitize -fsanitize=address,undefined)
   target_compile_options(quorbel_compile_options INTERFACE
       ${quorbel_sanitize} -fno-sanitize=vptr -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  # The sanitizers' checks on every access make GCC's "may be used
+  # uninitialized" analysis see storage of a std::variant as uninitialized
+  # where it is not (GCC 12, QMap<..., std::variant> in the test support);
+  # the plain build keeps it an error, here it stays a warning.
+  if(QUORBEL_WARNINGS_AS_ERRORS AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(quorbel_compile_options INTERFACE -Wno-error=maybe-uninitialized)
+  endif()
   target_link_options(quorbel_compile_options INTERFACE ${quorbel_sanitize})
 endif()
 
