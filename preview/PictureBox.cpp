@@ -175,8 +175,7 @@ QImage PictureBox::sheetDrawingPart(const QRect &rect) const
     const QRect wanted = QRect(int(std::floor(rect.left() * ratio)), int(std::floor(rect.top() * ratio)),
                                int(std::ceil(rect.width() * ratio)), int(std::ceil(rect.height() * ratio)))
                              .intersected(QRect(QPoint(0, 0), device));
-    QImage part(wanted.size(), QImage::Format_RGB32);
-    part.fill(Qt::white);
+    QImage part = SheetPicture::paper(wanted.size());
     if (wanted.isEmpty())
         return part;
     const double sx = m_scaleX * ratio;

@@ -138,10 +138,16 @@ std::shared_ptr<SheetPicture> SheetPicture::fromBytes(const QByteArray &bytes)
 
 // --- Drawing -------------------------------------------------------------------
 
+QImage SheetPicture::paper(const QSize &size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    return image;
+}
+
 QImage SheetPicture::render(double sx, double sy, const QRect &rect) const
 {
-    QImage result(rect.size(), QImage::Format_RGB32);
-    result.fill(Qt::white);
+    QImage result = paper(rect.size());
     if (rect.isEmpty())
         return result;
     const double dpiX = kDpi * sx;

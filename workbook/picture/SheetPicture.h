@@ -68,6 +68,8 @@ public:
     // RGB32, white where no page draws. Throws Failure when a page cannot be
     // read back or drawn.
     QImage render(double sx, double sy, const QRect &rect) const;
+    // A white opaque RGB32 image of `size`: the paper a part is drawn on.
+    static QImage paper(const QSize &size);
 
     // The whole picture at `ratio` x 96 dpi, carrying that resolution and
     // the device pixel ratio; reduced (ratio 1, a lower resolution) as far
