@@ -32,11 +32,12 @@ if(QUORBEL_SANITIZERS)
   target_compile_options(quorbel_compile_options INTERFACE
       ${quorbel_sanitize} -fno-sanitize=vptr -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   # The sanitizers' checks on every access make GCC's "may be used
-  # uninitialized" analysis see storage of a std::variant as uninitialized
-  # where it is not (GCC 12, QMap<..., std::variant> in the test support);
-  # the plain build keeps it an error, here it stays a warning.
-  if(QUORBEL_WARNINGS_AS_ERRORS AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-    target_compile_options(quorbel_compile_options INTERFACE -Wno-error=maybe-uninitialized)
+  # uninitialized" analysis see the storage of a std::variant as
+  # uninitialized where it is not (GCC 12: QMap<..., std::variant> in the
+  # tests' fake spreadsheet and their cell lists). The plain build, which
+  # compiles the same code, keeps the warning.
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(quorbel_compile_options INTERFACE -Wno-maybe-uninitialized)
   endif()
   target_link_options(quorbel_compile_options INTERFACE ${quorbel_sanitize})
 endif()
