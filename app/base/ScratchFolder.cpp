@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <cerrno>
 #include <cstring>
@@ -60,6 +61,14 @@ QString makePrivateFolder(const QString &path)
         throw Failure(QStringLiteral("Could not make the folder %1 private: %2.").arg(path, systemError(error)));
     }
     return path;
+}
+
+QString cacheFolder()
+{
+    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/.cache");
+    return makePrivateFolder(base + QStringLiteral("/quorbel"));
 }
 
 QString scratchFolder()

@@ -17,6 +17,10 @@ QString scratchFolder();
 // can be written to by others.
 QString makePrivateFolder(const QString &path);
 
+// The program's folder in the user's cache: $XDG_CACHE_HOME/quorbel, or
+// ~/.cache/quorbel; made by makePrivateFolder, whose refusals it passes on.
+QString cacheFolder();
+
 // The path of `name` in the scratch folder.
 QString scratchPath(const QString &name);
 

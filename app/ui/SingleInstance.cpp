@@ -4,12 +4,10 @@
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QStandardPaths>
 #include <QThread>
 
 #include <fcntl.h>
@@ -22,15 +20,6 @@ namespace quorbel {
 namespace {
 
 const QByteArray kShowRequest = "show\n";
-
-// The folder of the lock: the program's folder in the user's cache.
-QString lockFolder()
-{
-    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
-    if (base.isEmpty())
-        base = QDir::homePath() + QStringLiteral("/.cache");
-    return makePrivateFolder(base + QStringLiteral("/quorbel"));
-}
 
 // The socket's other end runs as this user.
 bool peerIsThisUser(qintptr descriptor)
@@ -53,7 +42,7 @@ SingleInstance::SingleInstance(const QString &key, QObject *parent)
     : QObject(parent), m_key(key)
 {
     try {
-        m_lockPath = lockFolder() + QLatin1Char('/') + key + QStringLiteral(".lock");
+        m_lockPath = cacheFolder() + QLatin1Char('/') + key + QStringLiteral(".lock");
     } catch (...) {
         // No private folder for the lock: nothing can be shared, so this
         // program runs on its own.

@@ -1,15 +1,14 @@
 #pragma once
 
-// The program's folder under the user's cache folder: it holds the master
-// profiles and the instance folders of the offices.
+// What the offices' code makes in the program's folder in the user's cache
+// (the master profiles and the instance folders): that folder is
+// cacheFolder() of ScratchFolder.h, the names in it come from here.
+
+#include "ScratchFolder.h"
 
 #include <QString>
 
 namespace quorbel::lo {
-
-// ~/.cache/quorbel (or $XDG_CACHE_HOME/quorbel), made private if need be.
-// Throws Failure when it cannot be made.
-QString cacheFolder();
 
 // A random name for something made in the cache folder.
 QString randomName();
