@@ -268,6 +268,9 @@ void fillAndSave(Build &b)
     steps.essential(184, [&] {
         b.book().SaveAs(b.workbookPath, WorkbookSaveFormat(b.excel.get()));
         b.workbookSaved = true;
+        // The user's list: for the user's eyes only, whatever the office's
+        // umask made of it.
+        restrictToOwner(b.workbookPath);
     });
     steps.closing(186, [&] { b.app().setDisplayAlerts(false); });
     steps.closing(188, [&] { b.book().Close(); });
@@ -287,7 +290,7 @@ void makePicture(Build &b)
         b.workbook = books->Item(books->count());
     });
     steps(200, [&] {
-        saveCellsActivesheet(b.book(), picturePath());
+        saveCellsActivesheet(b.book(), picturePath(), [&b] { return b.host.endRequested(); });
     });
     steps.closing(202, [&] { b.app().setDisplayAlerts(false); });
     steps.closing(204, [&] { b.book().Close(); });
@@ -305,6 +308,8 @@ void removeLeftovers(Build &b, bool keepWorkbook)
         DeleteFileQuietly(b.workbookPath);
     if (!b.templateCopy.isEmpty())
         DeleteFileQuietly(b.templateCopy);
+    // A private folder made for this run inside a shared TEMP goes too.
+    releaseScratchFolder(picturePath());
 }
 
 bool crashed(const BuildSteps::Stop &stop)
