@@ -42,7 +42,10 @@ const SheetPictureMimeData *ownClipboardPicture()
     QClipboard *clipboard = QGuiApplication::clipboard();
     if (!clipboard->ownsClipboard() && QGuiApplication::platformName() != QLatin1String("offscreen"))
         return nullptr;
-    return qobject_cast<const SheetPictureMimeData *>(clipboard->mimeData());
+    // The office module, loaded at run time, carries its own copy of the
+    // class: qobject_cast compares meta-objects by address and would miss
+    // it, the C++ type check compares the class by name.
+    return dynamic_cast<const SheetPictureMimeData *>(clipboard->mimeData());
 }
 
 QImage readSystemClipboard(int /*format*/)
