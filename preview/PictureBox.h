@@ -67,6 +67,7 @@ public:
     bool drawsSheet() const { return bool(m_sheetDrawing); }
     // The drawing's device pixels in `rect` (logical pixels of the drawing
     // area), as paintEvent draws them; a null image without a sheet drawing.
+    // Throws Failure for a part too large to hold.
     QImage sheetDrawingPart(const QRect &rect) const;
 
     // The logical size of a picture (its pixels over its device pixel ratio).
