@@ -225,7 +225,8 @@ void Form2Test::firstShowSetsUpThePicture()
 
     // Later activations change nothing.
     QVERIFY(QTest::qWaitForWindowActive(&form));
-    QCoreApplication::sendEvent(&form, new QEvent(QEvent::WindowActivate));
+    QEvent activate(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(&form, &activate);
     QCOMPARE(form.Picture1->size(), QSize(1000, 700));
     QVERIFY(dialogs.boxes.isEmpty());
 }
