@@ -39,6 +39,11 @@ void TemplateCommandHost::setBusyPointer(bool busy)
     m_mainWindow.setBusyPointer(busy);
 }
 
+bool TemplateCommandHost::endRequested()
+{
+    return m_program.endRequested();
+}
+
 // The first use of the preview window loads it; its load handling runs
 // before the picture is assigned.
 void TemplateCommandHost::loadPreviewPicture(const QString &path)

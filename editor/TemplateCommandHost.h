@@ -23,6 +23,7 @@ public:
     QString entryNotes(int position) override;
     QString entryDone(int position) override;
     void setBusyPointer(bool busy) override;
+    bool endRequested() override;
     void loadPreviewPicture(const QString &path) override;
     void showNoPreviewPicture() override;
     void setPreviewWorkbook(const QString &path) override;

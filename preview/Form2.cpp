@@ -6,6 +6,7 @@
 #include "Failure.h"
 #include "FileProcs.h"
 #include "PictureBox.h"
+#include "ScratchFolder.h"
 #include "SheetPicture.h"
 #include "Title.h"
 #include "WindowLook.h"
@@ -36,10 +37,11 @@ bool sameFile(const QString &a, const QString &b)
     return !first.isEmpty() && first == QFileInfo(b).canonicalFilePath();
 }
 
-// A complete copy of `source` written beside `target`, with the source's
-// permissions (as a plain copy would have them). `target` is untouched until
-// commit() puts the copy in its place in one step; a copy never committed
-// leaves nothing behind.
+// A complete copy of `source` written beside `target`. A file it replaces
+// keeps its own permissions (QSaveFile carries them over); a new file gets
+// the usual ones (the user's umask). `target` is untouched until commit()
+// puts the copy in its place in one step; a copy never committed leaves
+// nothing behind.
 std::unique_ptr<QSaveFile> stageCopy(const QString &source, const QString &target)
 {
     QFile in(source);
@@ -53,8 +55,12 @@ std::unique_ptr<QSaveFile> stageCopy(const QString &source, const QString &targe
     const bool lent = QFile::exists(target) && !(old & QFileDevice::WriteOwner)
                       && QFile::setPermissions(target, old | QFileDevice::WriteOwner);
     const bool opened = staged->open(QIODevice::WriteOnly);
-    if (lent)
+    if (lent) {
         QFile::setPermissions(target, old);
+        // The copy took the permissions the file had while it was lent.
+        if (opened)
+            staged->setPermissions(old);
+    }
     if (!opened)
         throw Failure(QStringLiteral("Could not copy %1 to %2: %3").arg(source, target, staged->errorString()));
     while (!in.atEnd()) {
@@ -64,7 +70,6 @@ std::unique_ptr<QSaveFile> stageCopy(const QString &source, const QString &targe
         if (staged->write(block) != block.size())
             throw Failure(QStringLiteral("Could not copy %1 to %2: %3").arg(source, target, staged->errorString()));
     }
-    staged->setPermissions(in.permissions());
     return staged;
 }
 
@@ -104,6 +109,12 @@ Form2::Form2(Form2Host &host, QWidget *parent)
     connect(HScroll1, &QScrollBar::valueChanged, this, &Form2::HScroll1_Change);
     connect(VScroll1, &QScrollBar::valueChanged, this, &Form2::VScroll1_Change);
     Picture1->installEventFilter(this);
+    // A sheet's page that cannot be drawn when it comes into view: no
+    // picture, rather than white paper that looks like an empty sheet.
+    connect(Picture1, &PictureBox::sheetDrawingFailed, this, [this] {
+        if (!noPictureNote())
+            showNoPicture();
+    });
 
     Form_Load();
 
@@ -195,32 +206,39 @@ void Form2::setSheetPicture(std::shared_ptr<const SheetPicture> picture)
 
 void Form2::loadPictureFile(const QString &path)
 {
-    // The office's pages of the sheet, drawn where and as large as shown.
-    {
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly) && SheetPicture::looksLikePicture(file.peek(SheetPicture::kMagic.size()))) {
-            std::shared_ptr<SheetPicture> sheet;
-            try {
-                sheet = SheetPicture::fromBytes(file.readAll());
-            } catch (const Failure &) {
-                showNoPicture();
-                throw;
-            }
+    // Whatever goes wrong reading the picture (damaged bytes, a file that is
+    // not the user's own, too little memory), the window shows no picture,
+    // never an older one, and the caller learns why.
+    try {
+        const QByteArray bytes = readOwnFile(path, SheetPicture::kMaxBytes);
+        // The office's pages of the sheet, drawn where and as large as shown.
+        if (SheetPicture::looksLikePicture(bytes)) {
+            std::shared_ptr<SheetPicture> sheet = SheetPicture::fromBytes(bytes);
+            // Its first page read back and a corner drawn now: a page that
+            // cannot be drawn is no picture from the start.
+            sheet->render(1.0, 1.0, QRect(0, 0, 1, 1));
             setSheetPicture(std::move(sheet));
             return;
         }
-    }
-    QImage picture;
-    if (!picture.load(path)) {
+        QImage picture;
+        if (!picture.loadFromData(bytes))
+            throw Failure(QStringLiteral("Could not read the picture %1.").arg(path));
+        // A picture made for a screen of a higher pixel ratio says so by its
+        // resolution (96 dpi times the ratio): it shows at its logical size.
+        const double ratio = picture.dotsPerMeterX() / (96.0 / 0.0254);
+        if (ratio > 1.05 && ratio < 16.0)
+            picture.setDevicePixelRatio(std::round(ratio * 4.0) / 4.0);
+        setPicture(picture);
+    } catch (const Failure &) {
+        showNoPicture();
+        throw;
+    } catch (const std::exception &error) {
+        showNoPicture();
+        throw Failure(QStringLiteral("Could not read the picture %1: %2").arg(path, QString::fromLocal8Bit(error.what())));
+    } catch (...) {
         showNoPicture();
         throw Failure(QStringLiteral("Could not read the picture %1.").arg(path));
     }
-    // A picture made for a screen of a higher pixel ratio says so by its
-    // resolution (96 dpi times the ratio): it shows at its logical size.
-    const double ratio = picture.dotsPerMeterX() / (96.0 / 0.0254);
-    if (ratio > 1.05)
-        picture.setDevicePixelRatio(std::round(ratio * 4.0) / 4.0);
-    setPicture(picture);
 }
 
 void Form2::showNoPicture()
@@ -278,7 +296,10 @@ void Form2::Form_Activate()
 void Form2::Form_QueryUnload()
 {
     Steps steps(QStringLiteral("Form2.Form_QueryUnload"));
-    steps(100, [&] { DeleteFileQuietly(mExcelFile); });
+    steps(100, [&] {
+        DeleteFileQuietly(mExcelFile);
+        releaseScratchFolder(mExcelFile);
+    });
     steps(102, [&] { QCoreApplication::processEvents(); });
     steps(104, [&] { QCoreApplication::processEvents(); });
     // The program ends from here without the main window's closing, so the
@@ -378,7 +399,10 @@ void Form2::PushButton6_Click()
 void Form2::PushButton8_Click()
 {
     Steps steps(QStringLiteral("Form2.PushButton8_Click"));
-    steps(100, [&] { DeleteFileQuietly(mExcelFile); });
+    steps(100, [&] {
+        DeleteFileQuietly(mExcelFile);
+        releaseScratchFolder(mExcelFile);
+    });
     steps(102, [&] { m_host.showMainWindow(); });
     steps(104, [&] { hide(); });
 }

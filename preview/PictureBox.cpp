@@ -102,6 +102,7 @@ void PictureBox::setStretchedDrawing(const QImage &source, QSize sourceSize, QSi
 
 void PictureBox::dropSheetDrawing()
 {
+    m_failureSignalled = false;
     m_sheetDrawing.reset();
     m_bands.clear();
     m_sheetSize = QSize();
@@ -152,12 +153,22 @@ const QImage &PictureBox::band(double sx, double sy, int index, QSize device) co
     const int top = index * kBandRows;
     const QRect rect(0, top, device.width(), std::min(kBandRows, device.height() - top));
     QImage pixels;
+    bool failed = false;
     try {
         pixels = m_sheetDrawing->render(sx, sy, rect);
-    } catch (const Failure &) {
-        // A page that cannot be drawn stays white.
+    } catch (...) {
+        // Whatever failed (a page that cannot be drawn, too little memory),
+        // nothing escapes a paint event: the part stays white (when even
+        // that can be made) and the owner hears of it once the painting is
+        // over.
+        failed = true;
         pixels = QImage(rect.size(), QImage::Format_RGB32);
-        pixels.fill(Qt::white);
+        if (!pixels.isNull())
+            pixels.fill(Qt::white);
+    }
+    if (failed && !m_failureSignalled) {
+        m_failureSignalled = true;
+        QMetaObject::invokeMethod(const_cast<PictureBox *>(this), &PictureBox::sheetDrawingFailed, Qt::QueuedConnection);
     }
     pixels.setDevicePixelRatio(devicePixelRatioF());
     m_bands.push_front(Band {sx, sy, index, std::move(pixels)});

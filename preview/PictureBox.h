@@ -67,6 +67,7 @@ public:
     bool drawsSheet() const { return bool(m_sheetDrawing); }
     // The drawing's device pixels in `rect` (logical pixels of the drawing
     // area), as paintEvent draws them; a null image without a sheet drawing.
+    // Throws Failure for a part too large to hold.
     QImage sheetDrawingPart(const QRect &rect) const;
 
     // The logical size of a picture (its pixels over its device pixel ratio).
@@ -74,6 +75,12 @@ public:
 
     QColor backgroundColour() const { return m_background; }
     void setBackgroundColour(const QColor &colour);
+
+signals:
+    // A part of the sheet's picture could not be drawn (a page that cannot
+    // be read, too little memory): that part shows white, and this signal
+    // follows from the event loop, once for each drawing that fails.
+    void sheetDrawingFailed();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -103,6 +110,7 @@ private:
     double m_scaleY = 1.0;
     QSize m_sheetSize;     // the drawing's logical size
     mutable std::list<Band> m_bands; // most recently drawn first
+    mutable bool m_failureSignalled = false;
     QColor m_background;
 };
 

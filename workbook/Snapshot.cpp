@@ -4,14 +4,19 @@
 #include "Failure.h"
 #include "SheetPicture.h"
 
+#include <QBuffer>
 #include <QClipboard>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLocale>
 #include <QMimeData>
-#include <QSaveFile>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 #include <functional>
 #include <limits>
 #include <optional>
@@ -22,12 +27,68 @@ namespace {
 using xl::use;
 
 constexpr int kClipboardRequests = 1000;
+// However the requests go, the clipboard is read for no longer than this.
+constexpr int kClipboardDeadlineMs = 3000;
+
+// The picture object this program put on the clipboard, while the program
+// still owns the clipboard; null for anything else. Nothing another
+// program offers is read: its bytes are never parsed, and asking it could
+// wait for an answer that does not come. (The offscreen platform has no
+// other clients and reports no ownership.)
+const SheetPictureMimeData *ownClipboardPicture()
+{
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return nullptr;
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (!clipboard->ownsClipboard() && QGuiApplication::platformName() != QLatin1String("offscreen"))
+        return nullptr;
+    // The office module, loaded at run time, carries its own copy of the
+    // class: qobject_cast compares meta-objects by address and would miss
+    // it, the C++ type check compares the class by name.
+    return dynamic_cast<const SheetPictureMimeData *>(clipboard->mimeData());
+}
 
 QImage readSystemClipboard(int /*format*/)
 {
-    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-        return {};
-    return QGuiApplication::clipboard()->image();
+    const SheetPictureMimeData *own = ownClipboardPicture();
+    return own ? own->bitmap() : QImage();
+}
+
+// Creates the picture file: a new file of this user's only, never through a
+// link and never over a file already there. Returns its descriptor.
+int createPictureFile(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        throw Failure(QStringLiteral("The picture could not be written to %1: %2")
+                          .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    return fd;
+}
+
+// Writes `bytes` to a new picture file at `path`; a file not completely
+// written is removed again.
+void writePictureFile(const QString &path, const QByteArray &bytes)
+{
+    const int fd = createPictureFile(path);
+    qsizetype written = 0;
+    int error = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : EIO;
+            break;
+        }
+        written += n;
+    }
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error != 0) {
+        ::unlink(QFile::encodeName(path).constData());
+        throw Failure(QStringLiteral("The picture could not be written to %1: %2")
+                          .arg(path, QString::fromLocal8Bit(std::strerror(error))));
+    }
 }
 
 ClipboardSource &clipboardSource()
@@ -38,7 +99,7 @@ ClipboardSource &clipboardSource()
 
 } // namespace
 
-void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path)
+void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path, const EndCheck &ending)
 {
     Steps reportingSteps(QStringLiteral("Excel1.saveCellsActivesheet"));
     std::shared_ptr<xl::XlWorksheet> sheet;
@@ -62,9 +123,9 @@ void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path)
         });
     };
 
-    // An older picture must never pass for this one.
-    if (QFile::exists(path))
-        QFile::remove(path);
+    // An older picture must never pass for this one; the new one is made
+    // only as a new file, so one that cannot be removed stops it.
+    ::unlink(QFile::encodeName(path).constData());
 
     steps(100, [&] { sheet = workbook.ActiveSheet(); });
     steps(102, [&] {
@@ -90,21 +151,21 @@ void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path)
             // preview draws them at whatever size it shows them.
             const QByteArray sheetPicture = GetClipboardSheetPicture();
             if (!sheetPicture.isEmpty()) {
-                QSaveFile file(path);
-                if (!file.open(QIODevice::WriteOnly) || file.write(sheetPicture) != sheetPicture.size() || !file.commit())
-                    throw Failure(QStringLiteral("The picture could not be written to %1: %2").arg(path, file.errorString()));
+                writePictureFile(path, sheetPicture);
                 return;
             }
-            const QImage picture = GetClipboardPicture(0);
+            const QImage picture = GetClipboardPicture(0, ending);
             if (picture.isNull())
                 throw Failure(QStringLiteral("The clipboard holds no picture of the cells."));
             // Opaque 24-bit pixels: the form every picture reader takes. Qt
             // writes a 32-bit picture as a 24-bit BMP, byte for byte what
             // a 24-bit one gives, and many times faster.
-            if (!picture.convertToFormat(QImage::Format_RGB32).save(path, "BMP")) {
-                QFile::remove(path);
+            QByteArray bmp;
+            QBuffer buffer(&bmp);
+            buffer.open(QIODevice::WriteOnly);
+            if (!picture.convertToFormat(QImage::Format_RGB32).save(&buffer, "BMP"))
                 throw Failure(QStringLiteral("The picture could not be written to %1.").arg(path));
-            }
+            writePictureFile(path, bmp);
         });
     }
     if (lost)
@@ -140,26 +201,30 @@ int WorkbookSaveFormat(xl::XlApplication *application)
     return qint16(whole) > 11 ? xl::xlExcel8 : xl::xlWorkbookNormal;
 }
 
-QImage GetClipboardPicture(int format)
+QImage GetClipboardPicture(int format, const EndCheck &ending)
 {
     const ClipboardSource &source = clipboardSource();
+    const QDeadlineTimer deadline(kClipboardDeadlineMs);
     for (int request = 0; request < kClipboardRequests; ++request) {
+        if (ending && ending())
+            throw Failure(QStringLiteral("The program is ending."), InstanceLoss::Stopped);
         QImage picture = source ? source(format) : readSystemClipboard(format);
         if (!picture.isNull())
             return picture;
+        if (deadline.hasExpired())
+            break;
     }
     return {};
 }
 
 QByteArray GetClipboardSheetPicture()
 {
-    if (clipboardSource() || !qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+    if (clipboardSource())
         return {};
-    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
-    if (!data || !data->hasFormat(SheetPicture::kMimeType))
+    const SheetPictureMimeData *own = ownClipboardPicture();
+    if (!own || !own->sheetPicture())
         return {};
-    QByteArray bytes = data->data(SheetPicture::kMimeType);
-    return SheetPicture::looksLikePicture(bytes) ? bytes : QByteArray();
+    return own->sheetPicture()->toBytes();
 }
 
 void setClipboardSource(ClipboardSource source)

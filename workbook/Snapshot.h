@@ -34,7 +34,14 @@ namespace quorbel {
 // leaves the procedure. A file already at `path` is removed first and the
 // clipboard is emptied before the picture is made, so that a failed snapshot
 // never leaves an older picture behind.
-void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path);
+//
+// The picture is taken from the clipboard only as the picture object this
+// program put there, while it still owns the clipboard; the file is made
+// new (mode 0600, never through a link or over another file). `ending`,
+// when given, is asked while the clipboard is read: true stops the
+// procedure with Failure(InstanceLoss::Stopped).
+using EndCheck = std::function<bool()>;
+void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path, const EndCheck &ending = {});
 
 // A new, hidden application instance with the workbook file at `path` open
 // (not read-only). The caller owns the instance and ends it with Quit.
@@ -52,17 +59,22 @@ int WorkbookSaveFormat(xl::XlApplication *application);
 
 // The clipboard's picture (`format` 0: whichever picture format the
 // clipboard offers). A failed request is repeated at once, up to 1000
-// requests in all; returns a null image when every request failed.
-QImage GetClipboardPicture(int format);
+// requests and 3 seconds in all; returns a null image when every request
+// failed. `ending` is asked before each request: true throws
+// Failure(InstanceLoss::Stopped).
+QImage GetClipboardPicture(int format, const EndCheck &ending = {});
 
 // The clipboard's picture of a sheet as the office drew it (the byte string
 // of a SheetPicture), or empty when it holds none or a test source is set.
+// Only this program's own picture object counts, taken directly while the
+// program owns the clipboard.
 QByteArray GetClipboardSheetPicture();
 
 // Where GetClipboardPicture asks: one request, returning a null image when
-// it fails. The default reads QGuiApplication's clipboard (any format code
-// gives the clipboard's image). Tests install their own; an empty function
-// restores the default.
+// it fails. The default takes the bitmap of this program's own picture
+// object while the program owns the clipboard; anything else is no
+// picture. Tests install their own; an empty function restores the
+// default.
 using ClipboardSource = std::function<QImage(int format)>;
 void setClipboardSource(ClipboardSource source);
 

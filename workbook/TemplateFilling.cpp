@@ -145,6 +145,17 @@ QString picturePath()
     return scratchPath(QStringLiteral("temp.bmp"));
 }
 
+// The same where nothing may throw (cleaning up): empty when there is no
+// scratch folder to be had.
+QString picturePathOrNone()
+{
+    try {
+        return picturePath();
+    } catch (...) {
+        return {};
+    }
+}
+
 // One run of the command and what it holds.
 struct Build {
     Build(TemplateHost &theHost, const DigitSource &theDigits, QSet<QString> &reported)
@@ -268,6 +279,9 @@ void fillAndSave(Build &b)
     steps.essential(184, [&] {
         b.book().SaveAs(b.workbookPath, WorkbookSaveFormat(b.excel.get()));
         b.workbookSaved = true;
+        // The user's list: for the user's eyes only, whatever the office's
+        // umask made of it.
+        restrictToOwner(b.workbookPath);
     });
     steps.closing(186, [&] { b.app().setDisplayAlerts(false); });
     steps.closing(188, [&] { b.book().Close(); });
@@ -287,7 +301,7 @@ void makePicture(Build &b)
         b.workbook = books->Item(books->count());
     });
     steps(200, [&] {
-        saveCellsActivesheet(b.book(), picturePath());
+        saveCellsActivesheet(b.book(), picturePath(), [&b] { return b.host.endRequested(); });
     });
     steps.closing(202, [&] { b.app().setDisplayAlerts(false); });
     steps.closing(204, [&] { b.book().Close(); });
@@ -300,11 +314,14 @@ void makePicture(Build &b)
 void removeLeftovers(Build &b, bool keepWorkbook)
 {
     b.endInstance();
-    DeleteFileQuietly(picturePath());
+    const QString picture = picturePathOrNone();
+    DeleteFileQuietly(picture);
     if (!keepWorkbook && !b.workbookPath.isEmpty() && QFileInfo(b.workbookPath).isFile())
         DeleteFileQuietly(b.workbookPath);
     if (!b.templateCopy.isEmpty())
         DeleteFileQuietly(b.templateCopy);
+    // A private folder made for this run inside a shared TEMP goes too.
+    releaseScratchFolder(picture);
 }
 
 bool crashed(const BuildSteps::Stop &stop)
@@ -345,7 +362,7 @@ void CreateTemplateWorkbook(TemplateHost &host, const DigitSource &digitSource)
         const bool pictureLost = b.steps.stopped();
         if (pictureLost) {
             b.endInstance();
-            DeleteFileQuietly(picturePath());
+            DeleteFileQuietly(picturePathOrNone());
         }
 
         BuildSteps &steps = b.steps;
@@ -355,7 +372,7 @@ void CreateTemplateWorkbook(TemplateHost &host, const DigitSource &digitSource)
         steps(208, [&] { host.setBusyPointer(false); });
         if (pictureStop && pictureStop->failure.loss() != InstanceLoss::Stopped)
             steps.report(pictureStop->failure.description(), pictureStop->step);
-        const QString picture = picturePath();
+        const QString picture = picturePathOrNone();
         steps(210, [&] {
             // No picture file: the snapshot has said why (or had nothing to
             // picture); the preview says that there is no picture.

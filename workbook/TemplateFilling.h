@@ -29,6 +29,12 @@ public:
     // The main window's pointer: busy (hourglass) or the default.
     virtual void setBusyPointer(bool busy) = 0;
 
+    // True once the program is to end: asked while the command waits for
+    // something other than a host member (the clipboard), which then stops
+    // as a member throwing Failure(InstanceLoss::Stopped) would stop it.
+    // Never throws.
+    virtual bool endRequested() { return false; }
+
     // The hand-over to the preview window, in this order. The first use of
     // the preview loads it.
     virtual void loadPreviewPicture(const QString &path) = 0;

@@ -93,6 +93,47 @@ void WriteBytesToFile(const QByteArray &bytes, const QString &path)
         throw Failure(QStringLiteral("Could not write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
 }
 
+QByteArray readOwnFile(const QString &path, qint64 maxBytes)
+{
+    const auto fail = [&](const QString &why) {
+        return Failure(QStringLiteral("Could not read %1: %2").arg(path, why));
+    };
+    // O_NONBLOCK: a pipe or device planted in the file's place never stalls
+    // the open; fstat then refuses it.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        throw fail(QString::fromLocal8Bit(std::strerror(errno)));
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) {
+        ::close(fd);
+        throw fail(QStringLiteral("it is not a file of your own."));
+    }
+    if (info.st_size > maxBytes) {
+        ::close(fd);
+        throw fail(QStringLiteral("it is too large."));
+    }
+    QByteArray bytes;
+    bytes.resize(qsizetype(info.st_size));
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            throw fail(QString::fromLocal8Bit(std::strerror(error)));
+        }
+        if (n == 0)
+            break;
+        done += n;
+    }
+    ::close(fd);
+    // A file that shrank while it was read is what was there.
+    bytes.truncate(done);
+    return bytes;
+}
+
 QString programFolder()
 {
     return QCoreApplication::applicationDirPath();

@@ -21,6 +21,10 @@ void ForceDeleteFile(const QString &path);
 // it does not exist; the file is not truncated first. Throws Failure.
 void WriteBytesToFile(const QByteArray &bytes, const QString &path);
 
+// The bytes of `path` when it is the user's own regular file (never through
+// a link) of at most `maxBytes` bytes. Throws Failure otherwise.
+QByteArray readOwnFile(const QString &path, qint64 maxBytes);
+
 // The folder that holds the program file.
 QString programFolder();
 

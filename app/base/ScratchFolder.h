@@ -8,7 +8,25 @@ namespace quorbel {
 // set and not empty; otherwise a private folder of the user's own
 // ($XDG_RUNTIME_DIR/quorbel, or quorbel-<uid> in the system temporary folder)
 // made by makePrivateFolder, whose refusals it passes on as Failure.
+//
+// When TEMP names a folder that others can write to (someone else's, or
+// writable by its group or by everyone, such as /tmp), the files go into a
+// private folder made inside it for this process ("quorbel-" and six
+// random characters, mode 0700, mkdtemp): the same one while it is there,
+// a new one after releaseScratchFolder() removed it. At the program's end
+// (any exit()) such folders are removed with the scratch files in them.
+// Throws Failure when that folder cannot be made.
 QString scratchFolder();
+
+// The scratch file `file` has been deleted: when its folder is a private
+// folder scratchFolder() made inside a shared TEMP and nothing is left in
+// it, the folder is removed. Nothing happens for any other folder.
+void releaseScratchFolder(const QString &file);
+
+// Takes every permission of others and of the group from the user's own
+// regular file `path` (never through a link). False when `path` is not
+// such a file or the change failed.
+bool restrictToOwner(const QString &path);
 
 // Creates `path`, and any folder missing above it, each with mode 0700.
 // An existing folder of the user's own that others can at most read is made

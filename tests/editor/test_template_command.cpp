@@ -30,6 +30,8 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <mutex>
 #include <thread>
 #include <optional>
@@ -641,6 +643,73 @@ private slots:
         QVERIFY(isEmptyCell(back.cells[u"B304"_s]));
         QTest::mouseClick(preview.PushButton8, Qt::LeftButton);
         QVERIFY(QDir(scratchFolder()).entryList(QDir::Files).isEmpty());
+    }
+
+    // TEMP names a folder that everyone may write to (sticky, as /tmp), in
+    // which another user has left temp.bmp and template.xlt as links to a
+    // file of this user's: the build works in a private folder of its own
+    // there, the linked file stays as it was, the picture is this build's,
+    // every scratch file is the user's alone, and "< Back" leaves nothing.
+    void sharedTempFolder()
+    {
+        QTemporaryDir base;
+        const QString shared = base.filePath(u"shared"_s);
+        QVERIFY(QDir().mkpath(shared));
+        QVERIFY(::chmod(QFile::encodeName(shared).constData(), 01777) == 0);
+        const QString mine = m_saveFolder.filePath(u"mine.txt"_s);
+        const QByteArray mineBytes("a file of the user's own");
+        {
+            QFile file(mine);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(mineBytes);
+        }
+        const QStringList planted {u"temp.bmp"_s, u"template.xlt"_s};
+        for (const QString &name : planted) {
+            const QByteArray link = QFile::encodeName(QDir(shared).filePath(name));
+            QVERIFY(::symlink(QFile::encodeName(mine).constData(), link.constData()) == 0);
+            ::lchown(link.constData(), 65534, 65534); // another user's, where the test may say so
+        }
+        ScopedEnvironment environment;
+        environment.set("TEMP", QFile::encodeName(shared));
+
+        Program program(m_fixture.services());
+        Form1 &main = program.mainWindow();
+        main.show();
+        addEntry(main, u"soon"_s, u"Private"_s, u"for my eyes only"_s, false);
+        Form2 &preview = build(program);
+        QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join(u"\n---\n"_s)));
+        QVERIFY(preview.isVisible());
+        QVERIFY(preview.Zoom_Ori->hasPicture());
+        QVERIFY(!preview.noPictureNote());
+
+        // The workbook lies in a private folder inside the shared one.
+        const QFileInfo workbook(preview.mExcelFile);
+        const QString privateFolder = workbook.absolutePath();
+        QCOMPARE(QFileInfo(privateFolder).absolutePath(), QFileInfo(shared).absoluteFilePath());
+        QVERIFY(QFileInfo(privateFolder).fileName().startsWith(u"quorbel-"_s));
+        struct stat info {};
+        QVERIFY(::lstat(QFile::encodeName(privateFolder).constData(), &info) == 0);
+        QVERIFY(S_ISDIR(info.st_mode) && info.st_uid == ::geteuid());
+        QCOMPARE(info.st_mode & 07777, mode_t(0700));
+        // Every scratch file the build made and left is the user's alone.
+        const QFileInfoList made = QDir(privateFolder).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+        QCOMPARE(made.size(), 1);
+        QCOMPARE(made.first().fileName(), workbook.fileName());
+        QVERIFY(::lstat(QFile::encodeName(workbook.filePath()).constData(), &info) == 0);
+        QVERIFY(S_ISREG(info.st_mode));
+        QCOMPARE(info.st_mode & 077, mode_t(0));
+
+        // The linked file is untouched; the links are as they were left.
+        QFile file(mine);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), mineBytes);
+        for (const QString &name : planted)
+            QCOMPARE(QFileInfo(QDir(shared).filePath(name)).symLinkTarget(), QFileInfo(mine).absoluteFilePath());
+
+        // Back to the list: the workbook and its private folder go.
+        QTest::mouseClick(preview.PushButton8, Qt::LeftButton);
+        QVERIFY(!QFileInfo::exists(privateFolder));
+        QCOMPARE(QDir(shared).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System), planted);
     }
 
     // The office stops answering during a build: after the call limit one

@@ -11,8 +11,11 @@
 #include "Title.h"
 
 #include <cmath>
+#include <sys/stat.h>
 
+#include <QBuffer>
 #include <QDir>
+#include <QPdfWriter>
 #include <QApplication>
 #include <QFile>
 #include <QGroupBox>
@@ -123,7 +126,9 @@ private slots:
     void newPictureOnShownWindowIsSetUpAtOnce();
     void pictureWiderThan16BitsScrollsToItsEdge();
     void loadPictureFile();
-    void damagedSheetPicture();
+    void hostilePictureFileIsNoPicture_data();
+    void hostilePictureFileIsNoPicture();
+    void saveKeepsTheTargetsPermissions();
     void noPictureStillSavesTheWorkbook();
     void pictureFileOfAHigherPixelRatio();
 };
@@ -220,7 +225,8 @@ void Form2Test::firstShowSetsUpThePicture()
 
     // Later activations change nothing.
     QVERIFY(QTest::qWaitForWindowActive(&form));
-    QCoreApplication::sendEvent(&form, new QEvent(QEvent::WindowActivate));
+    QEvent activate(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(&form, &activate);
     QCOMPARE(form.Picture1->size(), QSize(1000, 700));
     QVERIFY(dialogs.boxes.isEmpty());
 }
@@ -389,6 +395,32 @@ void Form2Test::saveOverExistingFile()
     QCOMPARE(question.title, applicationTitle());
     QCOMPARE(s.dialogs.boxes.last().text, QStringLiteral("Done."));
     QCOMPARE(readAll(target), yes ? s.scratchBytes : older);
+    QVERIFY(s.dialogs.errorTexts().isEmpty());
+}
+
+// Saving over a file keeps its permissions (a private file stays
+// private); a new file gets the usual ones.
+void Form2Test::saveKeepsTheTargetsPermissions()
+{
+    Shown s;
+    const QString target = s.path(QStringLiteral("private.xls"));
+    writeFile(target, "an older workbook");
+    const QFile::Permissions privateFile = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
+    QVERIFY(QFile::setPermissions(target, privateFile));
+    QFile::setPermissions(s.scratch, privateFile | QFile::ReadGroup | QFile::ReadOther);
+    s.dialogs.setNextFileName(target);
+    s.dialogs.setNextAnswer(BoxAnswer::Yes);
+    QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
+    QCOMPARE(readAll(target), s.scratchBytes);
+    QCOMPARE(QFile::permissions(target), privateFile);
+
+    const QString fresh = s.path(QStringLiteral("fresh.xls"));
+    const mode_t mask = ::umask(0027);
+    s.dialogs.setNextFileName(fresh);
+    QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
+    ::umask(mask);
+    QCOMPARE(readAll(fresh), s.scratchBytes);
+    QCOMPARE(QFile::permissions(fresh), privateFile | QFile::ReadGroup);
     QVERIFY(s.dialogs.errorTexts().isEmpty());
 }
 
@@ -603,42 +635,106 @@ void Form2Test::loadPictureFile()
     QVERIFY(!form.noPictureNote());
 }
 
-// A sheet's picture file cut short is no picture (never an older one); one
-// whose page cannot be read shows at its size, white, without a box.
-void Form2Test::damagedSheetPicture()
+namespace {
+
+// A one-page PDF, as poppler reads it.
+QByteArray onePagePdf()
 {
+    QByteArray pdf;
+    QBuffer buffer(&pdf);
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&buffer);
+    writer.setPageSize(QPageSize(QSizeF(100, 50), QPageSize::Millimeter));
+    QPainter painter(&writer);
+    painter.drawRect(10, 10, 200, 100);
+    painter.end();
+    return pdf;
+}
+
+// A sheet picture's byte string with the header given as it is.
+QByteArray pictureBytes(const QByteArray &head, const QList<QByteArray> &blockLines, const QByteArray &pages)
+{
+    QByteArray bytes = SheetPicture::kMagic + head + '\n';
+    for (const QByteArray &line : blockLines)
+        bytes += line + '\n';
+    return bytes + pages;
+}
+
+} // namespace
+
+// A damaged or hostile picture file is no picture: the preview says so, the
+// picture shown before is gone and nothing crashes, also when the page that
+// cannot be drawn only comes into view after the load.
+void Form2Test::hostilePictureFileIsNoPicture_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("link");
+    QTest::addColumn<bool>("failsOnLoad");
+    const QByteArray pdf = onePagePdf();
+    const QByteArray size = QByteArray::number(pdf.size());
+    const SheetPicture good(10000, 5000, {SheetPicture::Block {0, 5000, pdf}});
+    QTest::newRow("page size past the end")
+        << pictureBytes("10000 5000 1", {"0 5000 " + QByteArray::number(pdf.size() + 1000)}, pdf) << false << true;
+    QTest::newRow("cut short") << good.toBytes().chopped(1) << false << true;
+    QTest::newRow("huge width") << pictureBytes("20000000 5000 1", {"0 5000 " + size}, pdf) << false << true;
+    QTest::newRow("height unequal to the blocks' sum")
+        << pictureBytes("10000 6000 1", {"0 5000 " + size}, pdf) << false << true;
+    QTest::newRow("height past an int in pixels")
+        << pictureBytes("10000 56818838160 1", {"0 5000 " + size}, pdf) << false << true;
+    QTest::newRow("a block taller than a page")
+        << pictureBytes("10000 5000000 1", {"0 5000000 " + size}, pdf) << false << true;
+    QTest::newRow("2^62 bytes claimed")
+        << pictureBytes("10000 5000 1", {"0 5000 4611686018427387904"}, pdf) << false << true;
+    QTest::newRow("a page that is not a PDF")
+        << SheetPicture(10000, 5000, {SheetPicture::Block {0, 5000, QByteArray(64, 'x')}}).toBytes() << false << true;
+    QTest::newRow("a link to a good picture") << good.toBytes() << true << true;
+    QTest::newRow("second page not a PDF, seen when drawn")
+        << SheetPicture(10000, 10000, {SheetPicture::Block {0, 5000, pdf}, SheetPicture::Block {5000, 5000, QByteArray(64, 'x')}})
+               .toBytes()
+        << false << false;
+}
+
+void Form2Test::hostilePictureFileIsNoPicture()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, link);
+    QFETCH(bool, failsOnLoad);
     test::ScriptedDialogs dialogs;
     FakeHost host;
     QTemporaryDir dir;
     Form2 form(host);
-    // 10 cm x 5 cm, one block, the page's bytes not a PDF.
-    const SheetPicture sheet(10000, 5000, {SheetPicture::Block {0, 5000, QByteArray(64, 'x')}});
-    const QByteArray bytes = sheet.toBytes();
     const QString path = dir.filePath(QStringLiteral("temp.bmp"));
-    const auto write = [&](const QByteArray &content) {
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-    };
-    QVERIFY(write(bytes));
+    // The previous build's picture, shown.
+    QVERIFY(makePicture(320, 240).save(path, "BMP"));
     form.loadPictureFile(path);
-    QCOMPARE(form.Picture1->size(), QSize(379, 190) + QSize(2, 2)); // 96 dpi and the edge line
     form.show();
-    QVERIFY(form.Picture1->drawsSheet());
-    const QImage shown = form.Picture1->sheetDrawingPart(QRect(0, 0, 300, 150));
-    QCOMPARE(shown.pixel(100, 100), qRgb(255, 255, 255));
-    QVERIFY(dialogs.boxes.isEmpty());
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QVERIFY(form.Zoom_Ori->hasPicture());
+    QVERIFY(!form.Picture1->drawing().isNull());
 
-    QVERIFY(write(bytes.left(bytes.size() - 1)));
+    QVERIFY(QFile::remove(path));
+    const QString target = link ? dir.filePath(QStringLiteral("elsewhere")) : path;
+    writeFile(target, bytes);
+    if (link)
+        QVERIFY(QFile::link(target, path));
     bool failed = false;
     try {
         form.loadPictureFile(path);
     } catch (const Failure &) {
         failed = true;
     }
-    QVERIFY(failed);
-    QVERIFY(form.noPictureNote());
+    QCOMPARE(failed, failsOnLoad);
+    // The page that cannot be drawn is met when the window paints it.
+    form.repaint();
+    QTRY_VERIFY(form.noPictureNote() && form.noPictureNote()->isVisible());
+    // Nothing of the previous picture, nor of this one, is shown or kept.
     QVERIFY(!form.Picture1->hasPicture());
     QVERIFY(!form.Picture1->drawsSheet());
+    QVERIFY(form.Picture1->drawing().isNull());
+    QVERIFY(!form.Zoom_Ori->hasPicture());
+    QVERIFY(!form.Zoom_Ori->drawsSheet());
+    QVERIFY(!form.grab().isNull());
+    QVERIFY(dialogs.boxes.isEmpty());
 }
 
 // A picture file made for a screen of pixel ratio 2 (192 dpi) shows at its

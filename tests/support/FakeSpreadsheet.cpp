@@ -2,6 +2,7 @@
 
 #include "Failure.h"
 
+#include "SheetPicture.h"
 #include <QFile>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -164,7 +165,8 @@ public:
         m_s->call(QStringLiteral("UsedRange.CopyPicture"));
         QImage image(10 * (m_lastColumn - m_column + 1), 10 * (m_lastRow - m_row + 1), QImage::Format_RGB32);
         image.fill(Qt::white);
-        QGuiApplication::clipboard()->setImage(image);
+        // As the office module does: the program's own picture object.
+        QGuiApplication::clipboard()->setMimeData(new SheetPictureMimeData(image));
     }
 
 private:

@@ -10,10 +10,12 @@
 #include "Spreadsheet.h"
 #include "Title.h"
 
+#include "SheetPicture.h"
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QMimeData>
 #include <QLocale>
 #include <QTest>
 #include <QtEndian>
@@ -22,6 +24,7 @@
 #include <map>
 
 using namespace quorbel;
+using namespace Qt::StringLiterals;
 using quorbel::test::ScriptedDialogs;
 
 namespace {
@@ -31,6 +34,7 @@ struct FakeState {
     int usedFirstRow = 1, usedFirstColumn = 2, usedLastRow = 8, usedLastColumn = 7;
     QString version = QStringLiteral("16.0");
     QImage picture;                  // what CopyPicture puts on the clipboard
+    std::function<QMimeData *()> clipboardContent; // when set, put there instead
     std::map<QString, int> failAt;   // member name -> throw on its n-th call (1 = first)
     std::map<QString, int> calls;
     bool copyPictureCalled = false;
@@ -77,7 +81,9 @@ public:
     {
         m_state.enter(QStringLiteral("CopyPicture"));
         m_state.copyPictureCalled = true;
-        QGuiApplication::clipboard()->setImage(m_state.picture);
+        // As the office module does: the program's own picture object.
+        QGuiApplication::clipboard()->setMimeData(m_state.clipboardContent ? m_state.clipboardContent()
+                                                                           : new SheetPictureMimeData(m_state.picture));
     }
 
 private:
@@ -260,6 +266,70 @@ private slots:
         QCOMPARE(requests, 2);
         QCOMPARE(picture.size(), QSize(30, 20));
         QCOMPARE(formats, (QList<int> {0, 0}));
+    }
+
+    // Only the program's own picture object is taken from the clipboard:
+    // an image or a sheet picture's bytes that another program put there
+    // (it took the clipboard between the copy and the read) is no picture.
+    void snapshotTakesOnlyTheProgramsOwnPicture_data()
+    {
+        QTest::addColumn<QString>("content");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("own bitmap") << u"own bitmap"_s << true;
+        QTest::newRow("own sheet picture") << u"own sheet"_s << true;
+        QTest::newRow("another program's image") << u"foreign image"_s << false;
+        QTest::newRow("another program's sheet picture bytes") << u"foreign sheet"_s << false;
+    }
+    void snapshotTakesOnlyTheProgramsOwnPicture()
+    {
+        QFETCH(QString, content);
+        QFETCH(bool, written);
+        ScriptedDialogs dialogs;
+        FakeState state;
+        const auto sheet = std::make_shared<SheetPicture>(
+            10000, 5000, QVector<SheetPicture::Block> {SheetPicture::Block {0, 5000, QByteArray("%PDF-1.4 page")}});
+        state.clipboardContent = [&]() -> QMimeData * {
+            if (content == u"own bitmap"_s)
+                return new SheetPictureMimeData(testPicture(40, 30));
+            if (content == u"own sheet"_s)
+                return new SheetPictureMimeData(sheet, 1.0);
+            auto *data = new QMimeData;
+            if (content == u"foreign image"_s)
+                data->setImageData(testPicture(40, 30));
+            else
+                data->setData(SheetPicture::kMimeType, sheet->toBytes());
+            return data;
+        };
+        FakeWorkbook workbook(state);
+        saveCellsActivesheet(workbook, m_picture);
+        QCOMPARE(QFile::exists(m_picture), written);
+        QCOMPARE(reportedSteps(dialogs), written ? QList<int> {} : QList<int> {112});
+        if (content == u"own sheet"_s) {
+            QFile file(m_picture);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), sheet->toBytes());
+        }
+        if (written) // made for the user alone
+            QCOMPARE(QFile::permissions(m_picture) & ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser),
+                     QFile::Permissions());
+    }
+
+    // A request to end stops the clipboard read at once, as a stop.
+    void clipboardReadStopsWhenTheProgramEnds()
+    {
+        int requests = 0;
+        setClipboardSource([&](int) {
+            ++requests;
+            return QImage();
+        });
+        InstanceLoss loss = InstanceLoss::None;
+        try {
+            GetClipboardPicture(0, [&] { return requests == 3; });
+        } catch (const Failure &failure) {
+            loss = failure.loss();
+        }
+        QCOMPARE(loss, InstanceLoss::Stopped);
+        QCOMPARE(requests, 3);
     }
 
     void clipboardPictureGivesUpAfterAThousandRequests()

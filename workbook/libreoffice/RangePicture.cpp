@@ -49,10 +49,11 @@ constexpr double kDpi = 96.0;
 // places each row on the page in whole 1/100 mm, a little short of its true
 // height (582 for a row of 16.5 pt, which is 582.08); over 50 cm that adds
 // up to well under a pixel, and every block starts at its exact position.
-constexpr sal_Int32 kMaxPageHeight = 50000;
-constexpr sal_Int32 kMaxPageWidth = 200000;
+// The limits are the sheet picture's, which a picture read back must keep.
+constexpr sal_Int32 kMaxPageHeight = SheetPicture::kMaxBlockHeightHmm;
+constexpr sal_Int32 kMaxPageWidth = SheetPicture::kMaxWidthHmm;
 // Room around the range on its page, so that rounding never breaks a page.
-constexpr sal_Int32 kPagePadding = 1000;
+constexpr sal_Int32 kPagePadding = SheetPicture::kPagePaddingHmm;
 // The office draws the line between two cells on the last pixel of the
 // first one, so the left border of the range's first column and the top
 // border of its first row lie on the pixel just outside it. The picture
@@ -229,6 +230,8 @@ std::vector<Block> blocksOf(const Reference<css::sheet::XSpreadsheet> &sheet, co
                 count = std::max<sal_Int32>(1, count / 2);
             }
             row += count;
+            if (blocks.size() > size_t(SheetPicture::kMaxBlocks))
+                throw Failure(QStringLiteral("The cells are too long to picture."));
         }
     }
 
@@ -536,7 +539,21 @@ std::shared_ptr<SheetPicture> sheetPictureOfRange(OfficeConnection &office, Docu
         }
     }
     print.restoreModified();
-    return std::make_shared<SheetPicture>(print.total.Width, drawnHeight(print.total, print.blocks), std::move(pages));
+    // The picture is as tall as its blocks: when the range's own height is
+    // a little more than their sum, the last block takes the difference (its
+    // page has room below it).
+    const auto blocksHeight = [&pages] {
+        qint64 sum = 0;
+        for (const SheetPicture::Block &page : std::as_const(pages))
+            sum += page.height;
+        return sum;
+    };
+    const qint64 height = drawnHeight(print.total, print.blocks);
+    if (height > blocksHeight() && !pages.isEmpty())
+        pages.last().height = qint32(std::min<qint64>(pages.last().height + (height - blocksHeight()),
+                                                      SheetPicture::kMaxBlockHeightHmm + SheetPicture::kPagePaddingHmm));
+    const qint64 sum = blocksHeight();
+    return std::make_shared<SheetPicture>(print.total.Width, sum, std::move(pages));
 }
 
 namespace {
@@ -557,7 +574,7 @@ void copyPictureOfRange(OfficeConnection &office, Document &document, const Refe
         throw Failure(QStringLiteral("A picture can only be put on the clipboard by a program with a user interface."));
     if (bitmapPicture()) {
         const QImage picture = pictureOfRange(office, document, sheet, range);
-        QGuiApplication::clipboard()->setImage(picture);
+        QGuiApplication::clipboard()->setMimeData(new SheetPictureMimeData(picture));
         return;
     }
     // The office's PDF pages go onto the clipboard; an image of them is

@@ -42,7 +42,8 @@ std::shared_ptr<SheetPicture> sheetPictureOfRange(OfficeConnection &office, Docu
 // The picture of `range` onto the clipboard of the running QGuiApplication:
 // sheetPictureOfRange() as a SheetPictureMimeData for the screen's device
 // pixel ratio, or, with QUORBEL_PICTURE_BITMAP=1 (or the reference drawing),
-// pictureOfRange()'s bitmap as the earlier programs put it there.
+// pictureOfRange()'s bitmap (offered as an image, as the earlier programs
+// offered it), in a SheetPictureMimeData either way.
 void copyPictureOfRange(OfficeConnection &office, Document &document,
                         const css::uno::Reference<css::sheet::XSpreadsheet> &sheet,
                         const css::uno::Reference<css::table::XCellRange> &range);

@@ -11,6 +11,8 @@
 #include <QList>
 
 #include <algorithm>
+#include <array>
+#include <vector>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -55,17 +57,27 @@ SheetPicture::~SheetPicture() = default;
 
 int SheetPicture::edge(double s)
 {
-    return std::max(1, int(std::lround(s)));
+    if (!(s > 0))
+        return 1;
+    return int(std::clamp(std::lround(std::min(s, 64.0)), 1L, 64L));
 }
 
 int SheetPicture::pixels(qint64 hmm, double dpi)
 {
-    return int(std::lround(double(hmm) * dpi / 2540.0));
+    const double value = double(hmm) * dpi / 2540.0;
+    if (!(value > 0))
+        return 0;
+    return value >= kMaxPixels ? kMaxPixels : int(std::lround(value));
 }
 
 QSize SheetPicture::sizeAt(double sx, double sy) const
 {
-    return QSize(edge(sx) + pixels(m_width, kDpi * sx), edge(sy) + pixels(m_height, kDpi * sy));
+    if (!(sx > 0))
+        sx = 1.0;
+    if (!(sy > 0))
+        sy = 1.0;
+    return QSize(std::min(kMaxPixels, edge(sx) + pixels(m_width, kDpi * sx)),
+                 std::min(kMaxPixels, edge(sy) + pixels(m_height, kDpi * sy)));
 }
 
 // --- The byte string -----------------------------------------------------------
@@ -91,56 +103,88 @@ bool SheetPicture::looksLikePicture(const QByteArray &start)
 std::shared_ptr<SheetPicture> SheetPicture::fromBytes(const QByteArray &bytes)
 {
     const auto broken = [] { return Failure(QStringLiteral("The picture of the sheet is incomplete or damaged.")); };
-    if (!looksLikePicture(bytes))
+    if (!looksLikePicture(bytes) || bytes.size() > kMaxBytes)
         throw broken();
     qsizetype at = kMagic.size();
-    const auto line = [&]() {
+    // One header line: three whole numbers from 0 to `limit`, digits only.
+    const auto line = [&](qint64 limit) {
         const qsizetype end = bytes.indexOf('\n', at);
-        if (end < 0)
+        if (end < 0 || end - at > 64)
             throw broken();
         const QList<QByteArray> fields = bytes.mid(at, end - at).split(' ');
         at = end + 1;
         if (fields.size() != 3)
             throw broken();
-        QList<qint64> numbers;
-        for (const QByteArray &field : fields) {
-            bool ok = false;
-            numbers.append(field.toLongLong(&ok));
-            if (!ok || numbers.last() < 0)
+        std::array<qint64, 3> numbers {};
+        for (int i = 0; i < 3; ++i) {
+            const QByteArray &field = fields[i];
+            if (field.isEmpty() || field.size() > 18)
+                throw broken();
+            for (const char c : field) {
+                if (c < '0' || c > '9')
+                    throw broken();
+            }
+            numbers[size_t(i)] = field.toLongLong();
+            if (numbers[size_t(i)] > limit)
                 throw broken();
         }
         return numbers;
     };
-    const QList<qint64> head = line();
-    if (head[0] <= 0 || head[0] > std::numeric_limits<qint32>::max() || head[1] <= 0 || head[2] <= 0 || head[2] > 100000)
+    const std::array<qint64, 3> head = line(kMaxHeightHmm);
+    const qint64 width = head[0];
+    const qint64 height = head[1];
+    const qint64 count = head[2];
+    if (width <= 0 || width > kMaxWidthHmm || height <= 0 || height > kMaxHeightHmm || count <= 0 || count > kMaxBlocks)
         throw broken();
-    QVector<Block> blocks;
+    // Each block's line takes six bytes at least: a count the bytes cannot
+    // hold is refused before any line is read.
+    if (count > (bytes.size() - at) / 6)
+        throw broken();
+
+    struct Place {
+        qint64 top;
+        qint64 height;
+        qint64 size;
+    };
+    std::vector<Place> places;
+    places.reserve(size_t(count));
     qint64 expectedTop = 0;
-    for (qint64 i = 0; i < head[2]; ++i) {
-        const QList<qint64> fields = line();
-        if (fields[0] != expectedTop || fields[1] <= 0 || fields[1] > std::numeric_limits<qint32>::max())
+    qint64 pdfBytes = 0;
+    for (qint64 i = 0; i < count; ++i) {
+        const std::array<qint64, 3> fields = line(kMaxHeightHmm);
+        if (fields[0] != expectedTop || fields[1] <= 0 || fields[1] > kMaxBlockHeightHmm + kPagePaddingHmm
+            || fields[2] <= 0 || fields[2] > kMaxBytes)
             throw broken();
         expectedTop += fields[1];
-        blocks.append(Block {fields[0], qint32(fields[1]), QByteArray()});
-        blocks.last().pdf.resize(fields[2]);
-    }
-    for (Block &block : blocks) {
-        const qsizetype size = block.pdf.size();
-        if (size > bytes.size() - at)
+        pdfBytes += fields[2];
+        // The pages must be there, every byte of them and nothing more.
+        if (expectedTop > height || pdfBytes > bytes.size() - at)
             throw broken();
-        block.pdf = bytes.mid(at, size);
-        at += size;
+        places.push_back(Place {fields[0], fields[1], fields[2]});
     }
-    if (at != bytes.size())
+    if (expectedTop != height || pdfBytes != bytes.size() - at)
         throw broken();
-    return std::make_shared<SheetPicture>(qint32(head[0]), head[1], std::move(blocks));
+
+    QVector<Block> blocks;
+    blocks.reserve(qsizetype(places.size()));
+    for (const Place &place : places) {
+        blocks.append(Block {place.top, qint32(place.height), bytes.mid(at, qsizetype(place.size))});
+        at += qsizetype(place.size);
+    }
+    return std::make_shared<SheetPicture>(qint32(width), height, std::move(blocks));
 }
 
 // --- Drawing -------------------------------------------------------------------
 
 QImage SheetPicture::paper(const QSize &size)
 {
+    if (size.isEmpty())
+        return QImage(size.expandedTo(QSize(0, 0)), QImage::Format_RGB32);
+    if (qint64(size.width()) * size.height() > kMaxRenderPixels)
+        throw Failure(QStringLiteral("The picture of the cells is too large to draw."));
     QImage image(size, QImage::Format_RGB32);
+    if (image.isNull())
+        throw Failure(QStringLiteral("There is not enough memory to draw the picture of the cells."));
     image.fill(Qt::white);
     return image;
 }
@@ -150,6 +194,8 @@ QImage SheetPicture::render(double sx, double sy, const QRect &rect) const
     QImage result = paper(rect.size());
     if (rect.isEmpty())
         return result;
+    if (!(sx > 0) || !(sy > 0) || sx > 64 || sy > 64 || rect.left() < 0 || rect.top() < 0)
+        throw Failure(QStringLiteral("The picture of the cells could not be drawn."));
     const double dpiX = kDpi * sx;
     const double dpiY = kDpi * sy;
     const int edgeY = edge(sy);
@@ -160,6 +206,8 @@ QImage SheetPicture::render(double sx, double sy, const QRect &rect) const
         // The block's page starts at its top; its rows are drawn from one
         // edge below that (the block above drew the line between them),
         // the first block's from the picture's top, with its edge line.
+        // Every length here is at most kMaxPixels (2^29), so these sums
+        // stay within an int.
         const int origin = pixels(m_blocks[i].top, dpiY);
         const int from = i == 0 ? 0 : origin + edgeY;
         const int to = i + 1 < m_blocks.size() ? pixels(m_blocks[i + 1].top, dpiY) + edgeY
@@ -246,8 +294,14 @@ SheetPictureMimeData::SheetPictureMimeData(std::shared_ptr<const SheetPicture> p
 {
 }
 
+SheetPictureMimeData::SheetPictureMimeData(const QImage &bitmap) : m_bitmap(bitmap)
+{
+}
+
 QStringList SheetPictureMimeData::formats() const
 {
+    if (!m_picture)
+        return m_bitmap.isNull() ? QStringList() : QStringList {kImageFormat, kPng};
     QStringList list {SheetPicture::kMimeType, kImageFormat, kPng};
     if (m_picture && m_picture->blocks().size() == 1)
         list.append(kPdf);
@@ -261,8 +315,17 @@ bool SheetPictureMimeData::hasFormat(const QString &mimeType) const
 
 QVariant SheetPictureMimeData::retrieveData(const QString &mimeType, QMetaType type) const
 {
-    if (!m_picture)
-        return {};
+    if (!m_picture) {
+        if (m_bitmap.isNull() || (mimeType != kImageFormat && mimeType != kPng))
+            return {};
+        if (mimeType == kImageFormat && type.id() != QMetaType::QByteArray)
+            return m_bitmap;
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        m_bitmap.save(&buffer, "PNG");
+        return png;
+    }
     try {
         if (mimeType == SheetPicture::kMimeType)
             return m_picture->toBytes();
@@ -280,6 +343,8 @@ QVariant SheetPictureMimeData::retrieveData(const QString &mimeType, QMetaType t
         }
     } catch (const Failure &) {
         // A picture that cannot be drawn is not offered.
+    } catch (const std::exception &) {
+        // Nor one too large for the memory there is.
     }
     return {};
 }

@@ -39,6 +39,19 @@ public:
     // reader accepts.
     static constexpr qint64 kClipboardPixels = 24'000'000;
 
+    // What the office prints and what a picture read back may claim. The
+    // widest range on one page (2 m), the tallest block of rows on one page
+    // (50 cm) and the room around it on its page, which also takes the few
+    // hundredths of a millimetre the office's rounding leaves to the last
+    // block; at most kMaxBlocks blocks; the byte string at most kMaxBytes
+    // long. All in 1/100 mm.
+    static constexpr qint32 kMaxWidthHmm = 200'000;
+    static constexpr qint32 kMaxBlockHeightHmm = 50'000;
+    static constexpr qint32 kPagePaddingHmm = 1'000;
+    static constexpr qint32 kMaxBlocks = 100'000;
+    static constexpr qint64 kMaxHeightHmm = qint64(kMaxBlocks) * (kMaxBlockHeightHmm + kPagePaddingHmm);
+    static constexpr qint64 kMaxBytes = qint64(256) << 20;
+
     struct Block {
         qint64 top = 0;    // 1/100 mm from the range's top
         qint32 height = 0; // 1/100 mm
@@ -51,7 +64,11 @@ public:
     SheetPicture &operator=(const SheetPicture &) = delete;
 
     // The byte string, and a picture read back from one. fromBytes throws
-    // Failure for bytes that are not a whole picture.
+    // Failure for bytes that are not a whole picture: every size in the
+    // header is checked against the bytes there before anything is made,
+    // the width and each block's height must lie within what the office
+    // prints, the blocks must follow each other from the top and the height
+    // must be their sum.
     QByteArray toBytes() const;
     static bool looksLikePicture(const QByteArray &start);
     static std::shared_ptr<SheetPicture> fromBytes(const QByteArray &bytes);
@@ -61,25 +78,34 @@ public:
     const QVector<Block> &blocks() const { return m_blocks; }
 
     // Size in device pixels at scale (sx, sy); at (1, 1) the logical size.
+    // Never overflows: a scale that is not positive counts as 1, and each
+    // side is at most kMaxPixels.
     QSize sizeAt(double sx, double sy) const;
     QSize logicalSize() const { return sizeAt(1.0, 1.0); }
 
     // The part `rect` (device pixels at scale sx x sy) of the picture, opaque
     // RGB32, white where no page draws. Throws Failure when a page cannot be
-    // read back or drawn.
+    // read back or drawn, or when the part is too large to hold
+    // (kMaxRenderPixels).
     QImage render(double sx, double sy, const QRect &rect) const;
     // A white opaque RGB32 image of `size`: the paper a part is drawn on.
+    // Throws Failure when the image cannot be made.
     static QImage paper(const QSize &size);
+    // The most pixels render() draws at once (256 MB).
+    static constexpr qint64 kMaxRenderPixels = qint64(64) << 20;
 
     // The whole picture at `ratio` x 96 dpi, carrying that resolution and
     // the device pixel ratio; reduced (ratio 1, a lower resolution) as far
     // as needed to stay within `maxPixels`.
     QImage image(double ratio, qint64 maxPixels = kClipboardPixels) const;
 
-    // The edge line's width at scale s: one pixel at 96 dpi, s rounded.
+    // The edge line's width at scale s: one pixel at 96 dpi, s rounded
+    // (at most 64).
     static int edge(double s);
-    // 1/100 mm in pixels at `dpi`, rounded.
+    // 1/100 mm in pixels at `dpi`, rounded, within 0 to kMaxPixels.
     static int pixels(qint64 hmm, double dpi);
+    // The largest length in pixels: sums of a few stay within an int.
+    static constexpr int kMaxPixels = 1 << 29;
 
 private:
     struct Pages;
@@ -93,10 +119,17 @@ private:
 // (SheetPicture::kMimeType), an image of it for any program that pastes
 // pictures (made only when asked for: at the ratio it was made for, reduced
 // for very long sheets), and the office's PDF when the range took one page.
+//
+// It also carries a plain bitmap of the cells (the earlier drawing), offered
+// as an image. Only this program makes these objects: the snapshot takes
+// its picture from one it finds on the clipboard directly, and nothing else.
 class SheetPictureMimeData : public QMimeData {
     Q_OBJECT
 public:
     SheetPictureMimeData(std::shared_ptr<const SheetPicture> picture, double ratio);
+    explicit SheetPictureMimeData(const QImage &bitmap);
+    const std::shared_ptr<const SheetPicture> &sheetPicture() const { return m_picture; }
+    const QImage &bitmap() const { return m_bitmap; }
     QStringList formats() const override;
     bool hasFormat(const QString &mimeType) const override;
 
@@ -105,7 +138,8 @@ protected:
 
 private:
     std::shared_ptr<const SheetPicture> m_picture;
-    double m_ratio;
+    QImage m_bitmap;
+    double m_ratio = 1.0;
 };
 
 } // namespace quorbel
