@@ -15,6 +15,8 @@
 #include "TemplateWorkbook.h"
 #include "Title.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -22,6 +24,8 @@
 #include <optional>
 #include <chrono>
 #include <thread>
+
+#include <unistd.h>
 
 using namespace quorbel;
 using namespace quorbel::test;
@@ -298,10 +302,11 @@ private slots:
         QTemporaryDir cache;
         m_environment->set("XDG_CACHE_HOME", cache.path().toLocal8Bit());
         const QString script = cache.filePath(QStringLiteral("slow-office.sh"));
-        // The set-up run gets a profile folder of its own ("profile-staging-"):
-        // only that run is slow, by more than the 5 s call limit.
+        // The set-up run gets a profile folder of its own ("profile-staging-",
+        // named in the office's environment): only that run is slow, by more
+        // than the 5 s call limit.
         QVERIFY(writeScript(script, "#!/bin/sh\n"
-                                    "case \"$*\" in *profile-staging-*) sleep 7 ;; esac\n"
+                                    "case \"$UserInstallation\" in *profile-staging-*) sleep 7 ;; esac\n"
                                     "exec /usr/lib/libreoffice/program/soffice.bin \"$@\"\n"));
         // The office's version is read beside its program.
         QVERIFY(QFile::copy(QStringLiteral("/usr/lib/libreoffice/program/bootstraprc"),
@@ -316,6 +321,113 @@ private slots:
         m_started += officeChildren();
         QVERIFY(!excel->Version().isEmpty());
         excel->Quit();
+    }
+
+    // A time limit from the environment is at most a day: a larger one made
+    // the deadline overflow, and every call counted as hung at once.
+    void hugeCallLimitIsADay()
+    {
+        m_environment->set("QUORBEL_CALL_TIMEOUT_MS", "10000000000000");
+        auto excel = xl::CreateApplication();
+        m_started += officeChildren();
+        QVERIFY(!excel->Version().isEmpty());
+        excel->Quit();
+    }
+
+    // Another user's socket at the path of the office's pipe, there before
+    // the office makes its own: the program does not connect to it, and the
+    // office counts as one that did not start.
+    void foreignSocketAtThePipePath()
+    {
+        if (::geteuid() != 0)
+            QSKIP("giving a socket to another user needs root");
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        m_environment->set("XDG_CACHE_HOME", folder.filePath(QStringLiteral("cache")).toLocal8Bit());
+        const QString log = folder.filePath(QStringLiteral("planted.log"));
+        // The real office, started after a socket owned by nobody (65534)
+        // has been made at its pipe's path; whoever connects is noted.
+        const QString script = folder.filePath(QStringLiteral("soffice.bin"));
+        QVERIFY(writeScript(script, QStringLiteral(R"(#!/usr/bin/python3
+import os, re, socket, sys, urllib.parse
+office = '/usr/lib/libreoffice/program/soffice.bin'
+profile = urllib.parse.unquote(urllib.parse.urlparse(os.environ.get('UserInstallation', '')).path)
+try:
+    settings = open(profile + '/user/registrymodifications.xcu').read()
+except OSError:
+    settings = ''
+found = re.search(r'pipe,name=([^;<]+);urp;', settings)
+if found:
+    path = '/tmp/OSL_PIPE_%d_%s' % (os.getuid(), found.group(1))
+    planted = socket.socket(socket.AF_UNIX)
+    planted.bind(path)
+    os.lchown(path, 65534, 65534)
+    planted.listen(8)
+    with open('%1', 'a') as log:
+        log.write('listening\n')
+    if os.fork() == 0:
+        while True:
+            connection, _ = planted.accept()
+            with open('%1', 'a') as log:
+                log.write('connected\n')
+    planted.close()
+os.execv(office, [office] + sys.argv[1:])
+)").arg(log).toUtf8()));
+        QVERIFY(QFile::copy(QStringLiteral("/usr/lib/libreoffice/program/bootstraprc"),
+                            folder.filePath(QStringLiteral("bootstraprc"))));
+        m_environment->set("QUORBEL_SOFFICE", script.toLocal8Bit());
+
+        InstanceLoss loss = InstanceLoss::None;
+        const QString failure = failureOf([] { xl::CreateApplication(); }, &loss);
+        QVERIFY2(failure.contains(QStringLiteral("not a socket of this user's own")), qPrintable(failure));
+        QCOMPARE(loss, InstanceLoss::NotStarted);
+        ScriptedDialogs dialogs;
+        QVERIFY(!IsInstalled());
+        QCOMPARE(dialogs.boxes.size(), 1);
+
+        QFile noted(log);
+        QVERIFY(noted.open(QIODevice::ReadOnly));
+        const QByteArray events = noted.readAll();
+        QVERIFY2(events.startsWith("listening\n") && !events.contains("connected"), events.constData());
+        // The planted sockets are another user's: they are left alone.
+        const QFileInfoList left = QDir(QStringLiteral("/tmp")).entryInfoList(
+            {QStringLiteral("OSL_PIPE_%1_quorbel-%2-*").arg(::getuid()).arg(::getpid())}, QDir::System);
+        QCOMPARE(left.size(), events.count("listening"));
+        for (const QFileInfo &socket : left) {
+            QCOMPARE(socket.ownerId(), 65534u);
+            QFile::remove(socket.absoluteFilePath());
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(officeChildren().isEmpty(), 10000);
+    }
+
+    // A link in place of an abandoned instance folder is removed as a link:
+    // what it points to is left whole.
+    void linkInPlaceOfAnAbandonedFolder()
+    {
+        QTemporaryDir outside;
+        QVERIFY(outside.isValid());
+        const QString kept = outside.filePath(QStringLiteral("kept.txt"));
+        {
+            QFile file(kept);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("kept");
+        }
+        const QString instances = qEnvironmentVariable("XDG_CACHE_HOME") + QStringLiteral("/quorbel/instances");
+        QVERIFY(QDir().mkpath(instances));
+        const QString planted = instances + QStringLiteral("/%1-planted").arg(::getpid());
+        QVERIFY(QFile::link(outside.path(), planted));
+        QFile lock(planted + QStringLiteral(".lock"));
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.close();
+
+        auto excel = xl::CreateApplication();
+        m_started += officeChildren();
+        QVERIFY(!excel->Version().isEmpty());
+        excel->Quit();
+        QVERIFY(QFileInfo::exists(kept));
+        QCOMPARE(QDir(outside.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList {QStringLiteral("kept.txt")});
+        QVERIFY(!QFileInfo(planted).isSymLink());
+        QVERIFY(!QFileInfo::exists(planted + QStringLiteral(".lock")));
     }
 
 private:
