@@ -28,11 +28,13 @@ bool removeOwnFolder(const QString &path)
         return errno == ENOENT;
     if (S_ISLNK(info.st_mode)) {
         // Removing the link itself never touches what it points to.
-        qCWarning(lcQuorbelFiles).noquote() << "a link stood in place of the folder" << path << "; only the link is removed";
+        qCWarning(lcQuorbelFiles).noquote()
+            << QStringLiteral("a link stood in place of the folder %1; only the link is removed").arg(path);
         return ::unlink(native.constData()) == 0;
     }
     if (!S_ISDIR(info.st_mode) || info.st_uid != ::getuid()) {
-        qCWarning(lcQuorbelFiles).noquote() << "not removed, not a folder of this user's own:" << path;
+        qCWarning(lcQuorbelFiles).noquote()
+            << QStringLiteral("%1 is not a folder of this user's own; it is not removed").arg(path);
         return false;
     }
     // QDir removes the links it meets inside as links.
