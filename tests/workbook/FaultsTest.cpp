@@ -21,6 +21,7 @@
 #include <QTest>
 
 #include <atomic>
+#include <csignal>
 #include <optional>
 #include <chrono>
 #include <thread>
@@ -334,22 +335,35 @@ private slots:
         excel->Quit();
     }
 
-    // Another user's socket at the path of the office's pipe, there before
-    // the office makes its own: the program does not connect to it, and the
-    // office counts as one that did not start.
-    void foreignSocketAtThePipePath()
+    // A socket at the path of the office's pipe, there before the office
+    // makes its own, held by a process outside the office's process group
+    // that accepts and never answers. Another user's is never connected to;
+    // one of the user's own is, and the call that waits on it is freed by
+    // the watchdog (killing the office alone would not free it). Either way
+    // the office counts as one that did not start.
+    void socketAtThePipePath_data()
     {
-        if (::geteuid() != 0)
+        QTest::addColumn<bool>("otherUser");
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("another user's") << true << "not a socket of this user's own";
+        QTest::newRow("own, silent") << false << "did not answer within 5 seconds";
+    }
+
+    void socketAtThePipePath()
+    {
+        QFETCH(bool, otherUser);
+        QFETCH(QString, failure);
+        if (otherUser && ::geteuid() != 0)
             QSKIP("giving a socket to another user needs root");
         QTemporaryDir folder;
         QVERIFY(folder.isValid());
         m_environment->set("XDG_CACHE_HOME", folder.filePath(QStringLiteral("cache")).toLocal8Bit());
         const QString log = folder.filePath(QStringLiteral("planted.log"));
-        // The real office, started after a socket owned by nobody (65534)
-        // has been made at its pipe's path; whoever connects is noted.
+        // The real office, started after the socket has been made at its
+        // pipe's path; the planter notes its process and every connection.
         const QString script = folder.filePath(QStringLiteral("soffice.bin"));
         QVERIFY(writeScript(script, QStringLiteral(R"(#!/usr/bin/python3
-import os, re, socket, sys, urllib.parse
+import os, re, socket, struct, sys, time, urllib.parse
 office = '/usr/lib/libreoffice/program/soffice.bin'
 profile = urllib.parse.unquote(urllib.parse.urlparse(os.environ.get('UserInstallation', '')).path)
 try:
@@ -359,45 +373,73 @@ except OSError:
 found = re.search(r'pipe,name=([^;<]+);urp;', settings)
 if found:
     path = '/tmp/OSL_PIPE_%d_%s' % (os.getuid(), found.group(1))
-    planted = socket.socket(socket.AF_UNIX)
-    planted.bind(path)
-    os.lchown(path, 65534, 65534)
-    planted.listen(8)
-    with open('%1', 'a') as log:
-        log.write('listening\n')
+    program = os.getppid()
     if os.fork() == 0:
-        while True:
-            connection, _ = planted.accept()
+        # A process of its own, which ending the office does not end.
+        os.setsid()
+        planted = socket.socket(socket.AF_UNIX)
+        planted.bind(path + '.new')
+        if %2:
+            os.lchown(path + '.new', 65534, 65534)
+        planted.listen(64)
+        os.rename(path + '.new', path)
+        with open('%1', 'a') as log:
+            log.write('planted %d\n' % os.getpid())
+        held = []
+        planted.settimeout(1)
+        end = time.time() + 120
+        while time.time() < end:
+            try:
+                connection, _ = planted.accept()
+            except socket.timeout:
+                continue
+            peer = struct.unpack('3i', connection.getsockopt(socket.SOL_SOCKET, socket.SO_PEERCRED, 12))[0]
+            # The office itself tries the taken path again and again.
+            if peer != program:
+                connection.close()
+                continue
+            held.append(connection)
             with open('%1', 'a') as log:
                 log.write('connected\n')
-    planted.close()
+        os._exit(0)
+    while not os.path.exists('%1'):
+        time.sleep(0.01)
 os.execv(office, [office] + sys.argv[1:])
-)").arg(log).toUtf8()));
+)").arg(log, otherUser ? QStringLiteral("True") : QStringLiteral("False")).toUtf8()));
         QVERIFY(QFile::copy(QStringLiteral("/usr/lib/libreoffice/program/bootstraprc"),
                             folder.filePath(QStringLiteral("bootstraprc"))));
         m_environment->set("QUORBEL_SOFFICE", script.toLocal8Bit());
 
         InstanceLoss loss = InstanceLoss::None;
-        const QString failure = failureOf([] { xl::CreateApplication(); }, &loss);
-        QVERIFY2(failure.contains(QStringLiteral("not a socket of this user's own")), qPrintable(failure));
+        const QString description = failureOf([] { xl::CreateApplication(); }, &loss);
+        QVERIFY2(description.contains(failure), qPrintable(description));
         QCOMPARE(loss, InstanceLoss::NotStarted);
         ScriptedDialogs dialogs;
         QVERIFY(!IsInstalled());
         QCOMPARE(dialogs.boxes.size(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(officeChildren().isEmpty(), 10000);
 
         QFile noted(log);
         QVERIFY(noted.open(QIODevice::ReadOnly));
         const QByteArray events = noted.readAll();
-        QVERIFY2(events.startsWith("listening\n") && !events.contains("connected"), events.constData());
-        // The planted sockets are another user's: they are left alone.
+        const QList<QByteArray> lines = events.split('\n');
+        int planters = 0;
+        for (const QByteArray &line : lines) {
+            if (line.startsWith("planted ")) {
+                ::kill(pid_t(line.mid(8).toInt()), SIGKILL);
+                ++planters;
+            }
+        }
+        QVERIFY2(planters >= 1, events.constData());
+        QCOMPARE(events.contains("connected"), !otherUser);
+        // Another user's sockets are left alone; the user's own are removed.
         const QFileInfoList left = QDir(QStringLiteral("/tmp")).entryInfoList(
             {QStringLiteral("OSL_PIPE_%1_quorbel-%2-*").arg(::getuid()).arg(::getpid())}, QDir::System);
-        QCOMPARE(left.size(), events.count("listening"));
+        QCOMPARE(left.size(), otherUser ? planters : 0);
         for (const QFileInfo &socket : left) {
             QCOMPARE(socket.ownerId(), 65534u);
             QFile::remove(socket.absoluteFilePath());
         }
-        QTRY_VERIFY_WITH_TIMEOUT(officeChildren().isEmpty(), 10000);
     }
 
     // A link in place of an abandoned instance folder is removed as a link:
