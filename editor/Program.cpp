@@ -4,6 +4,7 @@
 #include "TemplateCommandHost.h"
 #include "TemplateFilling.h"
 
+#include "FilesLog.h"
 #include "IsInstalled.h"
 #include "SettingsStore.h"
 #include "SignalEvents.h"
@@ -162,9 +163,12 @@ int runQuorbel(QApplication &app, const Form1::Services &services)
 {
     SingleInstance instance(SingleInstance::keyFor(settingsFilePath()));
     if (!instance.isFirst()) {
-        instance.askFirstToShow();
-        if (!instance.isFirst())
+        const bool shown = instance.askFirstToShow();
+        if (!instance.isFirst()) {
+            qCInfo(lcQuorbelFiles) << "another copy runs (it holds the single-instance lock);"
+                                   << (shown ? "it was asked to show its window" : "it did not answer");
             return 0;
+        }
     }
 
     // Signals are caught from before the start-up on: one that arrives

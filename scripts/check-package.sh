@@ -100,7 +100,6 @@ twice="$(tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/[ (].*//' | sort | uniq -d)
 mkdir -p "$scratch/config" "$scratch/cache" "$scratch/tmp"
 log="$scratch/start.log"
 (
-  unset QUORBEL_MODULE_DIR
   export QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES="quorbel.files.info=true"
   export XDG_CONFIG_HOME="$scratch/config" XDG_CACHE_HOME="$scratch/cache" TEMP="$scratch/tmp"
   exec "$root/usr/bin/quorbel"

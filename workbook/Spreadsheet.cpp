@@ -17,6 +17,7 @@ using CreateFunction = XlApplication *(*)(QString *error);
 using StartFunction = StartingApplication *(*)(QString *error);
 
 StartFunction g_start = nullptr;
+QString g_moduleFolder;
 
 CreateFunction loadBackend(QString *error)
 {
@@ -25,9 +26,9 @@ CreateFunction loadBackend(QString *error)
     static bool tried = false;
     if (!tried) {
         tried = true;
-        QString folder = qEnvironmentVariable("QUORBEL_MODULE_DIR");
-        if (folder.isEmpty())
-            folder = programFolder();
+        // Only from the program's own folder (or a test's): the environment
+        // does not choose a library to load.
+        const QString folder = g_moduleFolder.isEmpty() ? programFolder() : g_moduleFolder;
         QLibrary module(QDir(folder).filePath(QStringLiteral("quorbel_libreoffice")));
         module.setLoadHints(QLibrary::ResolveAllSymbolsHint);
         create = reinterpret_cast<CreateFunction>(module.resolve("quorbel_create_application"));
@@ -53,6 +54,11 @@ InstanceSource *g_source = nullptr;
 void setApplicationFactory(ApplicationFactory factory)
 {
     g_factory = std::move(factory);
+}
+
+void setModuleFolder(const QString &folder)
+{
+    g_moduleFolder = folder;
 }
 
 void setInstanceSource(InstanceSource *source)

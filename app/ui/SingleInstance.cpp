@@ -1,5 +1,7 @@
 #include "SingleInstance.h"
 
+#include "Failure.h"
+#include "FilesLog.h"
 #include "ScratchFolder.h"
 
 #include <QCryptographicHash>
@@ -10,6 +12,8 @@
 #include <QLocalSocket>
 #include <QThread>
 
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/socket.h>
@@ -43,9 +47,13 @@ SingleInstance::SingleInstance(const QString &key, QObject *parent)
 {
     try {
         m_lockPath = cacheFolder() + QLatin1Char('/') + key + QStringLiteral(".lock");
-    } catch (...) {
+    } catch (const Failure &failure) {
         // No private folder for the lock: nothing can be shared, so this
         // program runs on its own.
+        qCWarning(lcQuorbelFiles).noquote() << "no folder for the single-instance lock, this copy runs on its own:"
+                                            << failure.description();
+        m_lockPath.clear();
+    } catch (...) {
         m_lockPath.clear();
     }
     if (tryLock())
@@ -63,6 +71,15 @@ SingleInstance::~SingleInstance()
     }
 }
 
+bool SingleInstance::runAlone(const QString &why)
+{
+    qCWarning(lcQuorbelFiles).noquote() << "the single-instance lock" << m_lockPath << why
+                                        << "- this copy runs on its own";
+    m_lockPath.clear();
+    m_lockFd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    return m_lockFd >= 0;
+}
+
 bool SingleInstance::tryLock()
 {
     if (m_lockFd >= 0)
@@ -71,27 +88,37 @@ bool SingleInstance::tryLock()
         m_lockFd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
         return m_lockFd >= 0;
     }
+    // Only a lock that another program holds means that another copy runs;
+    // a lock file that cannot be had for any other reason (a read-only or
+    // full home, a link or a folder at its path) lets this copy run on its
+    // own, as when there is no cache folder at all.
     const QByteArray path = QFile::encodeName(m_lockPath);
     for (int attempt = 0; attempt < 5; ++attempt) {
-        const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
         if (fd < 0)
-            return false;
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            return runAlone(QStringLiteral("could not be opened (%1)").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        struct stat opened = {};
+        if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
             ::close(fd);
-            return false;
+            return runAlone(QStringLiteral("is not a plain file"));
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
+            ::close(fd);
+            if (error == EWOULDBLOCK)
+                return false;
+            return runAlone(QStringLiteral("could not be locked (%1)").arg(QString::fromLocal8Bit(std::strerror(error))));
         }
         // The file locked must still be the one at the path (the program
         // that held it may have removed it just now).
-        struct stat opened = {};
         struct stat named = {};
-        if (::fstat(fd, &opened) == 0 && ::stat(path.constData(), &named) == 0 && opened.st_dev == named.st_dev
-            && opened.st_ino == named.st_ino) {
+        if (::stat(path.constData(), &named) == 0 && opened.st_dev == named.st_dev && opened.st_ino == named.st_ino) {
             m_lockFd = fd;
             return true;
         }
         ::close(fd);
     }
-    return false;
+    return runAlone(QStringLiteral("kept being replaced"));
 }
 
 void SingleInstance::listen()

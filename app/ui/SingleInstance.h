@@ -12,7 +12,9 @@ namespace quorbel {
 // way, so a killed program never blocks the next start) and listens on a
 // local socket in the abstract namespace (which leaves no file behind); a
 // later start finds the lock held, asks the running program through the
-// socket to show its window, and ends.
+// socket to show its window, and ends. Only a held lock means that another
+// copy runs: a lock file that cannot be opened or locked for another reason
+// lets the program run on its own.
 class SingleInstance final : public QObject {
     Q_OBJECT
 
@@ -42,7 +44,11 @@ signals:
     void showRequested();
 
 private:
+    // True when this program runs as the first: it holds the lock, or the
+    // lock cannot be had for another reason than being held (this program
+    // then runs on its own, and says why in the log).
     bool tryLock();
+    bool runAlone(const QString &why);
     void listen();
     void acceptConnections();
 

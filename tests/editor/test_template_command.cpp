@@ -93,13 +93,13 @@ bool waitForEndWithoutEvents(qint64 pid, int ms)
 }
 
 // The private folder of the office `pid`: the parent of the profile its
-// command line names.
+// environment names.
 QString instanceFolderOf(qint64 pid)
 {
-    QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    QFile file(QStringLiteral("/proc/%1/environ").arg(pid));
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    const QByteArray key = "-env:UserInstallation=";
+    const QByteArray key = "UserInstallation=";
     for (const QByteArray &argument : file.readAll().split('\0')) {
         if (argument.startsWith(key)) {
             const QString profile = QUrl(QString::fromUtf8(argument.mid(key.size()))).toLocalFile();

@@ -15,13 +15,18 @@
 #include "TemplateWorkbook.h"
 #include "Title.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
+#include <csignal>
 #include <optional>
 #include <chrono>
 #include <thread>
+
+#include <unistd.h>
 
 using namespace quorbel;
 using namespace quorbel::test;
@@ -298,10 +303,11 @@ private slots:
         QTemporaryDir cache;
         m_environment->set("XDG_CACHE_HOME", cache.path().toLocal8Bit());
         const QString script = cache.filePath(QStringLiteral("slow-office.sh"));
-        // The set-up run gets a profile folder of its own ("profile-staging-"):
-        // only that run is slow, by more than the 5 s call limit.
+        // The set-up run gets a profile folder of its own ("profile-staging-",
+        // named in the office's environment): only that run is slow, by more
+        // than the 5 s call limit.
         QVERIFY(writeScript(script, "#!/bin/sh\n"
-                                    "case \"$*\" in *profile-staging-*) sleep 7 ;; esac\n"
+                                    "case \"$UserInstallation\" in *profile-staging-*) sleep 7 ;; esac\n"
                                     "exec /usr/lib/libreoffice/program/soffice.bin \"$@\"\n"));
         // The office's version is read beside its program.
         QVERIFY(QFile::copy(QStringLiteral("/usr/lib/libreoffice/program/bootstraprc"),
@@ -316,6 +322,154 @@ private slots:
         m_started += officeChildren();
         QVERIFY(!excel->Version().isEmpty());
         excel->Quit();
+    }
+
+    // A time limit from the environment is at most a day: a larger one made
+    // the deadline overflow, and every call counted as hung at once.
+    void hugeCallLimitIsADay()
+    {
+        m_environment->set("QUORBEL_CALL_TIMEOUT_MS", "10000000000000");
+        auto excel = xl::CreateApplication();
+        m_started += officeChildren();
+        QVERIFY(!excel->Version().isEmpty());
+        excel->Quit();
+    }
+
+    // A socket at the path of the office's pipe, there before the office
+    // makes its own, held by a process outside the office's process group
+    // that accepts and never answers. Another user's is never connected to;
+    // one of the user's own is, and the call that waits on it is freed by
+    // the watchdog (killing the office alone would not free it). Either way
+    // the office counts as one that did not start.
+    void socketAtThePipePath_data()
+    {
+        QTest::addColumn<bool>("otherUser");
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("another user's") << true << "not a socket of this user's own";
+        QTest::newRow("own, silent") << false << "did not answer within 5 seconds";
+    }
+
+    void socketAtThePipePath()
+    {
+        QFETCH(bool, otherUser);
+        QFETCH(QString, failure);
+        if (otherUser && ::geteuid() != 0)
+            QSKIP("giving a socket to another user needs root");
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        m_environment->set("XDG_CACHE_HOME", folder.filePath(QStringLiteral("cache")).toLocal8Bit());
+        const QString log = folder.filePath(QStringLiteral("planted.log"));
+        // The real office, started after the socket has been made at its
+        // pipe's path; the planter notes its process and every connection.
+        const QString script = folder.filePath(QStringLiteral("soffice.bin"));
+        QVERIFY(writeScript(script, QStringLiteral(R"(#!/usr/bin/python3
+import os, re, socket, struct, sys, time, urllib.parse
+office = '/usr/lib/libreoffice/program/soffice.bin'
+profile = urllib.parse.unquote(urllib.parse.urlparse(os.environ.get('UserInstallation', '')).path)
+try:
+    settings = open(profile + '/user/registrymodifications.xcu').read()
+except OSError:
+    settings = ''
+found = re.search(r'pipe,name=([^;<]+);urp;', settings)
+if found:
+    path = '/tmp/OSL_PIPE_%d_%s' % (os.getuid(), found.group(1))
+    program = os.getppid()
+    if os.fork() == 0:
+        # A process of its own, which ending the office does not end.
+        os.setsid()
+        planted = socket.socket(socket.AF_UNIX)
+        planted.bind(path + '.new')
+        if %2:
+            os.lchown(path + '.new', 65534, 65534)
+        planted.listen(64)
+        os.rename(path + '.new', path)
+        with open('%1', 'a') as log:
+            log.write('planted %d\n' % os.getpid())
+        held = []
+        planted.settimeout(1)
+        end = time.time() + 120
+        while time.time() < end:
+            try:
+                connection, _ = planted.accept()
+            except socket.timeout:
+                continue
+            peer = struct.unpack('3i', connection.getsockopt(socket.SOL_SOCKET, socket.SO_PEERCRED, 12))[0]
+            # The office itself tries the taken path again and again.
+            if peer != program:
+                connection.close()
+                continue
+            held.append(connection)
+            with open('%1', 'a') as log:
+                log.write('connected\n')
+        os._exit(0)
+    while not os.path.exists('%1'):
+        time.sleep(0.01)
+os.execv(office, [office] + sys.argv[1:])
+)").arg(log, otherUser ? QStringLiteral("True") : QStringLiteral("False")).toUtf8()));
+        QVERIFY(QFile::copy(QStringLiteral("/usr/lib/libreoffice/program/bootstraprc"),
+                            folder.filePath(QStringLiteral("bootstraprc"))));
+        m_environment->set("QUORBEL_SOFFICE", script.toLocal8Bit());
+
+        InstanceLoss loss = InstanceLoss::None;
+        const QString description = failureOf([] { xl::CreateApplication(); }, &loss);
+        QVERIFY2(description.contains(failure), qPrintable(description));
+        QCOMPARE(loss, InstanceLoss::NotStarted);
+        ScriptedDialogs dialogs;
+        QVERIFY(!IsInstalled());
+        QCOMPARE(dialogs.boxes.size(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(officeChildren().isEmpty(), 10000);
+
+        QFile noted(log);
+        QVERIFY(noted.open(QIODevice::ReadOnly));
+        const QByteArray events = noted.readAll();
+        const QList<QByteArray> lines = events.split('\n');
+        int planters = 0;
+        for (const QByteArray &line : lines) {
+            if (line.startsWith("planted ")) {
+                ::kill(pid_t(line.mid(8).toInt()), SIGKILL);
+                ++planters;
+            }
+        }
+        QVERIFY2(planters >= 1, events.constData());
+        QCOMPARE(events.contains("connected"), !otherUser);
+        // Another user's sockets are left alone; the user's own are removed.
+        const QFileInfoList left = QDir(QStringLiteral("/tmp")).entryInfoList(
+            {QStringLiteral("OSL_PIPE_%1_quorbel-%2-*").arg(::getuid()).arg(::getpid())}, QDir::System);
+        QCOMPARE(left.size(), otherUser ? planters : 0);
+        for (const QFileInfo &socket : left) {
+            QCOMPARE(socket.ownerId(), 65534u);
+            QFile::remove(socket.absoluteFilePath());
+        }
+    }
+
+    // A link in place of an abandoned instance folder is removed as a link:
+    // what it points to is left whole.
+    void linkInPlaceOfAnAbandonedFolder()
+    {
+        QTemporaryDir outside;
+        QVERIFY(outside.isValid());
+        const QString kept = outside.filePath(QStringLiteral("kept.txt"));
+        {
+            QFile file(kept);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("kept");
+        }
+        const QString instances = qEnvironmentVariable("XDG_CACHE_HOME") + QStringLiteral("/quorbel/instances");
+        QVERIFY(QDir().mkpath(instances));
+        const QString planted = instances + QStringLiteral("/%1-planted").arg(::getpid());
+        QVERIFY(QFile::link(outside.path(), planted));
+        QFile lock(planted + QStringLiteral(".lock"));
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.close();
+
+        auto excel = xl::CreateApplication();
+        m_started += officeChildren();
+        QVERIFY(!excel->Version().isEmpty());
+        excel->Quit();
+        QVERIFY(QFileInfo::exists(kept));
+        QCOMPARE(QDir(outside.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList {QStringLiteral("kept.txt")});
+        QVERIFY(!QFileInfo(planted).isSymLink());
+        QVERIFY(!QFileInfo::exists(planted + QStringLiteral(".lock")));
     }
 
 private:

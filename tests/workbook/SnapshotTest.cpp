@@ -174,6 +174,8 @@ class SnapshotTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { xl::setModuleFolder(QStringLiteral(QUORBEL_NO_MODULE_DIR)); }
+
     void init()
     {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
@@ -479,7 +481,7 @@ private slots:
         QCOMPARE(reportedSteps(dialogs), (QList<int> {112}));
     }
 
-    // Without the office module (QUORBEL_MODULE_DIR names an empty folder),
+    // Without the office module (it is looked for in an empty folder),
     // no instance can be made and the availability check says so.
     void noModuleMeansNoApplication()
     {

@@ -26,12 +26,36 @@ QString systemError()
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
+bool isOwnFolder(const QString &path)
+{
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode)
+        && info.st_uid == ::getuid();
+}
+
+// The pipe name noted in an abandoned folder: at most 200 bytes of a
+// regular file, opened without following a link.
+QString readPipeRecord(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return {};
+    struct stat info {};
+    char bytes[200];
+    ssize_t size = -1;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
+        size = ::read(fd, bytes, sizeof bytes);
+    ::close(fd);
+    return size > 0 ? QString::fromUtf8(bytes, int(size)).trimmed() : QString();
+}
+
 // Removes instance folders whose lock nobody holds any more (a program that
 // was killed, crashed or lost its display), with their office's pipes. A
 // folder whose lock a running program holds is left alone.
 void removeAbandonedFolders(const QString &instances)
 {
-    const QStringList locks = QDir(instances).entryList({QStringLiteral("*.lock")}, QDir::Files);
+    const QStringList locks =
+        QDir(instances).entryList({QStringLiteral("*.lock")}, QDir::Files | QDir::NoSymLinks);
     for (const QString &lockName : locks) {
         const QString lockPath = instances + QLatin1Char('/') + lockName;
         const int fd = ::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
@@ -39,10 +63,13 @@ void removeAbandonedFolders(const QString &instances)
             continue;
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
             const QString folder = instances + QLatin1Char('/') + lockName.chopped(5);
-            QFile record(folder + QLatin1Char('/') + kPipeRecord);
-            if (record.open(QIODevice::ReadOnly))
-                removeOfficePipes(QString::fromUtf8(record.read(200)).trimmed(), folder + QStringLiteral("/profile"));
-            QDir(folder).removeRecursively();
+            // The record is read only from a real folder of the user's own,
+            // and never through a link.
+            if (isOwnFolder(folder)) {
+                const QString record = readPipeRecord(folder + QLatin1Char('/') + kPipeRecord);
+                removeOfficePipes(record, folder + QStringLiteral("/profile"));
+            }
+            removeOwnFolder(folder);
             ::unlink(QFile::encodeName(lockPath).constData());
         }
         ::close(fd);
@@ -123,7 +150,7 @@ void InstanceFolder::recordPipeName(const QString &pipeName)
 void InstanceFolder::remove()
 {
     if (!m_path.isEmpty())
-        QDir(m_path).removeRecursively();
+        removeOwnFolder(m_path);
     m_path.clear();
     if (m_lockFd >= 0) {
         ::unlink(QFile::encodeName(m_lockPath).constData());

@@ -143,13 +143,12 @@ QString writeWithSettings(QXmlStreamWriter &xml, const QByteArray &text, const Q
     return {};
 }
 
-// Adds the settings of a private office to the profile folder `profile`
-// (its user/registrymodifications.xcu, made when missing). The file is left
-// as it was when it cannot be read or written.
-void tuneProfile(const QString &profile, const QString &version)
+// Adds `settings` to the profile folder `profile` (its
+// user/registrymodifications.xcu, made when missing). The file is left as
+// it was when it cannot be read or written.
+void addSettings(const QString &profile, const QList<ProfileSetting> &settings)
 {
     const QString path = profile + QStringLiteral("/user/registrymodifications.xcu");
-    const QList<ProfileSetting> settings = privateOfficeSettings(version);
     QByteArray text;
     QFile existing(path);
     const bool exists = existing.exists();
@@ -205,20 +204,21 @@ QString masterProfile(const QString &program)
 
     // Profiles half made by a program that ended meanwhile.
     const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
-    for (const QFileInfo &old : QDir(cache).entryInfoList({QStringLiteral("profile-staging-*")}, QDir::Dirs)) {
+    const auto staged = QDir(cache).entryInfoList({QStringLiteral("profile-staging-*")}, QDir::Dirs | QDir::NoSymLinks);
+    for (const QFileInfo &old : staged) {
         if (old.lastModified() < hourAgo)
-            QDir(old.absoluteFilePath()).removeRecursively();
+            removeOwnFolder(old.absoluteFilePath());
     }
     const QString staging = cache + QStringLiteral("/profile-staging-") + randomName();
     makePrivateFolder(staging);
     QProcess process;
-    prepareOfficeProcess(process, QString(), QString(), QString());
-    process.start(program, officeArguments(staging + QStringLiteral("/profile"), QString()));
+    prepareOfficeProcess(process, staging + QStringLiteral("/profile"), QString(), QString(), QString());
+    process.start(program, officeArguments());
     // Setting up a profile on a slow or cold disk can take far longer than
     // any call: it has a limit of its own, in minutes.
     const int limit = int(profileSetUpTimeLimit().count());
     if (!process.waitForStarted(limit)) {
-        QDir(staging).removeRecursively();
+        removeOwnFolder(staging);
         throw Failure(QStringLiteral("LibreOffice could not be started (%1): %2").arg(program, process.errorString()));
     }
     const bool ended = process.waitForFinished(limit);
@@ -230,16 +230,16 @@ QString masterProfile(const QString &program)
         && (process.exitCode() == kOfficeRestartExitCode || process.exitCode() == 0)
         && QFileInfo::exists(staging + QStringLiteral("/profile/user"));
     if (!initialised) {
-        QDir(staging).removeRecursively();
+        removeOwnFolder(staging);
         throw Failure(QStringLiteral("LibreOffice (%1) could not set up its profile: it %2.")
                           .arg(program, ended ? QStringLiteral("ended with exit code %1").arg(process.exitCode())
                                               : QStringLiteral("did not finish within %1 minutes")
                                                     .arg(QString::number(limit / 60000.0, 'g', 3))));
     }
     try {
-        tuneProfile(staging + QStringLiteral("/profile"), officeVersion(program));
+        addSettings(staging + QStringLiteral("/profile"), privateOfficeSettings(officeVersion(program)));
     } catch (...) {
-        QDir(staging).removeRecursively();
+        removeOwnFolder(staging);
         throw;
     }
     QFile complete(staging + QStringLiteral("/complete"));
@@ -247,13 +247,13 @@ QString masterProfile(const QString &program)
         // A master without its mark would stand in the way of every later
         // attempt.
         const QString error = complete.errorString();
-        QDir(staging).removeRecursively();
+        removeOwnFolder(staging);
         throw Failure(QStringLiteral("The LibreOffice profile %1 could not be set up: %2").arg(master, error));
     }
     complete.close();
     // Another program may have made the same profile meanwhile: keep theirs.
     if (::rename(QFile::encodeName(staging).constData(), QFile::encodeName(master).constData()) != 0)
-        QDir(staging).removeRecursively();
+        removeOwnFolder(staging);
     if (!QFileInfo::exists(marker))
         throw Failure(QStringLiteral("The LibreOffice profile %1 could not be set up.").arg(master));
     return master;
@@ -272,6 +272,12 @@ void copyMasterProfile(const QString &master, const QString &to)
     if (error)
         throw Failure(QStringLiteral("Could not copy the LibreOffice profile %1: %2")
                           .arg(from, QString::fromLocal8Bit(error.message().c_str())));
+}
+
+void setAcceptedPipe(const QString &profile, const QString &pipeName)
+{
+    addSettings(profile, {{QStringLiteral("/org.openoffice.Setup/Office"), QStringLiteral("ooSetupConnectionURL"),
+                           officeConnectionUrl(pipeName)}});
 }
 
 } // namespace quorbel::lo

@@ -17,4 +17,10 @@ QString masterProfile(const QString &program);
 // must not exist yet. Throws Failure.
 void copyMasterProfile(const QString &master, const QString &to);
 
+// Makes the office of the profile folder `profile` accept UNO connections
+// on the named pipe `pipeName`: a setting of the profile, where no other
+// user can read the name (a command line can be read by everyone). Throws
+// Failure.
+void setAcceptedPipe(const QString &profile, const QString &pipeName);
+
 } // namespace quorbel::lo

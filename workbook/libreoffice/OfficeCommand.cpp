@@ -6,8 +6,10 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <algorithm>
 #include <csignal>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quorbel::lo {
@@ -15,12 +17,16 @@ namespace {
 
 const QString kDefaultOffice = QStringLiteral("/usr/lib/libreoffice/program/soffice.bin");
 
-// Milliseconds from the environment variable `name`, else `otherwise`.
+// Milliseconds from the environment variable `name` when it holds a whole
+// number above 0, at most kLongestLimit (no deadline made from it can
+// overflow); else `otherwise`.
 std::chrono::milliseconds limitFromEnvironment(const char *name, std::chrono::milliseconds otherwise)
 {
     bool ok = false;
     const qint64 value = qEnvironmentVariable(name).toLongLong(&ok);
-    return ok && value > 0 ? std::chrono::milliseconds(value) : otherwise;
+    if (!ok || value <= 0)
+        return otherwise;
+    return std::min(std::chrono::milliseconds(value), kLongestLimit);
 }
 
 } // namespace
@@ -50,22 +56,29 @@ void checkOfficeProgram(const QString &program)
         throw Failure(QStringLiteral("LibreOffice cannot be started: %1 is not an executable file.").arg(program));
 }
 
-QStringList officeArguments(const QString &profile, const QString &pipeName)
+QStringList officeArguments()
 {
-    QStringList arguments = {
+    return {
         QStringLiteral("--headless"),  QStringLiteral("--invisible"), QStringLiteral("--nologo"),
         QStringLiteral("--norestore"), QStringLiteral("--nolockcheck"), QStringLiteral("--nodefault"),
-        QStringLiteral("-env:UserInstallation=") + fileUrl(profile),
     };
-    if (!pipeName.isEmpty())
-        arguments << QStringLiteral("--accept=pipe,name=%1;urp;").arg(pipeName);
-    return arguments;
 }
 
-void prepareOfficeProcess(QProcess &process, const QString &fontConfig, const QString &tempFolder,
-                          const QString &logFile)
+QString officeConnectionUrl(const QString &pipeName)
+{
+    return QStringLiteral("pipe,name=%1;urp;").arg(pipeName);
+}
+
+void prepareOfficeProcess(QProcess &process, const QString &profile, const QString &fontConfig,
+                          const QString &tempFolder, const QString &logFile)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // The office reads its bootstrap variables from the environment as well
+    // as from -env: arguments. Given here, the profile's path stays out of
+    // the command line, which every user can read; the name of the pipe
+    // through which a second office of the same profile hands over its
+    // arguments is made from it.
+    environment.insert(QStringLiteral("UserInstallation"), fileUrl(profile));
     if (!fontConfig.isEmpty())
         environment.insert(QStringLiteral("FONTCONFIG_FILE"), fontConfig);
     // The office's own temporary files go with its folder, also when it is
@@ -86,6 +99,9 @@ void prepareOfficeProcess(QProcess &process, const QString &fontConfig, const QS
     const pid_t parent = ::getpid();
     process.setChildProcessModifier([parent] {
         ::setpgid(0, 0);
+        // The office's pipes, profile and temporary files are this user's
+        // alone.
+        ::umask(077);
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (::getppid() != parent)
             ::_exit(127);

@@ -1,5 +1,7 @@
 #include "OfficeConnection.h"
 
+#include "OfficePipes.h"
+
 #include <com/sun/star/bridge/BridgeFactory.hpp>
 #include <com/sun/star/connection/ConnectionSetupException.hpp>
 #include <com/sun/star/connection/Connector.hpp>
@@ -174,7 +176,17 @@ OfficeConnection::OfficeConnection(Starting)
                      .arg(::getpid())
                      .arg(QRandomGenerator::system()->generate64(), 0, 36);
     m_process = std::make_unique<OfficeProcess>(m_pipeName);
-    m_watchdog = std::make_unique<Watchdog>([this] { m_process->kill(); });
+    // A call that outlives its limit is freed both ways: the office is
+    // killed, and the bridge (a call blocks on its pipe) is disposed.
+    m_watchdog = std::make_unique<Watchdog>([this] {
+        m_process->kill();
+        Reference<css::bridge::XBridge> bridge;
+        {
+            std::lock_guard lock(m_bridgeMutex);
+            bridge = m_bridge;
+        }
+        disposeQuietly(bridge);
+    });
     try {
         m_connector = css::connection::Connector::create(local);
     } catch (const css::uno::Exception &e) {
@@ -220,12 +232,31 @@ bool OfficeConnection::connectOnce()
 {
     const auto local = localContext();
     Reference<css::connection::XConnection> connection;
-    try {
-        connection = m_connector->connect(toU(QStringLiteral("pipe,name=") + m_pipeName));
-    } catch (const css::connection::NoConnectException &) {
+    switch (officePipeState(m_pipeName)) {
+    case PipeState::Missing:
         // Not listening yet.
-    } catch (const css::uno::Exception &e) {
-        throw Failure(QStringLiteral("Could not connect to LibreOffice: %1").arg(describe(e)));
+        break;
+    case PipeState::Foreign:
+        // Whoever listens there would read every cell and choose every
+        // reply: the office counts as one that did not start.
+        throw Failure(QStringLiteral("LibreOffice could not be started: the pipe %1 is not a socket of this user's "
+                                     "own, so it is not used.")
+                          .arg(officePipePath(m_pipeName)));
+    case PipeState::Own:
+        // Connecting to a socket is bounded as a call is.
+        m_watchdog->arm(m_limit);
+        try {
+            connection = m_connector->connect(toU(QStringLiteral("pipe,name=") + m_pipeName));
+        } catch (const css::connection::NoConnectException &) {
+            // Not accepting yet.
+        } catch (const css::uno::Exception &e) {
+            m_watchdog->disarm();
+            throw Failure(QStringLiteral("Could not connect to LibreOffice: %1").arg(describe(e)));
+        }
+        m_watchdog->disarm();
+        if (m_watchdog->fired())
+            throw Failure(QStringLiteral("LibreOffice did not answer within %1 while starting.").arg(secondsText(m_limit)));
+        break;
     }
     if (!connection.is()) {
         if (m_process->hasEnded()) {
@@ -248,8 +279,12 @@ bool OfficeConnection::connectOnce()
 
     m_watchdog->arm(m_limit);
     try {
-        m_bridge = css::bridge::BridgeFactory::create(local)->createBridge(
+        const Reference<css::bridge::XBridge> bridge = css::bridge::BridgeFactory::create(local)->createBridge(
             rtl::OUString(), rtl::OUString("urp"), connection, nullptr);
+        {
+            std::lock_guard lock(m_bridgeMutex);
+            m_bridge = bridge;
+        }
         const Reference<css::lang::XComponent> bridgeComponent(m_bridge, UNO_QUERY_THROW);
         bridgeComponent->addEventListener(new BridgeListener(m_bridgeDisposed));
         m_context.set(m_bridge->getInstance(rtl::OUString("StarOffice.ComponentContext")), UNO_QUERY_THROW);

@@ -2,8 +2,9 @@
 
 // A UNO connection to one private office, with every call bounded: an office
 // that dies during a call makes that call fail at once, an office that stops
-// answering is ended by a watchdog after callTimeLimit(), and every later
-// call on a connection whose office has ended fails at once.
+// answering is ended (and its bridge disposed) by a watchdog after
+// callTimeLimit(), and every later call on a connection whose office has
+// ended fails at once. Only a socket of this user's own is connected to.
 
 #include "OfficeProcess.h"
 #include "UnoText.h"
@@ -144,6 +145,8 @@ private:
     std::chrono::steady_clock::time_point m_startDeadline;
     bool m_connected = false;
     bool m_restarted = false;
+    // Set under the mutex: the watchdog's thread disposes it.
+    std::mutex m_bridgeMutex;
     css::uno::Reference<css::bridge::XBridge> m_bridge;
     css::uno::Reference<css::uno::XComponentContext> m_context;
     css::uno::Reference<css::lang::XMultiComponentFactory> m_factory;

@@ -5,15 +5,59 @@
 #include <QCryptographicHash>
 #include <QFile>
 
+#include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quorbel::lo {
+namespace {
+
+// The folder the office's pipes are made in, chosen as the office chooses
+// it.
+QString pipeFolder()
+{
+    static const QString folder = ::access("/tmp", W_OK) == 0 || ::access("/var/tmp", W_OK) != 0
+        ? QStringLiteral("/tmp")
+        : QStringLiteral("/var/tmp");
+    return folder;
+}
+
+QString pipePath(const QString &name)
+{
+    return QStringLiteral("%1/OSL_PIPE_%2_%3").arg(pipeFolder()).arg(::getuid()).arg(name);
+}
+
+// Removes what stands at `path` when this user owns it (root may remove
+// other users' entries of the shared folder; it does not).
+void unlinkOwn(const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info {};
+    if (::lstat(native.constData(), &info) == 0 && info.st_uid == ::getuid())
+        ::unlink(native.constData());
+}
+
+} // namespace
+
+QString officePipePath(const QString &pipeName)
+{
+    return pipePath(pipeName);
+}
+
+PipeState officePipeState(const QString &pipeName)
+{
+    struct stat info {};
+    if (pipeName.isEmpty() || pipeName.contains(QLatin1Char('/')))
+        return PipeState::Foreign;
+    if (::lstat(QFile::encodeName(pipePath(pipeName)).constData(), &info) != 0)
+        return errno == ENOENT ? PipeState::Missing : PipeState::Foreign;
+    return S_ISSOCK(info.st_mode) && info.st_uid == ::getuid() ? PipeState::Own : PipeState::Foreign;
+}
 
 void removeOfficePipes(const QString &pipeName, const QString &profilePath)
 {
-    const QString pipes = QStringLiteral("/tmp/OSL_PIPE_%1_").arg(::getuid());
     if (!pipeName.isEmpty() && !pipeName.contains(QLatin1Char('/')))
-        ::unlink(QFile::encodeName(pipes + pipeName).constData());
+        unlinkOwn(pipePath(pipeName));
     if (!profilePath.isEmpty()) {
         // The office names the second pipe after the MD5 of the profile's
         // URL in UTF-16, each byte in hex without padding.
@@ -23,7 +67,7 @@ void removeOfficePipes(const QString &pipeName, const QString &profilePath)
         QString hash;
         for (const char byte : digest)
             hash += QString::number(quint8(byte), 16);
-        ::unlink(QFile::encodeName(pipes + QStringLiteral("SingleOfficeIPC_") + hash).constData());
+        unlinkOwn(pipePath(QStringLiteral("SingleOfficeIPC_") + hash));
     }
 }
 

@@ -74,6 +74,8 @@ OfficeProcess::OfficeProcess(const QString &pipeName)
     if (!m_pipeName.isEmpty())
         m_folder->recordPipeName(m_pipeName);
     copyMasterProfile(master, m_folder->profilePath());
+    if (!m_pipeName.isEmpty())
+        setAcceptedPipe(m_folder->profilePath(), m_pipeName);
     registerRunningOffice(this);
     try {
         launch();
@@ -94,13 +96,13 @@ void OfficeProcess::launch()
     m_process = std::make_unique<QProcess>();
     const QString tempFolder = m_folder->path() + QStringLiteral("/tmp");
     QDir().mkpath(tempFolder);
-    prepareOfficeProcess(*m_process, m_folder->fontConfigPath(), tempFolder,
+    prepareOfficeProcess(*m_process, m_folder->profilePath(), m_folder->fontConfigPath(), tempFolder,
                          m_folder->path() + QStringLiteral("/office.log"));
     QObject::connect(m_process.get(), &QProcess::finished, [this] {
         if (m_endedNotice)
             m_endedNotice();
     });
-    m_process->start(m_program, officeArguments(m_folder->profilePath(), m_pipeName));
+    m_process->start(m_program, officeArguments());
     if (!m_process->waitForStarted(int(callTimeLimit().count())))
         throw Failure(QStringLiteral("LibreOffice could not be started (%1): %2")
                           .arg(m_program, m_process->errorString()));

@@ -1,5 +1,6 @@
 #include "WarmUp.h"
 
+#include "CacheFolder.h"
 #include "CalcInternals.h"
 
 #include "FileProcs.h"
@@ -163,7 +164,7 @@ void WarmUp::finish()
         if (session->office && !session->office->ended())
             session->office->setCallLimit(callTimeLimit());
         if (!m_folder.isEmpty())
-            QDir(m_folder).removeRecursively();
+            removeOwnFolder(m_folder);
     };
     try {
         if (session->office && !session->office->ended())

@@ -254,4 +254,9 @@ bool usingOffice();
 using ApplicationFactory = std::function<std::unique_ptr<XlApplication>()>;
 void setApplicationFactory(ApplicationFactory factory);
 
+// The folder the office module is loaded from: the program's folder unless
+// set here (a test sets an empty folder to meet a program without the
+// module). Takes effect only before the module is first loaded.
+void setModuleFolder(const QString &folder);
+
 } // namespace quorbel::xl
