@@ -2,6 +2,7 @@
 
 #include "Form1.h"
 #include "Form2.h"
+#include "PictureBox.h"
 #include "Program.h"
 
 #include "Failure.h"
@@ -60,6 +61,9 @@ void TemplateCommandHost::setPreviewWorkbook(const QString &path)
 void TemplateCommandHost::showPreview()
 {
     m_program.spareOffice().stop();
+    // What a screen reader says of the picture (its size is added to it).
+    m_program.previewWindow().Picture1->setAccessibleDescription(
+        QStringLiteral("The sheet filled with %1 to-do entries").arg(m_mainWindow.entryCount()));
     m_program.previewWindow().show();
 }
 
