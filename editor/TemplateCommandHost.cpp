@@ -62,8 +62,10 @@ void TemplateCommandHost::showPreview()
 {
     m_program.spareOffice().stop();
     // What a screen reader says of the picture (its size is added to it).
+    const int entries = m_mainWindow.entryCount();
     m_program.previewWindow().Picture1->setAccessibleDescription(
-        QStringLiteral("The sheet filled with %1 to-do entries").arg(m_mainWindow.entryCount()));
+        entries == 1 ? QStringLiteral("The sheet filled with 1 to-do entry")
+                     : QStringLiteral("The sheet filled with %1 to-do entries").arg(entries));
     m_program.previewWindow().show();
 }
 

@@ -22,15 +22,29 @@ public:
     }
 
 private:
-    // A box that holds no picture itself but frames one (the preview's
-    // viewport) describes the picture it frames.
+    // A box that frames another (the preview's viewport) describes the one
+    // it frames. A box that shows a picture held by another box of its
+    // window (the preview's picture, whose picture its zoom holder keeps)
+    // gives that picture's size.
     static QString description(const PictureBox &box)
     {
         QStringList parts;
         if (!box.accessibleDescription().isEmpty())
             parts << box.accessibleDescription();
-        const auto *inner = box.findChild<PictureBox *>();
-        parts << (!box.hasPicture() && inner ? description(*inner) : pictureText(box));
+        if (const auto *inner = box.findChild<PictureBox *>(); inner && !box.hasPicture()) {
+            parts << description(*inner);
+        } else {
+            const PictureBox *holder = &box;
+            if (!box.hasPicture() && (box.drawsSheet() || !box.drawing().isNull())) {
+                for (const PictureBox *other : box.window()->findChildren<PictureBox *>()) {
+                    if (other->hasPicture()) {
+                        holder = other;
+                        break;
+                    }
+                }
+            }
+            parts << pictureText(*holder);
+        }
         return parts.join(QStringLiteral("; "));
     }
 
