@@ -193,7 +193,7 @@ private:
 void TestSession::initTestCase()
 {
     // An X server of the test's own; it names its display when ready.
-    m_display.start(QStringLiteral("Xvfb"), {u"-displayfd"_s, u"1"_s, u"-nolisten"_s, u"tcp"_s, u"-screen"_s,
+    m_display.start(QStringLiteral(QUORBEL_XVFB), {u"-displayfd"_s, u"1"_s, u"-nolisten"_s, u"tcp"_s, u"-screen"_s,
                                              u"0"_s, u"1024x768x24"_s});
     const QString number = nextLine(m_display, 30000);
     QVERIFY2(!number.isEmpty(), "Xvfb did not start");
