@@ -1,3 +1,5 @@
+#include "AccessiblePicture.h"
+#include "AccessibleWindows.h"
 #include "Program.h"
 #include "WidgetDialogs.h"
 
@@ -8,6 +10,9 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorbel/quorbel.png")));
+
+    quorbel::installAccessibleWindows();
+    quorbel::installAccessiblePicture();
 
     quorbel::WidgetDialogs dialogs;
     quorbel::Dialogs::setCurrent(&dialogs);

@@ -16,8 +16,9 @@ option(QUORBEL_WARNINGS_AS_ERRORS "Treat compiler warnings as errors" OFF)
 option(QUORBEL_SANITIZERS "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 
 add_library(quorbel_compile_options INTERFACE)
+# -Wold-style-cast is for C++ only (the tests' session manager is C).
 target_compile_options(quorbel_compile_options INTERFACE
-    -Wall -Wextra -Wpedantic -Wold-style-cast -Wshadow
+    -Wall -Wextra -Wpedantic $<$<COMPILE_LANGUAGE:CXX>:-Wold-style-cast> -Wshadow
     $<$<BOOL:${QUORBEL_WARNINGS_AS_ERRORS}>:-Werror>)
 target_compile_definitions(quorbel_compile_options INTERFACE
     # Text becomes a QString only by an explicit choice of its encoding, and

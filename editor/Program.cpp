@@ -4,6 +4,8 @@
 #include "TemplateCommandHost.h"
 #include "TemplateFilling.h"
 
+#include "DateText.h"
+#include "Failure.h"
 #include "FilesLog.h"
 #include "IsInstalled.h"
 #include "SettingsStore.h"
@@ -11,7 +13,9 @@
 #include "SingleInstance.h"
 
 #include <QApplication>
+#include <QDateEdit>
 #include <QEvent>
+#include <QLineEdit>
 #include <QFile>
 #include <QGuiApplication>
 #include <QSessionManager>
@@ -157,6 +161,49 @@ void removeScratchWorkbookAtExit()
     }
 }
 
+// The session saves itself (a checkpoint, or the first step of a logout
+// that may still be cancelled): the store gets the list and the header
+// fields in their stored form, without a box, and the program runs on. The
+// header fields are written at every change already; writing them again
+// mends a change whose write failed. A deadline never chosen is left unset,
+// so that the next start shows its own day, as it would have.
+void storeForSession(Form1 &window)
+{
+    try {
+        window.storeList();
+        saveSetting(QStringLiteral("txtName"), window.txtName->text());
+        saveSetting(QStringLiteral("txtProName"), window.txtProName->text());
+        if (!readSetting(QStringLiteral("dtpDate")).isEmpty())
+            saveSetting(QStringLiteral("dtpDate"), generalDateText(QDateTime(window.deadline(), QTime(0, 0))));
+    } catch (const Failure &failure) {
+        // No box while the session waits for the answer; the list is
+        // written again at its next change and when the program ends.
+        qWarning("The list could not be stored for the session: %s", failure.what());
+    }
+}
+
+// The application asked to quit from outside: the session manager's Die
+// reaches the program as QEvent::Quit. It ends the program as a signal does
+// (the shown window's closing, quiet boxes, a running build stopped at its
+// next step), rather than by Qt closing every window in turn.
+class QuitRequests final : public QObject {
+public:
+    explicit QuitRequests(std::function<void()> onQuit) : m_onQuit(std::move(onQuit)) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit) {
+            m_onQuit();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_onQuit;
+};
+
 } // namespace
 
 int runQuorbel(QApplication &app, const Form1::Services &services)
@@ -188,16 +235,31 @@ int runQuorbel(QApplication &app, const Form1::Services &services)
                 break;
         }
     };
-    // Ends both connections when this function returns.
+    // Ends the connections when this function returns.
     QObject connections;
     QObject::connect(&unixSignals, &SignalEvents::received, &connections, endRequest);
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &connections, endRequest);
+    QuitRequests quitRequests(endRequest);
+    app.installEventFilter(&quitRequests);
+    // A save request of either kind (Qt emits both for a save of type Both;
+    // one write serves them) is answered as soon as the handler returns.
+    QString savedForKey;
+    const auto saveRequest = [&](QSessionManager &manager) {
+        if (!started || !started->mainWindow().startUpCompleted() || manager.sessionKey() == savedForKey)
+            return;
+        savedForKey = manager.sessionKey();
+        storeForSession(started->mainWindow());
+    };
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &connections, saveRequest);
+    QObject::connect(&app, &QGuiApplication::saveStateRequest, &connections, saveRequest);
 
     Program program(services);
     // A signal that waits from the start-up counts as one of the start-up.
     if (unixSignals.pending())
         unixSignals.deliverPending();
     started = &program;
+    // A request that comes while the program object goes (its offices end)
+    // finds no program.
+    const std::unique_ptr<Program *, void (*)(Program **)> forgetProgram(&started, [](Program **p) { *p = nullptr; });
     QObject::connect(&instance, &SingleInstance::showRequested, &program, &Program::showRunningWindow);
     program.setEndRequestPoll([&unixSignals] {
         if (unixSignals.pending())

@@ -42,7 +42,7 @@ public:
 
     // --- Ending from outside ---------------------------------------------------
     // The system asks the program to end (SIGTERM, SIGHUP, SIGINT, the
-    // session ending): it runs exactly what closing the shown window runs
+    // session's Die): it runs exactly what closing the shown window runs
     // (the main window's closing step, or the preview window's closing),
     // without any box from here on. While "Start Creating Template" runs,
     // the command stops at its next step and the closing runs when it has
@@ -90,8 +90,11 @@ private:
 
 // The whole program, as main() runs it: one program per user and settings
 // store (a later start shows the running one's window and ends with exit
-// code 0), SIGTERM, SIGHUP, SIGINT and the session's request to save its
-// data end it as closing its shown window does.
+// code 0), SIGTERM, SIGHUP, SIGINT and the session's end (Die, which comes
+// as the application's quit) end it as closing its shown window does. A
+// save request of the session (a checkpoint, or a logout that may yet be
+// cancelled) stores the list and the header fields and is answered at once;
+// the program runs on.
 int runQuorbel(QApplication &app);
 int runQuorbel(QApplication &app, const Form1::Services &services);
 

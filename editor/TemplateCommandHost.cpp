@@ -2,6 +2,7 @@
 
 #include "Form1.h"
 #include "Form2.h"
+#include "PictureBox.h"
 #include "Program.h"
 
 #include "Failure.h"
@@ -65,6 +66,11 @@ void TemplateCommandHost::setPreviewWorkbook(const QString &path)
 void TemplateCommandHost::showPreview()
 {
     m_program.spareOffice().stop();
+    // What a screen reader says of the picture (its size is added to it).
+    const int entries = m_mainWindow.entryCount();
+    m_program.previewWindow().Picture1->setAccessibleDescription(
+        entries == 1 ? QStringLiteral("The sheet filled with 1 to-do entry")
+                     : QStringLiteral("The sheet filled with %1 to-do entries").arg(entries));
     m_program.previewWindow().show();
 }
 

@@ -39,6 +39,10 @@ if [ "$mode" = test ]; then
     libspreadsheet-writeexcel-perl python3 python3-xlrd python3-uno
     # locales the tests run the program in
     locales
+    # the session test: a session manager of its own (libSM, libICE) and an
+    # X server; the screen reader check: the accessibility bus and its
+    # Python client; xsm, a session manager to try by hand
+    libsm-dev libice-dev xvfb x11-session-utils at-spi2-core python3-pyatspi dbus-x11
   )
 fi
 # --- Package: making the .deb and checking it ---------------------------------

@@ -4,6 +4,8 @@
 
 #include "Form1.h"
 #include "Form2.h"
+#include "AccessiblePicture.h"
+#include "AccessibleWindows.h"
 #include "Form2Host.h"
 #include "PictureBox.h"
 #include "ScriptedDialogs.h"
@@ -83,6 +85,9 @@ private:
 void TestAccessibility::initTestCase()
 {
     QAccessible::setActive(true);
+    // As the program's start does.
+    installAccessibleWindows();
+    installAccessiblePicture();
 }
 
 void TestAccessibility::init()
@@ -96,6 +101,8 @@ void TestAccessibility::mainWindowControlsAreNamed_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("role");
 
+    // The window is an application window, named by its caption.
+    QTest::newRow("window") << "Form1" << "Quorbel" << int(QAccessible::Window);
     // Fields take the text of the label in front of them.
     QTest::newRow("deadline") << "dtpDate" << "Deadline:" << int(QAccessible::SpinBox);
     QTest::newRow("completed by") << "txtName" << "To Be Completed By:" << int(QAccessible::EditableText);
@@ -122,7 +129,7 @@ void TestAccessibility::mainWindowControlsAreNamed()
     QFETCH(int, role);
 
     auto window = m_fixture.makeWindow();
-    auto *widget = window->findChild<QWidget *>(control);
+    auto *widget = control == window->objectName() ? window.get() : window->findChild<QWidget *>(control);
     QVERIFY(widget);
     QAccessibleInterface *face = accessible(widget);
     QVERIFY(face);
@@ -194,16 +201,21 @@ void TestAccessibility::previewControlsAreNamed_data()
     QTest::addColumn<QString>("control");
     QTest::addColumn<int>("role");
     QTest::addColumn<QString>("name"); // empty: any name but an empty one
+    // What a picture box says it shows, holding a 40 x 30 picture.
+    QTest::addColumn<QString>("description");
 
-    QTest::newRow("picture area") << "Picture2" << -1 << "";
-    QTest::newRow("picture") << "Picture1" << -1 << "";
-    QTest::newRow("horizontal bar") << "HScroll1" << int(QAccessible::ScrollBar) << "";
-    QTest::newRow("vertical bar") << "VScroll1" << int(QAccessible::ScrollBar) << "";
-    QTest::newRow("zoom frame") << "Frame1" << int(QAccessible::Grouping) << "Zoom:";
-    QTest::newRow("zoom in") << "PushButton1" << int(QAccessible::Button) << "Zoom In";
-    QTest::newRow("zoom out") << "PushButton2" << int(QAccessible::Button) << "Zoom Out";
-    QTest::newRow("back") << "PushButton8" << int(QAccessible::Button) << "< Back";
-    QTest::newRow("save") << "PushButton6" << int(QAccessible::Button) << "Save Results To Excel File";
+    QTest::newRow("window") << "" << int(QAccessible::Window) << "Quorbel" << "";
+    // The viewport describes the picture it frames.
+    QTest::newRow("picture area") << "Picture2" << int(QAccessible::Graphic) << "Picture of the filled sheet"
+                                  << "40 by 30 pixels";
+    QTest::newRow("picture") << "Picture1" << int(QAccessible::Graphic) << "Filled sheet" << "40 by 30 pixels";
+    QTest::newRow("horizontal bar") << "HScroll1" << int(QAccessible::ScrollBar) << "" << "";
+    QTest::newRow("vertical bar") << "VScroll1" << int(QAccessible::ScrollBar) << "" << "";
+    QTest::newRow("zoom frame") << "Frame1" << int(QAccessible::Grouping) << "Zoom:" << "";
+    QTest::newRow("zoom in") << "PushButton1" << int(QAccessible::Button) << "Zoom In" << "";
+    QTest::newRow("zoom out") << "PushButton2" << int(QAccessible::Button) << "Zoom Out" << "";
+    QTest::newRow("back") << "PushButton8" << int(QAccessible::Button) << "< Back" << "";
+    QTest::newRow("save") << "PushButton6" << int(QAccessible::Button) << "Save Results To Excel File" << "";
 }
 
 void TestAccessibility::previewControlsAreNamed()
@@ -211,10 +223,14 @@ void TestAccessibility::previewControlsAreNamed()
     QFETCH(QString, control);
     QFETCH(int, role);
     QFETCH(QString, name);
+    QFETCH(QString, description);
 
     QuietHost host;
     Form2 preview(host);
-    auto *widget = preview.findChild<QWidget *>(control);
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    preview.setPicture(picture);
+    QWidget *widget = control.isEmpty() ? &preview : preview.findChild<QWidget *>(control);
     QVERIFY(widget);
     QAccessibleInterface *face = accessible(widget);
     QVERIFY(face);
@@ -224,6 +240,14 @@ void TestAccessibility::previewControlsAreNamed()
         QVERIFY(!face->text(QAccessible::Name).trimmed().isEmpty());
     else
         QCOMPARE(face->text(QAccessible::Name), name);
+    if (!description.isEmpty()) {
+        QCOMPARE(face->text(QAccessible::Description), description);
+        // Shown, the window keeps the picture in its zoom holder and draws
+        // it: the boxes still tell what they show.
+        preview.show();
+        QVERIFY(QTest::qWaitForWindowActive(&preview));
+        QCOMPARE(accessible(widget)->text(QAccessible::Description), description);
+    }
 
     // The two bars are told apart by their names.
     QVERIFY(accessibleName(preview.HScroll1) != accessibleName(preview.VScroll1));
