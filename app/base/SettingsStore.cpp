@@ -3,13 +3,20 @@
 #include "DateText.h"
 #include "Failure.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
+#include <QThread>
+#include <QTimer>
 
+#include <cerrno>
+
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace quorbel {
 namespace {
@@ -229,11 +236,11 @@ QString SettingsStore::read(const QString &key, const QString &defaultValue)
     return text;
 }
 
-QByteArray SettingsStore::fileText()
+QList<QByteArray> SettingsStore::fileText()
 {
     // Sections in the order QSettings names them; a key without a section
-    // belongs to [General].
-    QMap<QString, QByteArray> sections;
+    // belongs to [General]. The pieces are written as they are, uncopied.
+    QMap<QString, QList<QByteArray>> sections;
     for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
         const qsizetype slash = it.key().indexOf(QLatin1Char('/'));
         const QString section = slash < 0 ? QString() : it.key().left(slash);
@@ -241,32 +248,69 @@ QByteArray SettingsStore::fileText()
             it->line = makeLine(slash < 0 ? QStringView(it.key()) : QStringView(it.key()).sliced(slash + 1), it->value);
         if (it->line.isEmpty())
             return {};
-        sections[section] += it->line;
+        sections[section].append(it->line);
     }
-    QByteArray text;
+    QList<QByteArray> pieces;
     for (auto it = sections.cbegin(); it != sections.cend(); ++it) {
-        if (!text.isEmpty())
-            text += '\n';
         QByteArray header;
-        appendKey(header, it.key());
-        if (header.isEmpty())
-            text += "[General]\n";
-        else if (header.compare("general", Qt::CaseInsensitive) == 0)
-            text += "[%General]\n";
+        if (!pieces.isEmpty())
+            header += '\n';
+        QByteArray name;
+        appendKey(name, it.key());
+        if (name.isEmpty())
+            header += "[General]\n";
+        else if (name.compare("general", Qt::CaseInsensitive) == 0)
+            header += "[%General]\n";
         else
-            text += '[' + header + "]\n";
-        text += it.value();
+            header += '[' + name + "]\n";
+        pieces.append(header);
+        pieces.append(it.value());
     }
-    return text;
+    return pieces;
 }
 
-bool SettingsStore::writeFile(const QByteArray &text)
+bool SettingsStore::writeFile(const QList<QByteArray> &pieces)
 {
-    QSaveFile file(m_path);
-    // Never written in place: a write cut short leaves the old file.
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.flush())
+    // A link in the store's place is followed: its target is replaced.
+    QString target = m_path;
+    const QFileInfo info(m_path);
+    if (info.isSymLink())
+        target = info.symLinkTarget();
+    const QByteArray targetName = QFile::encodeName(target);
+
+    // The new file beside the old one, with the old one's permissions (a new
+    // store gets the usual ones), then renamed over it: a write cut short
+    // leaves the old file, never a mix.
+    QByteArray tempName = targetName + ".XXXXXX";
+    const int fd = ::mkstemp(tempName.data());
+    if (fd < 0)
         return false;
+    const auto fail = [&] {
+        ::close(fd);
+        ::unlink(tempName.constData());
+        return false;
+    };
+    struct stat st {};
+    mode_t mode = 0;
+    if (::stat(targetName.constData(), &st) == 0) {
+        mode = st.st_mode & 07777;
+    } else {
+        mode = ::umask(0);
+        ::umask(mode);
+        mode = 0666 & ~mode;
+    }
+    if (::fchmod(fd, mode) != 0)
+        return fail();
+    for (const QByteArray &piece : pieces) {
+        for (qsizetype done = 0; done < piece.size();) {
+            const ssize_t n = ::write(fd, piece.constData() + done, size_t(piece.size() - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return fail();
+            done += n;
+        }
+    }
     // Each write gets a modification time at least a millisecond past the
     // file's last one: readers that take a file of the same size and time to
     // the millisecond as unchanged (QSettings does) see every write.
@@ -274,11 +318,62 @@ bool SettingsStore::writeFile(const QByteArray &text)
     const qint64 lastMs = m_seen.exists ? m_seen.modifiedNs / 1000000 : 0;
     const qint64 ms = std::max({nowMs, lastMs + 1, m_lastWriteMs + 1});
     const struct timespec times[2] = {{0, UTIME_OMIT}, {time_t(ms / 1000), long((ms % 1000) * 1000000)}};
-    ::futimens(file.handle(), times);
-    if (!file.commit())
+    ::futimens(fd, times);
+    if (::close(fd) != 0) {
+        ::unlink(tempName.constData());
         return false;
+    }
+    if (::rename(tempName.constData(), targetName.constData()) != 0) {
+        ::unlink(tempName.constData());
+        return false;
+    }
     m_lastWriteMs = ms;
+    m_unsynced = targetName;
+    scheduleSync();
     return true;
+}
+
+// Once the renamed file is in place, a kill or a crash of the program
+// cannot lose it; a power cut could, until the system writes it out. That
+// is done here, in a pause after the last write (a key typed does not wait
+// for the disk), and at the latest when the store goes away.
+void SettingsStore::scheduleSync()
+{
+    if (!QCoreApplication::instance() || QThread::currentThread() != QCoreApplication::instance()->thread()) {
+        syncToDisk();
+        return;
+    }
+    if (!m_syncTimer) {
+        m_syncTimer = std::make_unique<QTimer>();
+        m_syncTimer->setSingleShot(true);
+        m_syncTimer->setInterval(kSyncDelayMs);
+        QObject::connect(m_syncTimer.get(), &QTimer::timeout, [this] { syncToDisk(); });
+    }
+    m_syncTimer->start();
+}
+
+void SettingsStore::syncToDisk()
+{
+    if (m_unsynced.isEmpty())
+        return;
+    const int fd = ::open(m_unsynced.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fdatasync(fd);
+        ::close(fd);
+    }
+    const qsizetype slash = m_unsynced.lastIndexOf('/');
+    const QByteArray folder = slash > 0 ? m_unsynced.left(slash) : QByteArray(slash == 0 ? "/" : ".");
+    const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    m_unsynced.clear();
+}
+
+SettingsStore::~SettingsStore()
+{
+    syncToDisk();
 }
 
 bool SettingsStore::write(const QString &key, const QString &value)
@@ -296,7 +391,7 @@ bool SettingsStore::write(const QString &key, const QString &value)
     it->value = value;
     it->line = makeLine(key, it->value);
 
-    const QByteArray text = fileText();
+    const QList<QByteArray> text = fileText();
     bool written = false;
     if (!text.isEmpty() || m_entries.isEmpty()) {
         written = writeFile(text);

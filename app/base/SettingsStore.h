@@ -1,11 +1,16 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QMap>
 #include <QString>
 #include <QVariant>
 
+#include <memory>
+
 #include <sys/types.h>
+
+class QTimer;
 
 namespace quorbel {
 
@@ -58,6 +63,12 @@ inline constexpr qint64 kMaxSettingsFileSize = 64 * 1024 * 1024;
 class SettingsStore {
 public:
     explicit SettingsStore(QString filePath, QString section = QStringLiteral("Quorbel"));
+    ~SettingsStore();
+    SettingsStore(const SettingsStore &) = delete;
+    SettingsStore &operator=(const SettingsStore &) = delete;
+
+    // How long after the last write the file is synced to the disk.
+    static constexpr int kSyncDelayMs = 500;
 
     QString filePath() const { return m_path; }
 
@@ -88,8 +99,10 @@ private:
     FileIdentity identity() const;
     void refresh();
     void load();
-    QByteArray fileText();
-    bool writeFile(const QByteArray &text);
+    QList<QByteArray> fileText();
+    bool writeFile(const QList<QByteArray> &pieces);
+    void scheduleSync();
+    void syncToDisk();
 
     QString m_path;
     QString m_section;
@@ -101,6 +114,8 @@ private:
     bool m_tooLarge = false;
     FileIdentity m_seen;
     qint64 m_lastWriteMs = 0;
+    QByteArray m_unsynced; // the file written and not yet synced to the disk
+    std::unique_ptr<QTimer> m_syncTimer;
 };
 
 // The program's store, on settingsFilePath(), made at first use.

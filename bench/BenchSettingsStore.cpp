@@ -1,0 +1,131 @@
+// What a key typed into a header field costs ("To Be Completed By:"; each
+// key is written to the settings store at once), with an empty stored list
+// and with 10,000 stored entries, in one run. Prints figures; asserts
+// nothing.
+//
+//     bench_settings_store [keys per round, default 200]
+
+#include "BenchSupport.h"
+#include "EntryList.h"
+#include "Form1.h"
+#include "SettingsStore.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+using namespace quorbel;
+
+namespace {
+
+QList<ListEntry> makeList(int count)
+{
+    QList<ListEntry> entries;
+    for (int i = 0; i < count; ++i)
+        entries.append({QStringLiteral("12/%1/2026").arg(i % 28 + 1), QStringLiteral("Project %1").arg(i),
+                        QStringLiteral("Notes on entry %1: what is to be done, by whom and with what").arg(i),
+                        i % 3 == 0 ? QStringLiteral("V") : QString()});
+    return entries;
+}
+
+struct Figures {
+    double medianMs = 0;
+    double meanMs = 0;
+};
+
+Figures summarise(std::vector<double> times)
+{
+    std::sort(times.begin(), times.end());
+    Figures f;
+    f.medianMs = times[times.size() / 2];
+    for (double t : times)
+        f.meanMs += t;
+    f.meanMs /= double(times.size());
+    return f;
+}
+
+// Keys typed into the window's "To Be Completed By:" field.
+Figures typeKeys(int entries, int keys)
+{
+    storeSetting(QStringLiteral("ToDo"), encodeEntryList(makeList(entries)));
+    storeSetting(QStringLiteral("txtName"), QString());
+    Form1 window(bench::programServices());
+    window.show();
+    window.txtName->setFocus();
+    std::vector<double> times;
+    QElapsedTimer timer;
+    for (int i = 0; i < keys; ++i) {
+        timer.start();
+        QTest::keyClick(window.txtName, char('a' + i % 26));
+        times.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    if (window.entryCount() != entries || readSetting(QStringLiteral("txtName")).size() != keys)
+        std::fprintf(stderr, "unexpected state: %d rows, %lld characters stored\n", window.entryCount(),
+                     qlonglong(readSetting(QStringLiteral("txtName")).size()));
+    window.close();
+    // The store syncs the file to the disk in a pause after the last write:
+    // let it happen here, outside the figures.
+    QTest::qWait(SettingsStore::kSyncDelayMs + 200);
+    return summarise(times);
+}
+
+// The store alone: one write of "txtName" a key.
+Figures writeKeys(int entries, int keys)
+{
+    storeSetting(QStringLiteral("ToDo"), encodeEntryList(makeList(entries)));
+    std::vector<double> times;
+    QElapsedTimer timer;
+    QString text;
+    for (int i = 0; i < keys; ++i) {
+        text += QLatin1Char(char('a' + i % 26));
+        timer.start();
+        saveSetting(QStringLiteral("txtName"), text);
+        times.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    QTest::qWait(SettingsStore::kSyncDelayMs + 200);
+    return summarise(times);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A store of its own, in a scratch folder.
+    QTemporaryDir home;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home.path());
+    QApplication app(argc, argv);
+    const int keys = argc > 1 ? std::max(1, atoi(argv[1])) : 200;
+    bench::CountingDialogs dialogs;
+    Dialogs::setCurrent(&dialogs);
+
+    std::printf("settings file: %s\n", qPrintable(settingsFilePath()));
+    std::printf("%-34s %8s %10s %10s\n", "", "entries", "median ms", "mean ms");
+    std::vector<double> keyEmpty, keyFull;
+    // Three times each, alternating, so that neither order nor warm-up decides.
+    for (int round = 0; round < 3; ++round) {
+        for (int entries : {0, 10000}) {
+            const Figures f = typeKeys(entries, keys);
+            std::printf("%-34s %8d %10.3f %10.3f\n", "key in \"To Be Completed By:\"", entries, f.medianMs, f.meanMs);
+            (entries == 0 ? keyEmpty : keyFull).push_back(f.medianMs);
+        }
+    }
+    for (int entries : {0, 10000}) {
+        const Figures f = writeKeys(entries, keys);
+        std::printf("%-34s %8d %10.3f %10.3f\n", "store write of \"txtName\"", entries, f.medianMs, f.meanMs);
+    }
+    std::sort(keyEmpty.begin(), keyEmpty.end());
+    std::sort(keyFull.begin(), keyFull.end());
+    std::printf("key with 10,000 entries / key with none (median of the rounds' medians): %.2fx\n",
+                keyFull[keyFull.size() / 2] / keyEmpty[keyEmpty.size() / 2]);
+    std::printf("boxes shown: %d\n", dialogs.boxes);
+    return 0;
+}
