@@ -39,6 +39,8 @@ if [ "$mode" = test ]; then
     libspreadsheet-writeexcel-perl python3 python3-xlrd python3-uno
     # locales the tests run the program in
     locales
+    # the fuzz targets (scripts/fuzz.sh): clang with libFuzzer
+    clang
   )
 fi
 # --- Package: making the .deb and checking it ---------------------------------
@@ -132,6 +134,10 @@ fi
 
 # The package, its validators and its unpacked program.
 check_package
+
+# The parsers of bytes from outside, fuzzed for a fixed time each (a clang
+# build of their own in build-fuzz/).
+bash "$top/scripts/fuzz.sh"
 
 if [ "${QUORBEL_SANITIZERS:-1}" = 0 ]; then
   echo "The sanitizer build is left out (QUORBEL_SANITIZERS=0)."
