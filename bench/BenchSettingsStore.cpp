@@ -93,6 +93,27 @@ Figures writeKeys(int entries, int keys)
     return summarise(times);
 }
 
+// The same writes as the program made them before it kept one store for
+// the run: a QSettings made for each write, which reads the file again when
+// it changed and writes every key anew (for comparison).
+Figures writeKeysThroughQSettings(int entries, int keys)
+{
+    storeSetting(QStringLiteral("ToDo"), encodeEntryList(makeList(entries)));
+    std::vector<double> times;
+    QElapsedTimer timer;
+    QString text;
+    for (int i = 0; i < keys; ++i) {
+        text += QLatin1Char(char('a' + i % 26));
+        timer.start();
+        QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Marvesk"));
+        settings.setAtomicSyncRequired(true);
+        settings.setValue(QStringLiteral("Quorbel/txtName"), text);
+        settings.sync();
+        times.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    return summarise(times);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -121,6 +142,10 @@ int main(int argc, char **argv)
     for (int entries : {0, 10000}) {
         const Figures f = writeKeys(entries, keys);
         std::printf("%-34s %8d %10.3f %10.3f\n", "store write of \"txtName\"", entries, f.medianMs, f.meanMs);
+    }
+    for (int entries : {0, 10000}) {
+        const Figures f = writeKeysThroughQSettings(entries, keys);
+        std::printf("%-34s %8d %10.3f %10.3f\n", "QSettings write each (as before)", entries, f.medianMs, f.meanMs);
     }
     std::sort(keyEmpty.begin(), keyEmpty.end());
     std::sort(keyFull.begin(), keyFull.end());
