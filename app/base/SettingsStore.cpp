@@ -195,7 +195,6 @@ SettingsStore::FileIdentity SettingsStore::identity() const
 void SettingsStore::load()
 {
     m_entries.clear();
-    m_nextOrder = 0;
     m_loaded = true;
     m_seen = identity();
     m_tooLarge = m_seen.size > kMaxSettingsFileSize;
@@ -204,7 +203,7 @@ void SettingsStore::load()
     QSettings settings(m_path, QSettings::IniFormat);
     const QStringList keys = settings.allKeys();
     for (const QString &key : keys)
-        m_entries.insert(key, Entry{settings.value(key), QByteArray(), m_nextOrder++});
+        m_entries.insert(key, Entry{settings.value(key), QByteArray()});
 }
 
 void SettingsStore::refresh()
@@ -387,7 +386,7 @@ bool SettingsStore::write(const QString &key, const QString &value)
     const QString fullKey = m_section + QLatin1Char('/') + key;
     auto it = m_entries.find(fullKey);
     if (it == m_entries.end())
-        it = m_entries.insert(fullKey, Entry{QVariant(), QByteArray(), m_nextOrder++});
+        it = m_entries.insert(fullKey, Entry{QVariant(), QByteArray()});
     it->value = value;
     it->line = makeLine(key, it->value);
 

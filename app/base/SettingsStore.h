@@ -44,9 +44,11 @@ inline constexpr qint64 kMaxSettingsFileSize = 64 * 1024 * 1024;
 //
 // The file is read once; a write changes one key in memory and writes the
 // file whole (a temporary file beside it, then a rename, so a write cut short
-// leaves the old file or the new one). The text of each key is kept in its
-// written form, so a write costs the same few steps whatever the other keys
-// hold, plus writing out the bytes.
+// leaves the old file or the new one; a kill or a crash right after a write
+// keeps it, and the file is synced to the disk kSyncDelayMs after the last
+// write, so a key typed does not wait for the disk). The text of each key is
+// kept in its written form, so a write costs the same few steps whatever the
+// other keys hold, plus writing out the bytes.
 //
 // Another program may change the file meanwhile (a second copy of the
 // program, a hand edit, a sync tool). Before each read and each write the
@@ -84,7 +86,6 @@ private:
     struct Entry {
         QVariant value;    // as QSettings reads it
         QByteArray line;   // "key=value\n" as written; empty: not yet made
-        qsizetype order = 0;
     };
     struct FileIdentity {
         bool exists = false;
@@ -109,7 +110,6 @@ private:
     // Every key of the file, by section, as QSettings names it
     // ("Quorbel/ToDo"; a key without a section stands alone).
     QMap<QString, Entry> m_entries;
-    qsizetype m_nextOrder = 0;
     bool m_loaded = false;
     bool m_tooLarge = false;
     FileIdentity m_seen;
