@@ -16,6 +16,7 @@
 #include "TemplateWorkbook.h"
 
 #include <QDir>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -83,6 +84,13 @@ void oneBuild(const QString &folder, const QString &templatePath, int entries)
     auto workbook = excel->Workbooks()->Item(excel->Workbooks()->count());
     const QString picture = QDir(folder).filePath(QStringLiteral("temp.bmp"));
     timed(QStringLiteral("picture to temp.bmp") + suffix, [&] { saveCellsActivesheet(*workbook, picture); });
+    // QUORBEL_BENCH_KEEP_PICTURE=FOLDER keeps a copy of each picture file
+    // (picture-<entries>.bin), real output of the office for other uses.
+    if (const QString keep = qEnvironmentVariable("QUORBEL_BENCH_KEEP_PICTURE"); !keep.isEmpty()) {
+        const QString copy = QDir(keep).filePath(QStringLiteral("picture-%1.bin").arg(entries));
+        QFile::remove(copy);
+        QFile::copy(picture, copy);
+    }
     QImage image(picture);
     std::printf("  picture%s: %d x %d pixels\n", qPrintable(suffix), image.width(), image.height());
     workbook->Close();

@@ -43,6 +43,8 @@ if [ "$mode" = test ]; then
     # X server; the screen reader check: the accessibility bus and its
     # Python client; xsm, a session manager to try by hand
     libsm-dev libice-dev xvfb x11-session-utils at-spi2-core python3-pyatspi dbus-x11
+    # the fuzz targets (scripts/fuzz.sh): clang with libFuzzer
+    clang
   )
 fi
 # --- Package: making the .deb and checking it ---------------------------------
@@ -136,6 +138,10 @@ fi
 
 # The package, its validators and its unpacked program.
 check_package
+
+# The parsers of bytes from outside, fuzzed for a fixed time each (a clang
+# build of their own in build-fuzz/).
+bash "$top/scripts/fuzz.sh"
 
 if [ "${QUORBEL_SANITIZERS:-1}" = 0 ]; then
   echo "The sanitizer build is left out (QUORBEL_SANITIZERS=0)."

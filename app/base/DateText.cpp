@@ -55,7 +55,7 @@ QString shortDateText(QDate date, const QLocale &locale)
 std::optional<QDate> readDateText(const QString &rawText, const QLocale &locale)
 {
     const QString text = rawText.trimmed();
-    if (text.isEmpty())
+    if (text.isEmpty() || text.size() > kMaxDateTextLength)
         return std::nullopt;
 
     if (auto date = tryFormat(text, shortDateFormat(locale), locale))
@@ -93,6 +93,10 @@ QString generalDateText(const QDateTime &value, const QLocale &locale)
 std::optional<QDateTime> readGeneralDateText(const QString &rawText, const QLocale &locale)
 {
     const QString text = rawText.trimmed();
+    // Longer texts are no date; refusing them first keeps the tries below
+    // (a date read for each blank) bounded, whatever the text holds.
+    if (text.isEmpty() || text.size() > kMaxDateTextLength)
+        return std::nullopt;
     if (auto date = readDateText(text, locale))
         return QDateTime(*date, QTime(0, 0));
     // A date followed by a time of day: try each split at a blank.

@@ -1,5 +1,7 @@
 #include "EntryList.h"
 
+#include <QStringTokenizer>
+
 #include <algorithm>
 
 namespace quorbel {
@@ -13,11 +15,11 @@ using Records = QList<QStringList>;
 Records plainRecords(const QString &stored)
 {
     Records records;
-    for (const QString &record : stored.split(kRecordSeparator)) {
-        // An empty record string yields no fields and creates no entry.
-        if (!record.isEmpty())
-            records.append(record.split(kFieldSeparator));
-    }
+    // An empty record string yields no fields and creates no entry (and,
+    // skipped where it stands, costs nothing: a damaged text of separators
+    // alone makes no list of empty pieces).
+    for (const QStringView record : QStringTokenizer(stored, kRecordSeparator, Qt::SkipEmptyParts))
+        records.append(record.toString().split(kFieldSeparator));
     return records;
 }
 

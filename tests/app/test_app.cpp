@@ -556,6 +556,42 @@ private slots:
         QVERIFY(!readGeneralDateText(QStringLiteral("garbage"), us));
     }
 
+    // Texts no date reader takes, however long: each is refused at once
+    // (the readers once tried a date for every blank, re-reading the rest).
+    void longTextsAreNoDate_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("isDate");        // readDateText
+        QTest::addColumn<bool>("isGeneralDate"); // readGeneralDateText
+        QString digitsAndBlanks;
+        for (int i = 0; digitsAndBlanks.size() < 200 * 1024; ++i)
+            digitsAndBlanks += QString::number(i % 10) + QLatin1Char(' ');
+        QTest::newRow("200 KB of digits and blanks") << digitsAndBlanks << false << false;
+        QTest::newRow("a date, 200 KB of blanks, a word")
+            << QStringLiteral("12/24/2026") + QString(200 * 1024, u' ') + u'x' << false << false;
+        QTest::newRow("a date with 200 KB of blanks around")
+            << QString(100 * 1024, u' ') + u"12/24/2026"_s + QString(100 * 1024, u'\t') << true << true;
+        const auto dateAndTime = [](qsizetype length) {
+            QString text = u"12/24/2026"_s;
+            return text + QString(length - text.size() - 7, u' ') + u"2:30 PM"_s;
+        };
+        QTest::newRow("date and time as long as read") << dateAndTime(kMaxDateTextLength) << false << true;
+        QTest::newRow("date and time one longer") << dateAndTime(kMaxDateTextLength + 1) << false << false;
+    }
+
+    void longTextsAreNoDate()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, isDate);
+        QFETCH(bool, isGeneralDate);
+        const QLocale us(QLocale::English, QLocale::UnitedStates);
+        QCOMPARE(readDateText(text, us).has_value(), isDate);
+        const auto general = readGeneralDateText(text, us);
+        QCOMPARE(general.has_value(), isGeneralDate);
+        if (general)
+            QCOMPARE(general->date(), QDate(2026, 12, 24));
+    }
+
     // --- settings store ---
     void settingsLiveInTheTestsOwnFolder()
     {
@@ -593,6 +629,133 @@ private slots:
         QCOMPARE(readSetting(QStringLiteral("ToDo")), QStringLiteral("x^y^z^V"));
         saveSetting(QStringLiteral("dtpDate"), QStringLiteral("12/24/2026"));
         QCOMPARE(readSetting(QStringLiteral("txtName")), QStringLiteral("Ann"));
+    }
+
+    // Each text goes through the store and reads back the same: from the
+    // store that wrote it, from a store made afresh and from QSettings; and
+    // what QSettings wrote reads the same in the store.
+    void storedTextsReadBackExactly_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("qtCanWrite"); // QSettings writes a lone surrogate as U+FFFD
+        QTest::newRow("plain") << u"Ann Example"_s << true;
+        QTest::newRow("empty") << QString() << true;
+        QTest::newRow("blanks around") << u"  a b  "_s << true;
+        QTest::newRow("list and key marks") << u"a,b;c=d # [Quorbel]"_s << true;
+        QTest::newRow("quotes and backslashes") << u"\"x\" \\ \\\\"_s << true;
+        QTest::newRow("line breaks and tabs") << u"a\nb\r\nc\td\v\f\a\b"_s << true;
+        QTest::newRow("control then hex digit") << u"\x01" "a\x1f" "F"_s << true;
+        QTest::newRow("NUL then digit") << QString(QChar(0)) + u"1"_s << true;
+        QTest::newRow("typed-value marks") << u"@Variant(x)"_s << true;
+        QTest::newRow("double at") << u"@@x"_s << true;
+        QTest::newRow("letters beyond ASCII") << u"äöü € \u007f \u0080 \uffff"_s << true;
+        QTest::newRow("beyond the BMP") << u"a\U0001F600b"_s << true;
+        QTest::newRow("lone surrogates") << QString(QChar(0xD800)) + u"a"_s + QChar(0xDC00) << false;
+        QTest::newRow("list form") << u"a^b^c^V|d^^^"_s << true;
+    }
+
+    void storedTextsReadBackExactly()
+    {
+        QFETCH(QString, value);
+        QFETCH(bool, qtCanWrite);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"Marvesk.ini"_s);
+        if (qtCanWrite) {
+            QSettings qt(path, QSettings::IniFormat);
+            qt.setValue(u"Quorbel/txtProName"_s, value);
+            qt.sync();
+            QCOMPARE(qt.status(), QSettings::NoError);
+        }
+        SettingsStore store(path);
+        QVERIFY(store.write(u"txtName"_s, value));
+        QCOMPARE(store.read(u"txtName"_s), value);
+        SettingsStore fresh(path);
+        QCOMPARE(fresh.read(u"txtName"_s), value);
+        QSettings qt(path, QSettings::IniFormat);
+        QCOMPARE(qt.value(u"Quorbel/txtName"_s).toString(), value);
+        if (qtCanWrite) {
+            QCOMPARE(fresh.read(u"txtProName"_s), value);
+            QCOMPARE(store.read(u"txtProName"_s), value);
+        }
+    }
+
+    void storeWritesTheFileWholeAndKeepsOthersChanges()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"Marvesk.ini"_s);
+        // Ordinary values: byte for byte the file QSettings writes.
+        const QList<std::pair<QString, QString>> values = {{u"ToDo"_s, u"a^b^c^V|d^e^^"_s},
+                                                           {u"dtpDate"_s, u"12/24/2026"_s},
+                                                           {u"txtName"_s, u"Ann, Example"_s},
+                                                           {u"txtProName"_s, u" Roof "_s}};
+        SettingsStore store(path);
+        {
+            QSettings qt(dir.filePath(u"qt.ini"_s), QSettings::IniFormat);
+            for (const auto &[key, value] : values) {
+                QVERIFY(store.write(key, value));
+                qt.setValue(u"Quorbel/"_s + key, value);
+            }
+        }
+        QCOMPARE(readAll(path), readAll(dir.filePath(u"qt.ini"_s)));
+
+        // A write replaces the file: a reader of the old one keeps it whole,
+        // and nothing is left beside the store.
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        const QByteArray before = readAll(path);
+        QVERIFY(store.write(u"ToDo"_s, QString(100000, u'x')));
+        QCOMPARE(old.readAll(), before);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{u"Marvesk.ini"_s, u"qt.ini"_s}));
+
+        // Another program's change is kept: the last writer wins key by key.
+        {
+            QSettings other(path, QSettings::IniFormat);
+            other.setValue(u"Quorbel/txtProName"_s, u"changed elsewhere"_s);
+            other.setValue(u"Other/key"_s, u"kept"_s);
+        }
+        QCOMPARE(store.read(u"txtProName"_s), u"changed elsewhere"_s);
+        QVERIFY(store.write(u"txtName"_s, u"Bob"_s));
+        SettingsStore fresh(path);
+        QCOMPARE(fresh.read(u"txtProName"_s), u"changed elsewhere"_s);
+        QCOMPARE(fresh.read(u"txtName"_s), u"Bob"_s);
+        QCOMPARE(fresh.read(u"ToDo"_s), QString(100000, u'x'));
+        QCOMPARE(QSettings(path, QSettings::IniFormat).value(u"Other/key"_s).toString(), u"kept"_s);
+
+        // A file that cannot be written: the write says so.
+        SettingsStore nowhere(dir.filePath(u"qt.ini/Marvesk.ini"_s));
+        QVERIFY(!nowhere.write(u"txtName"_s, u"x"_s));
+    }
+
+    // A value longer than the program writes under its key is damaged; the
+    // list may be long.
+    void overLongValuesAreDamaged()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"Marvesk.ini"_s);
+        QString list;
+        for (int i = 0; i < 10000; ++i)
+            list += u"12/24/2026^Project %1^Notes on the work to be done, some of them long^V|"_s.arg(i);
+        list.chop(1);
+        {
+            QSettings qt(path, QSettings::IniFormat);
+            qt.setValue(u"Quorbel/dtpDate"_s, QString(200 * 1024, u'1'));
+            qt.setValue(u"Quorbel/txtName"_s, QString(40000, u'n'));
+            qt.setValue(u"Quorbel/txtProName"_s, QString(32767, u'p'));
+            qt.setValue(u"Quorbel/ToDo"_s, list);
+        }
+        SettingsStore store(path);
+        QVERIFY_THROWS_EXCEPTION(Failure, store.read(u"dtpDate"_s));
+        QVERIFY_THROWS_EXCEPTION(Failure, store.read(u"txtName"_s));
+        QCOMPARE(store.read(u"txtProName"_s), QString(32767, u'p'));
+        QCOMPARE(store.read(u"ToDo"_s), list);
+
+        // A file larger than the program ever writes is damaged as a whole.
+        QFile file(path);
+        QVERIFY(file.resize(kMaxSettingsFileSize + 1));
+        QVERIFY_THROWS_EXCEPTION(Failure, store.read(u"ToDo"_s));
+        // Writing replaces it.
+        QVERIFY(store.write(u"txtName"_s, u"Ann"_s));
+        QCOMPARE(SettingsStore(path).read(u"txtName"_s), u"Ann"_s);
     }
 
     // --- window look ---

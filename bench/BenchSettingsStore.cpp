@@ -1,0 +1,191 @@
+// What a key typed into a header field costs ("To Be Completed By:"; each
+// key is written to the settings store at once), with an empty stored list
+// and with 10,000 stored entries, in one run. Prints figures; asserts
+// nothing.
+//
+//     bench_settings_store [keys per round, default 200]
+
+#include "BenchSupport.h"
+#include "EntryList.h"
+#include "Form1.h"
+#include "SettingsStore.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <vector>
+
+using namespace quorbel;
+
+namespace {
+
+QList<ListEntry> makeList(int count)
+{
+    QList<ListEntry> entries;
+    for (int i = 0; i < count; ++i)
+        entries.append({QStringLiteral("12/%1/2026").arg(i % 28 + 1), QStringLiteral("Project %1").arg(i),
+                        QStringLiteral("Notes on entry %1: what is to be done, by whom and with what").arg(i),
+                        i % 3 == 0 ? QStringLiteral("V") : QString()});
+    return entries;
+}
+
+struct Figures {
+    double medianMs = 0;
+    double meanMs = 0;
+    double cpuMedianMs = 0; // the thread's own time, user and system: steady on a busy machine
+};
+
+// The thread's CPU time in ms (what the kernel spends writing counts).
+double threadCpuMs()
+{
+    struct timespec t {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+// Wall-clock and CPU time of one step.
+class Stopwatch {
+public:
+    void start()
+    {
+        m_cpu = threadCpuMs();
+        m_wall.start();
+    }
+    void stop(std::vector<double> &wall, std::vector<double> &cpu)
+    {
+        wall.push_back(double(m_wall.nsecsElapsed()) / 1e6);
+        cpu.push_back(threadCpuMs() - m_cpu);
+    }
+
+private:
+    QElapsedTimer m_wall;
+    double m_cpu = 0;
+};
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+Figures summarise(const std::vector<double> &times, const std::vector<double> &cpu)
+{
+    Figures f;
+    f.medianMs = median(times);
+    for (double t : times)
+        f.meanMs += t;
+    f.meanMs /= double(times.size());
+    f.cpuMedianMs = median(cpu);
+    return f;
+}
+
+// Keys typed into the window's "To Be Completed By:" field.
+Figures typeKeys(int entries, int keys)
+{
+    storeSetting(QStringLiteral("ToDo"), encodeEntryList(makeList(entries)));
+    storeSetting(QStringLiteral("txtName"), QString());
+    Form1 window(bench::programServices());
+    window.show();
+    window.txtName->setFocus();
+    std::vector<double> times, cpu;
+    Stopwatch timer;
+    for (int i = 0; i < keys; ++i) {
+        timer.start();
+        QTest::keyClick(window.txtName, char('a' + i % 26));
+        timer.stop(times, cpu);
+    }
+    if (window.entryCount() != entries || readSetting(QStringLiteral("txtName")).size() != keys)
+        std::fprintf(stderr, "unexpected state: %d rows, %lld characters stored\n", window.entryCount(),
+                     qlonglong(readSetting(QStringLiteral("txtName")).size()));
+    window.close();
+    // The store syncs the file to the disk in a pause after the last write:
+    // let it happen here, outside the figures.
+    QTest::qWait(SettingsStore::kSyncDelayMs + 200);
+    return summarise(times, cpu);
+}
+
+// The store alone: one write of "txtName" a key.
+Figures writeKeys(int entries, int keys)
+{
+    storeSetting(QStringLiteral("ToDo"), encodeEntryList(makeList(entries)));
+    std::vector<double> times, cpu;
+    Stopwatch timer;
+    QString text;
+    for (int i = 0; i < keys; ++i) {
+        text += QLatin1Char(char('a' + i % 26));
+        timer.start();
+        saveSetting(QStringLiteral("txtName"), text);
+        timer.stop(times, cpu);
+    }
+    QTest::qWait(SettingsStore::kSyncDelayMs + 200);
+    return summarise(times, cpu);
+}
+
+// The same writes as the program made them before it kept one store for
+// the run: a QSettings made for each write, which reads the file again when
+// it changed and writes every key anew (for comparison).
+Figures writeKeysThroughQSettings(int entries, int keys)
+{
+    storeSetting(QStringLiteral("ToDo"), encodeEntryList(makeList(entries)));
+    std::vector<double> times, cpu;
+    Stopwatch timer;
+    QString text;
+    for (int i = 0; i < keys; ++i) {
+        text += QLatin1Char(char('a' + i % 26));
+        timer.start();
+        QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Marvesk"));
+        settings.setAtomicSyncRequired(true);
+        settings.setValue(QStringLiteral("Quorbel/txtName"), text);
+        settings.sync();
+        timer.stop(times, cpu);
+    }
+    return summarise(times, cpu);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A store of its own, in a scratch folder.
+    QTemporaryDir home;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home.path());
+    QApplication app(argc, argv);
+    const int keys = argc > 1 ? std::max(1, atoi(argv[1])) : 200;
+    bench::CountingDialogs dialogs;
+    Dialogs::setCurrent(&dialogs);
+
+    std::printf("settings file: %s\n", qPrintable(settingsFilePath()));
+    std::printf("%-34s %8s %10s %10s %10s\n", "", "entries", "median ms", "mean ms", "CPU ms");
+    std::vector<double> keyEmpty, keyFull, cpuEmpty, cpuFull;
+    // Three times each, alternating, so that neither order nor warm-up decides.
+    for (int round = 0; round < 3; ++round) {
+        for (int entries : {0, 10000}) {
+            const Figures f = typeKeys(entries, keys);
+            std::printf("%-34s %8d %10.3f %10.3f %10.3f\n", "key in \"To Be Completed By:\"", entries, f.medianMs, f.meanMs, f.cpuMedianMs);
+            (entries == 0 ? keyEmpty : keyFull).push_back(f.medianMs);
+            (entries == 0 ? cpuEmpty : cpuFull).push_back(f.cpuMedianMs);
+        }
+    }
+    for (int entries : {0, 10000}) {
+        const Figures f = writeKeys(entries, keys);
+        std::printf("%-34s %8d %10.3f %10.3f %10.3f\n", "store write of \"txtName\"", entries, f.medianMs, f.meanMs, f.cpuMedianMs);
+    }
+    for (int entries : {0, 10000}) {
+        const Figures f = writeKeysThroughQSettings(entries, keys);
+        std::printf("%-34s %8d %10.3f %10.3f %10.3f\n", "QSettings write each (as before)", entries, f.medianMs, f.meanMs, f.cpuMedianMs);
+    }
+    std::printf("key with 10,000 entries / key with none (median of the rounds' medians): %.2fx wall-clock, "
+                "%.2fx CPU\n",
+                median(keyFull) / median(keyEmpty), median(cpuFull) / median(cpuEmpty));
+    std::printf("boxes shown: %d\n", dialogs.boxes);
+    return 0;
+}
