@@ -1,0 +1,268 @@
+#include "EntryListView.h"
+
+#include <QContextMenuEvent>
+#include <QDrag>
+#include <QDropEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QStyledItemDelegate>
+
+#include <limits>
+
+namespace quorbel {
+namespace {
+
+// Edits a text cell with a line edit named after its column, and hands the
+// committed text to the view's cellEdited instead of writing it into the
+// row: the window makes the change, so that it can be undone.
+class CellDelegate final : public QStyledItemDelegate {
+public:
+    explicit CellDelegate(EntryListView *view) : QStyledItemDelegate(view), m_view(view) {}
+
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
+                          const QModelIndex &index) const override
+    {
+        QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto *line = qobject_cast<QLineEdit *>(editor)) {
+            // Any text the row holds fits, however long.
+            line->setMaxLength(std::numeric_limits<int>::max());
+            line->setAccessibleName(fieldCaption(EntryField(index.column())));
+            line->setObjectName(QStringLiteral("cellEditor"));
+        }
+        return editor;
+    }
+
+    void setModelData(QWidget *editor, QAbstractItemModel *, const QModelIndex &index) const override
+    {
+        const auto *line = qobject_cast<const QLineEdit *>(editor);
+        if (!line || !index.isValid())
+            return;
+        const QString text = line->text();
+        if (text != index.data(Qt::DisplayRole).toString())
+            emit m_view->cellEdited(index.row(), EntryField(index.column()), text);
+    }
+
+private:
+    EntryListView *m_view;
+};
+
+} // namespace
+
+EntryListView::EntryListView(QWidget *parent)
+    : QTreeWidget(parent)
+{
+    setItemDelegate(new CellDelegate(this));
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+    // The focus frame marks the current cell; the selection marks its row.
+    setAllColumnsShowFocus(false);
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    setDragDropMode(QAbstractItemView::InternalMove);
+    setDefaultDropAction(Qt::MoveAction);
+    setDropIndicatorShown(true);
+    setDragDropOverwriteMode(false);
+}
+
+QTreeWidgetItem *EntryListView::newRow(const ListEntry &entry)
+{
+    auto *row = new QTreeWidgetItem;
+    row->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled | Qt::ItemIsEditable);
+    row->setText(int(EntryField::DueBy), entry.dueBy);
+    row->setText(int(EntryField::Project), entry.project);
+    row->setText(int(EntryField::Notes), entry.notes);
+    row->setText(int(EntryField::Done), entry.done);
+    return row;
+}
+
+EntryField EntryListView::currentField() const
+{
+    const QModelIndex index = currentIndex();
+    return index.isValid() ? EntryField(index.column()) : EntryField::DueBy;
+}
+
+void EntryListView::editCurrentCell()
+{
+    const QModelIndex index = currentIndex();
+    if (!index.isValid() || isEditing())
+        return;
+    if (EntryField(index.column()) == EntryField::Done) {
+        emit doneToggleRequested(index.row());
+        return;
+    }
+    scrollTo(index);
+    QAbstractItemView::edit(index);
+}
+
+void EntryListView::commitOpenEditor()
+{
+    if (!isEditing())
+        return;
+    if (QWidget *editor = indexWidget(currentIndex())) {
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
+bool EntryListView::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
+{
+    // The Done cell has no editor: its mark is switched (doneToggleRequested).
+    if (index.isValid() && EntryField(index.column()) == EntryField::Done)
+        return false;
+    return QTreeWidget::edit(index, trigger, event);
+}
+
+void EntryListView::moveCurrentColumn(int step)
+{
+    const QModelIndex current = currentIndex();
+    if (!current.isValid())
+        return;
+    const int column = qBound(0, current.column() + step, columnCount() - 1);
+    const QModelIndex next = current.sibling(current.row(), column);
+    selectionModel()->setCurrentIndex(next, QItemSelectionModel::NoUpdate);
+    scrollTo(next);
+}
+
+void EntryListView::keyPressEvent(QKeyEvent *event)
+{
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (modifiers == Qt::NoModifier) {
+            // The Return that closes an editor comes here too; it only commits.
+            if (!isEditing())
+                editCurrentCell();
+            event->accept();
+            return;
+        }
+        break;
+    case Qt::Key_Space:
+        if (modifiers == Qt::NoModifier && currentIndex().isValid() && currentField() == EntryField::Done) {
+            emit doneToggleRequested(currentIndex().row());
+            event->accept();
+            return;
+        }
+        break;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        if (modifiers == Qt::NoModifier) {
+            moveCurrentColumn(event->key() == Qt::Key_Left ? -1 : 1);
+            event->accept();
+            return;
+        }
+        break;
+    case Qt::Key_F10:
+        if (modifiers == Qt::ShiftModifier) {
+            openContextMenu();
+            event->accept();
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QTreeWidget::keyPressEvent(event);
+}
+
+void EntryListView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && index.isValid() && EntryField(index.column()) == EntryField::Done) {
+        event->accept();
+        emit doneToggleRequested(index.row());
+        return;
+    }
+    QTreeWidget::mouseDoubleClickEvent(event);
+}
+
+void EntryListView::openContextMenu()
+{
+    if (!m_menu)
+        return;
+    const QModelIndex index = currentIndex();
+    QPoint at;
+    if (index.isValid()) {
+        scrollTo(index);
+        at = visualRect(index).bottomLeft();
+    }
+    m_menu->popup(viewport()->mapToGlobal(at));
+}
+
+void EntryListView::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (!m_menu) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    if (event->reason() == QContextMenuEvent::Mouse)
+        m_menu->popup(event->globalPos());
+    else
+        openContextMenu();
+}
+
+int EntryListView::dropRow(QPoint position) const
+{
+    const QModelIndex index = indexAt(position);
+    if (!index.isValid())
+        return topLevelItemCount();
+    return position.y() < visualRect(index).center().y() ? index.row() : index.row() + 1;
+}
+
+bool EntryListView::isOwnDrag(const QDropEvent *event) const
+{
+    return m_dragRow >= 0 && event->source() == this;
+}
+
+// A drag carries the row it started from; the drop asks the window to move
+// it. Nothing is copied and the view takes nothing out itself.
+void EntryListView::startDrag(Qt::DropActions)
+{
+    const QModelIndexList indexes = selectedIndexes();
+    if (indexes.isEmpty())
+        return;
+    auto *drag = new QDrag(this);
+    drag->setMimeData(model()->mimeData(indexes));
+    m_dragRow = indexes.constFirst().row();
+    drag->exec(Qt::MoveAction, Qt::MoveAction);
+    m_dragRow = -1;
+}
+
+void EntryListView::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!isOwnDrag(event)) {
+        event->ignore();
+        return;
+    }
+    QTreeWidget::dragEnterEvent(event);
+}
+
+void EntryListView::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (!isOwnDrag(event)) {
+        event->ignore();
+        return;
+    }
+    QTreeWidget::dragMoveEvent(event);
+}
+
+void EntryListView::dropEvent(QDropEvent *event)
+{
+    if (!isOwnDrag(event)) {
+        event->ignore();
+        return;
+    }
+    const int from = m_dragRow;
+    const int to = dropRow(event->position().toPoint());
+    event->setDropAction(Qt::MoveAction);
+    event->accept();
+    stopAutoScroll();
+    setState(NoState);
+    viewport()->update();
+    emit rowDropped(from, to);
+}
+
+} // namespace quorbel
