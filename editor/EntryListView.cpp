@@ -1,13 +1,13 @@
 #include "EntryListView.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
-#include <QDrag>
 #include <QDropEvent>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMimeData>
+#include <QPainter>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 
 #include <limits>
@@ -58,12 +58,11 @@ EntryListView::EntryListView(QWidget *parent)
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     // The focus frame marks the current cell; the selection marks its row.
     setAllColumnsShowFocus(false);
-    setDragEnabled(true);
-    setAcceptDrops(true);
-    setDragDropMode(QAbstractItemView::InternalMove);
-    setDefaultDropAction(Qt::MoveAction);
-    setDropIndicatorShown(true);
-    setDragDropOverwriteMode(false);
+    // Rows move within the list by the mouse (see mouseMoveEvent); nothing
+    // is dropped in from elsewhere.
+    setDragEnabled(false);
+    setAcceptDrops(false);
+    setDragDropMode(QAbstractItemView::NoDragDrop);
 }
 
 QTreeWidgetItem *EntryListView::newRow(const ListEntry &entry)
@@ -154,6 +153,13 @@ void EntryListView::keyPressEvent(QKeyEvent *event)
             return;
         }
         break;
+    case Qt::Key_Escape:
+        if (m_dragging) {
+            endRowDrag();
+            event->accept();
+            return;
+        }
+        break;
     case Qt::Key_F10:
         if (modifiers == Qt::ShiftModifier) {
             openContextMenu();
@@ -212,57 +218,108 @@ int EntryListView::dropRow(QPoint position) const
     return position.y() < visualRect(index).center().y() ? index.row() : index.row() + 1;
 }
 
-bool EntryListView::isOwnDrag(const QDropEvent *event) const
+void EntryListView::mousePressEvent(QMouseEvent *event)
 {
-    return m_dragRow >= 0 && event->source() == this;
+    QTreeWidget::mousePressEvent(event);
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && index.isValid() && !isEditing()) {
+        m_pressRow = index.row();
+        m_pressPosition = event->position().toPoint();
+    }
 }
 
-// A drag carries the row it started from; the drop asks the window to move
-// it. Nothing is copied and the view takes nothing out itself.
-void EntryListView::startDrag(Qt::DropActions)
+// With the left button held on a row the selection stays: moving the mouse
+// further than the drag distance starts dragging that row.
+void EntryListView::mouseMoveEvent(QMouseEvent *event)
 {
-    const QModelIndexList indexes = selectedIndexes();
-    if (indexes.isEmpty())
-        return;
-    auto *drag = new QDrag(this);
-    drag->setMimeData(model()->mimeData(indexes));
-    m_dragRow = indexes.constFirst().row();
-    drag->exec(Qt::MoveAction, Qt::MoveAction);
-    m_dragRow = -1;
-}
-
-void EntryListView::dragEnterEvent(QDragEnterEvent *event)
-{
-    if (!isOwnDrag(event)) {
-        event->ignore();
+    if (m_pressRow < 0 || !(event->buttons() & Qt::LeftButton)) {
+        m_pressRow = -1;
+        QTreeWidget::mouseMoveEvent(event);
         return;
     }
-    QTreeWidget::dragEnterEvent(event);
+    const QPoint position = event->position().toPoint();
+    if (!m_dragging) {
+        if ((position - m_pressPosition).manhattanLength() < QApplication::startDragDistance())
+            return;
+        m_dragging = true;
+        viewport()->setCursor(Qt::DragMoveCursor);
+    }
+    // Near an edge the list scrolls, so that a row goes anywhere in a long list.
+    const int margin = qMax(4, viewport()->height() / 10);
+    QScrollBar *bar = verticalScrollBar();
+    if (position.y() < margin)
+        bar->setValue(bar->value() - 1);
+    else if (position.y() > viewport()->height() - margin)
+        bar->setValue(bar->value() + 1);
+    m_dropRow = dropRow(position);
+    viewport()->update();
+    event->accept();
+}
+
+void EntryListView::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (!m_dragging || event->button() != Qt::LeftButton) {
+        m_pressRow = -1;
+        QTreeWidget::mouseReleaseEvent(event);
+        return;
+    }
+    const int from = m_pressRow;
+    const QPoint position = event->position().toPoint();
+    const bool inside = viewport()->rect().contains(position);
+    const int to = dropRow(position);
+    endRowDrag();
+    event->accept();
+    if (inside)
+        emit rowDropped(from, to);
+}
+
+void EntryListView::endRowDrag()
+{
+    m_pressRow = -1;
+    m_dropRow = -1;
+    if (m_dragging) {
+        m_dragging = false;
+        viewport()->unsetCursor();
+        viewport()->update();
+    }
+}
+
+void EntryListView::focusOutEvent(QFocusEvent *event)
+{
+    endRowDrag();
+    QTreeWidget::focusOutEvent(event);
+}
+
+// The line between the rows where a dragged row would go.
+void EntryListView::paintEvent(QPaintEvent *event)
+{
+    QTreeWidget::paintEvent(event);
+    if (!m_dragging || m_dropRow < 0)
+        return;
+    int y = 0;
+    if (QTreeWidgetItem *before = topLevelItem(m_dropRow))
+        y = visualItemRect(before).top();
+    else if (QTreeWidgetItem *last = topLevelItem(topLevelItemCount() - 1))
+        y = visualItemRect(last).bottom() + 1;
+    QPainter painter(viewport());
+    painter.setPen(QPen(palette().color(QPalette::Text), 2));
+    painter.drawLine(0, y, viewport()->width(), y);
+}
+
+// Nothing dragged in from elsewhere is taken.
+void EntryListView::dragEnterEvent(QDragEnterEvent *event)
+{
+    event->ignore();
 }
 
 void EntryListView::dragMoveEvent(QDragMoveEvent *event)
 {
-    if (!isOwnDrag(event)) {
-        event->ignore();
-        return;
-    }
-    QTreeWidget::dragMoveEvent(event);
+    event->ignore();
 }
 
 void EntryListView::dropEvent(QDropEvent *event)
 {
-    if (!isOwnDrag(event)) {
-        event->ignore();
-        return;
-    }
-    const int from = m_dragRow;
-    const int to = dropRow(event->position().toPoint());
-    event->setDropAction(Qt::MoveAction);
-    event->accept();
-    stopAutoScroll();
-    setState(NoState);
-    viewport()->update();
-    emit rowDropped(from, to);
+    event->ignore();
 }
 
 } // namespace quorbel

@@ -19,8 +19,10 @@ namespace quorbel {
 //   Escape cancels;
 // - Space, Enter, F2 or a double-click on a Done cell asks for its mark to
 //   be switched (doneToggleRequested);
-// - a row dragged within the list and dropped between two rows asks to move
-//   there (rowDropped); anything dragged in from elsewhere is refused;
+// - a row dragged with the mouse within the list and let go between two
+//   rows asks to move there (rowDropped); a line shows where it would go,
+//   and Escape or letting go outside the list cancels. The list takes no
+//   drop from elsewhere, and nothing is dragged out of it;
 // - the Menu key, Shift+F10 or the right mouse button open the context menu
 //   given to setContextMenu, by the current row or under the mouse.
 class EntryListView final : public QTreeWidget {
@@ -48,9 +50,11 @@ public:
     // Shows the context menu by the current row (as the keyboard opens it).
     void openContextMenu();
 
-    // Where a row dropped at `position` (viewport coordinates) goes: the
+    // Where a row let go at `position` (viewport coordinates) goes: the
     // number of the row it is put before (rowCount: after the last one).
     int dropRow(QPoint position) const;
+    // True while a row is being dragged.
+    bool isDraggingRow() const { return m_dragging; }
 
 signals:
     void cellEdited(int row, quorbel::EntryField field, const QString &text);
@@ -60,19 +64,26 @@ signals:
 protected:
     bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
-    void startDrag(Qt::DropActions supportedActions) override;
+    void paintEvent(QPaintEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
 private:
-    bool isOwnDrag(const QDropEvent *event) const;
     void moveCurrentColumn(int step);
+    void endRowDrag();
 
     QMenu *m_menu = nullptr;
-    int m_dragRow = -1; // the row being dragged from this list, -1 when none
+    int m_pressRow = -1;     // the row the left button went down on, -1 when none
+    QPoint m_pressPosition;  // where, in viewport coordinates
+    bool m_dragging = false; // that row is being dragged
+    int m_dropRow = -1;      // where it would go (see dropRow)
 };
 
 } // namespace quorbel
