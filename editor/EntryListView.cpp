@@ -105,6 +105,13 @@ void EntryListView::commitOpenEditor()
     }
 }
 
+void EntryListView::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    if (hint == QAbstractItemDelegate::EditNextItem || hint == QAbstractItemDelegate::EditPreviousItem)
+        hint = QAbstractItemDelegate::NoHint;
+    QTreeWidget::closeEditor(editor, hint);
+}
+
 bool EntryListView::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
 {
     // The Done cell has no editor: its mark is switched (doneToggleRequested).

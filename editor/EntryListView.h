@@ -62,6 +62,9 @@ signals:
     void rowDropped(int from, int to);
 
 protected:
+    // Tab and Shift+Tab in an editor commit and close it, as Enter does;
+    // they open no other cell's editor.
+    void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
     bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;

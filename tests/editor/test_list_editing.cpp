@@ -314,6 +314,18 @@ void TestListEditing::cellsEditedInPlace()
     QCOMPARE(window->undoStack()->count(), 2);
     QVERIFY(storedValue(u"ToDo"_s).contains(u"^Tax^forms, receipts^"_s));
 
+    // Tab commits too, and opens no other cell.
+    list->setFocus(Qt::OtherFocusReason);
+    makeCurrent(*window, 1, EntryField::Project);
+    QTest::keyClick(list, Qt::Key_F2);
+    QVERIFY(qobject_cast<QLineEdit *>(QApplication::focusWidget()));
+    type(u"Garden shed"_s);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTRY_COMPARE(cellText(1, EntryField::Project), u"Garden shed"_s);
+    QTRY_COMPARE(QApplication::focusWidget(), list);
+    QVERIFY(!list->isEditing());
+    QCOMPARE(window->undoStack()->count(), 3);
+
     // Escape cancels: nothing changes, nothing is stored or kept for undo.
     const QString stored = storedValue(u"ToDo"_s);
     list->setFocus(Qt::OtherFocusReason);
@@ -325,7 +337,7 @@ void TestListEditing::cellsEditedInPlace()
     QTRY_COMPARE(QApplication::focusWidget(), list);
     QCOMPARE(cellText(3, EntryField::DueBy), u"1/5/2027"_s);
     QCOMPARE(storedValue(u"ToDo"_s), stored);
-    QCOMPARE(window->undoStack()->count(), 2);
+    QCOMPARE(window->undoStack()->count(), 3);
 
     // The arrow keys take the current cell to Done; Space there switches the
     // mark as "Check Selected As Done" does, and so do Enter and a
@@ -344,7 +356,7 @@ void TestListEditing::cellsEditedInPlace()
     doubleClick(list->viewport(), cellCentre(*window, 0, EntryField::Done));
     QCOMPARE(cellText(0, EntryField::Done), kDoneMark);
     QCOMPARE(QApplication::focusWidget(), list);
-    QCOMPARE(window->undoStack()->count(), 6);
+    QCOMPARE(window->undoStack()->count(), 7);
     QCOMPARE(storedValue(u"ToDo"_s), encodeEntryList(window->entries()));
 
     // A header field keeps its own text undo: Ctrl+Z there leaves the list.
@@ -353,7 +365,7 @@ void TestListEditing::cellsEditedInPlace()
     QCOMPARE(window->txtProName->text(), u"X"_s);
     QTest::keyClick(window->txtProName, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(window->txtProName->text(), u"House"_s);
-    QCOMPARE(window->undoStack()->index(), 6);
+    QCOMPARE(window->undoStack()->index(), 7);
     QCOMPARE(cellText(0, EntryField::Done), kDoneMark);
 }
 
