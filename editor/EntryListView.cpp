@@ -308,6 +308,8 @@ void EntryListView::paintEvent(QPaintEvent *event)
         y = visualItemRect(before).top();
     else if (QTreeWidgetItem *last = topLevelItem(topLevelItemCount() - 1))
         y = visualItemRect(last).bottom() + 1;
+    // At the very top or bottom the line stays whole inside the list.
+    y = qBound(1, y, viewport()->height() - 2);
     QPainter painter(viewport());
     painter.setPen(QPen(palette().color(QPalette::Text), 2));
     painter.drawLine(0, y, viewport()->width(), y);
