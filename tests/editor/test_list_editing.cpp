@@ -554,6 +554,18 @@ void TestListEditing::contextMenuShowsItsKeys()
     QTest::keyClick(menu, Qt::Key_Return);
     QTRY_VERIFY(!menu->isVisible());
     QCOMPARE(storedValue(u"ToDo"_s), kStartList);
+
+    // Edit, chosen in the menu, opens the current cell's editor.
+    makeCurrent(*window, 1, EntryField::Notes);
+    QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
+    QTRY_VERIFY(menu->isVisible());
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(window->mnuEdit).center());
+    QTRY_VERIFY(!menu->isVisible());
+    auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    QVERIFY(editor);
+    QCOMPARE(editor->text(), u"seeds"_s);
+    QTest::keyClick(editor, Qt::Key_Escape);
+    QTRY_VERIFY(!list->isEditing());
 }
 
 QTEST_MAIN(TestListEditing)
