@@ -9,6 +9,7 @@
 #include "FileProcs.h"
 #include "IsInstalled.h"
 #include "ListChanges.h"
+#include "ListMenu.h"
 #include "ListViewRows.h"
 #include "SettingsStore.h"
 #include "Title.h"
@@ -130,7 +131,12 @@ Form1::Form1(Services services, QWidget *parent)
         centreOnScreen(this);
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    // A cell editor still open loses the focus while the window goes; what
+    // it holds is no change of the list any more.
+    ListView1->disconnect(this);
+}
 
 void Form1::createControls()
 {

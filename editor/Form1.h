@@ -2,7 +2,6 @@
 
 #include "EntryList.h"
 #include "EntryListView.h"
-#include "ListMenu.h"
 
 #include <QDate>
 #include <QDateEdit>

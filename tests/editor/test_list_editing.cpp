@@ -367,6 +367,16 @@ void TestListEditing::cellsEditedInPlace()
     QCOMPARE(window->txtProName->text(), u"House"_s);
     QCOMPARE(window->undoStack()->index(), 7);
     QCOMPARE(cellText(0, EntryField::Done), kDoneMark);
+
+    // A window that goes while a cell is being edited writes nothing more.
+    const QString last = storedValue(u"ToDo"_s);
+    list->setFocus(Qt::OtherFocusReason);
+    makeCurrent(*window, 0, EntryField::Notes);
+    QTest::keyClick(list, Qt::Key_F2);
+    QVERIFY(list->isEditing());
+    type(u"gone"_s);
+    window.reset();
+    QCOMPARE(storedValue(u"ToDo"_s), last);
 }
 
 void TestListEditing::rowDraggedWithinTheListMoves()
