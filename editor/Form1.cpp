@@ -8,6 +8,9 @@
 #include "Failure.h"
 #include "FileProcs.h"
 #include "IsInstalled.h"
+#include "ListChanges.h"
+#include "ListMenu.h"
+#include "ListViewRows.h"
 #include "SettingsStore.h"
 #include "Title.h"
 #include "Twips.h"
@@ -24,6 +27,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <QUndoStack>
 
 #include <algorithm>
 
@@ -127,7 +131,12 @@ Form1::Form1(Services services, QWidget *parent)
         centreOnScreen(this);
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    // A cell editor still open loses the focus while the window goes; what
+    // it holds is no change of the list any more.
+    ListView1->disconnect(this);
+}
 
 void Form1::createControls()
 {
@@ -196,7 +205,7 @@ void Form1::createControls()
     PushButton2 = button("PushButton2", QStringLiteral("Delete Selected"), Frame2);
     PushButton5 = button("PushButton5", QStringLiteral("Check Selected As Done"), Frame2);
 
-    ListView1 = new QTreeWidget(Frame2);
+    ListView1 = new EntryListView(Frame2);
     ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setAccessibleName(QStringLiteral("To Do List Entries"));
     ListView1->setColumnCount(4);
@@ -214,12 +223,34 @@ void Form1::createControls()
     ListView1->setUniformRowHeights(true);
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    ListView1->setAllColumnsShowFocus(true);
-    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView1->setSortingEnabled(false);
     // The list keeps a current row while it has rows; a row the user
     // deselects (Ctrl+click) is selected again once the click is over.
     connect(ListView1, &QTreeWidget::itemSelectionChanged, this, &Form1::keepCurrentRow, Qt::QueuedConnection);
+
+    // The list's changes: edits in place, moves, undo and redo, the context
+    // menu and the keys.
+    m_undoStack = new QUndoStack(this);
+    m_rows = std::make_unique<ListViewRows>(*ListView1, *dtpDate, *txtName, *txtProName);
+    const ListMenu menu = makeListMenu(*this, *ListView1, *m_undoStack);
+    mnuList = menu.menu;
+    mnuUndo = menu.undo;
+    mnuRedo = menu.redo;
+    mnuEdit = menu.edit;
+    mnuMoveUp = menu.moveUp;
+    mnuMoveDown = menu.moveDown;
+    mnuSortByDueDate = menu.sortByDueDate;
+    mnuDeleteSelected = menu.deleteSelected;
+    connect(mnuUndo, &QAction::triggered, this, &Form1::mnuUndo_Click);
+    connect(mnuRedo, &QAction::triggered, this, &Form1::mnuRedo_Click);
+    connect(mnuEdit, &QAction::triggered, this, &Form1::mnuEdit_Click);
+    connect(mnuMoveUp, &QAction::triggered, this, &Form1::mnuMoveUp_Click);
+    connect(mnuMoveDown, &QAction::triggered, this, &Form1::mnuMoveDown_Click);
+    connect(mnuSortByDueDate, &QAction::triggered, this, &Form1::mnuSortByDueDate_Click);
+    connect(mnuDeleteSelected, &QAction::triggered, this, &Form1::PushButton2_Click);
+    connect(ListView1, &EntryListView::cellEdited, this, &Form1::ListView1_AfterLabelEdit);
+    connect(ListView1, &EntryListView::rowDropped, this, &Form1::ListView1_OLEDragDrop);
+    connect(ListView1, &EntryListView::doneToggleRequested, this, &Form1::ListView1_DoneToggle);
 
     placeControls({
         {PushButton6, 120, 120, 7800, 405},
@@ -354,6 +385,7 @@ void Form1::closeEvent(QCloseEvent *event)
     event->accept();
     if (m_closingSuppressed)
         return;
+    ListView1->commitOpenEditor();
     Form_QueryUnload();
     Form_Unload();
 }
@@ -470,18 +502,23 @@ void Form1::setTemplateCommand(std::function<void()> command)
 
 QTreeWidgetItem *Form1::appendRow(const QString &dueBy)
 {
-    auto *row = new QTreeWidgetItem(ListView1);
-    row->setText(DueByColumn, dueBy);
+    QTreeWidgetItem *row = EntryListView::newRow({dueBy, {}, {}, {}});
+    ListView1->addTopLevelItem(row);
     keepCurrentRow();
     return row;
 }
 
 void Form1::keepCurrentRow()
 {
-    if (ListView1->topLevelItemCount() == 0 || !ListView1->selectedItems().isEmpty())
-        return;
-    QTreeWidgetItem *row = ListView1->currentItem();
-    ListView1->setCurrentItem(row ? row : ListView1->topLevelItem(0));
+    quorbel::keepCurrentRow(*ListView1);
+}
+
+QList<ListEntry> Form1::entriesFrom(int first) const
+{
+    QList<ListEntry> list;
+    for (int row = first; row < entryCount(); ++row)
+        list.append(m_rows->rowEntry(row));
+    return list;
 }
 
 int Form1::currentRow() const
@@ -507,6 +544,7 @@ QTreeWidgetItem *Form1::requireCurrentRow() const
 void Form1::PushButton1_Click()
 {
     Steps steps(QStringLiteral("Form1.PushButton1_Click"));
+    const int firstNew = entryCount();
     QTreeWidgetItem *row = nullptr;
     steps(100, [&] { row = appendRow(txtDate->text()); });
     steps(102, [&] { setCell(row, ProjectColumn, txtProj->text()); });
@@ -515,6 +553,7 @@ void Form1::PushButton1_Click()
     steps(108, [&] { txtDate->clear(); });
     steps(110, [&] { txtProj->clear(); });
     steps(112, [&] { txtNotes->clear(); });
+    recordMade(new InsertEntries(*m_rows, firstNew, entriesFrom(firstNew)));
     storeChangedList(steps, 114, 114);
 }
 
@@ -523,8 +562,13 @@ void Form1::PushButton2_Click()
     Steps steps(QStringLiteral("Form1.PushButton2_Click"));
     if (steps.test(100, [&] { return ListView1->topLevelItemCount() == 0; }))
         return;
+    const int countBefore = entryCount();
+    const int current = currentRow();
+    const ListEntry removed = m_rows->rowEntry(current);
     steps(102, [&] { delete ListView1->takeTopLevelItem(ListView1->indexOfTopLevelItem(requireCurrentRow())); });
     keepCurrentRow();
+    if (entryCount() < countBefore)
+        recordMade(new RemoveEntries(*m_rows, current, {removed}));
     storeChangedList(steps, 104, 104);
 }
 
@@ -539,15 +583,21 @@ void Form1::PushButton5_Click()
     Steps steps(QStringLiteral("Form1.PushButton5_Click"));
     if (steps.test(100, [&] { return ListView1->topLevelItemCount() == 0; }))
         return;
+    const int current = currentRow();
+    const QString doneBefore = m_rows->rowEntry(current).done;
     if (steps.test(102, [&] { return requireCurrentRow()->text(DoneColumn) == kDoneMark; }))
         steps(104, [&] { requireCurrentRow()->setText(DoneColumn, QString()); });
     else
         steps(106, [&] { requireCurrentRow()->setText(DoneColumn, kDoneMark); });
+    if (current >= 0 && current < entryCount())
+        recordMade(new SetEntryField(*m_rows, current, EntryField::Done, doneBefore, m_rows->rowEntry(current).done));
     storeChangedList(steps, 108, 108);
 }
 
 void Form1::PushButton6_Click()
 {
+    // A cell still being edited is part of the list the command reads.
+    ListView1->commitOpenEditor();
     if (m_templateCommand)
         m_templateCommand();
 }
@@ -555,6 +605,8 @@ void Form1::PushButton6_Click()
 void Form1::PushButton7_Click()
 {
     Steps steps(QStringLiteral("Form1.PushButton7_Click"));
+    const HeaderValues headerBefore = m_rows->headerValues();
+    const int firstNew = entryCount();
     QTreeWidgetItem *row = nullptr;
     steps(100, [&] { dtpDate->setDate(today().addDays(21)); });
     steps(102, [&] { txtName->setText(QStringLiteral("Me")); });
@@ -576,7 +628,111 @@ void Form1::PushButton7_Click()
     steps(132, [&] { setCell(row, ProjectColumn, txtProj->text()); });
     steps(134, [&] { setCell(row, NotesColumn, txtNotes->text()); });
     steps(136, [&] { setCell(row, DoneColumn, Check1->isChecked() ? kDoneMark : QString()); });
+    recordMade(new LoadSample(*m_rows, firstNew, entriesFrom(firstNew), headerBefore, m_rows->headerValues()));
     storeChangedList(steps, 138, 138);
+}
+
+} // namespace quorbel
+
+namespace quorbel {
+
+// ---------------------------------------------------------------------------
+// Undo, redo, edits in place, moves and the sort
+
+void Form1::recordMade(ListChange *change)
+{
+    std::unique_ptr<ListChange> made(change);
+    if (made->isObsolete())
+        return;
+    made->setAlreadyMade();
+    m_undoStack->push(made.release());
+}
+
+bool Form1::makeChange(Steps &steps, int step, ListChange *change)
+{
+    std::unique_ptr<ListChange> owned(change);
+    if (owned->isObsolete())
+        return false;
+    return steps(step, [&] { m_undoStack->push(owned.release()); });
+}
+
+void Form1::mnuUndo_Click()
+{
+    Steps steps(QStringLiteral("Form1.mnuUndo_Click"));
+    if (!m_undoStack->canUndo())
+        return;
+    steps(100, [&] { m_undoStack->undo(); });
+    storeChangedList(steps, 102, 102);
+}
+
+void Form1::mnuRedo_Click()
+{
+    Steps steps(QStringLiteral("Form1.mnuRedo_Click"));
+    if (!m_undoStack->canRedo())
+        return;
+    steps(100, [&] { m_undoStack->redo(); });
+    storeChangedList(steps, 102, 102);
+}
+
+void Form1::mnuEdit_Click()
+{
+    ListView1->setFocus(Qt::OtherFocusReason);
+    ListView1->editCurrentCell();
+}
+
+void Form1::moveCurrentRowBy(const QString &location, int offset)
+{
+    Steps steps(location);
+    const int from = currentRow();
+    const int to = from + offset;
+    if (from < 0 || from >= entryCount() || to < 0 || to >= entryCount())
+        return;
+    if (makeChange(steps, 100, new MoveEntry(*m_rows, from, to)))
+        storeChangedList(steps, 102, 102);
+}
+
+void Form1::mnuMoveUp_Click()
+{
+    moveCurrentRowBy(QStringLiteral("Form1.mnuMoveUp_Click"), -1);
+}
+
+void Form1::mnuMoveDown_Click()
+{
+    moveCurrentRowBy(QStringLiteral("Form1.mnuMoveDown_Click"), 1);
+}
+
+void Form1::mnuSortByDueDate_Click()
+{
+    Steps steps(QStringLiteral("Form1.mnuSortByDueDate_Click"));
+    if (makeChange(steps, 100, new SortByDueDate(*m_rows)))
+        storeChangedList(steps, 102, 102);
+}
+
+void Form1::ListView1_AfterLabelEdit(int row, EntryField field, const QString &text)
+{
+    Steps steps(QStringLiteral("Form1.ListView1_AfterLabelEdit"));
+    if (row < 0 || row >= entryCount())
+        return;
+    const QString before = fieldText(m_rows->rowEntry(row), field);
+    if (makeChange(steps, 100, new SetEntryField(*m_rows, row, field, before, text)))
+        storeChangedList(steps, 102, 102);
+}
+
+void Form1::ListView1_OLEDragDrop(int from, int before)
+{
+    Steps steps(QStringLiteral("Form1.ListView1_OLEDragDrop"));
+    if (from < 0 || from >= entryCount() || before < 0 || before > entryCount())
+        return;
+    // The row is taken out first: a place below it is one row higher then.
+    const int to = before > from ? before - 1 : before;
+    if (makeChange(steps, 100, new MoveEntry(*m_rows, from, to)))
+        storeChangedList(steps, 102, 102);
+}
+
+void Form1::ListView1_DoneToggle(int row)
+{
+    if (row == currentRow())
+        PushButton5_Click();
 }
 
 } // namespace quorbel

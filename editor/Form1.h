@@ -1,6 +1,7 @@
 #pragma once
 
 #include "EntryList.h"
+#include "EntryListView.h"
 
 #include <QDate>
 #include <QDateEdit>
@@ -10,16 +11,21 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
+class QAction;
 class QCheckBox;
 class QGroupBox;
+class QMenu;
 class QPushButton;
-class QTreeWidget;
 class QTreeWidgetItem;
+class QUndoStack;
 
 namespace quorbel {
 
 class Clock;
+class ListChange;
+class ListViewRows;
 class Steps;
 
 // A text box whose whole text is selected whenever it receives the focus
@@ -78,6 +84,11 @@ struct Form1Services {
 // into the gap after a delete (the new last row when the last one went),
 // and a row the user deselects is selected again. Adding a row leaves the
 // current row where it is.
+//
+// Every change of the list (the four list commands, an edit in place, a
+// move, a sort) is one step of the window's undo stack, kept for the whole
+// run; an undo or a redo is stored at once, as every change is. Undone and
+// redone, a change makes the row it touched current.
 class Form1 : public QWidget {
     Q_OBJECT
 
@@ -129,7 +140,19 @@ public:
     SelectAllLineEdit *txtProj = nullptr;
     SelectAllLineEdit *txtNotes = nullptr;
     QCheckBox *Check1 = nullptr;
-    QTreeWidget *ListView1 = nullptr;
+    EntryListView *ListView1 = nullptr;
+    // The list's context menu and its items (their keys: ListMenu.h).
+    QMenu *mnuList = nullptr;
+    QAction *mnuUndo = nullptr;
+    QAction *mnuRedo = nullptr;
+    QAction *mnuEdit = nullptr;
+    QAction *mnuMoveUp = nullptr;
+    QAction *mnuMoveDown = nullptr;
+    QAction *mnuSortByDueDate = nullptr;
+    QAction *mnuDeleteSelected = nullptr; // runs "Delete Selected"
+
+    // The list's changes, for the whole run.
+    QUndoStack *undoStack() const { return m_undoStack; }
 
     // --- Event handlers --------------------------------------------------------
     void PushButton1_Click(); // Add
@@ -138,6 +161,20 @@ public:
     void PushButton5_Click(); // Check Selected As Done
     void PushButton6_Click(); // Start Creating Template
     void PushButton7_Click(); // Load Sample/Example Data
+    void mnuUndo_Click();
+    void mnuRedo_Click();
+    void mnuEdit_Click();          // edits the current cell in place
+    void mnuMoveUp_Click();        // the current row one place up
+    void mnuMoveDown_Click();      // the current row one place down
+    void mnuSortByDueDate_Click(); // oldest first, entries without a date last
+    // A cell's text committed in place.
+    void ListView1_AfterLabelEdit(int row, quorbel::EntryField field, const QString &text);
+    // A row dragged within the list and dropped before row `before`
+    // (entryCount(): after the last one).
+    void ListView1_OLEDragDrop(int from, int before);
+    // Space or a double-click on a Done cell: "Check Selected As Done" for
+    // that row, which is the current one.
+    void ListView1_DoneToggle(int row);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -156,8 +193,17 @@ private:
     int currentRow() const;
     QTreeWidgetItem *requireCurrentRow() const;
     void keepCurrentRow();
+    QList<ListEntry> entriesFrom(int first) const;
+    // A change the command's own steps have made, kept for undo.
+    void recordMade(ListChange *change);
+    // Makes `change` as step `step`; false when there was nothing to change
+    // or the step failed.
+    bool makeChange(Steps &steps, int step, ListChange *change);
+    void moveCurrentRowBy(const QString &location, int offset);
 
     Services m_services;
+    QUndoStack *m_undoStack = nullptr;
+    std::unique_ptr<ListViewRows> m_rows;
     std::function<void()> m_templateCommand;
     bool m_startUpCompleted = false;
     bool m_closingSuppressed = false;

@@ -126,6 +126,14 @@ int childMain(QApplication &app, const QString &mode)
         window.PushButton5->click();
     } else if (mode == QLatin1String("sample")) {
         window.PushButton7->click();
+    } else if (mode == QLatin1String("edit")) {
+        window.ListView1_AfterLabelEdit(0, EntryField::Notes, QStringLiteral("mended"));
+    } else if (mode == QLatin1String("move")) {
+        window.ListView1->setCurrentItem(window.ListView1->topLevelItem(1));
+        window.mnuMoveUp->trigger();
+    } else if (mode == QLatin1String("undo")) {
+        window.PushButton2->click();
+        window.mnuUndo->trigger();
     }
     say("changed");
     return app.exec();
@@ -329,6 +337,9 @@ void TestProgramEnd::killRightAfterAListCommandKeepsIt_data()
     QTest::newRow("Check Selected As Done") << "done" << "a^b^^V|c^d^^V";
     // The sample's dates follow the system clock; its texts are fixed.
     QTest::newRow("Load Sample/Example Data") << "sample" << "^Draft presenatation^In process^";
+    QTest::newRow("edit in place") << "edit" << "a^b^mended^|c^d^^V";
+    QTest::newRow("Move Up") << "move" << "c^d^^V|a^b^^";
+    QTest::newRow("Delete Selected undone") << "undo" << "a^b^^|c^d^^V";
 }
 
 void TestProgramEnd::killRightAfterAListCommandKeepsIt()
@@ -346,6 +357,13 @@ void TestProgramEnd::killRightAfterAListCommandKeepsIt()
         QVERIFY2(stored.startsWith(QLatin1String("a^b^^|c^d^^V|")) && stored.endsWith(expected), qPrintable(stored));
     else
         QCOMPARE(stored, expected);
+
+    // The next start shows that list.
+    Form1::Services services;
+    services.isInstalled = [] { return true; };
+    services.endProgram = [] {};
+    Form1 next(services);
+    QCOMPARE(encodeEntryList(next.entries()), stored);
 }
 
 void TestProgramEnd::killedSettingsWriteLeavesOneWholeList()

@@ -210,9 +210,17 @@ private slots:
         Program program(m_fixture.services());
         Form1 &main = program.mainWindow();
         main.show();
+        // The review entry is added first with a typo, mended in place, and
+        // moved below the sample's two: the workbook holds the list's order
+        // and the edited text.
+        addEntry(main, QStringLiteral("after the review"), QStringLiteral("Review"), QStringLiteral("=1+2"), false);
         QTest::mouseClick(main.PushButton7, Qt::LeftButton); // sample data
-        addEntry(main, QStringLiteral("after the review"), QStringLiteral("Review"), QStringLiteral("=1+1"), false);
+        main.ListView1_AfterLabelEdit(0, EntryField::Notes, QStringLiteral("=1+1"));
+        main.ListView1->setCurrentItem(main.ListView1->topLevelItem(0));
+        main.mnuMoveDown->trigger();
+        main.mnuMoveDown->trigger();
         QCOMPARE(main.ListView1->topLevelItemCount(), 3);
+        QCOMPARE(main.entry(2), (ListEntry{u"after the review"_s, u"Review"_s, u"=1+1"_s, QString()}));
 
         Form2 &preview = build(program);
         QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join(u"\n---\n"_s)));

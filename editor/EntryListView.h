@@ -1,0 +1,92 @@
+#pragma once
+
+#include "ListChanges.h"
+#include "ListEntry.h"
+
+#include <QTreeWidget>
+
+class QMenu;
+
+namespace quorbel {
+
+// The to-do list's view: a report of four columns, one row per entry, with
+// a current cell (the arrow keys move it, a click puts it where it lands).
+//
+// What it offers the window, each as a signal the window turns into a
+// change of the list (the view never changes its rows itself):
+// - a text cell (Due By, Project, Notes) is edited in place after F2, Enter
+//   or a double-click; Enter or leaving the cell commits (cellEdited),
+//   Escape cancels;
+// - Space, Enter, F2 or a double-click on a Done cell asks for its mark to
+//   be switched (doneToggleRequested);
+// - a row dragged with the mouse within the list and let go between two
+//   rows asks to move there (rowDropped); a line shows where it would go,
+//   and Escape or letting go outside the list cancels. The list takes no
+//   drop from elsewhere, and nothing is dragged out of it;
+// - the Menu key, Shift+F10 or the right mouse button open the context menu
+//   given to setContextMenu, by the current row or under the mouse.
+class EntryListView final : public QTreeWidget {
+    Q_OBJECT
+
+public:
+    explicit EntryListView(QWidget *parent = nullptr);
+
+    // A row for `entry`, not yet in the list, with the item flags every row
+    // of the list carries (selectable, draggable, editable; nothing can be
+    // dropped onto it).
+    static QTreeWidgetItem *newRow(const ListEntry &entry);
+
+    // The current cell's column (Due By when there is no current cell).
+    EntryField currentField() const;
+    // Opens the current cell's editor, or asks for the Done mark to be
+    // switched when the current cell is a Done cell.
+    void editCurrentCell();
+    // Commits the text of an editor still open (the window is about to be
+    // read or closed).
+    void commitOpenEditor();
+    bool isEditing() const { return state() == EditingState; }
+
+    void setContextMenu(QMenu *menu) { m_menu = menu; }
+    // Shows the context menu by the current row (as the keyboard opens it).
+    void openContextMenu();
+
+    // Where a row let go at `position` (viewport coordinates) goes: the
+    // number of the row it is put before (rowCount: after the last one).
+    int dropRow(QPoint position) const;
+    // True while a row is being dragged.
+    bool isDraggingRow() const { return m_dragging; }
+
+signals:
+    void cellEdited(int row, quorbel::EntryField field, const QString &text);
+    void doneToggleRequested(int row);
+    void rowDropped(int from, int to);
+
+protected:
+    // Tab and Shift+Tab in an editor commit and close it, as Enter does;
+    // they open no other cell's editor.
+    void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
+    bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    void moveCurrentColumn(int step);
+    void endRowDrag();
+
+    QMenu *m_menu = nullptr;
+    int m_pressRow = -1;     // the row the left button went down on, -1 when none
+    QPoint m_pressPosition;  // where, in viewport coordinates
+    bool m_dragging = false; // that row is being dragged
+    int m_dropRow = -1;      // where it would go (see dropRow)
+};
+
+} // namespace quorbel

@@ -1,0 +1,582 @@
+// The list edited where it stands: every change undone and redone, cells
+// edited in place, rows moved by key and by drag, the sort by due date.
+
+#include "EntryList.h"
+#include "Form1.h"
+#include "ListChanges.h"
+#include "ScriptedDialogs.h"
+#include "editor_test_support.h"
+
+#include <QAccessible>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QUndoStack>
+#include <QtTest>
+
+#include <memory>
+
+using namespace quorbel;
+using namespace Qt::StringLiterals;
+using quorbel::test::ScriptedDialogs;
+using quorbel::test::WindowFixture;
+using quorbel::test::storedValue;
+using quorbel::test::storeValue;
+
+namespace {
+
+const QString kStartList = u"3/20/2026^Roof^call the builder^|soon^Garden^seeds^V|3/7/2026^Tax^forms^|"
+                           u"1/5/2027^Car^tyres^"_s;
+
+QStringList rowTexts(const Form1 &window)
+{
+    QStringList rows;
+    for (const ListEntry &e : window.entries())
+        rows << QStringList{e.dueBy, e.project, e.notes, e.done}.join(u'\t');
+    return rows;
+}
+
+// What the store holds of the window: the list and the three header fields.
+QStringList storedState()
+{
+    return {storedValue(u"ToDo"_s), storedValue(u"txtName"_s), storedValue(u"txtProName"_s),
+            storedValue(u"dtpDate"_s)};
+}
+
+QString storedList(const QStringList &rows)
+{
+    QList<ListEntry> entries;
+    for (const QString &row : rows) {
+        const QStringList f = row.split(u'\t');
+        entries.append({f.at(0), f.at(1), f.at(2), f.at(3)});
+    }
+    return encodeEntryList(entries);
+}
+
+void makeCurrent(Form1 &window, int row, EntryField field)
+{
+    window.ListView1->setCurrentItem(window.ListView1->topLevelItem(row), int(field));
+}
+
+QPoint cellCentre(Form1 &window, int row, EntryField field)
+{
+    return window.ListView1->visualRect(window.ListView1->model()->index(row, int(field))).center();
+}
+
+// A double-click as the mouse makes it: a click, then the second press
+// coming as a double-click, and its release.
+void doubleClick(QWidget *widget, QPoint at)
+{
+    QTest::mouseClick(widget, Qt::LeftButton, {}, at);
+    QTest::mouseDClick(widget, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(widget, Qt::LeftButton, {}, at);
+}
+
+// A plain list of rows, for the changes tested without a window.
+class PlainRows final : public ListRows {
+public:
+    QList<ListEntry> rows;
+    HeaderValues header;
+
+    int rowCount() const override { return int(rows.size()); }
+    ListEntry rowEntry(int row) const override { return rows.value(row); }
+    void insertRows(int row, const QList<ListEntry> &entries) override
+    {
+        for (int i = 0; i < entries.size(); ++i)
+            rows.insert(row + i, entries.at(i));
+    }
+    void removeRows(int row, int count) override { rows.remove(row, count); }
+    void setRowField(int row, EntryField field, const QString &text) override
+    {
+        setFieldText(rows[row], field, text);
+    }
+    void moveRow(int from, int to) override { rows.move(from, to); }
+    void reorderRows(const QList<int> &order) override
+    {
+        QList<ListEntry> ordered;
+        for (int from : order)
+            ordered.append(rows.at(from));
+        rows = ordered;
+    }
+    void setCurrentRow(int) override {}
+    HeaderValues headerValues() const override { return header; }
+    void setHeaderValues(const HeaderValues &values) override { header = values; }
+};
+
+} // namespace
+
+class TestListEditing : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void everyChangeIsUndoneAndRedone_data();
+    void everyChangeIsUndoneAndRedone();
+    void cellsEditedInPlace();
+    void rowDraggedWithinTheListMoves();
+    void sortByDueDate_data();
+    void sortByDueDate();
+    void contextMenuShowsItsKeys();
+
+private:
+    std::unique_ptr<Form1> shownWindow();
+
+    ScriptedDialogs m_dialogs;
+    WindowFixture m_fixture;
+};
+
+void TestListEditing::init()
+{
+    m_fixture.freshStart(m_dialogs);
+    // Month/day/year, as the due dates of the list are written.
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    storeValue(u"ToDo"_s, kStartList);
+    storeValue(u"txtName"_s, u"Ann"_s);
+    storeValue(u"txtProName"_s, u"House"_s);
+    storeValue(u"dtpDate"_s, u"3/12/2026"_s);
+}
+
+void TestListEditing::cleanup()
+{
+    QVERIFY2(m_dialogs.boxes.isEmpty(), qPrintable(m_dialogs.errorTexts().join(u"\n---\n"_s)));
+}
+
+std::unique_ptr<Form1> TestListEditing::shownWindow()
+{
+    auto window = m_fixture.makeWindow();
+    window->show();
+    if (!QTest::qWaitForWindowActive(window.get()))
+        return nullptr;
+    window->ListView1->setFocus(Qt::OtherFocusReason);
+    makeCurrent(*window, 1, EntryField::DueBy);
+    return window;
+}
+
+void TestListEditing::everyChangeIsUndoneAndRedone_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("name"); // as the Undo and Redo items show it
+    QTest::addColumn<QStringList>("after");
+
+    const QStringList start = {u"3/20/2026\tRoof\tcall the builder\t"_s, u"soon\tGarden\tseeds\tV"_s,
+                               u"3/7/2026\tTax\tforms\t"_s, u"1/5/2027\tCar\ttyres\t"_s};
+    const auto with = [&start](int row, const QString &text) {
+        QStringList rows = start;
+        rows[row] = text;
+        return rows;
+    };
+    QStringList deleted = start;
+    deleted.removeAt(1);
+
+    QTest::newRow("Add") << "add" << "Add" << (start + QStringList{u"new\tp\tn\t"_s});
+    QTest::newRow("Delete key") << "delete" << "Delete" << deleted;
+    QTest::newRow("Check Selected As Done") << "check" << "Uncheck As Done" << with(1, u"soon\tGarden\tseeds\t"_s);
+    QTest::newRow("Load Sample/Example Data")
+        << "sample" << "Load Sample Data"
+        << (start + QStringList{u"3/7/2026\tResearch\tCompleted in Time\tV"_s, u"3/20/2026\tDraft presenatation\tIn process\t"_s});
+    QTest::newRow("edit Due By") << "edit 0" << "Edit Due By" << with(1, u"3/1/2026\tGarden\tseeds\tV"_s);
+    QTest::newRow("edit Project") << "edit 1" << "Edit Project" << with(1, u"soon\tGarden shed\tseeds\tV"_s);
+    // Texts are taken as they are: blanks, separators of the stored form.
+    QTest::newRow("edit Notes") << "edit 2" << "Edit Notes" << with(1, u"soon\tGarden\t seeds^soil|pots \tV"_s);
+    QTest::newRow("Space on Done") << "space" << "Uncheck As Done" << with(1, u"soon\tGarden\tseeds\t"_s);
+    QTest::newRow("Move Up") << "up" << "Move Up" << QStringList{start.at(1), start.at(0), start.at(2), start.at(3)};
+    QTest::newRow("Move Down") << "down" << "Move Down" << QStringList{start.at(0), start.at(2), start.at(1), start.at(3)};
+    // Oldest first; "soon" is no date and goes last.
+    QTest::newRow("Sort by Due Date") << "sort" << "Sort by Due Date"
+                                      << QStringList{start.at(2), start.at(0), start.at(3), start.at(1)};
+}
+
+// Each change is one step, stored at once; Ctrl+Z gives back the rows and
+// the store it had before, Ctrl+Shift+Z and Ctrl+Y those after.
+void TestListEditing::everyChangeIsUndoneAndRedone()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, name);
+    QFETCH(QStringList, after);
+
+    auto window = shownWindow();
+    QVERIFY(window);
+    EntryListView *list = window->ListView1;
+    const QStringList rowsBefore = rowTexts(*window);
+    const QStringList storedBefore = storedState();
+    QCOMPARE(storedBefore.at(0), kStartList);
+    const QString nameBefore = window->txtName->text();
+    QVERIFY(!window->mnuUndo->isEnabled());
+    QVERIFY(!window->mnuRedo->isEnabled());
+
+    if (change == QLatin1String("add")) {
+        window->txtDate->setText(u"new"_s);
+        window->txtProj->setText(u"p"_s);
+        window->txtNotes->setText(u"n"_s);
+        QTest::mouseClick(window->PushButton1, Qt::LeftButton);
+    } else if (change == QLatin1String("delete")) {
+        QTest::keyClick(list, Qt::Key_Delete);
+    } else if (change == QLatin1String("check")) {
+        QTest::mouseClick(window->PushButton5, Qt::LeftButton);
+    } else if (change == QLatin1String("sample")) {
+        QTest::mouseClick(window->PushButton7, Qt::LeftButton);
+    } else if (change.startsWith(QLatin1String("edit "))) {
+        const auto field = EntryField(change.mid(5).toInt());
+        makeCurrent(*window, 1, field);
+        QTest::keyClick(list, Qt::Key_F2);
+        auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+        QVERIFY(editor);
+        QCOMPARE(editor->accessibleName(), fieldCaption(field));
+        // The whole text is selected: typing replaces it.
+        QCOMPARE(editor->selectedText(), rowsBefore.at(1).split(u'\t').at(int(field)));
+        const QString typed = after.at(1).split(u'\t').at(int(field));
+        for (QChar c : typed)
+            QTest::sendKeyEvent(QTest::Click, editor, Qt::Key_unknown, QString(c), {});
+        QTest::keyClick(editor, Qt::Key_Return);
+    } else if (change == QLatin1String("space")) {
+        makeCurrent(*window, 1, EntryField::Done);
+        QTest::keyClick(list, Qt::Key_Space);
+    } else if (change == QLatin1String("up")) {
+        QTest::keyClick(list, Qt::Key_Up, Qt::AltModifier);
+    } else if (change == QLatin1String("down")) {
+        QTest::keyClick(list, Qt::Key_Down, Qt::AltModifier);
+    } else if (change == QLatin1String("sort")) {
+        QTest::keyClick(list, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    }
+
+    // An edit commits once the editor has closed.
+    QTRY_COMPARE(rowTexts(*window), after);
+    QCOMPARE(storedValue(u"ToDo"_s), storedList(after));
+    QCOMPARE(window->undoStack()->count(), 1);
+    QCOMPARE(window->mnuUndo->text(), u"Undo "_s + name);
+    QCOMPARE(window->mnuRedo->text(), u"Redo"_s);
+    if (change == QLatin1String("up") || change == QLatin1String("down")) {
+        // The moved row stays current.
+        QCOMPARE(list->currentIndex().row(), change == QLatin1String("up") ? 0 : 2);
+        QCOMPARE(list->selectedItems().value(0), list->currentItem());
+    }
+    const QStringList storedAfter = storedState();
+
+    // The keys work wherever the focus is but in a text field: on the list,
+    // or on the button just clicked.
+    QWidget *focus = QApplication::focusWidget();
+    QVERIFY(focus);
+    QVERIFY2(!qobject_cast<QLineEdit *>(focus), focus->metaObject()->className());
+    QTest::keyClick(focus, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(rowTexts(*window), rowsBefore);
+    QCOMPARE(storedState(), storedBefore);
+    QCOMPARE(window->txtName->text(), nameBefore);
+    QVERIFY(!window->mnuUndo->isEnabled());
+    QCOMPARE(window->mnuRedo->text(), u"Redo "_s + name);
+
+    QTest::keyClick(focus, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(rowTexts(*window), after);
+    QCOMPARE(storedState(), storedAfter);
+    QTest::keyClick(focus, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(rowTexts(*window), rowsBefore);
+    QCOMPARE(storedState(), storedBefore);
+    QTest::keyClick(focus, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(rowTexts(*window), after);
+    QCOMPARE(storedState(), storedAfter);
+    QCOMPARE(window->undoStack()->count(), 1);
+}
+
+void TestListEditing::cellsEditedInPlace()
+{
+    auto window = shownWindow();
+    QVERIFY(window);
+    EntryListView *list = window->ListView1;
+    const auto cellText = [&](int row, EntryField field) { return fieldText(window->entry(row), field); };
+    const auto type = [](const QString &text) {
+        QWidget *editor = QApplication::focusWidget();
+        for (QChar c : text)
+            QTest::sendKeyEvent(QTest::Click, editor, Qt::Key_unknown, QString(c), {});
+    };
+
+    // Enter opens the editor and Enter commits.
+    makeCurrent(*window, 0, EntryField::Project);
+    QTest::keyClick(list, Qt::Key_Return);
+    QVERIFY(qobject_cast<QLineEdit *>(QApplication::focusWidget()));
+    type(u"Roof and gutter"_s);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTRY_COMPARE(cellText(0, EntryField::Project), u"Roof and gutter"_s);
+    QTRY_COMPARE(QApplication::focusWidget(), list);
+    QCOMPARE(window->undoStack()->count(), 1);
+    QCOMPARE(storedValue(u"ToDo"_s).section(u'^', 1, 1), u"Roof and gutter"_s);
+
+    // A double-click opens it; leaving the cell for another field commits.
+    doubleClick(list->viewport(), cellCentre(*window, 2, EntryField::Notes));
+    QTRY_VERIFY(qobject_cast<QLineEdit *>(QApplication::focusWidget()));
+    type(u"forms, receipts"_s);
+    QTest::mouseClick(window->txtProj, Qt::LeftButton);
+    QTRY_COMPARE(cellText(2, EntryField::Notes), u"forms, receipts"_s);
+    QCOMPARE(window->undoStack()->count(), 2);
+    QVERIFY(storedValue(u"ToDo"_s).contains(u"^Tax^forms, receipts^"_s));
+
+    // Tab commits too, and opens no other cell.
+    list->setFocus(Qt::OtherFocusReason);
+    makeCurrent(*window, 1, EntryField::Project);
+    QTest::keyClick(list, Qt::Key_F2);
+    QVERIFY(qobject_cast<QLineEdit *>(QApplication::focusWidget()));
+    type(u"Garden shed"_s);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTRY_COMPARE(cellText(1, EntryField::Project), u"Garden shed"_s);
+    QTRY_COMPARE(QApplication::focusWidget(), list);
+    QVERIFY(!list->isEditing());
+    QCOMPARE(window->undoStack()->count(), 3);
+
+    // Escape cancels: nothing changes, nothing is stored or kept for undo.
+    const QString stored = storedValue(u"ToDo"_s);
+    list->setFocus(Qt::OtherFocusReason);
+    makeCurrent(*window, 3, EntryField::DueBy);
+    QTest::keyClick(list, Qt::Key_F2);
+    QVERIFY(qobject_cast<QLineEdit *>(QApplication::focusWidget()));
+    type(u"never"_s);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QTRY_COMPARE(QApplication::focusWidget(), list);
+    QCOMPARE(cellText(3, EntryField::DueBy), u"1/5/2027"_s);
+    QCOMPARE(storedValue(u"ToDo"_s), stored);
+    QCOMPARE(window->undoStack()->count(), 3);
+
+    // The arrow keys take the current cell to Done; Space there switches the
+    // mark as "Check Selected As Done" does, and so do Enter and a
+    // double-click; the cell opens no editor.
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(list, Qt::Key_Right);
+    QCOMPARE(list->currentField(), EntryField::Done);
+    QTest::keyClick(list, Qt::Key_Space);
+    QCOMPARE(cellText(3, EntryField::Done), kDoneMark);
+    QCOMPARE(window->mnuUndo->text(), u"Undo Check As Done"_s);
+    QTest::keyClick(list, Qt::Key_Space);
+    QCOMPARE(cellText(3, EntryField::Done), QString());
+    QTest::keyClick(list, Qt::Key_Return);
+    QCOMPARE(cellText(3, EntryField::Done), kDoneMark);
+    QCOMPARE(QApplication::focusWidget(), list);
+    doubleClick(list->viewport(), cellCentre(*window, 0, EntryField::Done));
+    QCOMPARE(cellText(0, EntryField::Done), kDoneMark);
+    QCOMPARE(QApplication::focusWidget(), list);
+    QCOMPARE(window->undoStack()->count(), 7);
+    QCOMPARE(storedValue(u"ToDo"_s), encodeEntryList(window->entries()));
+
+    // A header field keeps its own text undo: Ctrl+Z there leaves the list.
+    window->txtProName->setFocus(Qt::TabFocusReason);
+    QTest::keyClicks(window->txtProName, u"X"_s);
+    QCOMPARE(window->txtProName->text(), u"X"_s);
+    QTest::keyClick(window->txtProName, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(window->txtProName->text(), u"House"_s);
+    QCOMPARE(window->undoStack()->index(), 7);
+    QCOMPARE(cellText(0, EntryField::Done), kDoneMark);
+
+    // A window that goes while a cell is being edited writes nothing more.
+    const QString last = storedValue(u"ToDo"_s);
+    list->setFocus(Qt::OtherFocusReason);
+    makeCurrent(*window, 0, EntryField::Notes);
+    QTest::keyClick(list, Qt::Key_F2);
+    QVERIFY(list->isEditing());
+    type(u"gone"_s);
+    window.reset();
+    QCOMPARE(storedValue(u"ToDo"_s), last);
+}
+
+void TestListEditing::rowDraggedWithinTheListMoves()
+{
+    auto window = shownWindow();
+    QVERIFY(window);
+    EntryListView *list = window->ListView1;
+    QWidget *viewport = list->viewport();
+    const QStringList start = rowTexts(*window);
+
+    // Dropped from outside, another list's rows and plain text are refused,
+    // over a row and below the last one.
+    QTreeWidget other;
+    other.setColumnCount(4);
+    new QTreeWidgetItem(&other, {u"x"_s, u"y"_s, u"z"_s, u"V"_s});
+    const std::unique_ptr<QMimeData> otherRows(other.model()->mimeData({other.model()->index(0, 0)}));
+    QMimeData text;
+    text.setText(u"x^y^z^V"_s);
+    for (const QMimeData *data : {static_cast<const QMimeData *>(otherRows.get()), static_cast<const QMimeData *>(&text)}) {
+        for (const QPoint at : {cellCentre(*window, 1, EntryField::Project), QPoint(20, viewport->height() - 4)}) {
+            const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+            QDragEnterEvent enter(at, actions, data, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(viewport, &enter);
+            QVERIFY(!enter.isAccepted());
+            QDragMoveEvent move(at, actions, data, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(viewport, &move);
+            QVERIFY(!move.isAccepted());
+            QDropEvent drop(QPointF(at), actions, data, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(viewport, &drop);
+            QVERIFY(!drop.isAccepted());
+        }
+    }
+    QCOMPARE(rowTexts(*window), start);
+    QCOMPARE(window->undoStack()->count(), 0);
+    QCOMPARE(storedValue(u"ToDo"_s), kStartList);
+
+    // The third row dragged onto the upper half of the first: it goes to
+    // the top and stays current. The selection does not follow the mouse.
+    const QPoint from = cellCentre(*window, 2, EntryField::Project);
+    const QPoint to(from.x(), list->visualItemRect(list->topLevelItem(0)).top() + 2);
+    QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+    QTest::mouseMove(viewport, from - QPoint(0, QApplication::startDragDistance() + 1));
+    QVERIFY(list->isDraggingRow());
+    QTest::mouseMove(viewport, to);
+    QCOMPARE(list->dropRow(to), 0);
+    QCOMPARE(list->selectedItems().value(0), list->topLevelItem(2));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
+    QVERIFY(!list->isDraggingRow());
+    QCOMPARE(rowTexts(*window), (QStringList{start.at(2), start.at(0), start.at(1), start.at(3)}));
+    QCOMPARE(list->currentIndex().row(), 0);
+    QCOMPARE(window->undoStack()->count(), 1);
+    QCOMPARE(window->mnuUndo->text(), u"Undo Move Up"_s);
+    QCOMPARE(storedValue(u"ToDo"_s), storedList(rowTexts(*window)));
+
+    // Below the last row it goes to the end; let go outside the list, or
+    // after Escape, it stays.
+    const QPoint below(from.x(), list->visualItemRect(list->topLevelItem(3)).bottom() + 6);
+    QTest::mousePress(viewport, Qt::LeftButton, {}, cellCentre(*window, 0, EntryField::DueBy));
+    QTest::mouseMove(viewport, below);
+    QTest::mouseMove(viewport, below + QPoint(0, 1));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, below + QPoint(0, 1));
+    QCOMPARE(rowTexts(*window), (QStringList{start.at(0), start.at(1), start.at(3), start.at(2)}));
+    const QStringList moved = rowTexts(*window);
+    QTest::mousePress(viewport, Qt::LeftButton, {}, cellCentre(*window, 3, EntryField::DueBy));
+    QTest::mouseMove(viewport, to);
+    QTest::mouseMove(viewport, to + QPoint(0, 1));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, QPoint(to.x(), -30));
+    QTest::mousePress(viewport, Qt::LeftButton, {}, cellCentre(*window, 3, EntryField::DueBy));
+    QTest::mouseMove(viewport, to);
+    QTest::mouseMove(viewport, to + QPoint(0, 1));
+    QTest::keyClick(list, Qt::Key_Escape);
+    QVERIFY(!list->isDraggingRow());
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
+    QCOMPARE(rowTexts(*window), moved);
+    QCOMPARE(window->undoStack()->count(), 2);
+}
+
+void TestListEditing::sortByDueDate_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QStringList>("dueBy");
+    QTest::addColumn<QStringList>("sorted");
+
+    // A two-digit year reads as this century; the same day keeps the order
+    // of the list; blanks around a date are no matter; texts that are no
+    // date go last in their order.
+    QTest::newRow("en_US") << "en_US"
+                           << QStringList{u"3/20/2026"_s, u"soon"_s, u"3/7/2026"_s, u"12/24/26"_s, u""_s,
+                                          u" 3/7/2026 "_s, u"1/5/2027"_s, u"asap"_s}
+                           << QStringList{u"3/7/2026"_s, u" 3/7/2026 "_s, u"3/20/2026"_s, u"12/24/26"_s,
+                                          u"1/5/2027"_s, u"soon"_s, u""_s, u"asap"_s};
+    // The locale's own form and ISO dates; another locale's form is no date.
+    QTest::newRow("de_DE") << "de_DE"
+                           << QStringList{u"20.03.2026"_s, u"3/7/2026"_s, u"2026-03-01"_s, u"07.03.2026"_s}
+                           << QStringList{u"2026-03-01"_s, u"07.03.2026"_s, u"20.03.2026"_s, u"3/7/2026"_s};
+    QTest::newRow("already in order") << "en_US" << QStringList{u"1/1/2026"_s, u"2/1/2026"_s, u"later"_s}
+                                      << QStringList{u"1/1/2026"_s, u"2/1/2026"_s, u"later"_s};
+    QTest::newRow("no dates") << "en_US" << QStringList{u"b"_s, u"a"_s} << QStringList{u"b"_s, u"a"_s};
+}
+
+// The sort as a plain command on a plain list: done, undone, redone.
+void TestListEditing::sortByDueDate()
+{
+    QFETCH(QString, locale);
+    QFETCH(QStringList, dueBy);
+    QFETCH(QStringList, sorted);
+
+    PlainRows rows;
+    for (int i = 0; i < dueBy.size(); ++i)
+        rows.rows.append({dueBy.at(i), QString::number(i), {}, {}});
+    const QList<ListEntry> before = rows.rows;
+    const auto dueDates = [&rows] {
+        QStringList texts;
+        for (const ListEntry &entry : std::as_const(rows.rows))
+            texts << entry.dueBy;
+        return texts;
+    };
+
+    SortByDueDate sort(rows, QLocale(locale));
+    QCOMPARE(sort.text(), u"Sort by Due Date"_s);
+    QCOMPARE(sort.isObsolete(), sorted == dueBy);
+    sort.redo();
+    QCOMPARE(dueDates(), sorted);
+    sort.undo();
+    QCOMPARE(rows.rows, before);
+    sort.redo();
+    QCOMPARE(dueDates(), sorted);
+}
+
+// The context menu: its items and their keys, opened and worked by the
+// keyboard alone, each item named for a screen reader.
+void TestListEditing::contextMenuShowsItsKeys()
+{
+    auto window = shownWindow();
+    QVERIFY(window);
+    EntryListView *list = window->ListView1;
+    QMenu *menu = window->mnuList;
+
+    const QList<std::pair<QString, QString>> expected = {
+        {u"Undo"_s, u"Ctrl+Z"_s},       {u"Redo"_s, u"Ctrl+Shift+Z"_s},
+        {u"Edit"_s, u"F2"_s},           {u"Move Up"_s, u"Alt+Up"_s},
+        {u"Move Down"_s, u"Alt+Down"_s}, {u"Sort by Due Date"_s, u"Ctrl+Shift+S"_s},
+        {u"Delete Selected"_s, u"Del"_s},
+    };
+    QList<QAction *> items;
+    for (QAction *action : menu->actions()) {
+        if (!action->isSeparator())
+            items << action;
+    }
+    QCOMPARE(items.size(), expected.size());
+    for (int i = 0; i < items.size(); ++i) {
+        QCOMPARE(items.at(i)->text(), expected.at(i).first);
+        QCOMPARE(items.at(i)->shortcut().toString(QKeySequence::PortableText), expected.at(i).second);
+        QVERIFY(items.at(i)->isShortcutVisibleInContextMenu());
+    }
+    QCOMPARE(window->mnuRedo->shortcuts().value(1), QKeySequence(Qt::CTRL | Qt::Key_Y));
+
+    // Shift+F10 opens it by the current row; Up from the top reaches the last
+    // item, Delete Selected, and Return runs it.
+    QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
+    QTRY_VERIFY(menu->isVisible());
+    QVERIFY(menu->geometry().top() >= list->viewport()->mapToGlobal(list->visualItemRect(list->currentItem()).topLeft()).y());
+    QAccessibleInterface *face = QAccessible::queryAccessibleInterface(menu);
+    QVERIFY(face);
+    QCOMPARE(face->text(QAccessible::Name), u"To Do List Entries"_s);
+    QStringList names;
+    for (int i = 0; i < face->childCount(); ++i) {
+        if (face->child(i)->role() == QAccessible::MenuItem)
+            names << face->child(i)->text(QAccessible::Name);
+    }
+    QCOMPARE(names, (QStringList{u"Undo"_s, u"Redo"_s, u"Edit"_s, u"Move Up"_s, u"Move Down"_s, u"Sort by Due Date"_s,
+                                 u"Delete Selected"_s}));
+    QTest::keyClick(menu, Qt::Key_Up);
+    QTest::keyClick(menu, Qt::Key_Return);
+    QTRY_VERIFY(!menu->isVisible());
+    QCOMPARE(window->entryCount(), 3);
+    QCOMPARE(window->undoStack()->count(), 1);
+
+    // The menu key (as the platform reports it) opens it again; Undo now names the change and undoes it.
+    QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(1, 1), list->mapToGlobal(QPoint(1, 1)));
+    QCoreApplication::sendEvent(list, &menuKey);
+    QTRY_VERIFY(menu->isVisible());
+    QCOMPARE(window->mnuUndo->text(), u"Undo Delete"_s);
+    QTest::keyClick(menu, Qt::Key_Down);
+    QTest::keyClick(menu, Qt::Key_Return);
+    QTRY_VERIFY(!menu->isVisible());
+    QCOMPARE(storedValue(u"ToDo"_s), kStartList);
+
+    // Edit, chosen in the menu, opens the current cell's editor.
+    makeCurrent(*window, 1, EntryField::Notes);
+    QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
+    QTRY_VERIFY(menu->isVisible());
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(window->mnuEdit).center());
+    QTRY_VERIFY(!menu->isVisible());
+    auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    QVERIFY(editor);
+    QCOMPARE(editor->text(), u"seeds"_s);
+    QTest::keyClick(editor, Qt::Key_Escape);
+    QTRY_VERIFY(!list->isEditing());
+}
+
+QTEST_MAIN(TestListEditing)
+#include "test_list_editing.moc"
