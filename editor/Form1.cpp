@@ -39,6 +39,11 @@ const QString kHelpText = QStringLiteral("Questions? Please contact Team Marvesk
 const QDate kFirstDeadline(1601, 1, 1);
 const QDate kLastDeadline(9999, 12, 31);
 
+// A stored list's fields with no column: so many get a box of their own, the
+// rest one box that counts them; a box shows so much of the field's text.
+constexpr qint64 kExtraFieldBoxes = 10;
+constexpr qsizetype kExtraFieldShownLength = 200;
+
 // The list's columns, in the order of the entry's fields.
 enum Column { DueByColumn = 0, ProjectColumn = 1, NotesColumn = 2, DoneColumn = 3 };
 
@@ -350,15 +355,28 @@ void Form1::Form_Load()
     QList<ListEntry> restored;
     steps(114, [&] { storedList = readSetting(QStringLiteral("ToDo")); });
     steps(114, [&] {
+        // Each field with no column is reported, up to a few boxes: a damaged
+        // store may hold millions of them, which one box then counts.
+        qint64 extraFields = 0;
         decodeEntryList(storedList, restored, [&](const ExtraEntryField &extra) {
+            if (++extraFields > kExtraFieldBoxes)
+                return;
             steps(114, [&] {
                 throw Failure(QStringLiteral("Entry %1 of the stored list has a field %2 with no column to go to; "
                                              "\"%3\" was left out.")
                                   .arg(extra.entryNumber + ListView1->topLevelItemCount())
                                   .arg(extra.fieldNumber)
-                                  .arg(extra.text));
+                                  .arg(extra.text.size() > kExtraFieldShownLength
+                                           ? extra.text.left(kExtraFieldShownLength) + QStringLiteral("...")
+                                           : extra.text));
             });
         });
+        if (extraFields > kExtraFieldBoxes) {
+            steps(114, [&] {
+                throw Failure(QStringLiteral("%1 more fields of the stored list with no column to go to were left out.")
+                                  .arg(extraFields - kExtraFieldBoxes));
+            });
+        }
     });
     for (const ListEntry &entry : std::as_const(restored)) {
         QTreeWidgetItem *row = nullptr;

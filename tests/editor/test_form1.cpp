@@ -96,6 +96,7 @@ private slots:
     void badStoredDeadlineIsReportedAndTodayShown_data();
     void badStoredDeadlineIsReportedAndTodayShown();
     void fieldsBeyondTheFourthAreReportedAndSkipped();
+    void manyFieldsBeyondTheFourthAreCountedInOneBox();
     void headerFieldsAreWrittenAtEveryChange();
     void killedProgramKeepsHeaderFieldsAndListEdits();
     void failedListWriteIsReportedOnceARun();
@@ -412,6 +413,25 @@ void TestForm1::fieldsBeyondTheFourthAreReportedAndSkipped()
     QVERIFY(errors.at(0).contains(QLatin1String("\"x\"")));
     QVERIFY(errors.at(1).contains(QLatin1String("\"y\"")));
     QVERIFY(errors.at(2).contains(QLatin1String("\"z\"")));
+    QVERIFY(window->startUpCompleted());
+}
+
+void TestForm1::manyFieldsBeyondTheFourthAreCountedInOneBox()
+{
+    // A damaged store: one record of 100,004 fields, the fifth 1,000 long.
+    QString stored = u"a^b^c^V^"_s + QString(1000, u'x');
+    for (int i = 0; i < 99'999; ++i)
+        stored += u"^y"_s;
+    storeValue(u"ToDo"_s, stored + u"|d^e^f^"_s);
+
+    auto window = m_fixture.makeWindow();
+
+    QCOMPARE(rowTexts(*window), (QStringList{u"a|b|c|V"_s, u"d|e|f|"_s}));
+    const QStringList errors = m_dialogs.errorTexts();
+    QCOMPARE(errors.size(), 11);
+    QVERIFY2(errors.first().contains(QString(200, u'x') + u"...\""_s), qPrintable(errors.first().left(300)));
+    QVERIFY(!errors.first().contains(QString(201, u'x')));
+    QVERIFY2(errors.last().contains(u"99990 more fields"_s), qPrintable(errors.last()));
     QVERIFY(window->startUpCompleted());
 }
 
