@@ -287,6 +287,18 @@ const QString kImageFormat = QStringLiteral("application/x-qt-image");
 const QString kPng = QStringLiteral("image/png");
 const QString kPdf = QStringLiteral("application/pdf");
 
+// An image offered as an image, or as PNG bytes to whoever asks for bytes.
+QVariant offeredImage(const QImage &image, const QString &mimeType, QMetaType type)
+{
+    if (mimeType == kImageFormat && type.id() != QMetaType::QByteArray)
+        return image;
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return png;
+}
+
 } // namespace
 
 SheetPictureMimeData::SheetPictureMimeData(std::shared_ptr<const SheetPicture> picture, double ratio)
@@ -303,7 +315,7 @@ QStringList SheetPictureMimeData::formats() const
     if (!m_picture)
         return m_bitmap.isNull() ? QStringList() : QStringList {kImageFormat, kPng};
     QStringList list {SheetPicture::kMimeType, kImageFormat, kPng};
-    if (m_picture && m_picture->blocks().size() == 1)
+    if (m_picture->blocks().size() == 1)
         list.append(kPdf);
     return list;
 }
@@ -318,29 +330,15 @@ QVariant SheetPictureMimeData::retrieveData(const QString &mimeType, QMetaType t
     if (!m_picture) {
         if (m_bitmap.isNull() || (mimeType != kImageFormat && mimeType != kPng))
             return {};
-        if (mimeType == kImageFormat && type.id() != QMetaType::QByteArray)
-            return m_bitmap;
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        m_bitmap.save(&buffer, "PNG");
-        return png;
+        return offeredImage(m_bitmap, mimeType, type);
     }
     try {
         if (mimeType == SheetPicture::kMimeType)
             return m_picture->toBytes();
         if (mimeType == kPdf && m_picture->blocks().size() == 1)
             return m_picture->blocks().first().pdf;
-        if (mimeType == kImageFormat || mimeType == kPng) {
-            const QImage image = m_picture->image(m_ratio);
-            if (mimeType == kImageFormat && type.id() != QMetaType::QByteArray)
-                return image;
-            QByteArray png;
-            QBuffer buffer(&png);
-            buffer.open(QIODevice::WriteOnly);
-            image.save(&buffer, "PNG");
-            return png;
-        }
+        if (mimeType == kImageFormat || mimeType == kPng)
+            return offeredImage(m_picture->image(m_ratio), mimeType, type);
     } catch (const Failure &) {
         // A picture that cannot be drawn is not offered.
     } catch (const std::exception &) {
