@@ -61,7 +61,9 @@ void appendKey(QByteArray &out, QStringView key)
 // UTF-8; quoted when it holds ";", "," or "=" or starts or ends with a blank.
 // A text starting with "@" gets a second "@" (a single one marks a typed
 // value), one holding a NUL is written as @String(...). A lone surrogate has
-// no UTF-8 form: it is written as a \x escape, which reads back as itself.
+// no UTF-8 form, and a byte order mark in UTF-8 is dropped where Qt starts
+// decoding (Qt 6.8 does at a value's start): both are written as a \x
+// escape, which reads back as itself.
 void appendText(QByteArray &out, const QString &raw)
 {
     QString text = raw;
@@ -114,7 +116,7 @@ void appendText(QByteArray &out, const QString &raw)
                 out += char(0x80 | ((cp >> 12) & 0x3F));
                 out += char(0x80 | ((cp >> 6) & 0x3F));
                 out += char(0x80 | (cp & 0x3F));
-            } else if (QChar::isSurrogate(ch)) {
+            } else if (QChar::isSurrogate(ch) || ch == 0xFEFF) {
                 appendHex(out, ch);
                 escapeHexDigit = true;
             } else {

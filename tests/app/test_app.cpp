@@ -637,7 +637,7 @@ private slots:
     void storedTextsReadBackExactly_data()
     {
         QTest::addColumn<QString>("value");
-        QTest::addColumn<bool>("qtCanWrite"); // QSettings writes a lone surrogate as U+FFFD
+        QTest::addColumn<bool>("qtCanWrite"); // what QSettings writes reads back the same
         QTest::newRow("plain") << u"Ann Example"_s << true;
         QTest::newRow("empty") << QString() << true;
         QTest::newRow("blanks around") << u"  a b  "_s << true;
@@ -651,6 +651,8 @@ private slots:
         QTest::newRow("letters beyond ASCII") << u"äöü € \u007f \u0080 \uffff"_s << true;
         QTest::newRow("beyond the BMP") << u"a\U0001F600b"_s << true;
         QTest::newRow("lone surrogates") << QString(QChar(0xD800)) + u"a"_s + QChar(0xDC00) << false;
+        // Qt 6.8's QSettings drops a byte order mark that starts a value.
+        QTest::newRow("byte order marks") << u"\ufeffa\n\ufeff"_s << false;
         QTest::newRow("list form") << u"a^b^c^V|d^^^"_s << true;
     }
 
