@@ -111,8 +111,9 @@ Figures typeKeys(int entries, int keys)
     return summarise(times, cpu);
 }
 
-// The store alone: one write of "txtName" a key.
-Figures writeKeys(int entries, int keys)
+// One write of "txtName" a key, a letter longer each time, by `write`.
+template <typename Write>
+Figures timeWrites(int entries, int keys, Write write)
 {
     storeSetting(QStringLiteral("ToDo"), encodeEntryList(makeList(entries)));
     std::vector<double> times, cpu;
@@ -121,11 +122,17 @@ Figures writeKeys(int entries, int keys)
     for (int i = 0; i < keys; ++i) {
         text += QLatin1Char(char('a' + i % 26));
         timer.start();
-        saveSetting(QStringLiteral("txtName"), text);
+        write(text);
         timer.stop(times, cpu);
     }
     QTest::qWait(SettingsStore::kSyncDelayMs + 200);
     return summarise(times, cpu);
+}
+
+// The store alone.
+Figures writeKeys(int entries, int keys)
+{
+    return timeWrites(entries, keys, [](const QString &text) { saveSetting(QStringLiteral("txtName"), text); });
 }
 
 // The same writes as the program made them before it kept one store for
@@ -133,20 +140,12 @@ Figures writeKeys(int entries, int keys)
 // it changed and writes every key anew (for comparison).
 Figures writeKeysThroughQSettings(int entries, int keys)
 {
-    storeSetting(QStringLiteral("ToDo"), encodeEntryList(makeList(entries)));
-    std::vector<double> times, cpu;
-    Stopwatch timer;
-    QString text;
-    for (int i = 0; i < keys; ++i) {
-        text += QLatin1Char(char('a' + i % 26));
-        timer.start();
+    return timeWrites(entries, keys, [](const QString &text) {
         QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Marvesk"));
         settings.setAtomicSyncRequired(true);
         settings.setValue(QStringLiteral("Quorbel/txtName"), text);
         settings.sync();
-        timer.stop(times, cpu);
-    }
-    return summarise(times, cpu);
+    });
 }
 
 } // namespace

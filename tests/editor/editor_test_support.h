@@ -6,6 +6,7 @@
 #include "Form1.h"
 #include "Form2Host.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QLocale>
 #include <QSettings>
@@ -14,6 +15,22 @@
 #include <memory>
 
 namespace quorbel::test {
+
+// The tests that run the program in a child process of their own: the
+// variables that name the child's mode and its settings folder.
+inline const char *const kChildMode = "QUORBEL_TEST_CHILD";
+inline const char *const kChildSettings = "QUORBEL_TEST_SETTINGS";
+
+// The shown or hidden top-level window of that kind, or none.
+template <typename Window>
+Window *findWindow()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *form = dynamic_cast<Window *>(widget))
+            return form;
+    }
+    return nullptr;
+}
 
 class FixedClock final : public Clock {
 public:

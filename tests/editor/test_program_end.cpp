@@ -41,27 +41,6 @@ using namespace quorbel::test;
 
 namespace {
 
-const char *const kChildMode = "QUORBEL_TEST_CHILD";
-const char *const kChildSettings = "QUORBEL_TEST_SETTINGS";
-
-Form1 *findMainWindow()
-{
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (auto *form = dynamic_cast<Form1 *>(widget))
-            return form;
-    }
-    return nullptr;
-}
-
-Form2 *findPreviewWindow()
-{
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (auto *form = dynamic_cast<Form2 *>(widget))
-            return form;
-    }
-    return nullptr;
-}
-
 void say(const char *line)
 {
     std::printf("%s\n", line);
@@ -101,7 +80,7 @@ int childMain(QApplication &app, const QString &mode)
         // window back to the front.
         QWidget other;
         QTimer::singleShot(0, [&] {
-            Form1 *form = findMainWindow();
+            Form1 *form = findWindow<Form1>();
             other.show();
             other.activateWindow();
             QTimer::singleShot(200, [form] {
@@ -237,7 +216,7 @@ void TestProgramEnd::signalEndsAsClosingTheShownWindow()
     bool sentDuringTheCommand = false;
     bool previewShown = false;
     QTimer::singleShot(0, [&] {
-        Form1 *form = findMainWindow();
+        Form1 *form = findWindow<Form1>();
         QVERIFY(form);
         for (int i = 1; i <= added; ++i) {
             form->txtDate->setText(QStringLiteral("entry %1").arg(i));
@@ -267,7 +246,7 @@ void TestProgramEnd::signalEndsAsClosingTheShownWindow()
         if (shown == QLatin1String("preview")) {
             form->PushButton6->click();
             offices += officeChildren();
-            Form2 *preview = findPreviewWindow();
+            Form2 *preview = findWindow<Form2>();
             QVERIFY(preview);
             previewShown = preview->isVisible();
             scratchWorkbook = preview->mExcelFile;
@@ -322,7 +301,7 @@ void TestProgramEnd::signalDuringTheStartUpEndsTheProgram()
     guard.start(20000);
 
     QCOMPARE(runQuorbel(*qApp, services), 0);
-    QVERIFY(!findMainWindow());
+    QVERIFY(!findWindow<Form1>());
     // The closing step ran: the list is stored in its form.
     QCOMPARE(storedValue(u"ToDo"_s), QStringLiteral("kept^as^stored^"));
     QVERIFY(m_dialogs.boxes.isEmpty());

@@ -37,19 +37,6 @@ using namespace quorbel::test;
 
 namespace {
 
-const char *const kChildMode = "QUORBEL_TEST_CHILD";
-const char *const kChildSettings = "QUORBEL_TEST_SETTINGS";
-
-template <typename Window>
-Window *findWindow()
-{
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (auto *form = dynamic_cast<Window *>(widget))
-            return form;
-    }
-    return nullptr;
-}
-
 void say(const QString &line)
 {
     std::printf("%s\n", qPrintable(line));
