@@ -2,6 +2,7 @@
 
 #include "ErrorReport.h"
 #include "Failure.h"
+#include "FileProcs.h"
 #include "SheetPicture.h"
 
 #include <QBuffer>
@@ -70,18 +71,7 @@ int createPictureFile(const QString &path)
 void writePictureFile(const QString &path, const QByteArray &bytes)
 {
     const int fd = createPictureFile(path);
-    qsizetype written = 0;
-    int error = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            error = n < 0 ? errno : EIO;
-            break;
-        }
-        written += n;
-    }
+    int error = writeAll(fd, bytes.constData(), bytes.size());
     if (::close(fd) != 0 && error == 0)
         error = errno;
     if (error != 0) {

@@ -70,6 +70,20 @@ void ForceDeleteFile(const QString &path)
     throw Failure(QStringLiteral("Could not delete %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(firstError))));
 }
 
+int writeAll(int fd, const char *data, qsizetype size)
+{
+    qsizetype written = 0;
+    while (written < size) {
+        const ssize_t n = ::write(fd, data + written, size_t(size - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? errno : EIO;
+        written += n;
+    }
+    return 0;
+}
+
 void WriteBytesToFile(const QByteArray &bytes, const QString &path)
 {
     // Never through a link: the bytes go into the named file or nowhere.
@@ -77,17 +91,9 @@ void WriteBytesToFile(const QByteArray &bytes, const QString &path)
     if (fd < 0)
         throw Failure(QStringLiteral("Could not open %1 for writing: %2")
                           .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
-    qsizetype written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            const int error = errno;
-            ::close(fd);
-            throw Failure(QStringLiteral("Could not write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(error))));
-        }
-        written += n;
+    if (const int error = writeAll(fd, bytes.constData(), bytes.size())) {
+        ::close(fd);
+        throw Failure(QStringLiteral("Could not write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(error))));
     }
     if (::close(fd) != 0)
         throw Failure(QStringLiteral("Could not write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));

@@ -21,6 +21,11 @@ void ForceDeleteFile(const QString &path);
 // it does not exist; the file is not truncated first. Throws Failure.
 void WriteBytesToFile(const QByteArray &bytes, const QString &path);
 
+// Writes all `size` bytes at `data` to the open file `fd`, again where a
+// signal cut a write short. Returns 0, or the error that stopped it (EIO for
+// a write that wrote nothing).
+int writeAll(int fd, const char *data, qsizetype size);
+
 // The bytes of `path` when it is the user's own regular file (never through
 // a link) of at most `maxBytes` bytes. Throws Failure otherwise.
 QByteArray readOwnFile(const QString &path, qint64 maxBytes);

@@ -2,6 +2,7 @@
 
 #include "DateText.h"
 #include "Failure.h"
+#include "FileProcs.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -303,14 +304,8 @@ bool SettingsStore::writeFile(const QList<QByteArray> &pieces)
     if (::fchmod(fd, mode) != 0)
         return fail();
     for (const QByteArray &piece : pieces) {
-        for (qsizetype done = 0; done < piece.size();) {
-            const ssize_t n = ::write(fd, piece.constData() + done, size_t(piece.size() - done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return fail();
-            done += n;
-        }
+        if (writeAll(fd, piece.constData(), piece.size()) != 0)
+            return fail();
     }
     // Each write gets a modification time at least a millisecond past the
     // file's last one: readers that take a file of the same size and time to
