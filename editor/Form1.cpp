@@ -454,17 +454,17 @@ void Form1::storeList()
 
 void Form1::dtpDate_Change(QDate date)
 {
-    saveSetting(QStringLiteral("dtpDate"), generalDateText(QDateTime(date, QTime(0, 0))));
+    saveSettingSoon(QStringLiteral("dtpDate"), generalDateText(QDateTime(date, QTime(0, 0))));
 }
 
 void Form1::txtName_Change(const QString &text)
 {
-    saveSetting(QStringLiteral("txtName"), text);
+    saveSettingSoon(QStringLiteral("txtName"), text);
 }
 
 void Form1::txtProName_Change(const QString &text)
 {
-    saveSetting(QStringLiteral("txtProName"), text);
+    saveSettingSoon(QStringLiteral("txtProName"), text);
 }
 
 QString Form1::completedBy() const

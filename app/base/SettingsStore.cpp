@@ -4,16 +4,16 @@
 #include "Failure.h"
 #include "FileProcs.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
-#include <QThread>
-#include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -209,8 +209,20 @@ void SettingsStore::load()
         m_entries.insert(key, Entry{settings.value(key), QByteArray()});
 }
 
+// The file is compared with the one last seen before each read and write;
+// while a write of the store's own is under way it is not: what the store
+// holds is newer than any file then.
 void SettingsStore::refresh()
 {
+    if (m_loaded) {
+        std::lock_guard lock(m_mutex);
+        if (m_job || m_writing)
+            return;
+        if (m_writtenIdentity) {
+            m_seen = *m_writtenIdentity;
+            m_writtenIdentity.reset();
+        }
+    }
     if (!m_loaded || identity() != m_seen)
         load();
 }
@@ -271,7 +283,7 @@ QList<QByteArray> SettingsStore::fileText()
     return pieces;
 }
 
-bool SettingsStore::writeFile(const QList<QByteArray> &pieces)
+bool SettingsStore::writeFile(const Job &job, FileIdentity *written)
 {
     // A link in the store's place is followed: its target is replaced.
     QString target = m_path;
@@ -303,7 +315,7 @@ bool SettingsStore::writeFile(const QList<QByteArray> &pieces)
     }
     if (::fchmod(fd, mode) != 0)
         return fail();
-    for (const QByteArray &piece : pieces) {
+    for (const QByteArray &piece : job.pieces) {
         if (writeAll(fd, piece.constData(), piece.size()) != 0)
             return fail();
     }
@@ -311,8 +323,7 @@ bool SettingsStore::writeFile(const QList<QByteArray> &pieces)
     // file's last one: readers that take a file of the same size and time to
     // the millisecond as unchanged (QSettings does) see every write.
     const qint64 nowMs = QDateTime::currentMSecsSinceEpoch();
-    const qint64 lastMs = m_seen.exists ? m_seen.modifiedNs / 1000000 : 0;
-    const qint64 ms = std::max({nowMs, lastMs + 1, m_lastWriteMs + 1});
+    const qint64 ms = std::max({nowMs, job.lastModifiedMs + 1, m_lastWriteMs + 1});
     const struct timespec times[2] = {{0, UTIME_OMIT}, {time_t(ms / 1000), long((ms % 1000) * 1000000)}};
     ::futimens(fd, times);
     if (::close(fd) != 0) {
@@ -325,54 +336,74 @@ bool SettingsStore::writeFile(const QList<QByteArray> &pieces)
     }
     m_lastWriteMs = ms;
     m_unsynced = targetName;
-    scheduleSync();
+    *written = identity();
     return true;
 }
 
 // Once the renamed file is in place, a kill or a crash of the program
-// cannot lose it; a power cut could, until the system writes it out. That
-// is done here, in a pause after the last write (a key typed does not wait
-// for the disk), and at the latest when the store goes away.
-void SettingsStore::scheduleSync()
+// cannot lose it; a power cut could, until the system writes it out. The
+// writer does that in a pause after the last write (a key typed does not
+// wait for the disk), and at the latest when the store goes away.
+void SettingsStore::syncToDisk(const QByteArray &path)
 {
-    if (!QCoreApplication::instance() || QThread::currentThread() != QCoreApplication::instance()->thread()) {
-        syncToDisk();
+    if (path.isEmpty())
         return;
-    }
-    if (!m_syncTimer) {
-        m_syncTimer = std::make_unique<QTimer>();
-        m_syncTimer->setSingleShot(true);
-        m_syncTimer->setInterval(kSyncDelayMs);
-        QObject::connect(m_syncTimer.get(), &QTimer::timeout, [this] { syncToDisk(); });
-    }
-    m_syncTimer->start();
-}
-
-void SettingsStore::syncToDisk()
-{
-    if (m_unsynced.isEmpty())
-        return;
-    const int fd = ::open(m_unsynced.constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
     if (fd >= 0) {
         ::fdatasync(fd);
         ::close(fd);
     }
-    const qsizetype slash = m_unsynced.lastIndexOf('/');
-    const QByteArray folder = slash > 0 ? m_unsynced.left(slash) : QByteArray(slash == 0 ? "/" : ".");
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray folder = slash > 0 ? path.left(slash) : QByteArray(slash == 0 ? "/" : ".");
     const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
     }
-    m_unsynced.clear();
 }
 
-SettingsStore::~SettingsStore()
+void SettingsStore::runWriter()
 {
-    syncToDisk();
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        if (!m_job && !m_stopping && !m_unsynced.isEmpty()) {
+            // A pause after the last write: the file goes to the disk.
+            if (!m_changed.wait_for(lock, std::chrono::milliseconds(kSyncDelayMs),
+                                    [this] { return m_job || m_stopping; })) {
+                const QByteArray path = std::exchange(m_unsynced, QByteArray());
+                lock.unlock();
+                syncToDisk(path);
+                lock.lock();
+                continue;
+            }
+        }
+        m_changed.wait(lock, [this] { return m_job || m_stopping; });
+        if (!m_job) {
+            const QByteArray path = std::exchange(m_unsynced, QByteArray());
+            lock.unlock();
+            syncToDisk(path);
+            return;
+        }
+        const Job job = std::move(*m_job);
+        m_job.reset();
+        m_writing = true;
+        lock.unlock();
+        FileIdentity written;
+        const bool ok = writeFile(job, &written);
+        if (!ok)
+            qWarning("The settings file %s could not be written.", qPrintable(m_path));
+        lock.lock();
+        m_writing = false;
+        m_doneNumber = job.number;
+        if (ok) {
+            m_writtenNumber = job.number;
+            m_writtenIdentity = written;
+        }
+        m_changed.notify_all();
+    }
 }
 
-bool SettingsStore::write(const QString &key, const QString &value)
+quint64 SettingsStore::submit(const QString &key, const QString &value, bool *written)
 {
     refresh();
     if (m_tooLarge) {
@@ -387,24 +418,63 @@ bool SettingsStore::write(const QString &key, const QString &value)
     it->value = value;
     it->line = makeLine(key, it->value);
 
-    const QList<QByteArray> text = fileText();
-    bool written = false;
-    if (!text.isEmpty() || m_entries.isEmpty()) {
-        written = writeFile(text);
-    } else {
+    QList<QByteArray> text = fileText();
+    if (text.isEmpty() && !m_entries.isEmpty()) {
         // A value of another type (only a hand edit or another program puts
         // one there): QSettings writes the file, keeping it as it is.
+        flush();
         QSettings settings(m_path, QSettings::IniFormat);
         settings.setAtomicSyncRequired(true);
         settings.setValue(fullKey, value);
         settings.sync();
-        written = settings.status() == QSettings::NoError;
+        *written = settings.status() == QSettings::NoError;
         m_loaded = false;
-        return written;
+        return 0;
     }
-    if (written)
-        m_seen = identity();
-    return written;
+    std::lock_guard lock(m_mutex);
+    if (!m_writer.joinable())
+        m_writer = std::thread([this] { runWriter(); });
+    m_job = Job{std::move(text), ++m_submitted, m_seen.exists ? m_seen.modifiedNs / 1000000 : 0};
+    m_changed.notify_all();
+    return m_submitted;
+}
+
+bool SettingsStore::waitFor(quint64 number)
+{
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [&] { return m_doneNumber >= number; });
+    // A later write holds this one's change too.
+    return m_writtenNumber >= number;
+}
+
+bool SettingsStore::write(const QString &key, const QString &value)
+{
+    bool written = false;
+    const quint64 number = submit(key, value, &written);
+    return number == 0 ? written : waitFor(number);
+}
+
+void SettingsStore::writeSoon(const QString &key, const QString &value)
+{
+    bool written = false;
+    submit(key, value, &written);
+}
+
+void SettingsStore::flush()
+{
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return !m_job && !m_writing; });
+}
+
+SettingsStore::~SettingsStore()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+        m_changed.notify_all();
+    }
+    if (m_writer.joinable())
+        m_writer.join();
 }
 
 // --- the program's store ------------------------------------------------------
@@ -423,6 +493,11 @@ QString readSetting(const QString &key, const QString &defaultValue)
 void saveSetting(const QString &key, const QString &value)
 {
     programSettings().write(key, value);
+}
+
+void saveSettingSoon(const QString &key, const QString &value)
+{
+    programSettings().writeSoon(key, value);
 }
 
 void storeSetting(const QString &key, const QString &value)

@@ -728,6 +728,46 @@ private slots:
         QVERIFY(!nowhere.write(u"txtName"_s, u"x"_s));
     }
 
+    // Writes handed to the store's writer (keys typed into a header field):
+    // the newest text of each key reaches the file, in order with the
+    // waited writes, by the store's end at the latest, and another
+    // program's change between them is still kept.
+    void handedOverWritesReachTheFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"Marvesk.ini"_s);
+        const QString list(300000, u'l');
+        {
+            SettingsStore store(path);
+            QVERIFY(store.write(u"ToDo"_s, list));
+            QString typed;
+            for (int i = 0; i < 300; ++i) {
+                typed += QChar(u'a' + i % 26);
+                store.writeSoon(u"txtName"_s, typed);
+                QCOMPARE(store.read(u"txtName"_s), typed);
+            }
+            // A waited write holds every change handed over before it.
+            QVERIFY(store.write(u"txtProName"_s, u"Roof"_s));
+            QCOMPARE(QSettings(path, QSettings::IniFormat).value(u"Quorbel/txtName"_s).toString(), typed);
+
+            {
+                QSettings other(path, QSettings::IniFormat);
+                other.setValue(u"Other/key"_s, u"kept"_s);
+            }
+            QCOMPARE(store.read(u"txtName"_s), typed);
+            store.writeSoon(u"txtName"_s, u"last"_s);
+            store.writeSoon(u"dtpDate"_s, u"12/24/2026"_s);
+            // No flush: the store's end waits for the writer.
+        }
+        QSettings file(path, QSettings::IniFormat);
+        QCOMPARE(file.value(u"Quorbel/txtName"_s).toString(), u"last"_s);
+        QCOMPARE(file.value(u"Quorbel/dtpDate"_s).toString(), u"12/24/2026"_s);
+        QCOMPARE(file.value(u"Quorbel/txtProName"_s).toString(), u"Roof"_s);
+        QCOMPARE(file.value(u"Quorbel/ToDo"_s).toString(), list);
+        QCOMPARE(file.value(u"Other/key"_s).toString(), u"kept"_s);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{u"Marvesk.ini"_s});
+    }
+
     // A value longer than the program writes under its key is damaged; the
     // list may be long.
     void overLongValuesAreDamaged()

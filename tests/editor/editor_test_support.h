@@ -5,6 +5,7 @@
 #include "Clock.h"
 #include "Form1.h"
 #include "Form2Host.h"
+#include "SettingsStore.h"
 
 #include <QApplication>
 #include <QFile>
@@ -51,9 +52,11 @@ public:
 };
 
 // A fresh QSettings on the program's store, independent of the program's own
-// objects.
+// objects. The program's writes under way are made first (a key typed into
+// a header field is written while the window goes on).
 inline QString storedValue(const QString &key)
 {
+    programSettings().flush();
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Marvesk"));
     settings.beginGroup(QStringLiteral("Quorbel"));
     return settings.value(key).toString();
@@ -61,6 +64,7 @@ inline QString storedValue(const QString &key)
 
 inline bool hasStoredValue(const QString &key)
 {
+    programSettings().flush();
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Marvesk"));
     settings.beginGroup(QStringLiteral("Quorbel"));
     return settings.contains(key);
@@ -68,6 +72,7 @@ inline bool hasStoredValue(const QString &key)
 
 inline void storeValue(const QString &key, const QString &value)
 {
+    programSettings().flush();
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Marvesk"));
     settings.beginGroup(QStringLiteral("Quorbel"));
     settings.setValue(key, value);
@@ -77,6 +82,7 @@ inline void storeValue(const QString &key, const QString &value)
 
 inline void clearStore()
 {
+    programSettings().flush();
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Marvesk"));
     settings.clear();
     settings.sync();
@@ -85,6 +91,7 @@ inline void clearStore()
 // The store file's raw text, read past every QSettings cache.
 inline QString storeFileText()
 {
+    programSettings().flush();
     QFile file(QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Marvesk")).fileName());
     if (!file.open(QIODevice::ReadOnly))
         return {};
