@@ -7,6 +7,7 @@
 
 #include "BenchSupport.h"
 #include "EntryList.h"
+#include "ListChanges.h"
 #include "Form1.h"
 #include "SettingsStore.h"
 
@@ -112,6 +113,30 @@ Figures typeKeys(int entries, int keys)
     return summarise(times, cpu);
 }
 
+// An edit committed in place: the first entry's notes, a letter longer each
+// time. The whole list is encoded and written, and the edit waits for the
+// file (a failed list write is reported), so it grows with the list.
+Figures editNotes(int entries, int edits)
+{
+    storeSetting(QStringLiteral("ToDo"), encodeEntryList(makeList(entries)));
+    Form1 window(bench::programServices());
+    window.show();
+    std::vector<double> times, cpu;
+    Stopwatch timer;
+    QString text;
+    for (int i = 0; i < edits; ++i) {
+        text += QLatin1Char(char('a' + i % 26));
+        timer.start();
+        window.ListView1_AfterLabelEdit(0, EntryField::Notes, text);
+        timer.stop(times, cpu);
+    }
+    if (window.entry(0).notes != text)
+        std::fprintf(stderr, "unexpected state: the edit did not land\n");
+    window.close();
+    QTest::qWait(SettingsStore::kSyncDelayMs + 200);
+    return summarise(times, cpu);
+}
+
 // One write of "txtName" a key, a letter longer each time, by `write`.
 template <typename Write>
 Figures timeWrites(int entries, int keys, Write write)
@@ -194,6 +219,10 @@ int main(int argc, char **argv)
     for (int entries : {0, 10000}) {
         const Figures f = writeKeysThroughQSettings(entries, keys);
         std::printf("%-34s %8d %10.3f %10.3f %10.3f\n", "QSettings write each (as before)", entries, f.medianMs, f.meanMs, f.cpuMedianMs);
+    }
+    for (int entries : {1, 10000}) {
+        const Figures f = editNotes(entries, std::max(1, keys / 4));
+        std::printf("%-34s %8d %10.3f %10.3f %10.3f\n", "edit of an entry's notes in place", entries, f.medianMs, f.meanMs, f.cpuMedianMs);
     }
     std::printf("key with 10,000 entries / key with none (median of the rounds' medians): %.2fx wall-clock, "
                 "%.2fx CPU\n",
