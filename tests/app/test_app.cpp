@@ -726,6 +726,14 @@ private slots:
         // A file that cannot be written: the write says so.
         SettingsStore nowhere(dir.filePath(u"qt.ini/Marvesk.ini"_s));
         QVERIFY(!nowhere.write(u"txtName"_s, u"x"_s));
+
+        // A configuration folder not made yet (a new account) is made, for
+        // the user alone.
+        const QString newAccount = dir.filePath(u"home/.config/Marvesk.ini"_s);
+        QVERIFY(SettingsStore(newAccount).write(u"txtName"_s, u"Ann"_s));
+        QCOMPARE(SettingsStore(newAccount).read(u"txtName"_s), u"Ann"_s);
+        for (const QString &folder : {u"home"_s, u"home/.config"_s})
+            QCOMPARE(QFileInfo(dir.filePath(folder)).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
     }
 
     // Writes handed to the store's writer (keys typed into a header field):
