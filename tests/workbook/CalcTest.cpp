@@ -31,7 +31,7 @@ using namespace quorbel::test;
 namespace {
 
 // The snapshot's picture file as the preview reads it: the office's pages
-// drawn whole at the screen's ratio, or a bitmap.
+// drawn whole at the screen's ratio.
 bool loadPictureFile(QImage &picture, const QString &path)
 {
     QFile file(path);
@@ -39,7 +39,7 @@ bool loadPictureFile(QImage &picture, const QString &path)
         return false;
     const QByteArray bytes = file.readAll();
     if (!SheetPicture::looksLikePicture(bytes))
-        return picture.loadFromData(bytes, "BMP");
+        return false;
     picture = SheetPicture::fromBytes(bytes)->image(qGuiApp->devicePixelRatio());
     return !picture.isNull();
 }
