@@ -10,9 +10,8 @@
 // work between them, the preview's first drawing) beside the warm floor:
 // the same calls in offices that have done the same work once already,
 // measured in the same run. Then each size from 0 to 10,000 entries once
-// more, each click in a fresh process, with the picture drawn from the
-// office's pages and with the whole-sheet bitmap, and that process's peak
-// resident memory. Prints figures, the program's peak resident memory and
+// more, each click in a fresh process, with that process's peak resident
+// memory. Prints figures, the program's peak resident memory and
 // that of an idle kept office; asserts nothing.
 
 #include "BareConversion.h"
@@ -173,10 +172,9 @@ int oneClickAlone(int argc, char *argv[], CountingDialogs &dialogs)
 }
 
 // Click to preview per list size with the program's peak resident memory,
-// each click in a fresh process of this program, for the picture drawn from
-// the office's pages where the preview shows it and for the whole-sheet
-// bitmap of earlier versions (QUORBEL_PICTURE_BITMAP=1), by turns.
-void pictureComparison()
+// each click in a fresh process of this program (the picture is the
+// office's pages, drawn where the preview shows them).
+void pictureCosts()
 {
     struct Run {
         double ms = -1;
@@ -184,14 +182,8 @@ void pictureComparison()
         int boxes = 0;
         QString file;
     };
-    const auto run = [](int entries, bool bitmap) {
+    const auto run = [](int entries) {
         QProcess child;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        if (bitmap)
-            environment.insert(QStringLiteral("QUORBEL_PICTURE_BITMAP"), QStringLiteral("1"));
-        else
-            environment.remove(QStringLiteral("QUORBEL_PICTURE_BITMAP"));
-        child.setProcessEnvironment(environment);
         child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--one"), QString::number(entries)});
         child.waitForFinished(-1);
@@ -207,33 +199,21 @@ void pictureComparison()
             result.file = QString::fromUtf8(lines[1].trimmed());
         return result;
     };
-    std::printf("entries | pages, drawn where shown: ms  peak MiB | whole bitmap: ms  peak MiB  (each click in a fresh process)\n");
+    std::printf("entries | pages, drawn where shown: ms  peak MiB  (each click in a fresh process)\n");
     for (int entries : {0, 10, 100, 1000, 10000}) {
         const int count = entries >= 1000 ? 1 : 3;
-        // The bitmap of 10,000 entries is too large to make (a box, gigabytes).
-        const bool withBitmap = entries < 10000 || qEnvironmentVariable("QUORBEL_BENCH_BITMAP_10000") == QLatin1String("1");
         QString file;
-        std::vector<double> pages, bitmap;
-        double pagesPeak = 0, bitmapPeak = 0;
-        int pagesBoxes = 0, bitmapBoxes = 0;
+        std::vector<double> pages;
+        double pagesPeak = 0;
+        int pagesBoxes = 0;
         for (int i = 0; i < count; ++i) {
-            const Run a = run(entries, false);
+            const Run a = run(entries);
             pages.push_back(a.ms);
             pagesPeak = std::max(pagesPeak, a.peak);
             pagesBoxes += a.boxes;
             file = a.file;
-            if (withBitmap) {
-                const Run b = run(entries, true);
-                bitmap.push_back(b.ms);
-                bitmapPeak = std::max(bitmapPeak, b.peak);
-                bitmapBoxes += b.boxes;
-            }
         }
-        std::printf("%7d | %8.0f ms %6.0f MiB%s", entries, median(pages), pagesPeak, pagesBoxes ? " (box)" : "");
-        if (withBitmap)
-            std::printf(" | %8.0f ms %6.0f MiB%s\n", median(bitmap), bitmapPeak, bitmapBoxes ? " (box)" : "");
-        else
-            std::printf(" | not run\n");
+        std::printf("%7d | %8.0f ms %6.0f MiB%s\n", entries, median(pages), pagesPeak, pagesBoxes ? " (box)" : "");
         if (!file.isEmpty())
             std::printf("        (%s)\n", qUtf8Printable(file));
         std::fflush(stdout);
@@ -458,7 +438,7 @@ int main(int argc, char *argv[])
         std::printf("%5d entries: click to shown preview %7.0f ms (%s of %d) = %.2f x bare conversion\n", entries, ms,
                     count > 1 ? "median" : "one", count, ms / bareMs);
     }
-    pictureComparison();
+    pictureCosts();
     printBreakdown(10, 3, dialogs, home.path(), templatePath);
     printBreakdown(1000, 1, dialogs, home.path(), templatePath);
     printWaitingCosts();

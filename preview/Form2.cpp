@@ -4,6 +4,7 @@
 #include "Dialogs.h"
 #include "ErrorReport.h"
 #include "Failure.h"
+#include "FileCopy.h"
 #include "FileProcs.h"
 #include "PictureBox.h"
 #include "ScratchFolder.h"
@@ -14,13 +15,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QSignalBlocker>
 
@@ -29,49 +27,6 @@
 
 namespace quorbel {
 namespace {
-
-// True when both names lead to one and the same existing file.
-bool sameFile(const QString &a, const QString &b)
-{
-    const QString first = QFileInfo(a).canonicalFilePath();
-    return !first.isEmpty() && first == QFileInfo(b).canonicalFilePath();
-}
-
-// A complete copy of `source` written beside `target`. A file it replaces
-// keeps its own permissions (QSaveFile carries them over); a new file gets
-// the usual ones (the user's umask). `target` is untouched until commit()
-// puts the copy in its place in one step; a copy never committed leaves
-// nothing behind.
-std::unique_ptr<QSaveFile> stageCopy(const QString &source, const QString &target)
-{
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("Could not copy %1 to %2: %3").arg(source, target, in.errorString()));
-    auto staged = std::make_unique<QSaveFile>(target);
-    // QSaveFile will not replace a file without write permission; the user
-    // has agreed to replace it, so its owner's write permission is lent for
-    // the open (the copy replaces the file itself, not its content).
-    const QFileDevice::Permissions old = QFile::permissions(target);
-    const bool lent = QFile::exists(target) && !(old & QFileDevice::WriteOwner)
-                      && QFile::setPermissions(target, old | QFileDevice::WriteOwner);
-    const bool opened = staged->open(QIODevice::WriteOnly);
-    if (lent) {
-        QFile::setPermissions(target, old);
-        // The copy took the permissions the file had while it was lent.
-        if (opened)
-            staged->setPermissions(old);
-    }
-    if (!opened)
-        throw Failure(QStringLiteral("Could not copy %1 to %2: %3").arg(source, target, staged->errorString()));
-    while (!in.atEnd()) {
-        const QByteArray block = in.read(1 << 20);
-        if (block.isEmpty() && in.error() != QFileDevice::NoError)
-            throw Failure(QStringLiteral("Could not copy %1 to %2: %3").arg(source, target, in.errorString()));
-        if (staged->write(block) != block.size())
-            throw Failure(QStringLiteral("Could not copy %1 to %2: %3").arg(source, target, staged->errorString()));
-    }
-    return staged;
-}
 
 void syncBar(QScrollBar *widget, const ScrollBarState &state)
 {
@@ -353,7 +308,7 @@ void Form2::PushButton6_Click()
     bool alreadyThere = false;
     // Over an existing file the copy is made beside it first, so that the
     // old file goes only once its replacement is complete.
-    std::unique_ptr<QSaveFile> staged;
+    std::unique_ptr<StagedCopy> staged;
     QString stagingError;
 
     steps(100, [&] {
@@ -371,7 +326,7 @@ void Form2::PushButton6_Click()
             if (steps.test(108, [&] { return answer == BoxAnswer::Yes; }) && !alreadyThere) {
                 steps(110, [&] {
                     try {
-                        staged = stageCopy(mExcelFile, chosen);
+                        staged = std::make_unique<StagedCopy>(mExcelFile, chosen);
                     } catch (const Failure &failure) {
                         stagingError = failure.description();
                         return; // the old file stays
@@ -387,10 +342,9 @@ void Form2::PushButton6_Click()
             if (!stagingError.isEmpty())
                 throw Failure(stagingError + QStringLiteral(" The existing file was kept."));
             if (!staged)
-                staged = stageCopy(mExcelFile, chosen);
+                staged = std::make_unique<StagedCopy>(mExcelFile, chosen);
             // The copy replaces the old file, if any, in one step.
-            if (!staged->commit())
-                throw Failure(QStringLiteral("Could not save %1: %2").arg(chosen, staged->errorString()));
+            staged->commit();
         });
     }
     steps(118, [&] { messageBox(QStringLiteral("Done.")); });

@@ -165,7 +165,8 @@ public:
         m_s->call(QStringLiteral("UsedRange.CopyPicture"));
         QImage image(10 * (m_lastColumn - m_column + 1), 10 * (m_lastRow - m_row + 1), QImage::Format_RGB32);
         image.fill(Qt::white);
-        // As the office module does: the program's own picture object.
+        // The program's own picture object, as the office module puts one,
+        // with a plain image in place of the office's pages.
         QGuiApplication::clipboard()->setMimeData(new SheetPictureMimeData(image));
     }
 

@@ -1,6 +1,7 @@
 #include "RangePicture.h"
 
 #include "CalcObjects.h"
+#include "PdfPage.h"
 #include "SheetPicture.h"
 
 #include <com/sun/star/awt/Size.hpp>
@@ -13,22 +14,13 @@
 #include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
 
-#include <poppler-document.h>
-#include <poppler-image.h>
-#include <poppler-page-renderer.h>
-#include <poppler-page.h>
-
 #include <QFile>
 #include <QGuiApplication>
 #include <QClipboard>
-#include <QPainter>
 #include <QUrl>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
-#include <deque>
-#include <future>
 #include <utility>
 #include <vector>
 
@@ -41,10 +33,6 @@ using css::uno::UNO_QUERY_THROW;
 
 namespace {
 
-// The picture's resolution on a screen of device pixel ratio 1; on a screen
-// of ratio r it is made at r x 96 dpi and carries that ratio, so that it
-// shows at the same size, sharp.
-constexpr double kDpi = 96.0;
 // The tallest block of rows printed on one page (1/100 mm). The office
 // places each row on the page in whole 1/100 mm, a little short of its true
 // height (582 for a row of 16.5 pt, which is 582.08); over 50 cm that adds
@@ -56,17 +44,9 @@ constexpr sal_Int32 kMaxPageWidth = SheetPicture::kMaxWidthHmm;
 constexpr sal_Int32 kPagePadding = SheetPicture::kPagePaddingHmm;
 // The office draws the line between two cells on the last pixel of the
 // first one, so the left border of the range's first column and the top
-// border of its first row lie on the pixel just outside it. The picture
-// keeps that one pixel on the left and at the top (one pixel is 26.46/100
-// mm, which the office rounds to its 15 twips).
-constexpr int kEdge = 1;
-constexpr sal_Int32 kEdgeHmm = 26;
-
-// 1/100 mm to pixels at `dpi`.
-int pixels(sal_Int64 hmm, double dpi)
-{
-    return int(std::lround(double(hmm) * dpi / 2540.0));
-}
+// border of its first row lie on the pixel just outside it. Each page
+// keeps that edge on the left and at the top.
+constexpr sal_Int32 kEdgeHmm = SheetPicture::kEdgeHmm;
 
 // The device pixel ratio the picture is made for: the highest of the
 // program's screens, 1 without a screen that needs more.
@@ -250,71 +230,6 @@ sal_Int64 drawnHeight(const css::awt::Size &total, const std::vector<Block> &blo
     return std::max<sal_Int64>(total.Height, sum);
 }
 
-// The first (and only) page of `pdf` drawn at 96 dpi from pixel row `top`
-// on, `width` x `height` pixels, ARGB32.
-poppler::image renderPage(const QByteArray &pdf, double dpi, int top, int width, int height)
-{
-    std::unique_ptr<poppler::document> document(poppler::document::load_from_raw_data(pdf.constData(), int(pdf.size())));
-    if (!document || document->is_locked() || document->pages() < 1)
-        throw Failure(QStringLiteral("The picture of the cells could not be read back from LibreOffice's PDF."));
-    if (document->pages() > 1)
-        throw Failure(QStringLiteral("The cells did not fit on one page (the sheet has a page break in them)."));
-    std::unique_ptr<poppler::page> page(document->create_page(0));
-    if (!page)
-        throw Failure(QStringLiteral("The picture of the cells could not be read back from LibreOffice's PDF."));
-    poppler::page_renderer renderer;
-    renderer.set_render_hint(poppler::page_renderer::antialiasing, true);
-    renderer.set_render_hint(poppler::page_renderer::text_antialiasing, true);
-    renderer.set_image_format(poppler::image::format_argb32);
-    poppler::image image = renderer.render_page(page.get(), dpi, dpi, 0, top, width, height);
-    if (!image.is_valid() || image.width() < width || image.height() < height)
-        throw Failure(QStringLiteral("The picture of the cells could not be drawn."));
-    return image;
-}
-
-QImage renderFirstPage(const QByteArray &pdf, double dpi, int top, int width, int height)
-{
-    const poppler::image image = renderPage(pdf, dpi, top, width, height);
-    return QImage(reinterpret_cast<const uchar *>(image.const_data()), image.width(), image.height(),
-                  image.bytes_per_row(), QImage::Format_ARGB32)
-        .copy(0, 0, width, height);
-}
-
-// Draws the first page of `pdf` from pixel row `top` on into rows `y` to
-// y + height - 1 of `picture` (RGB32, `width` wide). The page's paper is
-// opaque white, so its pixels go over as they are. Safe to run beside other
-// calls on other rows of the same picture.
-struct Canvas {
-    uchar *bits;
-    qsizetype stride;
-    int width;
-    int height;
-};
-
-void renderInto(const Canvas &picture, const QByteArray &pdf, double dpi, int top, int y, int height)
-{
-    const int width = picture.width;
-    const poppler::image image = renderPage(pdf, dpi, top, width, height);
-    const int rows = std::min(height, picture.height - y);
-    for (int row = 0; row < rows; ++row) {
-        uchar *line = picture.bits + qsizetype(y + row) * picture.stride;
-        const char *from = image.const_data() + qsizetype(row) * image.bytes_per_row();
-        std::memcpy(line, from, size_t(width) * 4);
-        // Opaque, as RGB32 wants it.
-        auto *pixels = reinterpret_cast<QRgb *>(line);
-        for (int x = 0; x < width; ++x)
-            pixels[x] |= 0xff000000u;
-    }
-}
-
-// The reference drawing: each block on a page of its own height, exported,
-// rendered and painted in turn. QUORBEL_PICTURE_REFERENCE=1 picks it; the
-// tests check the ordinary drawing against it.
-bool referenceDrawing()
-{
-    return qEnvironmentVariable("QUORBEL_PICTURE_REFERENCE") == QLatin1String("1");
-}
-
 // The page style that prints exactly the range (of the given width) from
 // the page's top left corner, without header, footer, grid or scaling; the
 // page's height is the caller's.
@@ -356,11 +271,11 @@ QByteArray exportPdf(const Reference<css::frame::XStorable> &storable, const Ref
     return pdf;
 }
 
-// What both drawings of a range start from: its size and its blocks, the
-// sheet's page style (set to print exactly the range while a drawing runs)
-// and the tallest block's height, the scratch PDF the office exports to,
-// and whether the document was modified before: page style changes mark it
-// modified, which restoreModified() takes back.
+// What the picture of a range starts from: its size and its blocks, the
+// sheet's page style (set to print exactly the range while the pages are
+// exported) and the tallest block's height, the scratch PDF the office
+// exports to, and whether the document was modified before: page style
+// changes mark it modified, which restoreModified() takes back.
 struct RangePrint {
     RangePrint(OfficeConnection &office, Document &document, const Reference<css::sheet::XSpreadsheet> &sheet,
                const Reference<css::table::XCellRange> &range)
@@ -400,118 +315,6 @@ struct RangePrint {
 
 } // namespace
 
-QImage pictureOfRange(OfficeConnection &office, Document &document,
-                      const Reference<css::sheet::XSpreadsheet> &sheet, const Reference<css::table::XCellRange> &range)
-{
-    const RangePrint print(office, document, sheet, range);
-    const css::awt::Size &total = print.total;
-    const std::vector<Block> &blocks = print.blocks;
-
-    const double scale = pictureScale();
-    const double dpi = kDpi * scale;
-    const int edge = int(std::lround(kEdge * scale));
-    const auto pixels = [dpi](sal_Int64 hmm) { return quorbel::lo::pixels(hmm, dpi); };
-    // Where a block's rows go in the picture. The first block brings the
-    // edge line above it; the others start below their page's edge, which
-    // the block before drew.
-    struct Placement {
-        int cropTop; // pixels of the page's top left out
-        int y;
-        int height;
-    };
-    const auto placement = [&](sal_Int64 top, sal_Int32 blockHeight) {
-        const bool first = top == 0;
-        const int y = first ? 0 : edge + pixels(top);
-        return Placement {first ? 0 : edge, y, edge + pixels(top + blockHeight) - y};
-    };
-
-    const int width = edge + pixels(total.Width);
-    if (referenceDrawing()) {
-        QImage picture(width, edge + pixels(drawnHeight(total, blocks)), QImage::Format_ARGB32);
-        picture.fill(Qt::white);
-        {
-            PageStyleChange page(print.style);
-            const PrintTitlesOff titlesOff(print.printAreas);
-
-            for (const auto &[name, value] : pageSettings(total.Width))
-                page.set(name, value);
-
-            QPainter painter(&picture);
-            sal_Int64 top = 0;
-            for (const Block &block : blocks) {
-                page.set("Height", Any(sal_Int32(kEdgeHmm + block.height + kPagePadding)));
-                const QByteArray pdf = exportPdf(print.storable, block.range, print.pdfPath, print.pdfUrl);
-                const Placement place = placement(top, block.height);
-                if (place.height > 0)
-                    painter.drawImage(0, place.y, renderFirstPage(pdf, dpi, place.cropTop, width, place.height));
-                top += block.height;
-            }
-        }
-        print.restoreModified();
-        picture.setDotsPerMeterX(int(std::lround(dpi / 0.0254)));
-        picture.setDotsPerMeterY(int(std::lround(dpi / 0.0254)));
-        picture.setDevicePixelRatio(scale);
-        return picture.convertToFormat(QImage::Format_RGB32);
-    }
-
-    // Every block on a page of one height (the tallest block's), so that
-    // the page style changes once; the office exports block after block
-    // while the blocks already exported are drawn beside it.
-    QImage picture(width, edge + pixels(drawnHeight(total, blocks)), QImage::Format_RGB32);
-    picture.fill(Qt::white);
-    const Canvas canvas {picture.bits(), picture.bytesPerLine(), picture.width(), picture.height()};
-    {
-        std::deque<std::future<void>> drawing;
-        // Waits for every drawing before the picture or the page style goes.
-        struct Finish {
-            std::deque<std::future<void>> &drawing;
-            ~Finish()
-            {
-                for (auto &job : drawing) {
-                    if (job.valid())
-                        job.wait();
-                }
-            }
-        } finish {drawing};
-
-        PageStyleChange page(print.style);
-        const PrintTitlesOff titlesOff(print.printAreas);
-
-        auto settings = pageSettings(total.Width);
-        settings.emplace_back("Height", Any(sal_Int32(kEdgeHmm + print.tallest + kPagePadding)));
-        page.setAll(std::move(settings));
-
-        sal_Int64 top = 0;
-        for (const Block &block : blocks) {
-            QByteArray pdf = exportPdf(print.storable, block.range, print.pdfPath, print.pdfUrl);
-            const Placement place = placement(top, block.height);
-            top += block.height;
-            if (place.height <= 0)
-                continue;
-            // Two drawings at a time at most: one beside the office's next
-            // export, one finishing.
-            while (drawing.size() >= 2) {
-                drawing.front().get();
-                drawing.pop_front();
-            }
-            drawing.push_back(std::async(std::launch::async, [canvas, pdf = std::move(pdf), dpi, place] {
-                renderInto(canvas, pdf, dpi, place.cropTop, place.y, place.height);
-            }));
-        }
-        while (!drawing.empty()) {
-            drawing.front().get();
-            drawing.pop_front();
-        }
-    }
-    print.restoreModified();
-    // Pictures on the clipboard carry their resolution (96 dpi times the
-    // device pixel ratio) and that ratio.
-    picture.setDotsPerMeterX(int(std::lround(dpi / 0.0254)));
-    picture.setDotsPerMeterY(int(std::lround(dpi / 0.0254)));
-    picture.setDevicePixelRatio(scale);
-    return picture;
-}
-
 std::shared_ptr<SheetPicture> sheetPictureOfRange(OfficeConnection &office, Document &document,
                                                   const Reference<css::sheet::XSpreadsheet> &sheet,
                                                   const Reference<css::table::XCellRange> &range)
@@ -529,10 +332,7 @@ std::shared_ptr<SheetPicture> sheetPictureOfRange(OfficeConnection &office, Docu
         for (const Block &block : print.blocks) {
             QByteArray pdf = exportPdf(print.storable, block.range, print.pdfPath, print.pdfUrl);
             // Each block on one page: a page break in it would lose rows.
-            std::unique_ptr<poppler::document> read(poppler::document::load_from_raw_data(pdf.constData(), int(pdf.size())));
-            if (!read || read->is_locked() || read->pages() < 1)
-                throw Failure(QStringLiteral("The picture of the cells could not be read back from LibreOffice's PDF."));
-            if (read->pages() > 1)
+            if (PdfPage(pdf).pageCount() > 1)
                 throw Failure(QStringLiteral("The cells did not fit on one page (the sheet has a page break in them)."));
             pages.append(SheetPicture::Block {top, block.height, std::move(pdf)});
             top += block.height;
@@ -556,27 +356,11 @@ std::shared_ptr<SheetPicture> sheetPictureOfRange(OfficeConnection &office, Docu
     return std::make_shared<SheetPicture>(print.total.Width, sum, std::move(pages));
 }
 
-namespace {
-
-// Today's drawing, the whole picture as one bitmap onto the clipboard, for
-// comparison: QUORBEL_PICTURE_BITMAP=1 (or the reference drawing) picks it.
-bool bitmapPicture()
-{
-    return qEnvironmentVariable("QUORBEL_PICTURE_BITMAP") == QLatin1String("1") || referenceDrawing();
-}
-
-} // namespace
-
 void copyPictureOfRange(OfficeConnection &office, Document &document, const Reference<css::sheet::XSpreadsheet> &sheet,
                         const Reference<css::table::XCellRange> &range)
 {
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         throw Failure(QStringLiteral("A picture can only be put on the clipboard by a program with a user interface."));
-    if (bitmapPicture()) {
-        const QImage picture = pictureOfRange(office, document, sheet, range);
-        QGuiApplication::clipboard()->setMimeData(new SheetPictureMimeData(picture));
-        return;
-    }
     // The office's PDF pages go onto the clipboard; an image of them is
     // drawn only for a program that asks for one.
     std::shared_ptr<const SheetPicture> picture = sheetPictureOfRange(office, document, sheet, range);

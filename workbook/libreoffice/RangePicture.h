@@ -1,17 +1,15 @@
 #pragma once
 
-// A picture of a cell range as the office draws it, at its natural size at
-// 96 dots per inch, put on the system clipboard. The picture is one pixel
-// wider and taller than the cells: that first pixel column and row carry
-// the range's left and top border lines, which the office draws just
-// outside the first column and row.
+// The picture of a cell range as the office prints it: its PDF pages (a
+// SheetPicture), put on the system clipboard. The picture is one edge wider
+// and taller than the cells: that first column and row carry the range's
+// left and top border lines, which the office draws just outside the first
+// column and row.
 
 #include "OfficeConnection.h"
 
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
 #include <com/sun/star/table/XCellRange.hpp>
-
-#include <QImage>
 
 #include <memory>
 
@@ -23,27 +21,20 @@ namespace quorbel::lo {
 
 struct Document;
 
-// Draws `range` of `sheet`: the office prints it to PDF, one page per block
-// of rows, on a page as wide as the range without margins, header or footer
+// The office's PDF pages of `range` of `sheet` with their places: the office
+// prints it to PDF, one page per block of rows, each page as wide as the
+// range and as tall as the tallest block, without margins, header or footer
 // (the sheet's page style is changed in one call, restored afterwards, and
-// the workbook keeps its modified state), and poppler renders each page at
-// 96 dpi straight into the picture's rows, beside the office's export of
-// the next block. Throws Failure.
-QImage pictureOfRange(OfficeConnection &office, Document &document,
-                      const css::uno::Reference<css::sheet::XSpreadsheet> &sheet,
-                      const css::uno::Reference<css::table::XCellRange> &range);
-
-// The office's PDF pages of `range` with their places, set up as
-// pictureOfRange() sets them up, without drawing anything. Throws Failure.
+// the workbook keeps its modified state). Nothing is drawn here. Throws
+// Failure.
 std::shared_ptr<SheetPicture> sheetPictureOfRange(OfficeConnection &office, Document &document,
                                                   const css::uno::Reference<css::sheet::XSpreadsheet> &sheet,
                                                   const css::uno::Reference<css::table::XCellRange> &range);
 
 // The picture of `range` onto the clipboard of the running QGuiApplication:
 // sheetPictureOfRange() as a SheetPictureMimeData for the screen's device
-// pixel ratio, or, with QUORBEL_PICTURE_BITMAP=1 (or the reference drawing),
-// pictureOfRange()'s bitmap (offered as an image, as the earlier programs
-// offered it), in a SheetPictureMimeData either way.
+// pixel ratio (an image of it is drawn only for a program that asks for
+// one). Throws Failure.
 void copyPictureOfRange(OfficeConnection &office, Document &document,
                         const css::uno::Reference<css::sheet::XSpreadsheet> &sheet,
                         const css::uno::Reference<css::table::XCellRange> &range);

@@ -3,15 +3,13 @@
 #include "CacheFolder.h"
 #include "CalcInternals.h"
 
+#include "Failure.h"
 #include "FileProcs.h"
-
-#include <poppler-document.h>
-#include <poppler-image.h>
-#include <poppler-page-renderer.h>
-#include <poppler-page.h>
+#include "PdfPage.h"
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QLocale>
 
 #include <algorithm>
@@ -125,17 +123,13 @@ bool WarmUp::step()
     case Draw: {
         // The program's side of the picture: poppler's first page (fonts,
         // caches) is drawn once here rather than in the command.
-        std::unique_ptr<poppler::document> document(
-            poppler::document::load_from_raw_data(m_pdf.constData(), int(m_pdf.size())));
-        if (document && !document->is_locked() && document->pages() > 0) {
-            std::unique_ptr<poppler::page> page(document->create_page(0));
-            if (page) {
-                poppler::page_renderer renderer;
-                renderer.set_render_hint(poppler::page_renderer::antialiasing, true);
-                renderer.set_render_hint(poppler::page_renderer::text_antialiasing, true);
-                renderer.set_image_format(poppler::image::format_argb32);
-                renderer.render_page(page.get(), 96.0, 96.0, 0, 0, 200, 100);
-            }
+        try {
+            const PdfPage page(m_pdf);
+            QImage corner(200, 100, QImage::Format_RGB32);
+            page.drawRows(96.0, 96.0, 0, 0, corner.width(), corner.height(), 0, corner.height(), corner, 0);
+        } catch (const Failure &) {
+            // The warm-up only prepares: what fails here is the command's
+            // to meet and report.
         }
         m_pdf.clear();
         m_next = CloseSecond;

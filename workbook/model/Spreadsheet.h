@@ -95,10 +95,13 @@ public:
     virtual void Insert(int shift) = 0;
 
     // Puts a picture of the range, as the office prints it (no gridlines, no
-    // filter buttons), at 96 dpi on QGuiApplication's clipboard, replacing
-    // its content. The picture is the range's cells plus one pixel column on
-    // the left and one pixel row on top, which carry the range's left and
-    // top border lines. Needs a QGuiApplication.
+    // filter buttons), on QGuiApplication's clipboard, replacing its content:
+    // the office's PDF pages (a SheetPicture), from which an image is drawn
+    // only for whoever asks for one, at 96 dpi times the screen's device
+    // pixel ratio (lower for a very long sheet). The picture is the range's
+    // cells plus one edge column on the left and one edge row on top (a
+    // pixel at 96 dpi), which carry the range's left and top border lines.
+    // Needs a QGuiApplication.
     virtual void CopyPicture() = 0;
 };
 

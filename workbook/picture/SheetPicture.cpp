@@ -1,11 +1,7 @@
 #include "SheetPicture.h"
 
 #include "Failure.h"
-
-#include <poppler-document.h>
-#include <poppler-image.h>
-#include <poppler-page-renderer.h>
-#include <poppler-page.h>
+#include "PdfPage.h"
 
 #include <QBuffer>
 #include <QList>
@@ -32,18 +28,12 @@ constexpr int kKeptPages = 4;
 // Rows drawn beyond each end of a slice and thrown away.
 constexpr int kSliceMargin = 16;
 
-Failure unreadable()
-{
-    return Failure(QStringLiteral("The picture of the cells could not be read back from LibreOffice's PDF."));
-}
-
 } // namespace
 
 struct SheetPicture::Pages {
     struct Kept {
         int block;
-        std::unique_ptr<poppler::document> document;
-        std::unique_ptr<poppler::page> page;
+        std::unique_ptr<PdfPage> page;
     };
     std::list<Kept> kept; // most recently used first
 };
@@ -221,43 +211,21 @@ QImage SheetPicture::render(double sx, double sy, const QRect &rect) const
         auto &kept = m_pages->kept;
         auto found = std::find_if(kept.begin(), kept.end(), [i](const Pages::Kept &k) { return k.block == i; });
         if (found == kept.end()) {
-            const QByteArray &pdf = m_blocks[i].pdf;
-            std::unique_ptr<poppler::document> document(poppler::document::load_from_raw_data(pdf.constData(), int(pdf.size())));
-            if (!document || document->is_locked() || document->pages() < 1)
-                throw unreadable();
-            std::unique_ptr<poppler::page> page(document->create_page(0));
-            if (!page)
-                throw unreadable();
-            kept.push_front(Pages::Kept {i, std::move(document), std::move(page)});
+            kept.push_front(Pages::Kept {i, std::make_unique<PdfPage>(m_blocks[i].pdf)});
             while (int(kept.size()) > kKeptPages)
                 kept.pop_back();
         } else if (found != kept.begin()) {
             kept.splice(kept.begin(), kept, found);
         }
-        poppler::page *page = kept.front().page.get();
+        const PdfPage &page = *kept.front().page;
 
-        poppler::page_renderer renderer;
-        renderer.set_render_hint(poppler::page_renderer::antialiasing, true);
-        renderer.set_render_hint(poppler::page_renderer::text_antialiasing, true);
-        renderer.set_image_format(poppler::image::format_argb32);
         // A few rows more on either side: a line drawn at the very edge of a
         // slice is fitted to the pixels differently than inside one, and
         // would show as a doubled line where two drawings meet.
         const int sliceTop = std::max(0, a - origin - kSliceMargin);
         const int skip = a - origin - sliceTop;
-        const poppler::image image =
-            renderer.render_page(page, dpiX, dpiY, rect.left(), sliceTop, rect.width(), b - a + skip + kSliceMargin);
-        if (!image.is_valid())
-            throw Failure(QStringLiteral("The picture of the cells could not be drawn."));
-        const int rows = std::min(b - a, image.height() - skip);
-        const int columns = std::min(rect.width(), image.width());
-        for (int row = 0; row < rows; ++row) {
-            auto *line = reinterpret_cast<QRgb *>(result.scanLine(a - first + row));
-            std::memcpy(line, image.const_data() + qsizetype(row + skip) * image.bytes_per_row(), size_t(columns) * 4);
-            // The page's paper is opaque white; RGB32 wants every pixel opaque.
-            for (int x = 0; x < columns; ++x)
-                line[x] |= 0xff000000u;
-        }
+        page.drawRows(dpiX, dpiY, rect.left(), sliceTop, rect.width(), b - a + skip + kSliceMargin, skip, b - a, result,
+                      a - first);
     }
     return result;
 }

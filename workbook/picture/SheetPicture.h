@@ -51,6 +51,10 @@ public:
     static constexpr qint32 kMaxBlocks = 100'000;
     static constexpr qint64 kMaxHeightHmm = qint64(kMaxBlocks) * (kMaxBlockHeightHmm + kPagePaddingHmm);
     static constexpr qint64 kMaxBytes = qint64(256) << 20;
+    // The page's margin left of and above the block: the edge line (one
+    // pixel at 96 dpi is 26.46/100 mm, which the office rounds to its 15
+    // twips).
+    static constexpr qint32 kEdgeHmm = 26;
 
     struct Block {
         qint64 top = 0;    // 1/100 mm from the range's top
@@ -120,9 +124,11 @@ private:
 // pictures (made only when asked for: at the ratio it was made for, reduced
 // for very long sheets), and the office's PDF when the range took one page.
 //
-// It also carries a plain bitmap of the cells (the earlier drawing), offered
-// as an image. Only this program makes these objects: the snapshot takes
-// its picture from one it finds on the clipboard directly, and nothing else.
+// It may carry a plain image instead (offered as an image), which the
+// snapshot writes as an ordinary picture file; the office module always
+// puts the picture. Only this program makes these objects: the snapshot
+// takes its picture from one it finds on the clipboard directly, and
+// nothing else.
 class SheetPictureMimeData : public QMimeData {
     Q_OBJECT
 public:
