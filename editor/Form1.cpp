@@ -7,11 +7,11 @@
 #include "ErrorReport.h"
 #include "Failure.h"
 #include "FileProcs.h"
+#include "Form1Settings.h"
 #include "IsInstalled.h"
 #include "ListChanges.h"
 #include "ListMenu.h"
 #include "ListViewRows.h"
-#include "SettingsStore.h"
 #include "Title.h"
 #include "Twips.h"
 #include "WindowLook.h"
@@ -21,7 +21,6 @@
 #include <QCloseEvent>
 #include <QDateEdit>
 #include <QDir>
-#include <QFocusEvent>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -35,14 +34,6 @@ namespace quorbel {
 namespace {
 
 const QString kHelpText = QStringLiteral("Questions? Please contact Team Marvesk at https://www.marvesk.com/contact");
-
-const QDate kFirstDeadline(1601, 1, 1);
-const QDate kLastDeadline(9999, 12, 31);
-
-// A stored list's fields with no column: so many get a box of their own, the
-// rest one box that counts them; a box shows so much of the field's text.
-constexpr qint64 kExtraFieldBoxes = 10;
-constexpr qsizetype kExtraFieldShownLength = 200;
 
 // The list's columns, in the order of the entry's fields.
 enum Column { DueByColumn = 0, ProjectColumn = 1, NotesColumn = 2, DoneColumn = 3 };
@@ -68,54 +59,6 @@ void setCell(QTreeWidgetItem *row, Column column, const QString &text)
 }
 
 } // namespace
-
-// ---------------------------------------------------------------------------
-// SelectAllLineEdit
-
-void SelectAllLineEdit::focusInEvent(QFocusEvent *event)
-{
-    QLineEdit::focusInEvent(event);
-    switch (event->reason()) {
-    case Qt::MouseFocusReason:
-        // The press that follows would put the cursor where the mouse is.
-        m_keepSelectionOnPress = true;
-        selectAll();
-        break;
-    case Qt::TabFocusReason:
-    case Qt::BacktabFocusReason:
-    case Qt::ShortcutFocusReason:
-    case Qt::OtherFocusReason:
-        selectAll();
-        break;
-    default:
-        // The window coming back, or a popup menu closing: the user was in
-        // the middle of this text, so leave the cursor where it was.
-        break;
-    }
-}
-
-void SelectAllLineEdit::focusOutEvent(QFocusEvent *event)
-{
-    m_keepSelectionOnPress = false;
-    QLineEdit::focusOutEvent(event);
-}
-
-void SelectAllLineEdit::mousePressEvent(QMouseEvent *event)
-{
-    QLineEdit::mousePressEvent(event);
-    if (m_keepSelectionOnPress) {
-        m_keepSelectionOnPress = false;
-        selectAll();
-    }
-}
-
-// ---------------------------------------------------------------------------
-// DeadlinePicker
-
-bool DeadlinePicker::focusNextPrevChild(bool next)
-{
-    return QWidget::focusNextPrevChild(next);
-}
 
 // ---------------------------------------------------------------------------
 // Form1
@@ -337,46 +280,23 @@ void Form1::Form_Load()
                            {this, Frame1, Frame2, ListView1, ListView1->viewport(), txtName, txtProName, dtpDate});
 
     QString storedDeadline;
-    steps(108, [&] { storedDeadline = readSetting(QStringLiteral("dtpDate")); });
+    steps(108, [&] { storedDeadline = readStoredDeadline(); });
     if (steps.test(108, [&] { return storedDeadline.isEmpty(); })) {
         steps(108, [&] { dtpDate->setDate(today()); });
     } else {
-        steps(108, [&] {
-            const std::optional<QDateTime> value = readGeneralDateText(storedDeadline);
-            if (!value || value->date() < kFirstDeadline || value->date() > kLastDeadline)
-                throw Failure(QStringLiteral("The stored deadline \"%1\" is not a date.").arg(storedDeadline));
-            dtpDate->setDate(value->date());
-        });
+        steps(108, [&] { dtpDate->setDate(deadlineFromStoredText(storedDeadline)); });
     }
-    steps(110, [&] { txtName->setText(readSetting(QStringLiteral("txtName"))); });
-    steps(112, [&] { txtProName->setText(readSetting(QStringLiteral("txtProName"))); });
+    steps(110, [&] { txtName->setText(readStoredCompletedBy()); });
+    steps(112, [&] { txtProName->setText(readStoredProjectName()); });
 
     QString storedList;
     QList<ListEntry> restored;
-    steps(114, [&] { storedList = readSetting(QStringLiteral("ToDo")); });
+    steps(114, [&] { storedList = readStoredList(); });
     steps(114, [&] {
-        // Each field with no column is reported, up to a few boxes: a damaged
-        // store may hold millions of them, which one box then counts.
-        qint64 extraFields = 0;
-        decodeEntryList(storedList, restored, [&](const ExtraEntryField &extra) {
-            if (++extraFields > kExtraFieldBoxes)
-                return;
-            steps(114, [&] {
-                throw Failure(QStringLiteral("Entry %1 of the stored list has a field %2 with no column to go to; "
-                                             "\"%3\" was left out.")
-                                  .arg(extra.entryNumber + ListView1->topLevelItemCount())
-                                  .arg(extra.fieldNumber)
-                                  .arg(extra.text.size() > kExtraFieldShownLength
-                                           ? extra.text.left(kExtraFieldShownLength) + QStringLiteral("...")
-                                           : extra.text));
-            });
-        });
-        if (extraFields > kExtraFieldBoxes) {
-            steps(114, [&] {
-                throw Failure(QStringLiteral("%1 more fields of the stored list with no column to go to were left out.")
-                                  .arg(extraFields - kExtraFieldBoxes));
-            });
-        }
+        // Each field with no column is reported in a box of its own, up to
+        // a few boxes.
+        decodeStoredList(storedList, ListView1->topLevelItemCount(), restored,
+                         [&](const Failure &failure) { steps(114, [&] { throw failure; }); });
     });
     for (const ListEntry &entry : std::as_const(restored)) {
         QTreeWidgetItem *row = nullptr;
@@ -429,7 +349,7 @@ void Form1::storeChangedList(Steps &steps, int buildStep, int writeStep)
     if (!steps(buildStep, [&] { stored = encodeEntryList(entries()); }))
         return;
     try {
-        storeSetting(QStringLiteral("ToDo"), stored);
+        storeListText(stored);
     } catch (const Failure &failure) {
         if (m_listWriteFailureReported)
             return;
@@ -446,7 +366,7 @@ void Form1::Form_Unload()
 
 void Form1::storeList()
 {
-    storeSetting(QStringLiteral("ToDo"), encodeEntryList(entries()));
+    storeListText(encodeEntryList(entries()));
 }
 
 // ---------------------------------------------------------------------------
@@ -454,17 +374,17 @@ void Form1::storeList()
 
 void Form1::dtpDate_Change(QDate date)
 {
-    saveSetting(QStringLiteral("dtpDate"), generalDateText(QDateTime(date, QTime(0, 0))));
+    saveDeadline(date);
 }
 
 void Form1::txtName_Change(const QString &text)
 {
-    saveSetting(QStringLiteral("txtName"), text);
+    saveCompletedBy(text);
 }
 
 void Form1::txtProName_Change(const QString &text)
 {
-    saveSetting(QStringLiteral("txtProName"), text);
+    saveProjectName(text);
 }
 
 QString Form1::completedBy() const
