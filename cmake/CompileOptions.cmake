@@ -7,20 +7,20 @@
 #   QUORBEL_SANITIZERS          builds with AddressSanitizer and
 #                               UndefinedBehaviorSanitizer (tests)
 #
-# quorbel_apply_compile_options() gives every target made so far the common
-# options; the top-level CMakeLists.txt calls it once every folder is read.
-# Headers of other projects are system headers (imported targets' include
+# The options are the INTERFACE target quorbel_options: every library,
+# executable, test, benchmark and fuzz target links it (PRIVATE), next to its
+# other libraries. Headers of other projects are system headers (imported targets' include
 # folders, the generated UNO headers) and give no warnings.
 
 option(QUORBEL_WARNINGS_AS_ERRORS "Treat compiler warnings as errors" OFF)
 option(QUORBEL_SANITIZERS "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 
-add_library(quorbel_compile_options INTERFACE)
+add_library(quorbel_options INTERFACE)
 # -Wold-style-cast is for C++ only (the tests' session manager is C).
-target_compile_options(quorbel_compile_options INTERFACE
+target_compile_options(quorbel_options INTERFACE
     -Wall -Wextra -Wpedantic $<$<COMPILE_LANGUAGE:CXX>:-Wold-style-cast> -Wshadow
     $<$<BOOL:${QUORBEL_WARNINGS_AS_ERRORS}>:-Werror>)
-target_compile_definitions(quorbel_compile_options INTERFACE
+target_compile_definitions(quorbel_options INTERFACE
     # Text becomes a QString only by an explicit choice of its encoding, and
     # a QString becomes bytes the same way.
     QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII
@@ -30,7 +30,7 @@ if(QUORBEL_SANITIZERS)
   # The vptr check is off: the office's UNO headers trip it falsely across
   # the office's libraries.
   set(quorbel_sanitize -fsanitize=address,undefined)
-  target_compile_options(quorbel_compile_options INTERFACE
+  target_compile_options(quorbel_options INTERFACE
       ${quorbel_sanitize} -fno-sanitize=vptr -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   # The sanitizers' checks on every access make GCC's "may be used
   # uninitialized" analysis see the storage of a std::variant as
@@ -38,31 +38,10 @@ if(QUORBEL_SANITIZERS)
   # tests' fake spreadsheet and their cell lists). The plain build, which
   # compiles the same code, keeps the warning.
   if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-    target_compile_options(quorbel_compile_options INTERFACE -Wno-maybe-uninitialized)
+    target_compile_options(quorbel_options INTERFACE -Wno-maybe-uninitialized)
   endif()
-  target_link_options(quorbel_compile_options INTERFACE ${quorbel_sanitize})
+  target_link_options(quorbel_options INTERFACE ${quorbel_sanitize})
 endif()
-
-# Every executable and library in `dir` and the folders below it.
-function(quorbel_collect_targets dir out)
-  get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
-  get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
-  foreach(sub IN LISTS subdirs)
-    quorbel_collect_targets(${sub} sub_targets)
-    list(APPEND targets ${sub_targets})
-  endforeach()
-  set(${out} ${targets} PARENT_SCOPE)
-endfunction()
-
-function(quorbel_apply_compile_options)
-  quorbel_collect_targets(${PROJECT_SOURCE_DIR} targets)
-  foreach(target IN LISTS targets)
-    get_target_property(type ${target} TYPE)
-    if(type MATCHES "^(EXECUTABLE|STATIC_LIBRARY|SHARED_LIBRARY|MODULE_LIBRARY|OBJECT_LIBRARY)$")
-      target_link_libraries(${target} PRIVATE quorbel_compile_options)
-    endif()
-  endforeach()
-endfunction()
 
 # The libraries that must stay free of widgets. They see none of the
 # project's widget headers (a library sees only the include folders of the

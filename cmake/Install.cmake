@@ -12,19 +12,10 @@ install(FILES ${CMAKE_BINARY_DIR}/install/quorbel DESTINATION ${CMAKE_INSTALL_BI
 # libpoppler-cpp2 on 13), so a package of one release does not install on
 # the other. The release is part of the version and so of the file name:
 # quorbel_1.0.0~deb12_amd64.deb, quorbel_1.0.0~deb13_amd64.deb. ("~" sorts
-# before everything: a plain 1.0.0 would replace either.)
-set(quorbel_os_id "")
-set(quorbel_os_version "")
-if(EXISTS /etc/os-release)
-  file(STRINGS /etc/os-release quorbel_os_release REGEX "^(ID|VERSION_ID)=")
-  foreach(line IN LISTS quorbel_os_release)
-    if(line MATCHES "^ID=\"?([^\"]*)\"?$")
-      set(quorbel_os_id "${CMAKE_MATCH_1}")
-    elseif(line MATCHES "^VERSION_ID=\"?([^\"]*)\"?$")
-      set(quorbel_os_version "${CMAKE_MATCH_1}")
-    endif()
-  endforeach()
-endif()
+# before everything: a plain 1.0.0 would replace either.) The release is
+# the one /etc/os-release names.
+cmake_host_system_information(RESULT quorbel_os_id QUERY DISTRIB_ID)
+cmake_host_system_information(RESULT quorbel_os_version QUERY DISTRIB_VERSION_ID)
 set(quorbel_release_suffix "")
 if(quorbel_os_id STREQUAL "debian" AND quorbel_os_version MATCHES "^[0-9]+$")
   set(quorbel_release_suffix "~deb${quorbel_os_version}")

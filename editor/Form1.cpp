@@ -1,19 +1,17 @@
 #include "Form1.h"
 
-#include "ButtonKeys.h"
 #include "Clock.h"
 #include "DateText.h"
 #include "Dialogs.h"
 #include "ErrorReport.h"
 #include "Failure.h"
 #include "FileProcs.h"
+#include "Form1Columns.h"
+#include "Form1Settings.h"
 #include "IsInstalled.h"
 #include "ListChanges.h"
-#include "ListMenu.h"
 #include "ListViewRows.h"
-#include "SettingsStore.h"
 #include "Title.h"
-#include "Twips.h"
 #include "WindowLook.h"
 
 #include <QApplication>
@@ -21,46 +19,17 @@
 #include <QCloseEvent>
 #include <QDateEdit>
 #include <QDir>
-#include <QFocusEvent>
 #include <QGroupBox>
-#include <QHeaderView>
-#include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QUndoStack>
-
-#include <algorithm>
 
 namespace quorbel {
 namespace {
 
 const QString kHelpText = QStringLiteral("Questions? Please contact Team Marvesk at https://www.marvesk.com/contact");
 
-const QDate kFirstDeadline(1601, 1, 1);
-const QDate kLastDeadline(9999, 12, 31);
-
-// A stored list's fields with no column: so many get a box of their own, the
-// rest one box that counts them; a box shows so much of the field's text.
-constexpr qint64 kExtraFieldBoxes = 10;
-constexpr qsizetype kExtraFieldShownLength = 200;
-
-// The list's columns, in the order of the entry's fields.
-enum Column { DueByColumn = 0, ProjectColumn = 1, NotesColumn = 2, DoneColumn = 3 };
-
-QFont designFont(qreal pointSize)
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(pointSize);
-    font.setBold(true);
-    return font;
-}
-
-void makeWhite(QWidget *widget)
-{
-    setBackgroundColour(widget, Qt::white);
-}
-
-void setCell(QTreeWidgetItem *row, Column column, const QString &text)
+void setCell(QTreeWidgetItem *row, ListColumn column, const QString &text)
 {
     if (!row)
         throw Failure(QStringLiteral("There is no new row of the list to fill."));
@@ -68,54 +37,6 @@ void setCell(QTreeWidgetItem *row, Column column, const QString &text)
 }
 
 } // namespace
-
-// ---------------------------------------------------------------------------
-// SelectAllLineEdit
-
-void SelectAllLineEdit::focusInEvent(QFocusEvent *event)
-{
-    QLineEdit::focusInEvent(event);
-    switch (event->reason()) {
-    case Qt::MouseFocusReason:
-        // The press that follows would put the cursor where the mouse is.
-        m_keepSelectionOnPress = true;
-        selectAll();
-        break;
-    case Qt::TabFocusReason:
-    case Qt::BacktabFocusReason:
-    case Qt::ShortcutFocusReason:
-    case Qt::OtherFocusReason:
-        selectAll();
-        break;
-    default:
-        // The window coming back, or a popup menu closing: the user was in
-        // the middle of this text, so leave the cursor where it was.
-        break;
-    }
-}
-
-void SelectAllLineEdit::focusOutEvent(QFocusEvent *event)
-{
-    m_keepSelectionOnPress = false;
-    QLineEdit::focusOutEvent(event);
-}
-
-void SelectAllLineEdit::mousePressEvent(QMouseEvent *event)
-{
-    QLineEdit::mousePressEvent(event);
-    if (m_keepSelectionOnPress) {
-        m_keepSelectionOnPress = false;
-        selectAll();
-    }
-}
-
-// ---------------------------------------------------------------------------
-// DeadlinePicker
-
-bool DeadlinePicker::focusNextPrevChild(bool next)
-{
-    return QWidget::focusNextPrevChild(next);
-}
 
 // ---------------------------------------------------------------------------
 // Form1
@@ -141,173 +62,6 @@ Form1::~Form1()
     // A cell editor still open loses the focus while the window goes; what
     // it holds is no change of the list any more.
     ListView1->disconnect(this);
-}
-
-void Form1::createControls()
-{
-    setObjectName(QStringLiteral("Form1"));
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setFixedSize(twipsToPixels(8040), twipsToPixels(8415));
-    setFont(designFont(9));
-    makeWhite(this);
-
-    const auto button = [this](const char *name, const QString &caption, QWidget *container) {
-        auto *b = new QPushButton(caption, container);
-        b->setObjectName(QLatin1String(name));
-        b->setFont(designFont(11.25));
-        b->setAutoDefault(false);
-        pressOnReturn(b);
-        return b;
-    };
-    const auto frame = [](const char *name, const QString &caption, QWidget *container) {
-        auto *f = new QGroupBox(caption, container);
-        f->setObjectName(QLatin1String(name));
-        makeWhite(f);
-        return f;
-    };
-    const auto label = [](const char *name, const QString &caption, QWidget *container, QWidget *labels) {
-        auto *l = new QLabel(caption, container);
-        l->setObjectName(QLatin1String(name));
-        l->setBuddy(labels);
-        makeWhite(l);
-        return l;
-    };
-    const auto textBox = [](const char *name, QWidget *container) {
-        auto *t = new SelectAllLineEdit(container);
-        t->setObjectName(QLatin1String(name));
-        return t;
-    };
-
-    PushButton6 = button("PushButton6", QStringLiteral("Start Creating Template"), this);
-    PushButton3 = button("PushButton3", QStringLiteral("Help"), this);
-    PushButton7 = button("PushButton7", QStringLiteral("Load Sample/Example Data"), this);
-
-    Frame1 = frame("Frame1", QStringLiteral("General Options"), this);
-    dtpDate = new DeadlinePicker(Frame1);
-    dtpDate->setObjectName(QStringLiteral("dtpDate"));
-    dtpDate->setDisplayFormat(QStringLiteral("dd-MMM-yyyy"));
-    dtpDate->setDateRange(kFirstDeadline, kLastDeadline);
-    dtpDate->setCalendarPopup(true);
-    dtpDate->setDate(today());
-    txtName = textBox("txtName", Frame1);
-    txtProName = textBox("txtProName", Frame1);
-    QLabel *deadlineLabel = label("lblDeadline", QStringLiteral("Deadline:"), Frame1, dtpDate);
-    QLabel *nameLabel = label("lblName", QStringLiteral("To Be Completed By:"), Frame1, txtName);
-    QLabel *proNameLabel = label("lblProName", QStringLiteral("Project Name:"), Frame1, txtProName);
-
-    Frame2 = frame("Frame2", QStringLiteral("To Do List Entries"), this);
-    txtDate = textBox("txtDate", Frame2);
-    txtProj = textBox("txtProj", Frame2);
-    txtNotes = textBox("txtNotes", Frame2);
-    QLabel *dateLabel = label("lblDate", QStringLiteral("Due By:"), Frame2, txtDate);
-    QLabel *projLabel = label("lblProj", QStringLiteral("Project:"), Frame2, txtProj);
-    QLabel *notesLabel = label("lblNotes", QStringLiteral("Notes:"), Frame2, txtNotes);
-    Check1 = new QCheckBox(QStringLiteral("Done"), Frame2);
-    Check1->setObjectName(QStringLiteral("Check1"));
-    makeWhite(Check1);
-    PushButton1 = button("PushButton1", QStringLiteral("Add"), Frame2);
-    PushButton2 = button("PushButton2", QStringLiteral("Delete Selected"), Frame2);
-    PushButton5 = button("PushButton5", QStringLiteral("Check Selected As Done"), Frame2);
-
-    ListView1 = new EntryListView(Frame2);
-    ListView1->setObjectName(QStringLiteral("ListView1"));
-    ListView1->setAccessibleName(QStringLiteral("To Do List Entries"));
-    ListView1->setColumnCount(4);
-    ListView1->setHeaderLabels({QStringLiteral("Due By"), QStringLiteral("Project"), QStringLiteral("Notes"),
-                                QStringLiteral("Done")});
-    ListView1->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    ListView1->header()->setStretchLastSection(false);
-    ListView1->header()->setSectionsMovable(false);
-    ListView1->setColumnWidth(DueByColumn, twipsToPixels(1000));
-    ListView1->setColumnWidth(ProjectColumn, twipsToPixels(2300));
-    ListView1->setColumnWidth(NotesColumn, twipsToPixels(2300));
-    ListView1->setColumnWidth(DoneColumn, twipsToPixels(1440));
-    ListView1->setRootIsDecorated(false);
-    ListView1->setItemsExpandable(false);
-    ListView1->setUniformRowHeights(true);
-    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
-    ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    ListView1->setSortingEnabled(false);
-    // The list keeps a current row while it has rows; a row the user
-    // deselects (Ctrl+click) is selected again once the click is over.
-    connect(ListView1, &QTreeWidget::itemSelectionChanged, this, &Form1::keepCurrentRow, Qt::QueuedConnection);
-
-    // The list's changes: edits in place, moves, undo and redo, the context
-    // menu and the keys.
-    m_undoStack = new QUndoStack(this);
-    m_rows = std::make_unique<ListViewRows>(*ListView1, *dtpDate, *txtName, *txtProName);
-    const ListMenu menu = makeListMenu(*this, *ListView1, *m_undoStack);
-    mnuList = menu.menu;
-    mnuUndo = menu.undo;
-    mnuRedo = menu.redo;
-    mnuEdit = menu.edit;
-    mnuMoveUp = menu.moveUp;
-    mnuMoveDown = menu.moveDown;
-    mnuSortByDueDate = menu.sortByDueDate;
-    mnuDeleteSelected = menu.deleteSelected;
-    connect(mnuUndo, &QAction::triggered, this, &Form1::mnuUndo_Click);
-    connect(mnuRedo, &QAction::triggered, this, &Form1::mnuRedo_Click);
-    connect(mnuEdit, &QAction::triggered, this, &Form1::mnuEdit_Click);
-    connect(mnuMoveUp, &QAction::triggered, this, &Form1::mnuMoveUp_Click);
-    connect(mnuMoveDown, &QAction::triggered, this, &Form1::mnuMoveDown_Click);
-    connect(mnuSortByDueDate, &QAction::triggered, this, &Form1::mnuSortByDueDate_Click);
-    connect(mnuDeleteSelected, &QAction::triggered, this, &Form1::PushButton2_Click);
-    connect(ListView1, &EntryListView::cellEdited, this, &Form1::ListView1_AfterLabelEdit);
-    connect(ListView1, &EntryListView::rowDropped, this, &Form1::ListView1_OLEDragDrop);
-    connect(ListView1, &EntryListView::doneToggleRequested, this, &Form1::ListView1_DoneToggle);
-
-    placeControls({
-        {PushButton6, 120, 120, 7800, 405},
-        {PushButton3, 120, 630, 3840, 405},
-        {PushButton7, 4080, 630, 3840, 405},
-        {Frame1, 120, 1110, 7800, 1725},
-        {deadlineLabel, 240, 345, 1755, 225},
-        {dtpDate, 2160, 300, 5325, 345},
-        {nameLabel, 240, 795, 1760, 225},
-        {txtName, 2160, 750, 5325, 345},
-        {proNameLabel, 240, 1245, 1760, 225},
-        {txtProName, 2160, 1200, 5325, 345},
-        {Frame2, 120, 2910, 7800, 5385},
-        {dateLabel, 240, 345, 1760, 225},
-        {txtDate, 2160, 300, 5325, 345},
-        {projLabel, 240, 795, 1760, 225},
-        {txtProj, 2160, 750, 5325, 345},
-        {notesLabel, 240, 1245, 1760, 225},
-        {txtNotes, 2160, 1200, 5325, 345},
-        {Check1, 2160, 1650, 855, 255},
-        {PushButton1, 2160, 2040, 2520, 405},
-        {PushButton2, 4800, 2040, 2640, 405},
-        {PushButton5, 2160, 2550, 5295, 405},
-        {ListView1, 255, 3090, 7245, 2130},
-    });
-
-    // A caption a little wider than its designed label (the metrics of the
-    // font in use differ by a few pixels) may take the free space up to its
-    // field rather than lose its last characters.
-    for (QLabel *caption : {deadlineLabel, nameLabel, proNameLabel, dateLabel, projLabel, notesLabel}) {
-        const int needed = caption->sizeHint().width();
-        const int room = caption->buddy()->x() - caption->x() - 2;
-        if (needed > caption->width())
-            caption->resize(std::min(needed, room), caption->height());
-    }
-
-    const QList<QWidget *> tabOrder = {dtpDate,     txtName,     txtProName, PushButton6, txtNotes,
-                                       txtDate,     txtProj,     Check1,     PushButton1, PushButton2,
-                                       ListView1,   PushButton5, PushButton3, PushButton7};
-    for (qsizetype i = 1; i < tabOrder.size(); ++i)
-        setTabOrder(tabOrder.at(i - 1), tabOrder.at(i));
-    dtpDate->setFocus(Qt::OtherFocusReason);
-
-    connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
-    connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
-    connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
-    connect(PushButton5, &QPushButton::clicked, this, &Form1::PushButton5_Click);
-    connect(PushButton6, &QPushButton::clicked, this, &Form1::PushButton6_Click);
-    connect(PushButton7, &QPushButton::clicked, this, &Form1::PushButton7_Click);
-    connect(dtpDate, &QDateEdit::dateChanged, this, &Form1::dtpDate_Change);
-    connect(txtName, &QLineEdit::textChanged, this, &Form1::txtName_Change);
-    connect(txtProName, &QLineEdit::textChanged, this, &Form1::txtProName_Change);
 }
 
 QDate Form1::today() const
@@ -337,46 +91,23 @@ void Form1::Form_Load()
                            {this, Frame1, Frame2, ListView1, ListView1->viewport(), txtName, txtProName, dtpDate});
 
     QString storedDeadline;
-    steps(108, [&] { storedDeadline = readSetting(QStringLiteral("dtpDate")); });
+    steps(108, [&] { storedDeadline = readStoredDeadline(); });
     if (steps.test(108, [&] { return storedDeadline.isEmpty(); })) {
         steps(108, [&] { dtpDate->setDate(today()); });
     } else {
-        steps(108, [&] {
-            const std::optional<QDateTime> value = readGeneralDateText(storedDeadline);
-            if (!value || value->date() < kFirstDeadline || value->date() > kLastDeadline)
-                throw Failure(QStringLiteral("The stored deadline \"%1\" is not a date.").arg(storedDeadline));
-            dtpDate->setDate(value->date());
-        });
+        steps(108, [&] { dtpDate->setDate(deadlineFromStoredText(storedDeadline)); });
     }
-    steps(110, [&] { txtName->setText(readSetting(QStringLiteral("txtName"))); });
-    steps(112, [&] { txtProName->setText(readSetting(QStringLiteral("txtProName"))); });
+    steps(110, [&] { txtName->setText(readStoredCompletedBy()); });
+    steps(112, [&] { txtProName->setText(readStoredProjectName()); });
 
     QString storedList;
     QList<ListEntry> restored;
-    steps(114, [&] { storedList = readSetting(QStringLiteral("ToDo")); });
+    steps(114, [&] { storedList = readStoredList(); });
     steps(114, [&] {
-        // Each field with no column is reported, up to a few boxes: a damaged
-        // store may hold millions of them, which one box then counts.
-        qint64 extraFields = 0;
-        decodeEntryList(storedList, restored, [&](const ExtraEntryField &extra) {
-            if (++extraFields > kExtraFieldBoxes)
-                return;
-            steps(114, [&] {
-                throw Failure(QStringLiteral("Entry %1 of the stored list has a field %2 with no column to go to; "
-                                             "\"%3\" was left out.")
-                                  .arg(extra.entryNumber + ListView1->topLevelItemCount())
-                                  .arg(extra.fieldNumber)
-                                  .arg(extra.text.size() > kExtraFieldShownLength
-                                           ? extra.text.left(kExtraFieldShownLength) + QStringLiteral("...")
-                                           : extra.text));
-            });
-        });
-        if (extraFields > kExtraFieldBoxes) {
-            steps(114, [&] {
-                throw Failure(QStringLiteral("%1 more fields of the stored list with no column to go to were left out.")
-                                  .arg(extraFields - kExtraFieldBoxes));
-            });
-        }
+        // Each field with no column is reported in a box of its own, up to
+        // a few boxes.
+        decodeStoredList(storedList, ListView1->topLevelItemCount(), restored,
+                         [&](const Failure &failure) { steps(114, [&] { throw failure; }); });
     });
     for (const ListEntry &entry : std::as_const(restored)) {
         QTreeWidgetItem *row = nullptr;
@@ -429,7 +160,7 @@ void Form1::storeChangedList(Steps &steps, int buildStep, int writeStep)
     if (!steps(buildStep, [&] { stored = encodeEntryList(entries()); }))
         return;
     try {
-        storeSetting(QStringLiteral("ToDo"), stored);
+        storeListText(stored);
     } catch (const Failure &failure) {
         if (m_listWriteFailureReported)
             return;
@@ -446,7 +177,7 @@ void Form1::Form_Unload()
 
 void Form1::storeList()
 {
-    storeSetting(QStringLiteral("ToDo"), encodeEntryList(entries()));
+    storeListText(encodeEntryList(entries()));
 }
 
 // ---------------------------------------------------------------------------
@@ -454,17 +185,17 @@ void Form1::storeList()
 
 void Form1::dtpDate_Change(QDate date)
 {
-    saveSettingSoon(QStringLiteral("dtpDate"), generalDateText(QDateTime(date, QTime(0, 0))));
+    saveDeadline(date);
 }
 
 void Form1::txtName_Change(const QString &text)
 {
-    saveSettingSoon(QStringLiteral("txtName"), text);
+    saveCompletedBy(text);
 }
 
 void Form1::txtProName_Change(const QString &text)
 {
-    saveSettingSoon(QStringLiteral("txtProName"), text);
+    saveProjectName(text);
 }
 
 QString Form1::completedBy() const

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "DeadlinePicker.h"
 #include "EntryList.h"
 #include "EntryListView.h"
+#include "SelectAllLineEdit.h"
 
 #include <QDate>
-#include <QDateEdit>
-#include <QLineEdit>
 #include <QList>
 #include <QString>
 #include <QWidget>
@@ -27,34 +27,6 @@ class Clock;
 class ListChange;
 class ListViewRows;
 class Steps;
-
-// A text box whose whole text is selected whenever it receives the focus
-// from the keyboard or the mouse, so that typing replaces it. The mouse press
-// that brings the focus does not undo the selection. Focus coming back with
-// the window or after a popup menu leaves the cursor where it was.
-class SelectAllLineEdit : public QLineEdit {
-public:
-    using QLineEdit::QLineEdit;
-
-protected:
-    void focusInEvent(QFocusEvent *event) override;
-    void focusOutEvent(QFocusEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
-
-private:
-    bool m_keepSelectionOnPress = false;
-};
-
-// The deadline picker. Tab leaves the picker at once, as it leaves any other
-// field; the arrow keys and the date separators move between its day, month
-// and year.
-class DeadlinePicker : public QDateEdit {
-public:
-    using QDateEdit::QDateEdit;
-
-protected:
-    bool focusNextPrevChild(bool next) override;
-};
 
 // What the main window uses from outside; every member has a default.
 struct Form1Services {

@@ -6,6 +6,15 @@
 # every test, then the package made for that release and its checks.
 #
 # usage: check-release.sh [trixie|bookworm]      (default: trixie)
+#        check-release.sh --inside ROOT ARCHIVES  (its own second step)
+#
+# The check runs in two steps. The first, on this machine, makes the system
+# in ROOT and clones the repository into it, then starts this script again
+# with --inside in new mount and process namespaces. That second step mounts
+# /proc, /sys, /dev, /tmp and /run into ROOT and binds the package cache
+# folder ARCHIVES to its /var/cache/apt/archives, installs what the test
+# command needs with the network, and runs the test command in new network,
+# IPC and host name namespaces. It is not meant to be started by hand.
 #
 # It needs root (debootstrap, mount, chroot) and runs itself under sudo when
 # started as another user. The system runs in its own mount, process and
@@ -29,6 +38,15 @@ case "$release" in
   bookworm|trixie) ;;
   *) echo "usage: $0 [trixie|bookworm]" >&2; exit 2 ;;
 esac
+
+# A command run in the scratch system at `root` sees this environment alone.
+in_chroot() { # in_chroot <root> <command...>
+  local root="$1"
+  shift
+  chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 \
+    QUORBEL_SANITIZERS="${QUORBEL_SANITIZERS:-1}" QUORBEL_WARNINGS_AS_ERRORS="${QUORBEL_WARNINGS_AS_ERRORS:-0}" \
+    TERM="${TERM:-dumb}" "$@"
+}
 
 # --- Inside the namespaces: mount, install, test ----------------------------------
 if [ "$release" = --inside ]; then
@@ -56,9 +74,7 @@ if [ "$release" = --inside ]; then
   mount_at run -t tmpfs -o mode=0755 tmpfs
   mount_at var/cache/apt/archives --bind "$3"
   in_system() {
-    chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 \
-      QUORBEL_SANITIZERS="${QUORBEL_SANITIZERS:-1}" QUORBEL_WARNINGS_AS_ERRORS="${QUORBEL_WARNINGS_AS_ERRORS:-0}" \
-      TERM="${TERM:-dumb}" bash -c "$1"
+    in_chroot "$root" bash -c "$1"
   }
   started=$SECONDS
   echo "== Installing what the test command needs (with the network)"
@@ -72,11 +88,12 @@ AppStream $(dpkg-query -W -f="\${Version}" appstream), lintian $(dpkg-query -W -
   started=$SECONDS
   echo "== The README's test command, without the network"
   rc=0
+  # The new namespaces' bash runs in_chroot, which it is given as an
+  # exported function.
+  export -f in_chroot
   unshare --net --ipc --uts -- bash -c '
     ip link set lo up 2>/dev/null || true
-    exec "$@"' bash chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 \
-      QUORBEL_SANITIZERS="${QUORBEL_SANITIZERS:-1}" QUORBEL_WARNINGS_AS_ERRORS="${QUORBEL_WARNINGS_AS_ERRORS:-0}" \
-      TERM="${TERM:-dumb}" bash -c 'cd /root/quorbel && bash scripts/setup.sh test' || rc=$?
+    "$@"' bash in_chroot "$root" bash -c 'cd /root/quorbel && bash scripts/setup.sh test' || rc=$?
   echo "== Times: packages ${install_time} s, test command $((SECONDS - started)) s"
   exit "$rc"
 fi
@@ -145,7 +162,7 @@ if [ -f "$base" ] && [ -n "$(find "$base" -mtime -7)" ]; then
   tar -xzpf "$base" --numeric-owner -C "$root"
 else
   echo "== Making a minimal $release system from $mirror"
-  debootstrap --arch=amd64 --variant=minbase "$release" "$root" "$mirror" >"$scratch/debootstrap.log" 2>&1 || {
+  debootstrap --arch="$(dpkg --print-architecture)" --variant=minbase "$release" "$root" "$mirror" >"$scratch/debootstrap.log" 2>&1 || {
     tail -n 30 "$scratch/debootstrap.log" >&2
     exit 1
   }

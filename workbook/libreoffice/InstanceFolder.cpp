@@ -1,8 +1,8 @@
 #include "InstanceFolder.h"
 
-#include "CacheFolder.h"
 #include "Failure.h"
 #include "OfficePipes.h"
+#include "OwnFolder.h"
 #include "ScratchFolder.h"
 
 #include <QDir>

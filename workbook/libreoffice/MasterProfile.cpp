@@ -1,8 +1,8 @@
 #include "MasterProfile.h"
 
-#include "CacheFolder.h"
 #include "Failure.h"
 #include "OfficeCommand.h"
+#include "OwnFolder.h"
 #include "ScratchFolder.h"
 
 #include <QCryptographicHash>

@@ -1,7 +1,7 @@
 #include "WarmUp.h"
 
-#include "CacheFolder.h"
 #include "CalcInternals.h"
+#include "OwnFolder.h"
 
 #include "Failure.h"
 #include "FileProcs.h"

@@ -1,4 +1,4 @@
-#include "CacheFolder.h"
+#include "OwnFolder.h"
 
 #include "FilesLog.h"
 

@@ -1,16 +1,14 @@
 #pragma once
 
-// What the offices' code makes in the program's folder in the user's cache
-// (the master profiles and the instance folders): that folder is
-// cacheFolder() of ScratchFolder.h, the names in it come from here.
-
-#include "ScratchFolder.h"
+// Folders of this user's own that the offices' code makes and removes (the
+// master profiles, the instance folders, the warm-up's folder): a
+// random name for a new one, and a removal that touches only such a folder.
 
 #include <QString>
 
 namespace quorbel::lo {
 
-// A random name for something made in the cache folder.
+// A random name for a folder made in the cache folder.
 QString randomName();
 
 // Removes the folder `path` with everything in it, only when `path` itself

@@ -4,7 +4,11 @@
 The hotspot is the tip of the index finger. The image is 32 bits per pixel
 with alpha, followed by the AND mask that older readers use.
 
-Usage: make-hand-cursor.py OUTPUT
+It made the committed resources/HAND-M.CUR, the hand pointer over the
+buttons that the build puts next to the program; run it again only to change
+that pointer, and commit the result:
+
+Usage: python3 scripts/make-hand-cursor.py resources/HAND-M.CUR
 """
 
 import struct

@@ -1,0 +1,57 @@
+#pragma once
+
+// The main window's fields in the settings store: the header fields and the
+// list, each under a key of its own, and the stored forms they take there.
+
+#include "ListEntry.h"
+
+#include <QDate>
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+namespace quorbel {
+
+class Failure;
+
+// The keys (the names the fields' values have always been stored under).
+inline const QString kDeadlineKey = QStringLiteral("dtpDate");
+inline const QString kCompletedByKey = QStringLiteral("txtName");
+inline const QString kProjectNameKey = QStringLiteral("txtProName");
+inline const QString kListKey = QStringLiteral("ToDo");
+
+// The earliest and the latest deadline the window takes.
+inline const QDate kFirstDeadline(1601, 1, 1);
+inline const QDate kLastDeadline(9999, 12, 31);
+
+// The stored text of the deadline (empty: none is stored). Throws Failure
+// when the store cannot be read.
+QString readStoredDeadline();
+// The deadline a stored text names; throws Failure when it names no date
+// from kFirstDeadline to kLastDeadline.
+QDate deadlineFromStoredText(const QString &stored);
+// Writes the deadline at once (a change of the field). Like the header
+// texts' writes, it is handed to the store's writer: the field does not wait
+// for the file.
+void saveDeadline(QDate date);
+
+// The header fields' texts: read at start-up, written at every change.
+QString readStoredCompletedBy();
+QString readStoredProjectName();
+void saveCompletedBy(const QString &text);
+void saveProjectName(const QString &text);
+
+// The list's stored form (empty: none is stored).
+QString readStoredList();
+// Appends the entries of a stored list to `entries`. A field with no column
+// to go to is left out and handed to `report` as a Failure that says so, up
+// to a few of them; the rest are counted in one more. `rowsBefore` is the
+// number of rows the list already has (entries are numbered after them).
+void decodeStoredList(const QString &stored, int rowsBefore, QList<ListEntry> &entries,
+                      const std::function<void(const Failure &)> &report);
+// Replaces the list's stored form. Throws Failure when it does not reach the
+// disk.
+void storeListText(const QString &stored);
+
+} // namespace quorbel
