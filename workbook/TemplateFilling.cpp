@@ -7,6 +7,7 @@
 #include "ScratchFolder.h"
 #include "Snapshot.h"
 #include "Spreadsheet.h"
+#include "TemplateCells.h"
 #include "TemplateWorkbook.h"
 
 #include <QFileInfo>
@@ -15,7 +16,6 @@
 #include <QSet>
 
 #include <functional>
-#include <limits>
 #include <memory>
 #include <optional>
 
@@ -30,9 +30,6 @@ int randomDigit()
 {
     return int(QRandomGenerator::global()->bounded(1, 10));
 }
-
-// Row numbers and entry positions are 16-bit; the last sheet row is 32767.
-constexpr int kLastRow = std::numeric_limits<qint16>::max();
 
 // Any directory entry of that name, a dangling link included, takes the name.
 bool pathTaken(const QString &path)
@@ -177,6 +174,7 @@ struct Build {
     xl::XlApplication &app() { return use(excel, "spreadsheet application"); }
     xl::XlWorkbook &book() { return use(workbook, "workbook"); }
     std::shared_ptr<xl::XlWorksheet> firstSheet() { return use(app().ActiveWorkbook(), "workbook").Worksheets()->Item(1); }
+    std::shared_ptr<xl::XlRange> cell(sheet::CellAddress at) { return app().Cells(at.row, at.column); }
 
     // Ends the instance this run holds, if any. Quit never fails.
     void endInstance()
@@ -225,17 +223,17 @@ void fillAndSave(Build &b)
     steps(112, [&] { nameText = host.completedBy(); });
     steps(114, [&] { b.firstSheet()->Select(); });
     steps(116, [&] { b.firstSheet()->Activate(); });
-    steps(118, [&] { b.app().Cells(1, 7)->setValue(nameText); });
-    steps(120, [&] { b.app().Cells(2, 7)->setValue(host.deadline()); });
-    steps(122, [&] { b.app().Cells(5, 3)->setValue(host.projectName()); });
+    steps(118, [&] { b.cell(sheet::kCompletedByCell)->setValue(nameText); });
+    steps(120, [&] { b.cell(sheet::kDeadlineCell)->setValue(host.deadline()); });
+    steps(122, [&] { b.cell(sheet::kProjectNameCell)->setValue(host.projectName()); });
 
-    qint16 row = 6;
-    steps(124, [&] { row = 6; });
+    qint16 row = sheet::kFirstEntryRow;
+    steps(124, [&] { row = sheet::kFirstEntryRow; });
     int count = 0;
     steps(126, [&] {
         count = host.entryCount();
-        if (count > kLastRow - 5) {
-            const int kept = kLastRow - 5;
+        if (count > sheet::kMaxEntries) {
+            const int kept = sheet::kMaxEntries;
             count = kept;
             throw Failure(QStringLiteral("The list has more entries than the sheet has rows; only the first %1 "
                                          "entries are written.").arg(kept));
@@ -249,20 +247,20 @@ void fillAndSave(Build &b)
             steps(136, [&] { b.app().Selection()->Insert(xl::xlShiftDown); });
             steps(138, [&] { b.app().Application().setCutCopyMode(false); });
         }
-        steps(142, [&] { b.app().Cells(row, 1)->Select(); });
-        steps(146, [&] { b.app().Cells(row, 4)->setValue(host.entryDueBy(position)); });
-        steps(148, [&] { b.app().Cells(row, 3)->setValue(host.entryProject(position)); });
-        steps(150, [&] { b.app().Cells(row, 5)->setValue(host.entryNotes(position)); });
+        steps(142, [&] { b.app().Cells(row, sheet::kEntrySelectColumn)->Select(); });
+        steps(146, [&] { b.app().Cells(row, sheet::kDueByColumn)->setValue(host.entryDueBy(position)); });
+        steps(148, [&] { b.app().Cells(row, sheet::kProjectColumn)->setValue(host.entryProject(position)); });
+        steps(150, [&] { b.app().Cells(row, sheet::kNotesColumn)->setValue(host.entryNotes(position)); });
         steps(152, [&] {
             const bool done = host.entryDone(position) == kDoneMark;
-            b.app().Cells(row, 2)->setValue(done ? QStringLiteral("a") : QString());
+            b.app().Cells(row, sheet::kDoneColumn)->setValue(sheet::doneCellText(done));
         });
         steps(154, [&] { row = qint16(row + 1); });
     }
 
     steps(158, [&] { host.setBusyPointer(true); });
     steps(160, [&] { b.firstSheet()->Select(); });
-    steps(162, [&] { b.app().Cells(1, 2)->Select(); });
+    steps(162, [&] { b.cell(sheet::kSavedSelectionCell)->Select(); });
     steps(164, [&] { b.app().setDisplayAlerts(true); });
     steps(166, [&] { b.app().setVisible(false); });
 
