@@ -212,6 +212,46 @@ private slots:
         QCOMPARE(dialogs.errorTexts().size(), 1);
     }
 
+    void stepsFollowTheirFailurePolicy()
+    {
+        // The policy's failures stop the procedure unreported, kept for the
+        // caller, and skip what follows; a closing step drops them; an
+        // essential step stops on any failure; a report is shown once for
+        // the runs that share the shown reports.
+        ScriptedDialogs dialogs;
+        QSet<QString> shown;
+        const StepPolicy policy {[](const Failure &failure) { return failure.description().startsWith(u"lost"_s); },
+                                 &shown};
+        QStringList ran;
+        {
+            Steps steps(QStringLiteral("Form1.PushButton6_Click"), policy);
+            steps(100, [&] { throw Failure(QStringLiteral("plain")); });
+            QVERIFY(steps.closing(102, [&] { ran << u"102"_s; }));
+            QVERIFY(!steps.closing(102, [&] { throw Failure(QStringLiteral("lost while closing")); }));
+            QVERIFY(!steps.stopped());
+            QVERIFY(!steps(104, [&] { throw Failure(QStringLiteral("lost at 104")); }));
+            QVERIFY(!steps(106, [&] { ran << u"106"_s; }));
+            QVERIFY(!steps.test(108, [] { return true; }));
+            QVERIFY(steps.stopped());
+            QCOMPARE(steps.stop().step, 104);
+            QCOMPARE(steps.stop().failure.description(), QStringLiteral("lost at 104"));
+            steps.clearStop();
+            QVERIFY(steps(110, [&] { ran << u"110"_s; }));
+            steps.essential(112, [&] { throw std::runtime_error("no file"); });
+            QVERIFY(steps.stopped());
+            QCOMPARE(steps.stop().step, 112);
+            QCOMPARE(steps.stop().failure.description(), QStringLiteral("no file"));
+        }
+        Steps again(QStringLiteral("Form1.PushButton6_Click"), policy);
+        again(100, [&] { throw Failure(QStringLiteral("plain")); });
+        again(102, [&] { throw Failure(QStringLiteral("plain")); });
+        QCOMPARE(ran, (QStringList{u"102"_s, u"110"_s}));
+        const QStringList errors = dialogs.errorTexts();
+        QCOMPARE(errors.size(), 2);
+        QVERIFY(errors[0].startsWith(QStringLiteral("plain\r\nin Lintravo2021/08/31.Form1.PushButton6_Click at line 100\r\r")));
+        QVERIFY(errors[1].startsWith(QStringLiteral("plain\r\nin Lintravo2021/08/31.Form1.PushButton6_Click at line 102\r\r")));
+    }
+
     // --- the real message box ---
     void initTestCase() { m_desktopStyle = QApplication::style()->name(); }
 
