@@ -24,6 +24,11 @@ std::optional<T> number(QByteArrayView field)
     return value;
 }
 
+bool isLetter(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
 } // namespace
 
 std::optional<ProcStat> parseProcStat(QByteArrayView line)
@@ -54,7 +59,8 @@ std::optional<ProcStat> parseProcStat(QByteArrayView line)
         const QByteArrayView field = blank < 0 ? rest : rest.first(blank);
         switch (index) {
         case 0:
-            if (field.size() != 1)
+            // One letter, as the kernel writes every state.
+            if (field.size() != 1 || !isLetter(field.front()))
                 return std::nullopt;
             stat.state = field.front();
             break;

@@ -14,7 +14,7 @@ namespace quorbel {
 struct ProcStat {
     qint64 pid = 0;
     QByteArray name;       // the command name (at most 15 bytes, any but NUL)
-    char state = 0;        // R, S, D, Z, T (stopped), t (traced), ...
+    char state = 0;        // a letter: R, S, D, Z, T (stopped), t (traced), ...
     qint64 parentPid = 0;
     quint64 userTicks = 0;    // CPU time in user mode, in clock ticks
     quint64 systemTicks = 0;  // CPU time in kernel mode, in clock ticks

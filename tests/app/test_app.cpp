@@ -270,6 +270,8 @@ private slots:
         QTest::newRow("cut short") << QByteArray("42 (x) S 1 0 0 0 0 0 0 0 0 0 7") << false << QByteArray() << char(0) << qint64(0) << quint64(0);
         QTest::newRow("no closing parenthesis") << QByteArray("42 (x S 1" + tail) << false << QByteArray() << char(0) << qint64(0) << quint64(0);
         QTest::newRow("pid not a number") << QByteArray("4x (x) S 1" + tail) << false << QByteArray() << char(0) << qint64(0) << quint64(0);
+        QTest::newRow("state not a letter") << QByteArray(QByteArray("42 (x) ") + '\0' + " 1" + tail) << false << QByteArray()
+                                            << char(0) << qint64(0) << quint64(0);
         QTest::newRow("parent not a number") << QByteArray("42 (x) S -" + tail) << false << QByteArray() << char(0) << qint64(0) << quint64(0);
         QTest::newRow("ticks too large") << QByteArray("42 (x) S 1 0 0 0 0 0 0 0 0 0 99999999999999999999 5 0 0 20 0 1 0 99\n")
                                          << false << QByteArray() << char(0) << qint64(0) << quint64(0);
