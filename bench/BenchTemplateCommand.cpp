@@ -22,6 +22,7 @@
 #include "Failure.h"
 #include "Form1.h"
 #include "Form2.h"
+#include "ProcStat.h"
 #include "Program.h"
 #include "SheetPicture.h"
 #include "Snapshot.h"
@@ -317,17 +318,12 @@ void printBreakdown(int entries, int runs, CountingDialogs &dialogs, const QStri
 
 
 // CPU time (user and system) of a process so far, in ms, from /proc.
-double cpuMs(const QString &pid)
+double cpuMs(qint64 pid)
 {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
+    const auto stat = readProcStat(pid);
+    if (!stat)
         return -1;
-    const QByteArray line = stat.readAll();
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return -1;
-    const double ticks = fields.at(11).toDouble() + fields.at(12).toDouble();  // utime, stime
-    return ticks * 1000.0 / double(sysconf(_SC_CLK_TCK));
+    return double(stat->userTicks + stat->systemTicks) * 1000.0 / double(sysconf(_SC_CLK_TCK));
 }
 
 // What the offices kept ahead of need cost while the main window waits,
@@ -369,7 +365,7 @@ void printWaitingCosts()
         const QList<qint64> offices = program.spareOffice().processIds();
         double toReady = 0;
         for (const qint64 pid : offices)
-            toReady += cpuMs(QString::number(pid));
+            toReady += cpuMs(pid);
         QThread::msleep(300);
         QString memory;
         for (const qint64 pid : offices) {
@@ -379,15 +375,15 @@ void printWaitingCosts()
                           .arg(statusMiB(id, "RssAnon"), 0, 'f', 0)
                           .arg(statusMiB(id, "RssFile") + statusMiB(id, "RssShmem"), 0, 'f', 0);
         }
-        double before = cpuMs(QStringLiteral("self"));
+        double before = cpuMs(::getpid());
         for (const qint64 pid : offices)
-            before += cpuMs(QString::number(pid));
+            before += cpuMs(pid);
         QEventLoop idle;
         QTimer::singleShot(3000, &idle, &QEventLoop::quit);
         idle.exec();
-        double after = cpuMs(QStringLiteral("self"));
+        double after = cpuMs(::getpid());
         for (const qint64 pid : offices)
-            after += cpuMs(QString::number(pid));
+            after += cpuMs(pid);
         std::printf("  %-34s %8.0f ms %12.0f ms   %-30s %6.0f ms\n", warm ? "two offices, warmed" : "two offices, not warmed",
                     toReady, longest, qPrintable(memory), after - before);
     }

@@ -6,6 +6,7 @@
 #include "ListEntry.h"
 #include "SheetFill.h"
 #include "Spreadsheet.h"
+#include "TemplateCells.h"
 
 #include <QDate>
 #include <QList>
@@ -23,9 +24,10 @@ inline ListEntry benchEntry(int i)
 // The header values and `entries` rows, as the command makes the calls.
 inline void fillList(xl::XlApplication &excel, int entries)
 {
-    excel.Cells(1, 7)->setValue(QStringLiteral("Jane Roe"));
-    excel.Cells(2, 7)->setValue(QDate(2026, 12, 24));
-    excel.Cells(5, 3)->setValue(QStringLiteral("Apollo"));
+    using namespace sheet;
+    excel.Cells(kCompletedByCell.row, kCompletedByCell.column)->setValue(QStringLiteral("Jane Roe"));
+    excel.Cells(kDeadlineCell.row, kDeadlineCell.column)->setValue(QDate(2026, 12, 24));
+    excel.Cells(kProjectNameCell.row, kProjectNameCell.column)->setValue(QStringLiteral("Apollo"));
     QList<ListEntry> list;
     for (int i = 0; i < entries; ++i)
         list.append(benchEntry(i));

@@ -18,9 +18,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
-#include <functional>
 #include <limits>
-#include <optional>
 
 namespace quorbel {
 namespace {
@@ -91,27 +89,12 @@ ClipboardSource &clipboardSource()
 
 void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path, const EndCheck &ending)
 {
-    Steps reportingSteps(QStringLiteral("Excel1.saveCellsActivesheet"));
+    // A lost instance ends the procedure: every later step would only fail
+    // the same way. The caller learns of it and reports it once.
+    Steps steps(QStringLiteral("Excel1.saveCellsActivesheet"), {&Failure::instanceLost});
     std::shared_ptr<xl::XlWorksheet> sheet;
     int lastRow = 0;
     int lastColumn = 0;
-
-    // A lost instance ends the procedure: every later step would only fail
-    // the same way. The caller learns of it and reports it once.
-    std::optional<Failure> lost;
-    const auto steps = [&](int number, const std::function<void()> &statement) {
-        if (lost)
-            return false;
-        return reportingSteps(number, [&] {
-            try {
-                statement();
-            } catch (const Failure &failure) {
-                if (!failure.instanceLost())
-                    throw;
-                lost = failure;
-            }
-        });
-    };
 
     // An older picture must never pass for this one; the new one is made
     // only as a new file, so one that cannot be removed stops it.
@@ -128,7 +111,7 @@ void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path, const E
     });
     bool large = true;
     steps(106, [&] { large = lastRow > 1 && lastColumn > 1; });
-    if (large && !lost) {
+    if (large && !steps.stopped()) {
         steps(110, [&] {
             // A picture that fails must not leave the clipboard's older
             // content to be saved as this sheet's picture.
@@ -158,8 +141,8 @@ void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path, const E
             writePictureFile(path, bmp);
         });
     }
-    if (lost)
-        throw *lost;
+    if (steps.stopped())
+        throw steps.stop().failure;
 }
 
 std::unique_ptr<xl::XlApplication> OpenInNewInstance(const QString &path)

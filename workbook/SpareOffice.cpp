@@ -1,11 +1,11 @@
 #include "SpareOffice.h"
 
 #include "Failure.h"
+#include "ProcStat.h"
 #include "TemplateWorkbook.h"
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QFile>
 #include <QThread>
 
 namespace quorbel {
@@ -23,18 +23,8 @@ constexpr int kInputPauseMs = 300;
 // answer no call, and a call would hold the window until the call limit.
 bool processStopped(qint64 pid)
 {
-    if (pid <= 0)
-        return false;
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray line = stat.readAll();
-    // "pid (name) S ...": the state follows the name's closing parenthesis.
-    const qsizetype close = line.lastIndexOf(')');
-    if (close < 0 || close + 2 >= line.size())
-        return false;
-    const char state = line.at(close + 2);
-    return state == 'T' || state == 't';
+    const auto stat = readProcStat(pid);
+    return stat && stat->stopped();
 }
 } // namespace
 

@@ -7,6 +7,7 @@
 #include "ScratchFolder.h"
 #include "Snapshot.h"
 #include "Spreadsheet.h"
+#include "TemplateCells.h"
 #include "TemplateWorkbook.h"
 
 #include <QFileInfo>
@@ -15,7 +16,6 @@
 #include <QSet>
 
 #include <functional>
-#include <limits>
 #include <memory>
 #include <optional>
 
@@ -30,9 +30,6 @@ int randomDigit()
 {
     return int(QRandomGenerator::global()->bounded(1, 10));
 }
-
-// Row numbers and entry positions are 16-bit; the last sheet row is 32767.
-constexpr int kLastRow = std::numeric_limits<qint16>::max();
 
 // Any directory entry of that name, a dangling link included, takes the name.
 bool pathTaken(const QString &path)
@@ -58,86 +55,22 @@ namespace {
 // The numbered steps of one run of the command. An ordinary failure is
 // reported with its step and the run goes on with the next statement. A
 // failure that leaves the later steps nothing to work on (a lost instance,
-// no template copy, no workbook, no saved file) stops the run instead: it
-// is kept, not shown, so that the command reports it once, or tries again.
-class BuildSteps {
-public:
-    explicit BuildSteps(QSet<QString> &reported) : m_reported(reported) {}
+// no template copy, no workbook, no saved file: the essential steps) stops
+// the run instead: it is kept, not shown, so that the command reports it
+// once, or tries again. Ending an instance whose work is done (the closing
+// steps) loses nothing when the instance is lost by then: nothing is
+// reported. A second run does not show again what the first one showed.
+StepPolicy buildPolicy(QSet<QString> &reported)
+{
+    return {&Failure::instanceLost, &reported};
+}
 
-    struct Stop {
-        int step = 0;
-        Failure failure {QString()};
-    };
-
-    // A statement whose failure is reported while the run goes on; a lost
-    // instance stops the run.
-    bool operator()(int number, const std::function<void()> &statement) { return run(number, statement, Ordinary); }
-    // A statement without whose result nothing after it can work.
-    bool essential(int number, const std::function<void()> &statement) { return run(number, statement, Essential); }
-    // Ending an instance whose work is done: when the instance is lost by
-    // then, nothing is lost with it and nothing is reported.
-    bool closing(int number, const std::function<void()> &statement) { return run(number, statement, Closing); }
-    // The test of a branch or loop: a failed test counts as true.
-    bool test(int number, const std::function<bool()> &condition)
-    {
-        bool result = true;
-        (*this)(number, [&] { result = condition(); });
-        return result && !stopped();
-    }
-
-    bool stopped() const { return m_stop.has_value(); }
-    const Stop &stop() const { return *m_stop; }
-    void clearStop() { m_stop.reset(); }
-    void reportStop()
-    {
-        if (m_stop && m_stop->failure.loss() != InstanceLoss::Stopped)
-            report(m_stop->failure.description(), m_stop->step);
-    }
-
-    // A second run does not show again what the first one showed.
-    void report(const QString &description, int number)
-    {
-        const QString key = QString::number(number) + QLatin1Char('\n') + description;
-        if (m_reported.contains(key))
-            return;
-        m_reported.insert(key);
-        ReportError(description, kLocation, number);
-    }
-
-private:
-    enum Kind { Ordinary, Essential, Closing };
-
-    bool run(int number, const std::function<void()> &statement, Kind kind)
-    {
-        if (stopped())
-            return false;
-        try {
-            statement();
-            return true;
-        } catch (const Failure &failure) {
-            failed(number, failure.description(), failure.loss(), kind);
-        } catch (const std::exception &error) {
-            failed(number, QString::fromLocal8Bit(error.what()), InstanceLoss::None, kind);
-        } catch (...) {
-            failed(number, QString(), InstanceLoss::None, kind);
-        }
-        return false;
-    }
-
-    void failed(int number, const QString &description, InstanceLoss loss, Kind kind)
-    {
-        const bool lost = loss != InstanceLoss::None;
-        if (kind == Closing && lost)
-            return;
-        if (kind == Essential || lost)
-            m_stop = Stop {number, Failure(description, loss)};
-        else
-            report(description, number);
-    }
-
-    QSet<QString> &m_reported;
-    std::optional<Stop> m_stop;
-};
+// Reports what stopped the run, unless it was the program ending.
+void reportStop(Steps &steps)
+{
+    if (steps.stopped() && steps.stop().failure.loss() != InstanceLoss::Stopped)
+        steps.report(steps.stop().failure.description(), steps.stop().step);
+}
 
 // The sheet's picture, made in the scratch folder for the preview.
 QString picturePath()
@@ -159,11 +92,11 @@ QString picturePathOrNone()
 // One run of the command and what it holds.
 struct Build {
     Build(TemplateHost &theHost, const DigitSource &theDigits, QSet<QString> &reported)
-        : host(theHost), digits(theDigits), steps(reported) {}
+        : host(theHost), digits(theDigits), steps(kLocation, buildPolicy(reported)) {}
 
     TemplateHost &host;
     const DigitSource &digits;
-    BuildSteps steps;
+    Steps steps;
 
     std::unique_ptr<xl::XlApplication> excel;
     std::shared_ptr<xl::XlWorkbook> workbook;
@@ -177,6 +110,7 @@ struct Build {
     xl::XlApplication &app() { return use(excel, "spreadsheet application"); }
     xl::XlWorkbook &book() { return use(workbook, "workbook"); }
     std::shared_ptr<xl::XlWorksheet> firstSheet() { return use(app().ActiveWorkbook(), "workbook").Worksheets()->Item(1); }
+    std::shared_ptr<xl::XlRange> cell(sheet::CellAddress at) { return app().Cells(at.row, at.column); }
 
     // Ends the instance this run holds, if any. Quit never fails.
     void endInstance()
@@ -193,7 +127,7 @@ struct Build {
 // on with.
 void fillAndSave(Build &b)
 {
-    BuildSteps &steps = b.steps;
+    Steps &steps = b.steps;
     TemplateHost &host = b.host;
     QByteArray templateBytes;
     QString nameText;
@@ -225,17 +159,17 @@ void fillAndSave(Build &b)
     steps(112, [&] { nameText = host.completedBy(); });
     steps(114, [&] { b.firstSheet()->Select(); });
     steps(116, [&] { b.firstSheet()->Activate(); });
-    steps(118, [&] { b.app().Cells(1, 7)->setValue(nameText); });
-    steps(120, [&] { b.app().Cells(2, 7)->setValue(host.deadline()); });
-    steps(122, [&] { b.app().Cells(5, 3)->setValue(host.projectName()); });
+    steps(118, [&] { b.cell(sheet::kCompletedByCell)->setValue(nameText); });
+    steps(120, [&] { b.cell(sheet::kDeadlineCell)->setValue(host.deadline()); });
+    steps(122, [&] { b.cell(sheet::kProjectNameCell)->setValue(host.projectName()); });
 
-    qint16 row = 6;
-    steps(124, [&] { row = 6; });
+    qint16 row = sheet::kFirstEntryRow;
+    steps(124, [&] { row = sheet::kFirstEntryRow; });
     int count = 0;
     steps(126, [&] {
         count = host.entryCount();
-        if (count > kLastRow - 5) {
-            const int kept = kLastRow - 5;
+        if (count > sheet::kMaxEntries) {
+            const int kept = sheet::kMaxEntries;
             count = kept;
             throw Failure(QStringLiteral("The list has more entries than the sheet has rows; only the first %1 "
                                          "entries are written.").arg(kept));
@@ -249,20 +183,20 @@ void fillAndSave(Build &b)
             steps(136, [&] { b.app().Selection()->Insert(xl::xlShiftDown); });
             steps(138, [&] { b.app().Application().setCutCopyMode(false); });
         }
-        steps(142, [&] { b.app().Cells(row, 1)->Select(); });
-        steps(146, [&] { b.app().Cells(row, 4)->setValue(host.entryDueBy(position)); });
-        steps(148, [&] { b.app().Cells(row, 3)->setValue(host.entryProject(position)); });
-        steps(150, [&] { b.app().Cells(row, 5)->setValue(host.entryNotes(position)); });
+        steps(142, [&] { b.app().Cells(row, sheet::kEntrySelectColumn)->Select(); });
+        steps(146, [&] { b.app().Cells(row, sheet::kDueByColumn)->setValue(host.entryDueBy(position)); });
+        steps(148, [&] { b.app().Cells(row, sheet::kProjectColumn)->setValue(host.entryProject(position)); });
+        steps(150, [&] { b.app().Cells(row, sheet::kNotesColumn)->setValue(host.entryNotes(position)); });
         steps(152, [&] {
             const bool done = host.entryDone(position) == kDoneMark;
-            b.app().Cells(row, 2)->setValue(done ? QStringLiteral("a") : QString());
+            b.app().Cells(row, sheet::kDoneColumn)->setValue(sheet::doneCellText(done));
         });
         steps(154, [&] { row = qint16(row + 1); });
     }
 
     steps(158, [&] { host.setBusyPointer(true); });
     steps(160, [&] { b.firstSheet()->Select(); });
-    steps(162, [&] { b.app().Cells(1, 2)->Select(); });
+    steps(162, [&] { b.cell(sheet::kSavedSelectionCell)->Select(); });
     steps(164, [&] { b.app().setDisplayAlerts(true); });
     steps(166, [&] { b.app().setVisible(false); });
 
@@ -293,7 +227,7 @@ void fillAndSave(Build &b)
 // sheet pictured into temp.bmp.
 void makePicture(Build &b)
 {
-    BuildSteps &steps = b.steps;
+    Steps &steps = b.steps;
     steps.essential(194, [&] { b.excel = OpenInNewInstance(b.workbookPath); });
     steps(196, [&] { b.host.setBusyPointer(true); });
     steps.essential(198, [&] {
@@ -324,7 +258,7 @@ void removeLeftovers(Build &b, bool keepWorkbook)
     releaseScratchFolder(picture);
 }
 
-bool crashed(const BuildSteps::Stop &stop)
+bool crashed(const Steps::Stop &stop)
 {
     return stop.failure.loss() == InstanceLoss::Ended;
 }
@@ -345,7 +279,7 @@ void CreateTemplateWorkbook(TemplateHost &host, const DigitSource &digitSource)
             if (crashed(b.steps.stop()) && attempt == 1)
                 continue;
             host.setBusyPointer(false);
-            b.steps.reportStop();
+            reportStop(b.steps);
             return;
         }
 
@@ -365,8 +299,8 @@ void CreateTemplateWorkbook(TemplateHost &host, const DigitSource &digitSource)
             DeleteFileQuietly(picturePathOrNone());
         }
 
-        BuildSteps &steps = b.steps;
-        const std::optional<BuildSteps::Stop> pictureStop =
+        Steps &steps = b.steps;
+        const std::optional<Steps::Stop> pictureStop =
             pictureLost ? std::optional(steps.stop()) : std::nullopt;
         steps.clearStop();
         steps(208, [&] { host.setBusyPointer(false); });

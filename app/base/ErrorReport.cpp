@@ -25,36 +25,70 @@ void ReportError(const QString &description, const QString &location, int step)
     Dialogs::current().showBox(box);
 }
 
-Steps::Steps(QString location)
-    : m_location(std::move(location))
+Steps::Steps(QString location, StepPolicy policy)
+    : m_location(std::move(location)), m_policy(std::move(policy))
 {
 }
 
 bool Steps::operator()(int number, const std::function<void()> &statement)
 {
-    try {
-        statement();
-        return true;
-    } catch (const Failure &failure) {
-        report(failure.description(), number);
-    } catch (const std::exception &error) {
-        report(QString::fromLocal8Bit(error.what()), number);
-    } catch (...) {
-        report(QString(), number);
-    }
-    return false;
+    return run(number, statement, Kind::Ordinary);
+}
+
+bool Steps::essential(int number, const std::function<void()> &statement)
+{
+    return run(number, statement, Kind::Essential);
+}
+
+bool Steps::closing(int number, const std::function<void()> &statement)
+{
+    return run(number, statement, Kind::Closing);
 }
 
 bool Steps::test(int number, const std::function<bool()> &condition)
 {
     bool result = true;
     (*this)(number, [&] { result = condition(); });
-    return result;
+    return result && !stopped();
+}
+
+bool Steps::run(int number, const std::function<void()> &statement, Kind kind)
+{
+    if (stopped())
+        return false;
+    try {
+        statement();
+        return true;
+    } catch (const Failure &failure) {
+        failed(number, failure, kind);
+    } catch (const std::exception &error) {
+        failed(number, Failure(QString::fromLocal8Bit(error.what())), kind);
+    } catch (...) {
+        failed(number, Failure(QString()), kind);
+    }
+    return false;
+}
+
+void Steps::failed(int number, const Failure &failure, Kind kind)
+{
+    const bool stops = m_policy.stops && m_policy.stops(failure);
+    if (kind == Kind::Closing && stops)
+        return;
+    if (kind == Kind::Essential || stops)
+        m_stop = Stop {number, failure};
+    else
+        report(failure.description(), number);
 }
 
 void Steps::report(const QString &description, int number)
 {
     ++m_failures;
+    if (m_policy.shown) {
+        const QString key = QString::number(number) + QLatin1Char('\n') + description;
+        if (m_policy.shown->contains(key))
+            return;
+        m_policy.shown->insert(key);
+    }
     ReportError(description, m_location, number);
 }
 

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "Failure.h"
+
+#include <QSet>
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace quorbel {
 
@@ -17,6 +21,19 @@ QString errorReportText(const QString &description, const QString &location, int
 // when the user has closed it.
 void ReportError(const QString &description, const QString &location, int step);
 
+// What a failing step does to the procedure it belongs to.
+struct StepPolicy {
+    // The failures of an ordinary step that stop the procedure rather than
+    // being reported (for example a lost spreadsheet instance, after which
+    // every later step would only fail the same way): the failure is kept
+    // for the caller (Steps::stop), unreported, and every later step is
+    // skipped. Empty: no failure stops the procedure.
+    std::function<bool(const Failure &)> stops;
+    // The reports that earlier runs of the same procedure showed, keyed by
+    // step and description: each is shown once. Null: every report is shown.
+    QSet<QString> *shown = nullptr;
+};
+
 // The numbered steps of one reporting procedure. Each statement runs under
 // the number of its step; a statement that fails is reported with that number
 // and the procedure goes on with its next statement:
@@ -26,25 +43,59 @@ void ReportError(const QString &description, const QString &location, int step);
 //     steps(102, [&] { setProject(); });
 //
 // Failures are quorbel::Failure (its description), any other std::exception
-// (its what()), or anything else (an empty description).
+// (its what()), or anything else (an empty description). The policy decides
+// which failures stop the procedure instead (none by default); a step whose
+// result every later step needs is run with essential(), where any failure
+// stops it.
 class Steps {
 public:
-    explicit Steps(QString location);
+    // Why the procedure stopped: the step and its failure.
+    struct Stop {
+        int step = 0;
+        Failure failure {QString()};
+    };
 
-    // Runs one statement of step `number`. Returns false when it failed.
+    explicit Steps(QString location, StepPolicy policy = {});
+
+    // Runs one statement of step `number`. Returns false when it failed or
+    // the procedure has stopped (the statement then does not run).
     bool operator()(int number, const std::function<void()> &statement);
 
+    // A statement without whose result no later step can work: any failure
+    // stops the procedure.
+    bool essential(int number, const std::function<void()> &statement);
+
+    // A statement that only ends what the procedure is done with: a failure
+    // the policy stops on costs nothing there and is dropped, unreported;
+    // any other failure is reported.
+    bool closing(int number, const std::function<void()> &statement);
+
     // Runs the test of a branch or loop. When the test itself fails, the
-    // procedure goes on inside the branch, so a failed test counts as true.
+    // procedure goes on inside the branch, so a failed test counts as true;
+    // once the procedure has stopped, every test is false.
     bool test(int number, const std::function<bool()> &condition);
 
+    bool stopped() const { return m_stop.has_value(); }
+    const Stop &stop() const { return *m_stop; }
+    // The procedure goes on after a stop its caller has dealt with.
+    void clearStop() { m_stop.reset(); }
+
+    // Reports `description` at step `number` ("Application Error"), unless
+    // the policy's shown reports hold it already.
+    void report(const QString &description, int number);
+
     const QString &location() const { return m_location; }
+    // The failures reported so far.
     int failures() const { return m_failures; }
 
 private:
-    void report(const QString &description, int number);
+    enum class Kind { Ordinary, Essential, Closing };
+    bool run(int number, const std::function<void()> &statement, Kind kind);
+    void failed(int number, const Failure &failure, Kind kind);
 
     QString m_location;
+    StepPolicy m_policy;
+    std::optional<Stop> m_stop;
     int m_failures = 0;
 };
 

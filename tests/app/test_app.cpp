@@ -2,6 +2,7 @@
 #include "ErrorReport.h"
 #include "Failure.h"
 #include "FileProcs.h"
+#include "ProcStat.h"
 #include "ScratchFolder.h"
 #include "ScriptedDialogs.h"
 #include "TestHome.h"
@@ -210,6 +211,102 @@ private slots:
         QVERIFY(steps.test(102, [] () -> bool { throw Failure(QStringLiteral("no row")); }));
         QVERIFY(!steps.test(104, [] { return false; }));
         QCOMPARE(dialogs.errorTexts().size(), 1);
+    }
+
+    void stepsFollowTheirFailurePolicy()
+    {
+        // The policy's failures stop the procedure unreported, kept for the
+        // caller, and skip what follows; a closing step drops them; an
+        // essential step stops on any failure; a report is shown once for
+        // the runs that share the shown reports.
+        ScriptedDialogs dialogs;
+        QSet<QString> shown;
+        const StepPolicy policy {[](const Failure &failure) { return failure.description().startsWith(u"lost"_s); },
+                                 &shown};
+        QStringList ran;
+        {
+            Steps steps(QStringLiteral("Form1.PushButton6_Click"), policy);
+            steps(100, [&] { throw Failure(QStringLiteral("plain")); });
+            QVERIFY(steps.closing(102, [&] { ran << u"102"_s; }));
+            QVERIFY(!steps.closing(102, [&] { throw Failure(QStringLiteral("lost while closing")); }));
+            QVERIFY(!steps.stopped());
+            QVERIFY(!steps(104, [&] { throw Failure(QStringLiteral("lost at 104")); }));
+            QVERIFY(!steps(106, [&] { ran << u"106"_s; }));
+            QVERIFY(!steps.test(108, [] { return true; }));
+            QVERIFY(steps.stopped());
+            QCOMPARE(steps.stop().step, 104);
+            QCOMPARE(steps.stop().failure.description(), QStringLiteral("lost at 104"));
+            steps.clearStop();
+            QVERIFY(steps(110, [&] { ran << u"110"_s; }));
+            steps.essential(112, [&] { throw std::runtime_error("no file"); });
+            QVERIFY(steps.stopped());
+            QCOMPARE(steps.stop().step, 112);
+            QCOMPARE(steps.stop().failure.description(), QStringLiteral("no file"));
+        }
+        Steps again(QStringLiteral("Form1.PushButton6_Click"), policy);
+        again(100, [&] { throw Failure(QStringLiteral("plain")); });
+        again(102, [&] { throw Failure(QStringLiteral("plain")); });
+        QCOMPARE(ran, (QStringList{u"102"_s, u"110"_s}));
+        const QStringList errors = dialogs.errorTexts();
+        QCOMPARE(errors.size(), 2);
+        QVERIFY(errors[0].startsWith(QStringLiteral("plain\r\nin Lintravo2021/08/31.Form1.PushButton6_Click at line 100\r\r")));
+        QVERIFY(errors[1].startsWith(QStringLiteral("plain\r\nin Lintravo2021/08/31.Form1.PushButton6_Click at line 102\r\r")));
+    }
+
+    void procStatLinesParse_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<bool>("parses");
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<char>("state");
+        QTest::addColumn<qint64>("parent");
+        QTest::addColumn<quint64>("ticks");  // user + system
+        const QByteArray tail = " 0 0 0 0 0 0 0 0 0 7 5 0 0 20 0 1 0 99 0 0\n";
+        QTest::newRow("office") << QByteArray("42 (soffice.bin) S 7" + tail) << true << QByteArray("soffice.bin") << 'S' << qint64(7) << quint64(12);
+        QTest::newRow("name with blanks and parentheses")
+            << QByteArray("42 (a) Z (b) ) T 1" + tail) << true << QByteArray("a) Z (b) ") << 'T' << qint64(1) << quint64(12);
+        QTest::newRow("no newline") << QByteArray("42 (x) t 1" + tail.chopped(1)) << true << QByteArray("x") << 't' << qint64(1) << quint64(12);
+        QTest::newRow("empty") << QByteArray() << false << QByteArray() << char(0) << qint64(0) << quint64(0);
+        QTest::newRow("cut short") << QByteArray("42 (x) S 1 0 0 0 0 0 0 0 0 0 7") << false << QByteArray() << char(0) << qint64(0) << quint64(0);
+        QTest::newRow("no closing parenthesis") << QByteArray("42 (x S 1" + tail) << false << QByteArray() << char(0) << qint64(0) << quint64(0);
+        QTest::newRow("pid not a number") << QByteArray("4x (x) S 1" + tail) << false << QByteArray() << char(0) << qint64(0) << quint64(0);
+        QTest::newRow("state not a letter") << QByteArray(QByteArray("42 (x) ") + '\0' + " 1" + tail) << false << QByteArray()
+                                            << char(0) << qint64(0) << quint64(0);
+        QTest::newRow("parent not a number") << QByteArray("42 (x) S -" + tail) << false << QByteArray() << char(0) << qint64(0) << quint64(0);
+        QTest::newRow("ticks too large") << QByteArray("42 (x) S 1 0 0 0 0 0 0 0 0 0 99999999999999999999 5 0 0 20 0 1 0 99\n")
+                                         << false << QByteArray() << char(0) << qint64(0) << quint64(0);
+        QTest::newRow("too long") << QByteArray("42 (x) S 1" + tail + QByteArray(kProcStatMaxBytes, ' '))
+                                  << false << QByteArray() << char(0) << qint64(0) << quint64(0);
+    }
+
+    void procStatLinesParse()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(bool, parses);
+        const auto stat = parseProcStat(line);
+        QCOMPARE(stat.has_value(), parses);
+        if (!stat)
+            return;
+        QFETCH(QByteArray, name);
+        QFETCH(char, state);
+        QFETCH(qint64, parent);
+        QFETCH(quint64, ticks);
+        QCOMPARE(stat->pid, qint64(42));
+        QCOMPARE(stat->name, name);
+        QCOMPARE(stat->state, state);
+        QCOMPARE(stat->parentPid, parent);
+        QCOMPARE(stat->userTicks + stat->systemTicks, ticks);
+        QCOMPARE(stat->startTicks, quint64(99));
+    }
+
+    void procStatOfThisProcess()
+    {
+        const auto stat = readProcStat(::getpid());
+        QVERIFY(stat.has_value());
+        QCOMPARE(stat->pid, qint64(::getpid()));
+        QCOMPARE(stat->parentPid, qint64(::getppid()));
+        QCOMPARE(stat->state, 'R');
+        QVERIFY(!readProcStat(0));
     }
 
     // --- the real message box ---

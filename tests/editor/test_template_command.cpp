@@ -6,6 +6,7 @@
 #include "Form2.h"
 #include "OfficeTestSupport.h"
 #include "PictureBox.h"
+#include "ProcStat.h"
 #include "Program.h"
 #include "ScratchFolder.h"
 #include "ScriptedDialogs.h"
@@ -84,8 +85,8 @@ bool waitForEndWithoutEvents(qint64 pid, int ms)
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < ms) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z "))
+        const auto stat = readProcStat(pid);
+        if (!stat || stat->zombie())
             return true;
         QThread::msleep(5);
     }

@@ -3,10 +3,10 @@
 // The offices a program started, seen in /proc: shared by the tests and the
 // benchmark programs that count what is left running.
 
-#include <QByteArray>
+#include "ProcStat.h"
+
 #include <QDir>
 #include <QFile>
-#include <QList>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -26,19 +26,8 @@ inline QSet<qint64> officeChildren()
         const qint64 pid = entry.toLongLong(&ok);
         if (!ok)
             continue;
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray line = stat.readAll();
-        const qsizetype open = line.indexOf('(');
-        const qsizetype close = line.lastIndexOf(')');
-        if (open < 0 || close < open)
-            continue;
-        const QByteArray name = line.mid(open + 1, close - open - 1);
-        const QList<QByteArray> rest = line.mid(close + 2).split(' ');
-        if (rest.size() < 2)
-            continue;
-        if (name == "soffice.bin" && rest.at(1).toLongLong() == ::getpid())
+        const auto stat = readProcStat(pid);
+        if (stat && stat->name == "soffice.bin" && stat->parentPid == ::getpid())
             result.insert(pid);
     }
     return result;

@@ -1,11 +1,13 @@
 #pragma once
 
 // The template command's calls that fill a list into the active sheet, for
-// the office tests and the benchmarks that make the same calls: from row 6,
-// each row but the last copied down before it is filled.
+// the office tests and the benchmarks that make the same calls, at the
+// command's cells: from the first entry row, each row but the last copied
+// down before it is filled.
 
 #include "ListEntry.h"
 #include "Spreadsheet.h"
+#include "TemplateCells.h"
 
 #include <QList>
 #include <QString>
@@ -16,7 +18,7 @@ namespace quorbel::test {
 // made in the office before the entry's cells are written, each on its own.
 inline void fillRows(xl::XlApplication &excel, const QList<ListEntry> &entries, bool oneByOne = false)
 {
-    int row = 6;
+    int row = sheet::kFirstEntryRow;
     const int count = int(entries.size());
     for (int position = 1; position <= count; ++position) {
         const ListEntry &entry = entries.at(position - 1);
@@ -29,11 +31,11 @@ inline void fillRows(xl::XlApplication &excel, const QList<ListEntry> &entries, 
             if (oneByOne)
                 excel.Cells(1, 1)->Value();
         }
-        excel.Cells(row, 1)->Select();
-        excel.Cells(row, 4)->setValue(entry.dueBy);
-        excel.Cells(row, 3)->setValue(entry.project);
-        excel.Cells(row, 5)->setValue(entry.notes);
-        excel.Cells(row, 2)->setValue(entry.isDone() ? QStringLiteral("a") : QString());
+        excel.Cells(row, sheet::kEntrySelectColumn)->Select();
+        excel.Cells(row, sheet::kDueByColumn)->setValue(entry.dueBy);
+        excel.Cells(row, sheet::kProjectColumn)->setValue(entry.project);
+        excel.Cells(row, sheet::kNotesColumn)->setValue(entry.notes);
+        excel.Cells(row, sheet::kDoneColumn)->setValue(sheet::doneCellText(entry.isDone()));
         ++row;
     }
 }
