@@ -27,41 +27,75 @@ namespace quorbel {
 
 namespace {
 
-Form1::Services withSpareCheck(Form1::Services services, SpareOffice &spare)
+// Closes the box or the save dialog that shows (its answer is the default,
+// or a cancel).
+void closeOpenBoxes()
+{
+    while (QWidget *modal = QApplication::activeModalWidget()) {
+        if (!modal->close())
+            break;
+    }
+}
+
+// The availability check, unless the caller has its own, checks `offices`:
+// its office stays as the first kept ahead of need.
+Form1::Services checkingOffices(Form1::Services services, Offices &offices)
 {
     if (!services.isInstalled)
-        services.isInstalled = [&spare] { return IsInstalled(&spare); };
+        services.isInstalled = [&offices] { return IsInstalled(offices); };
     return services;
 }
 
 } // namespace
 
 Program::Program(Form1::Services services)
-    : m_mainWindow(std::make_unique<Form1>(withSpareCheck(std::move(services), m_spare))), m_host(*m_mainWindow)
+    : Program(std::move(services), std::make_unique<Offices>(Offices::Keeping::fromEnvironment(), &m_input))
+{
+}
+
+// The main window's start-up runs the availability check with the offices;
+// "Start Creating Template" runs the command with them; the preview's
+// "< Back" shows the main window again through the host.
+Program::Program(Form1::Services services, std::unique_ptr<Offices> offices)
+    : m_offices(std::move(offices)),
+      m_mainWindow(std::make_unique<Form1>(checkingOffices(std::move(services), *m_offices))),
+      m_host(*m_mainWindow, [this] { m_offices->keepAhead(); })
 {
     // A check that failed leaves nothing running.
     if (!m_mainWindow->startUpCompleted())
-        m_spare.stop();
-    m_mainWindow->installEventFilter(this);
-    m_mainWindow->setTemplateCommand([this] {
-        m_commandRunning = true;
-        {
-            TemplateCommandHost host(*this);
-            CreateTemplateWorkbook(host);
-        }
-        m_commandRunning = false;
-        if (m_ending)
-            closeShownWindow();
-    });
+        m_offices->stopKeeping();
+    m_mainWindow->setTemplateCommand([this] { runTemplateCommand(); });
 }
 
 // The preview window goes first: it refers to the main window through the host.
 Program::~Program()
 {
-    m_spare.stop();
+    m_offices->stopKeeping();
     m_previewWindow.reset();
     if (m_dialogsBeforeEnd)
         Dialogs::setCurrent(m_dialogsBeforeEnd);
+}
+
+void Program::runTemplateCommand()
+{
+    m_commandRunning = true;
+    {
+        TemplateCommandHost host(*this);
+        CreateTemplateWorkbook(host, *m_offices);
+    }
+    m_commandRunning = false;
+    // No office waits while the preview shows: it never uses one.
+    if (m_previewWindow && m_previewWindow->isVisible())
+        m_offices->stopKeeping();
+    if (m_ending)
+        closeShownWindow();
+}
+
+void Program::showMainWindow()
+{
+    m_mainWindow->show();
+    if (m_mainWindow->startUpCompleted())
+        m_offices->keepAhead();
 }
 
 void Program::requestEnd()
@@ -71,12 +105,7 @@ void Program::requestEnd()
     m_ending = true;
     m_dialogsBeforeEnd = &Dialogs::current();
     Dialogs::setCurrent(&m_quietDialogs);
-    // A box or the save dialog that shows goes away (its answer is the
-    // default, or a cancel).
-    while (QWidget *modal = QApplication::activeModalWidget()) {
-        if (!modal->close())
-            break;
-    }
+    closeOpenBoxes();
     if (!m_commandRunning)
         closeShownWindow();
 }
@@ -113,15 +142,6 @@ void Program::showRunningWindow()
     shown->activateWindow();
 }
 
-// The main window showing (at start, and back from the preview) keeps an
-// office ready.
-bool Program::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_mainWindow.get() && event->type() == QEvent::Show && m_mainWindow->startUpCompleted())
-        m_spare.keep();
-    return QObject::eventFilter(watched, event);
-}
-
 Form2 &Program::previewWindow()
 {
     if (!m_previewWindow)
@@ -135,7 +155,7 @@ int Program::run(QApplication &app)
     // already; the loop would not see its exit.
     if (!m_mainWindow->startUpCompleted() || m_ending)
         return 0;
-    m_mainWindow->show();
+    showMainWindow();
     return app.exec();
 }
 
@@ -230,10 +250,7 @@ int runQuorbel(QApplication &app, const Form1::Services &services)
             return;
         }
         endedDuringStartUp = true;
-        while (QWidget *modal = QApplication::activeModalWidget()) {
-            if (!modal->close())
-                break;
-        }
+        closeOpenBoxes();
     };
     // Ends the connections when this function returns.
     QObject connections;

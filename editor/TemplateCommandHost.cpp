@@ -62,10 +62,8 @@ void TemplateCommandHost::setPreviewWorkbook(const QString &path)
     m_program.previewWindow().mExcelFile = path;
 }
 
-// No office waits while the preview shows: it never uses one.
 void TemplateCommandHost::showPreview()
 {
-    m_program.spareOffice().stop();
     // What a screen reader says of the picture (its size is added to it).
     const int entries = m_mainWindow.entryCount();
     m_program.previewWindow().Picture1->setAccessibleDescription(

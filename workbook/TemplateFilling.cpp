@@ -4,6 +4,7 @@
 #include "Failure.h"
 #include "FileProcs.h"
 #include "ListEntry.h"
+#include "Offices.h"
 #include "ScratchFolder.h"
 #include "Snapshot.h"
 #include "Spreadsheet.h"
@@ -158,10 +159,11 @@ QString picturePathOrNone()
 
 // One run of the command and what it holds.
 struct Build {
-    Build(TemplateHost &theHost, const DigitSource &theDigits, QSet<QString> &reported)
-        : host(theHost), digits(theDigits), steps(reported) {}
+    Build(TemplateHost &theHost, Offices &theOffices, const DigitSource &theDigits, QSet<QString> &reported)
+        : host(theHost), offices(theOffices), digits(theDigits), steps(reported) {}
 
     TemplateHost &host;
+    Offices &offices;
     const DigitSource &digits;
     BuildSteps steps;
 
@@ -199,7 +201,7 @@ void fillAndSave(Build &b)
     QString nameText;
 
     steps(100, [&] { host.setBusyPointer(true); });
-    steps.essential(102, [&] { b.excel = xl::CreateApplication(); });
+    steps.essential(102, [&] { b.excel = b.offices.createApplication(); });
     steps.essential(104, [&] { templateBytes = templateWorkbookBytes(); });
     steps.essential(106, [&] {
         const QString path = scratchPath(QStringLiteral("template.xlt"));
@@ -277,7 +279,7 @@ void fillAndSave(Build &b)
             break;
     }
     steps.essential(184, [&] {
-        b.book().SaveAs(b.workbookPath, WorkbookSaveFormat(b.excel.get()));
+        b.book().SaveAs(b.workbookPath, WorkbookSaveFormat(b.app()));
         b.workbookSaved = true;
         // The user's list: for the user's eyes only, whatever the office's
         // umask made of it.
@@ -294,7 +296,7 @@ void fillAndSave(Build &b)
 void makePicture(Build &b)
 {
     BuildSteps &steps = b.steps;
-    steps.essential(194, [&] { b.excel = OpenInNewInstance(b.workbookPath); });
+    steps.essential(194, [&] { b.excel = OpenInNewInstance(b.offices, b.workbookPath); });
     steps(196, [&] { b.host.setBusyPointer(true); });
     steps.essential(198, [&] {
         const auto books = b.app().Workbooks();
@@ -331,11 +333,11 @@ bool crashed(const BuildSteps::Stop &stop)
 
 } // namespace
 
-void CreateTemplateWorkbook(TemplateHost &host, const DigitSource &digitSource)
+void CreateTemplateWorkbook(TemplateHost &host, Offices &offices, const DigitSource &digitSource)
 {
     QSet<QString> reported;
     for (int attempt = 1;; ++attempt) {
-        Build b(host, digitSource, reported);
+        Build b(host, offices, digitSource, reported);
         fillAndSave(b);
         if (b.steps.stopped()) {
             removeLeftovers(b, false);

@@ -7,6 +7,8 @@
 
 namespace quorbel {
 
+class Offices;
+
 // What "Start Creating Template" reads from the main window and hands back to
 // it. The window implements it; the template command knows no window class.
 // Every member may throw Failure; the command reports it with its step.
@@ -54,8 +56,8 @@ using DigitSource = std::function<int()>;
 QString scratchWorkbookName(const DigitSource &digits);
 
 // "Start Creating Template": fills the template with the header fields and
-// the list, saves the scratch workbook, has its sheet pictured and hands both
-// to the preview window. A failing step is reported (location
+// the list in instances of `offices`, saves the scratch workbook, has its
+// sheet pictured and hands both to the preview window. A failing step is reported (location
 // "Form1.PushButton6_Click") and the command goes on with the next step,
 // except when the failure leaves the later steps nothing to work on: the
 // spreadsheet instance lost (not started, crashed, hung), the template copy
@@ -73,6 +75,6 @@ QString scratchWorkbookName(const DigitSource &digits);
 // and is not reported. A host member that throws a Failure with
 // InstanceLoss::Stopped (the program is ending) stops the run the same way,
 // without a report and without a second run. A second run never shows a box the first one showed.
-void CreateTemplateWorkbook(TemplateHost &host, const DigitSource &digits = {});
+void CreateTemplateWorkbook(TemplateHost &host, Offices &offices, const DigitSource &digits = {});
 
 } // namespace quorbel
