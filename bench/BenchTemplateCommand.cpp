@@ -111,7 +111,7 @@ void finishPreviewDrawing()
 // With a clock, the click's calls are timed by group (see CallBreakdown.h).
 double oneClick(int entries, CountingDialogs &dialogs, CallClock *clock = nullptr)
 {
-    auto timedOffices = std::make_unique<bench::TimingOffices>(Offices::Keeping::fromEnvironment());
+    auto timedOffices = std::make_unique<bench::TimingOffices>(Options::fromEnvironment());
     bench::TimingOffices &timing = *timedOffices;
     Program program(bench::programServices(), std::move(timedOffices));
     Form1 &main = program.mainWindow();
@@ -279,7 +279,7 @@ std::map<QString, double> warmFloor(int entries, const QString &folder, const QS
     CallClock clock;
     std::map<QString, double> floor;
     try {
-        bench::TimingOffices timing(Offices::Keeping {false, false});
+        bench::TimingOffices timing(Options::fromEnvironment().withoutOfficesAhead());
         timing.setClock(&clock);
         const QString saved = QDir(folder).filePath(QStringLiteral("floor.xls"));
         const QString picture = QDir(folder).filePath(QStringLiteral("floor.bmp"));
@@ -358,7 +358,7 @@ double cpuMs(const QString &pid)
 // program and the offices use in 3 s of waiting after that.
 void printWaitingCosts()
 {
-    if (!Offices::Keeping::fromEnvironment().spare)
+    if (!Options::fromEnvironment().spareOffice)
         return;
     std::printf("\nwhile the main window waits          offices' CPU to ready  longest hold  idle office RSS (anon + file)  CPU in 3 s idle\n");
     const QByteArray saved = qgetenv("QUORBEL_WARM_OFFICE");
@@ -466,8 +466,8 @@ int main(int argc, char *argv[])
 
     std::printf("boxes shown: %d\n", dialogs.boxes);
     std::printf("offices kept ahead of need: %s\n",
-                !Offices::Keeping::fromEnvironment().spare ? "no (QUORBEL_SPARE_OFFICE=0)"
-                : Offices::Keeping::fromEnvironment().warm ? "yes, warmed" : "yes, not warmed (QUORBEL_WARM_OFFICE=0)");
+                !Options::fromEnvironment().spareOffice ? "no (QUORBEL_SPARE_OFFICE=0)"
+                : Options::fromEnvironment().warmOffice ? "yes, warmed" : "yes, not warmed (QUORBEL_WARM_OFFICE=0)");
     std::printf("program's peak resident memory: %.0f MiB\n", statusMiB(QStringLiteral("self"), "VmHWM"));
     if (g_idleOfficeMiB >= 0)
         std::printf("an idle started office's resident memory: %.0f MiB\n", g_idleOfficeMiB);

@@ -128,7 +128,7 @@ int main(int argc, char *argv[])
     if (!folder.isValid())
         return 1;
     const QString templatePath = folder.filePath(QStringLiteral("template.xlt"));
-    Offices offices(Offices::Keeping {false, false});
+    Offices offices(Options::fromEnvironment().withoutOfficesAhead());
     try {
         WriteBytesToFile(templateWorkbookBytes(), templatePath);
         std::printf("Quorbel workbook benchmark, %d run(s), medians in ms\n", runs);

@@ -127,7 +127,7 @@ Form1::Form1(Services services, QWidget *parent)
     if (!m_services.isInstalled)
         m_services.isInstalled = [] {
             // Started and ended again: nothing is kept ahead of need here.
-            Offices offices(Offices::Keeping {false, false});
+            Offices offices(Options::fromEnvironment().withoutOfficesAhead());
             return IsInstalled(offices);
         };
     if (!m_services.endProgram)

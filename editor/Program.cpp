@@ -48,8 +48,8 @@ Form1::Services checkingOffices(Form1::Services services, Offices &offices)
 
 } // namespace
 
-Program::Program(Form1::Services services)
-    : Program(std::move(services), std::make_unique<Offices>(Offices::Keeping::fromEnvironment(), &m_input))
+Program::Program(Form1::Services services, const Options &options)
+    : Program(std::move(services), std::make_unique<Offices>(options, &m_input))
 {
 }
 
@@ -84,11 +84,15 @@ void Program::runTemplateCommand()
         CreateTemplateWorkbook(host, *m_offices);
     }
     m_commandRunning = false;
-    // No office waits while the preview shows: it never uses one.
-    if (m_previewWindow && m_previewWindow->isVisible())
-        m_offices->stopKeeping();
     if (m_ending)
         closeShownWindow();
+}
+
+// No office waits while the preview shows: it never uses one.
+void Program::showPreviewWindow()
+{
+    m_offices->stopKeeping();
+    previewWindow().show();
 }
 
 void Program::showMainWindow()
@@ -269,7 +273,8 @@ int runQuorbel(QApplication &app, const Form1::Services &services)
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &connections, saveRequest);
     QObject::connect(&app, &QGuiApplication::saveStateRequest, &connections, saveRequest);
 
-    Program program(services);
+    // The program's environment variables, read once.
+    Program program(services, Options::fromEnvironment());
     // A signal that waits from the start-up counts as one of the start-up.
     if (unixSignals.pending())
         unixSignals.deliverPending();

@@ -5,6 +5,7 @@
 #include "InputPause.h"
 #include "MainWindowHost.h"
 #include "Offices.h"
+#include "Options.h"
 
 #include <QObject>
 
@@ -29,10 +30,9 @@ class Form2;
 // program object is gone.
 class Program : public QObject {
 public:
-    // The offices read their keeping from the environment
-    // (QUORBEL_SPARE_OFFICE, QUORBEL_WARM_OFFICE) and wait for pauses of
-    // the user's input.
-    explicit Program(Form1::Services services = {});
+    // The offices follow `options` (read from the environment when the
+    // program starts) and wait for pauses of the user's input.
+    explicit Program(Form1::Services services = {}, const Options &options = Options::fromEnvironment());
     // With offices of the caller's (a benchmark's timed ones).
     Program(Form1::Services services, std::unique_ptr<Offices> offices);
     ~Program();
@@ -52,6 +52,9 @@ public:
     // Shows the main window (at start, and back from the preview) and keeps
     // offices ready while it shows.
     void showMainWindow();
+    // Shows the preview window (the command's last step), and ends the
+    // offices kept ahead of need: the preview never uses one.
+    void showPreviewWindow();
 
     // --- Ending from outside ---------------------------------------------------
     // The system asks the program to end (SIGTERM, SIGHUP, SIGINT, the

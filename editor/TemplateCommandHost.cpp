@@ -69,7 +69,7 @@ void TemplateCommandHost::showPreview()
     m_program.previewWindow().Picture1->setAccessibleDescription(
         entries == 1 ? QStringLiteral("The sheet filled with 1 to-do entry")
                      : QStringLiteral("The sheet filled with %1 to-do entries").arg(entries));
-    m_program.previewWindow().show();
+    m_program.showPreviewWindow();
 }
 
 void TemplateCommandHost::hideMainWindow()

@@ -9,16 +9,8 @@
 
 namespace quorbel {
 
-OfficeKeeping OfficeKeeping::fromEnvironment()
-{
-    OfficeKeeping keeping;
-    keeping.spare = qEnvironmentVariable("QUORBEL_SPARE_OFFICE") != QLatin1String("0");
-    keeping.warm = qEnvironmentVariable("QUORBEL_WARM_OFFICE") != QLatin1String("0");
-    return keeping;
-}
-
-Offices::Offices(Keeping keeping, const InputPause *input, QString moduleFolder)
-    : m_keeping(keeping), m_moduleFolder(std::move(moduleFolder)),
+Offices::Offices(Options options, const InputPause *input, QString moduleFolder)
+    : m_options(std::move(options)), m_moduleFolder(std::move(moduleFolder)),
       m_spare(std::make_unique<SpareOffice>(*this, input))
 {
 }
@@ -61,7 +53,7 @@ std::unique_ptr<xl::StartingApplication> Offices::startApplication()
         throw Failure(QStringLiteral("The LibreOffice connection module cannot start an office ahead of need."),
                       InstanceLoss::NotStarted);
     QString error;
-    std::unique_ptr<xl::StartingApplication> starting(m_start(&error));
+    std::unique_ptr<xl::StartingApplication> starting(m_start(&m_options, &error));
     if (!starting)
         throw Failure(error.isEmpty() ? QStringLiteral("LibreOffice Calc could not be started.") : error,
                       InstanceLoss::NotStarted);
@@ -76,7 +68,7 @@ std::unique_ptr<xl::XlApplication> Offices::createApplication()
     if (!m_create)
         throw Failure(m_moduleError, InstanceLoss::NotStarted);
     QString error;
-    std::unique_ptr<xl::XlApplication> application(m_create(&error));
+    std::unique_ptr<xl::XlApplication> application(m_create(&m_options, &error));
     if (!application)
         throw Failure(error.isEmpty() ? QStringLiteral("LibreOffice Calc could not be started.") : error,
                       InstanceLoss::NotStarted);

@@ -7,6 +7,7 @@
 // started ahead of need (SpareOffice) while the program asks it to. Tests
 // hand over an object of their own that makes in-memory instances.
 
+#include "Options.h"
 #include "SpareOffice.h"
 #include "Spreadsheet.h"
 
@@ -18,27 +19,14 @@ namespace quorbel {
 
 class InputPause;
 
-// Which offices are kept ahead of need, and how.
-struct OfficeKeeping {
-    // Offices are kept started ahead of need at all.
-    bool spare = true;
-    // Kept offices are warmed up before they are handed out.
-    bool warm = true;
-
-    // QUORBEL_SPARE_OFFICE=0 keeps none, QUORBEL_WARM_OFFICE=0 keeps
-    // them cold.
-    static OfficeKeeping fromEnvironment();
-};
-
 class Offices {
 public:
-    using Keeping = OfficeKeeping;
-
-    // `moduleFolder`: where the office module is loaded from (the program's
+    // `options`: which office, its time limits, and whether offices are
+    // kept ahead of need and warmed up. `moduleFolder`: where the office module is loaded from (the program's
     // folder when empty; a test names a folder without it to meet a program
     // without the module). `input` (not owned; may be null): the user's
     // input, for which warm-up steps wait; none counts as a lasting pause.
-    explicit Offices(Keeping keeping = {}, const InputPause *input = nullptr, QString moduleFolder = {});
+    explicit Offices(Options options = {}, const InputPause *input = nullptr, QString moduleFolder = {});
     // Ends every office still kept.
     virtual ~Offices();
     Offices(const Offices &) = delete;
@@ -46,8 +34,7 @@ public:
 
     // A new, hidden application instance: one kept ahead of need when there
     // is one that answers, else a private LibreOffice started now
-    // (/usr/lib/libreoffice/program/soffice.bin, or the soffice.bin named by
-    // QUORBEL_SOFFICE) with a profile of its own, about a second to start.
+    // (the options' office program) with a profile of its own, about a second to start.
     // Throws Failure (InstanceLoss::NotStarted) when none can be started (no
     // office installed, the office module missing, start failed or timed
     // out).
@@ -61,7 +48,7 @@ public:
     // True when instances come from the office (a test's object says no).
     virtual bool usingOffice() const { return true; }
 
-    const Keeping &keeping() const { return m_keeping; }
+    const Options &options() const { return m_options; }
 
     // The offices kept ahead of need.
     SpareOffice &spare() { return *m_spare; }
@@ -72,12 +59,12 @@ public:
     void stopKeeping() { m_spare->stop(); }
 
 private:
-    using CreateFunction = xl::XlApplication *(*)(QString *error);
-    using StartFunction = xl::StartingApplication *(*)(QString *error);
+    using CreateFunction = xl::XlApplication *(*)(const Options *options, QString *error);
+    using StartFunction = xl::StartingApplication *(*)(const Options *options, QString *error);
 
     void loadModule();
 
-    Keeping m_keeping;
+    Options m_options;
     QString m_moduleFolder;
     bool m_moduleTried = false;
     CreateFunction m_create = nullptr;

@@ -51,12 +51,12 @@ SpareOffice::~SpareOffice()
 
 bool SpareOffice::wanted() const
 {
-    return m_offices.keeping().spare && m_offices.usingOffice();
+    return m_offices.options().spareOffice && m_offices.usingOffice();
 }
 
 bool SpareOffice::warming() const
 {
-    return m_offices.keeping().warm;
+    return m_offices.options().warmOffice;
 }
 
 void SpareOffice::keep()

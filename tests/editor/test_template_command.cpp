@@ -52,7 +52,7 @@ struct ReadBack {
 ReadBack readWorkbook(const QString &path, int rows)
 {
     ReadBack result;
-    Offices offices(Offices::Keeping {false, false});
+    Offices offices(Options::fromEnvironment().withoutOfficesAhead());
     auto excel = offices.createApplication();
     auto book = excel->Workbooks()->Open(path, true);
     for (int row = 1; row <= rows; ++row) {

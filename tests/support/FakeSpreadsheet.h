@@ -66,7 +66,7 @@ std::unique_ptr<xl::XlApplication> makeFakeApplication(const std::shared_ptr<Fak
 class FakeOffices final : public Offices {
 public:
     using Factory = std::function<std::unique_ptr<xl::XlApplication>()>;
-    explicit FakeOffices(Factory factory) : Offices(Keeping {false, false}), m_factory(std::move(factory)) {}
+    explicit FakeOffices(Factory factory) : Offices(Options().withoutOfficesAhead()), m_factory(std::move(factory)) {}
 
     std::unique_ptr<xl::XlApplication> createApplication() override { return m_factory(); }
     bool usingOffice() const override { return false; }

@@ -478,7 +478,7 @@ private:
     // as the test has set it; none kept ahead of need.
     Offices &freshOffices()
     {
-        m_offices = std::make_unique<Offices>(Offices::Keeping {false, false});
+        m_offices = std::make_unique<Offices>(Options::fromEnvironment().withoutOfficesAhead());
         return *m_offices;
     }
     std::unique_ptr<Offices> m_offices;

@@ -21,7 +21,7 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     quorbel::SetApplicationTitle();
-    quorbel::Offices offices(quorbel::Offices::Keeping {false, false});
+    quorbel::Offices offices(quorbel::Options::fromEnvironment().withoutOfficesAhead());
     const bool installed = quorbel::IsInstalled(offices);
     std::printf("%s\n", installed ? "LibreOffice can be started." : "No spreadsheet application: the program would end here.");
     return installed ? 0 : 1;

@@ -485,7 +485,7 @@ private slots:
     void noModuleMeansNoApplication()
     {
         // The module is looked for in a folder without it.
-        Offices offices(Offices::Keeping {false, false}, nullptr, QStringLiteral(QUORBEL_NO_MODULE_DIR));
+        Offices offices(Options().withoutOfficesAhead(), nullptr, QStringLiteral(QUORBEL_NO_MODULE_DIR));
         QVERIFY_THROWS_EXCEPTION(Failure, offices.createApplication());
         try {
             offices.createApplication();
