@@ -26,10 +26,7 @@ QString TemplateCommandHost::completedBy() { stopWhenEnding(); return m_mainWind
 QDate TemplateCommandHost::deadline() { stopWhenEnding(); return m_mainWindow.deadline(); }
 QString TemplateCommandHost::projectName() { stopWhenEnding(); return m_mainWindow.projectName(); }
 int TemplateCommandHost::entryCount() { stopWhenEnding(); return m_mainWindow.entryCount(); }
-QString TemplateCommandHost::entryDueBy(int position) { stopWhenEnding(); return m_mainWindow.entry(position - 1).dueBy; }
-QString TemplateCommandHost::entryProject(int position) { stopWhenEnding(); return m_mainWindow.entry(position - 1).project; }
-QString TemplateCommandHost::entryNotes(int position) { stopWhenEnding(); return m_mainWindow.entry(position - 1).notes; }
-QString TemplateCommandHost::entryDone(int position) { stopWhenEnding(); return m_mainWindow.entry(position - 1).done; }
+ListEntry TemplateCommandHost::entry(int position) { stopWhenEnding(); return m_mainWindow.entry(position - 1); }
 
 // The pointer's return to the default never throws: the command relies on
 // it while it cleans up.

@@ -18,10 +18,7 @@ public:
     QDate deadline() override;
     QString projectName() override;
     int entryCount() override;
-    QString entryDueBy(int position) override;
-    QString entryProject(int position) override;
-    QString entryNotes(int position) override;
-    QString entryDone(int position) override;
+    ListEntry entry(int position) override;
     void setBusyPointer(bool busy) override;
     bool endRequested() override;
     void loadPreviewPicture(const QString &path) override;

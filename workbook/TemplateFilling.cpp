@@ -252,11 +252,15 @@ void fillAndSave(Build &b)
             steps(138, [&] { b.app().Application().setCutCopyMode(false); });
         }
         steps(142, [&] { b.app().Cells(row, 1)->Select(); });
-        steps(146, [&] { b.app().Cells(row, 4)->setValue(host.entryDueBy(position)); });
-        steps(148, [&] { b.app().Cells(row, 3)->setValue(host.entryProject(position)); });
-        steps(150, [&] { b.app().Cells(row, 5)->setValue(host.entryNotes(position)); });
+        ListEntry entry;
+        steps(146, [&] {
+            entry = host.entry(position);
+            b.app().Cells(row, 4)->setValue(entry.dueBy);
+        });
+        steps(148, [&] { b.app().Cells(row, 3)->setValue(entry.project); });
+        steps(150, [&] { b.app().Cells(row, 5)->setValue(entry.notes); });
         steps(152, [&] {
-            const bool done = host.entryDone(position) == kDoneMark;
+            const bool done = entry.done == kDoneMark;
             b.app().Cells(row, 2)->setValue(done ? QStringLiteral("a") : QString());
         });
         steps(154, [&] { row = qint16(row + 1); });

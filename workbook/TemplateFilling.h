@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ListEntry.h"
+
 #include <QDate>
 #include <QString>
 
@@ -21,12 +23,10 @@ public:
     virtual QDate deadline() = 0;        // "Deadline:"
     virtual QString projectName() = 0;   // "Project Name:"
 
-    // The list's entries, counted from 1.
+    // The list's entries, counted from 1: each read whole, once, when its
+    // row is written.
     virtual int entryCount() = 0;
-    virtual QString entryDueBy(int position) = 0;
-    virtual QString entryProject(int position) = 0;
-    virtual QString entryNotes(int position) = 0;
-    virtual QString entryDone(int position) = 0;
+    virtual ListEntry entry(int position) = 0;
 
     // The main window's pointer: busy (hourglass) or the default.
     virtual void setBusyPointer(bool busy) = 0;

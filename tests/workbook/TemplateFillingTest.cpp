@@ -47,10 +47,11 @@ public:
     QDate deadline() override { return date; }
     QString projectName() override { return project; }
     int entryCount() override { return int(entries.size()); }
-    QString entryDueBy(int p) override { return entries.at(p - 1).dueBy; }
-    QString entryProject(int p) override { return entries.at(p - 1).project; }
-    QString entryNotes(int p) override { return entries.at(p - 1).notes; }
-    QString entryDone(int p) override { return entries.at(p - 1).done; }
+    ListEntry entry(int p) override
+    {
+        const Entry &e = entries.at(p - 1);
+        return ListEntry {e.dueBy, e.project, e.notes, e.done};
+    }
     void setBusyPointer(bool busy) override { pointer.append(busy); }
     void loadPreviewPicture(const QString &path) override
     {
