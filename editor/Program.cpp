@@ -81,10 +81,10 @@ void Program::runTemplateCommand()
     m_commandRunning = true;
     {
         TemplateCommandHost host(*this);
-        CreateTemplateWorkbook(host, *m_offices);
+        CreateTemplateWorkbook(host, *m_offices, m_ending);
     }
     m_commandRunning = false;
-    if (m_ending)
+    if (m_ending.cancelledAlready())
         closeShownWindow();
 }
 
@@ -104,9 +104,9 @@ void Program::showMainWindow()
 
 void Program::requestEnd()
 {
-    if (m_ending)
+    if (m_ending.cancelledAlready())
         return;
-    m_ending = true;
+    m_ending.cancel();
     m_dialogsBeforeEnd = &Dialogs::current();
     Dialogs::setCurrent(&m_quietDialogs);
     closeOpenBoxes();
@@ -114,16 +114,9 @@ void Program::requestEnd()
         closeShownWindow();
 }
 
-bool Program::endRequested()
-{
-    if (!m_ending && m_endRequestPoll)
-        m_endRequestPoll();
-    return m_ending;
-}
-
 void Program::setEndRequestPoll(std::function<void()> poll)
 {
-    m_endRequestPoll = std::move(poll);
+    m_ending.setPoll(std::move(poll));
 }
 
 void Program::closeShownWindow()
@@ -138,7 +131,7 @@ void Program::showRunningWindow()
 {
     QWidget *shown = m_previewWindow && m_previewWindow->isVisible() ? static_cast<QWidget *>(m_previewWindow.get())
                                                                        : m_mainWindow.get();
-    if (!m_mainWindow->startUpCompleted() || m_ending)
+    if (!m_mainWindow->startUpCompleted() || m_ending.cancelledAlready())
         return;
     shown->setWindowState((shown->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     shown->show();
@@ -157,7 +150,7 @@ int Program::run(QApplication &app)
 {
     // An end asked for before the event loop runs has stored the list
     // already; the loop would not see its exit.
-    if (!m_mainWindow->startUpCompleted() || m_ending)
+    if (!m_mainWindow->startUpCompleted() || m_ending.cancelledAlready())
         return 0;
     showMainWindow();
     return app.exec();

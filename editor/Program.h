@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CancellationToken.h"
 #include "Dialogs.h"
 #include "Form1.h"
 #include "InputPause.h"
@@ -64,10 +65,7 @@ public:
     // the command stops at its next step and the closing runs when it has
     // returned.
     void requestEnd();
-    // An end has been asked for. While the template command runs, this also
-    // looks for a request that waits (see setEndRequestPoll).
-    bool endRequested();
-    // How endRequested() looks for a request while no events are processed
+    // How the program's end is looked for while no events are processed
     // (the command blocks the event loop): it delivers any waiting request
     // to requestEnd().
     void setEndRequestPoll(std::function<void()> poll);
@@ -88,9 +86,10 @@ private:
         QString getSaveFileName(const QString &, const QString &) override { return {}; }
     };
 
-    bool m_ending = false;
+    // Cancelled by requestEnd(); the template command gets it and stops at
+    // its next step.
+    CancellationToken m_ending;
     bool m_commandRunning = false;
-    std::function<void()> m_endRequestPoll;
     QuietDialogs m_quietDialogs;
     Dialogs *m_dialogsBeforeEnd = nullptr;
 

@@ -20,7 +20,6 @@ public:
     int entryCount() override;
     ListEntry entry(int position) override;
     void setBusyPointer(bool busy) override;
-    bool endRequested() override;
     void loadPreviewPicture(const QString &path) override;
     void showNoPreviewPicture() override;
     void setPreviewWorkbook(const QString &path) override;
@@ -28,8 +27,6 @@ public:
     void hideMainWindow() override;
 
 private:
-    void stopWhenEnding();
-
     Program &m_program;
     Form1 &m_mainWindow;
 };

@@ -1,7 +1,7 @@
 #pragma once
 
 // The spreadsheet instances kept started ahead of need, so that the template
-// command's instances (CreateApplication) take offices that are already up
+// command's instances (Offices::createApplication) take offices that are already up
 // and warm instead of starting them while the user waits. A build takes two
 // instances in turn (one to fill and save, one to picture), so two offices
 // are kept. Each starts in the background: it is launched, and the program
@@ -20,7 +20,7 @@
 // replaced without a word (after two warm-ups in a row went wrong, offices
 // are kept without one for the rest of the run, so that an office that
 // cannot warm up is not started over and over). An office found dead when it is asked for is
-// dropped, and the next one is tried; with none left, CreateApplication
+// dropped, and the next one is tried; with none left, Offices::createApplication
 // starts one the ordinary way. The offices taken by a command are replaced
 // from the event loop, once the command has ended.
 //

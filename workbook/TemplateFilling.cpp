@@ -89,6 +89,9 @@ public:
     bool stopped() const { return m_stop.has_value(); }
     const Stop &stop() const { return *m_stop; }
     void clearStop() { m_stop.reset(); }
+    // From now on each step first asks `cancel` (none: no more) and stops
+    // the run when it is cancelled.
+    void stopWhenCancelled(const CancellationToken *cancel) { m_cancel = cancel; }
     void reportStop()
     {
         if (m_stop && m_stop->failure.loss() != InstanceLoss::Stopped)
@@ -112,6 +115,10 @@ private:
     {
         if (stopped())
             return false;
+        if (m_cancel && m_cancel->isCancelled()) {
+            m_stop = Stop {number, Failure(QStringLiteral("The program is ending."), InstanceLoss::Stopped)};
+            return false;
+        }
         try {
             statement();
             return true;
@@ -138,6 +145,7 @@ private:
 
     QSet<QString> &m_reported;
     std::optional<Stop> m_stop;
+    const CancellationToken *m_cancel = nullptr;
 };
 
 // The sheet's picture, made in the scratch folder for the preview.
@@ -159,11 +167,16 @@ QString picturePathOrNone()
 
 // One run of the command and what it holds.
 struct Build {
-    Build(TemplateHost &theHost, Offices &theOffices, const DigitSource &theDigits, QSet<QString> &reported)
-        : host(theHost), offices(theOffices), digits(theDigits), steps(reported) {}
+    Build(TemplateHost &theHost, Offices &theOffices, const CancellationToken &theCancel, const DigitSource &theDigits,
+          QSet<QString> &reported)
+        : host(theHost), offices(theOffices), cancel(theCancel), digits(theDigits), steps(reported)
+    {
+        steps.stopWhenCancelled(&cancel);
+    }
 
     TemplateHost &host;
     Offices &offices;
+    const CancellationToken &cancel;
     const DigitSource &digits;
     BuildSteps steps;
 
@@ -307,7 +320,7 @@ void makePicture(Build &b)
         b.workbook = books->Item(books->count());
     });
     steps(200, [&] {
-        saveCellsActivesheet(b.book(), picturePath(), [&b] { return b.host.endRequested(); });
+        saveCellsActivesheet(b.book(), picturePath(), [&b] { return b.cancel.isCancelled(); });
     });
     steps.closing(202, [&] { b.app().setDisplayAlerts(false); });
     steps.closing(204, [&] { b.book().Close(); });
@@ -337,11 +350,12 @@ bool crashed(const BuildSteps::Stop &stop)
 
 } // namespace
 
-void CreateTemplateWorkbook(TemplateHost &host, Offices &offices, const DigitSource &digitSource)
+void CreateTemplateWorkbook(TemplateHost &host, Offices &offices, const CancellationToken &cancel,
+                            const DigitSource &digitSource)
 {
     QSet<QString> reported;
     for (int attempt = 1;; ++attempt) {
-        Build b(host, offices, digitSource, reported);
+        Build b(host, offices, cancel, digitSource, reported);
         fillAndSave(b);
         if (b.steps.stopped()) {
             removeLeftovers(b, false);
@@ -375,6 +389,9 @@ void CreateTemplateWorkbook(TemplateHost &host, Offices &offices, const DigitSou
         const std::optional<BuildSteps::Stop> pictureStop =
             pictureLost ? std::optional(steps.stop()) : std::nullopt;
         steps.clearStop();
+        // The hand-over runs to its end: the preview takes the workbook, and
+        // its closing deletes it.
+        steps.stopWhenCancelled(nullptr);
         steps(208, [&] { host.setBusyPointer(false); });
         if (pictureStop && pictureStop->failure.loss() != InstanceLoss::Stopped)
             steps.report(pictureStop->failure.description(), pictureStop->step);

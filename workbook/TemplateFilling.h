@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CancellationToken.h"
 #include "ListEntry.h"
 
 #include <QDate>
@@ -30,12 +31,6 @@ public:
 
     // The main window's pointer: busy (hourglass) or the default.
     virtual void setBusyPointer(bool busy) = 0;
-
-    // True once the program is to end: asked while the command waits for
-    // something other than a host member (the clipboard), which then stops
-    // as a member throwing Failure(InstanceLoss::Stopped) would stop it.
-    // Never throws.
-    virtual bool endRequested() { return false; }
 
     // The hand-over to the preview window, in this order. The first use of
     // the preview loads it.
@@ -72,9 +67,13 @@ QString scratchWorkbookName(const DigitSource &digits);
 //   start, the failure is reported once and the preview opens with the
 //   workbook and no picture.
 // An instance lost after its work was done (while closing) costs nothing
-// and is not reported. A host member that throws a Failure with
-// InstanceLoss::Stopped (the program is ending) stops the run the same way,
-// without a report and without a second run. A second run never shows a box the first one showed.
-void CreateTemplateWorkbook(TemplateHost &host, Offices &offices, const DigitSource &digits = {});
+// and is not reported. `cancel` cancelled (the program is ending) stops the
+// run at its next step while it fills, saves and pictures (also while it
+// waits for the clipboard), the same way, without a report and without a
+// second run; a picture stopped so leaves the preview to open and close as
+// a failed one does. A host member that throws a Failure with
+// InstanceLoss::Stopped stops it so too. A second run never shows a box the first one showed.
+void CreateTemplateWorkbook(TemplateHost &host, Offices &offices, const CancellationToken &cancel = {},
+                            const DigitSource &digits = {});
 
 } // namespace quorbel

@@ -226,7 +226,7 @@ private slots:
         taken.close();
         QVERIFY(QFile::link(QStringLiteral("nowhere"), scratchPath(QStringLiteral("vantyk22222222.xls"))));
         int calls = 0;
-        CreateTemplateWorkbook(host, *offices, [&] { return 1 + (calls++ / 8) % 9; });
+        CreateTemplateWorkbook(host, *offices, {}, [&] { return 1 + (calls++ / 8) % 9; });
         QCOMPARE(QFileInfo(host.workbookPath).fileName(), QStringLiteral("vantyk33333333.xls"));
         QCOMPARE(taken.size(), qint64(18));
         QCOMPARE(dialogs.boxes.size(), 0);
