@@ -111,9 +111,11 @@ void finishPreviewDrawing()
 // With a clock, the click's calls are timed by group (see CallBreakdown.h).
 double oneClick(int entries, CountingDialogs &dialogs, CallClock *clock = nullptr)
 {
-    Program program(bench::programServices());
+    auto timedOffices = std::make_unique<bench::TimingOffices>(Options::fromEnvironment());
+    bench::TimingOffices &timing = *timedOffices;
+    Program program(bench::programServices(), std::move(timedOffices));
     Form1 &main = program.mainWindow();
-    main.show();
+    program.showMainWindow();
     for (int i = 0; i < entries; ++i) {
         main.txtDate->setText(QStringLiteral("12/%1/2026").arg(i % 28 + 1));
         main.txtProj->setText(QStringLiteral("Project %1").arg(i + 1));
@@ -124,7 +126,7 @@ double oneClick(int entries, CountingDialogs &dialogs, CallClock *clock = nullpt
     // A user takes longer than an office start to type a list.
     QElapsedTimer wait;
     wait.start();
-    while (SpareOffice::wanted() && !program.spareOffice().ready() && wait.elapsed() < 60000)
+    while (program.spareOffice().wanted() && !program.spareOffice().ready() && wait.elapsed() < 60000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     if (program.spareOffice().ready()) {
         // Settled: what a started office holds while it waits.
@@ -132,9 +134,7 @@ double oneClick(int entries, CountingDialogs &dialogs, CallClock *clock = nullpt
         g_idleOfficeMiB = statusMiB(QString::number(program.spareOffice().processId()), "VmRSS");
     }
     const int boxesBefore = dialogs.boxes;
-    std::unique_ptr<bench::TimingSource> timing;
-    if (clock)
-        timing = std::make_unique<bench::TimingSource>(*clock, &program.spareOffice());
+    timing.setClock(clock);
     PaintTimer paints(main);
     QElapsedTimer timer;
     timer.start();
@@ -148,7 +148,7 @@ double oneClick(int entries, CountingDialogs &dialogs, CallClock *clock = nullpt
         clock->tail(after);
         clock->move(after, QStringLiteral("program, the preview's drawing"), paints.ms());
     }
-    timing.reset();
+    timing.setClock(nullptr);
     Form2 &preview = program.previewWindow();
     if (!preview.isVisible() || dialogs.boxes != boxesBefore)
         std::fprintf(stderr, "  (the run for %d entries reported failures)\n", entries);
@@ -235,7 +235,7 @@ void firstHalfCalls(xl::XlApplication &excel, const QString &templatePath, const
     excel.setDisplayAlerts(true);
     excel.setVisible(false);
     QFile::remove(saved);
-    workbook->SaveAs(saved, WorkbookSaveFormat(&excel));
+    workbook->SaveAs(saved, WorkbookSaveFormat(excel));
     excel.setDisplayAlerts(false);
     workbook->Close();
 }
@@ -260,11 +260,12 @@ std::map<QString, double> warmFloor(int entries, const QString &folder, const QS
     CallClock clock;
     std::map<QString, double> floor;
     try {
-        bench::TimingSource timing(clock, nullptr);
+        bench::TimingOffices timing(Options::fromEnvironment().withoutOfficesAhead());
+        timing.setClock(&clock);
         const QString saved = QDir(folder).filePath(QStringLiteral("floor.xls"));
         const QString picture = QDir(folder).filePath(QStringLiteral("floor.bmp"));
-        auto first = xl::CreateApplication();
-        auto second = xl::CreateApplication();
+        auto first = timing.createApplication();
+        auto second = timing.createApplication();
         for (int round = 0; round < 2; ++round) {
             clock.clear();
             clock.restart();
@@ -333,14 +334,14 @@ double cpuMs(qint64 pid)
 // program and the offices use in 3 s of waiting after that.
 void printWaitingCosts()
 {
-    if (!SpareOffice::wanted())
+    if (!Options::fromEnvironment().spareOffice)
         return;
     std::printf("\nwhile the main window waits          offices' CPU to ready  longest hold  idle office RSS (anon + file)  CPU in 3 s idle\n");
     const QByteArray saved = qgetenv("QUORBEL_WARM_OFFICE");
     for (const bool warm : {false, true}) {
         qputenv("QUORBEL_WARM_OFFICE", warm ? "1" : "0");
         Program program(bench::programServices());
-        program.mainWindow().show();
+        program.showMainWindow();
         QElapsedTimer wait;
         wait.start();
         double longest = 0;
@@ -441,8 +442,8 @@ int main(int argc, char *argv[])
 
     std::printf("boxes shown: %d\n", dialogs.boxes);
     std::printf("offices kept ahead of need: %s\n",
-                !SpareOffice::wanted() ? "no (QUORBEL_SPARE_OFFICE=0)"
-                                       : SpareOffice::warming() ? "yes, warmed" : "yes, not warmed (QUORBEL_WARM_OFFICE=0)");
+                !Options::fromEnvironment().spareOffice ? "no (QUORBEL_SPARE_OFFICE=0)"
+                : Options::fromEnvironment().warmOffice ? "yes, warmed" : "yes, not warmed (QUORBEL_WARM_OFFICE=0)");
     std::printf("program's peak resident memory: %.0f MiB\n", statusMiB(QStringLiteral("self"), "VmHWM"));
     if (g_idleOfficeMiB >= 0)
         std::printf("an idle started office's resident memory: %.0f MiB\n", g_idleOfficeMiB);

@@ -11,6 +11,7 @@
 #include "Failure.h"
 #include "FileProcs.h"
 #include "ListFill.h"
+#include "Offices.h"
 #include "Snapshot.h"
 #include "Spreadsheet.h"
 #include "TemplateWorkbook.h"
@@ -60,13 +61,13 @@ auto timed(const QString &name, F &&work)
     }
 }
 
-void oneBuild(const QString &folder, const QString &templatePath, int entries)
+void oneBuild(Offices &offices, const QString &folder, const QString &templatePath, int entries)
 {
     const QString suffix = QStringLiteral(" (%1 entries)").arg(entries);
     const QString saved = QDir(folder).filePath(QStringLiteral("bench-%1.xls").arg(entries));
     QFile::remove(saved);
     {
-        auto excel = timed(QStringLiteral("create instance"), [] { return xl::CreateApplication(); });
+        auto excel = timed(QStringLiteral("create instance"), [&] { return offices.createApplication(); });
         auto workbook = timed(QStringLiteral("open template"), [&] { return excel->Workbooks()->Open(templatePath, true); });
         excel->ActiveWorkbook()->Worksheets()->Item(1)->Activate();
         timed(QStringLiteral("fill") + suffix, [&] { bench::fillList(*excel, entries); });
@@ -74,13 +75,13 @@ void oneBuild(const QString &folder, const QString &templatePath, int entries)
         // read that picks the format (a first use of the office's
         // configuration), the fill's held-back work (made at the first call
         // that needs the sheet, here the used range), and the store itself.
-        const int format = timed(QStringLiteral("save: version read") + suffix, [&] { return WorkbookSaveFormat(excel.get()); });
+        const int format = timed(QStringLiteral("save: version read") + suffix, [&] { return WorkbookSaveFormat(*excel); });
         timed(QStringLiteral("save: held fill work done") + suffix, [&] { excel->ActiveWorkbook()->Worksheets()->Item(1)->UsedRange(); });
         timed(QStringLiteral("save: store .xls") + suffix, [&] { workbook->SaveAs(saved, format); });
         workbook->Close();
         timed(QStringLiteral("quit instance"), [&] { excel->Quit(); });
     }
-    auto excel = timed(QStringLiteral("reopen in a new instance") + suffix, [&] { return OpenInNewInstance(saved); });
+    auto excel = timed(QStringLiteral("reopen in a new instance") + suffix, [&] { return OpenInNewInstance(offices, saved); });
     auto workbook = excel->Workbooks()->Item(excel->Workbooks()->count());
     const QString picture = QDir(folder).filePath(QStringLiteral("temp.bmp"));
     timed(QStringLiteral("picture to temp.bmp") + suffix, [&] { saveCellsActivesheet(*workbook, picture); });
@@ -127,15 +128,16 @@ int main(int argc, char *argv[])
     if (!folder.isValid())
         return 1;
     const QString templatePath = folder.filePath(QStringLiteral("template.xlt"));
+    Offices offices(Options::fromEnvironment().withoutOfficesAhead());
     try {
         WriteBytesToFile(templateWorkbookBytes(), templatePath);
         std::printf("Quorbel workbook benchmark, %d run(s), medians in ms\n", runs);
         // Warm-up: makes the per-user office profile if there is none yet.
-        xl::CreateApplication()->Quit();
+        offices.createApplication()->Quit();
         bareConversion(folder.path(), templatePath, true);
         for (int run = 0; run < runs; ++run) {
-            oneBuild(folder.path(), templatePath, 10);
-            oneBuild(folder.path(), templatePath, 1000);
+            oneBuild(offices, folder.path(), templatePath, 10);
+            oneBuild(offices, folder.path(), templatePath, 1000);
             bareConversion(folder.path(), templatePath, false);
         }
     } catch (const Failure &failure) {

@@ -5,8 +5,9 @@
 // office, open, fill, save, close and quit; for the second instance take,
 // second open, picture, close and quit), and the time between two calls,
 // the program's own work, goes to "program, before <next group>". The
-// instances are wrapped as CreateApplication hands them out (TimingSource).
+// instances are wrapped as the offices hand them out (TimingOffices).
 
+#include "Offices.h"
 #include "Spreadsheet.h"
 
 #include <QElapsedTimer>
@@ -274,46 +275,33 @@ private:
     Phase m_phase;
 };
 
-// CreateApplication's instances, timed: each taken from `inner` (the
-// offices kept ahead of need) or, when it has none, started the ordinary
-// way, and wrapped so that its calls are timed. Installed over `inner`
-// for its lifetime.
-class TimingSource final : public xl::InstanceSource {
+// Offices whose instances are timed while a clock is set: each taken
+// (from the offices kept ahead of need or, when there is none, started the
+// ordinary way) under its build's "take" group, and wrapped so that its
+// calls are timed.
+class TimingOffices final : public Offices {
 public:
-    TimingSource(CallClock &clock, xl::InstanceSource *inner) : m_clock(clock), m_inner(inner)
-    {
-        xl::setInstanceSource(this);
-    }
-    ~TimingSource() override { xl::setInstanceSource(m_inner); }
+    using Offices::Offices;
 
+    // Times from now on (nullptr: no more).
+    void setClock(CallClock *clock) { m_clock = clock; }
     // The next instance taken is a build's first.
     void newBuild() { m_taken = 0; }
 
-    std::unique_ptr<xl::XlApplication> takeInstance() override
+    std::unique_ptr<xl::XlApplication> createApplication() override
     {
+        if (!m_clock)
+            return Offices::createApplication();
         const bool second = m_taken++ % 2 == 1;
         const QString group = second ? QStringLiteral("2nd office: take") : QStringLiteral("1st office: take");
-        std::unique_ptr<xl::XlApplication> application = m_clock.timed(group, [&] {
-            std::unique_ptr<xl::XlApplication> taken = m_inner ? m_inner->takeInstance() : nullptr;
-            if (!taken) {
-                xl::setInstanceSource(nullptr);
-                try {
-                    taken = xl::CreateApplication();
-                } catch (...) {
-                    xl::setInstanceSource(this);
-                    throw;
-                }
-                xl::setInstanceSource(this);
-            }
-            return taken;
-        });
-        auto phase = std::make_shared<InstancePhase>(InstancePhase {m_clock, second});
+        std::unique_ptr<xl::XlApplication> application =
+            m_clock->timed(group, [&] { return Offices::createApplication(); });
+        auto phase = std::make_shared<InstancePhase>(InstancePhase {*m_clock, second});
         return std::make_unique<TimedApplication>(std::move(application), phase);
     }
 
 private:
-    CallClock &m_clock;
-    xl::InstanceSource *m_inner;
+    CallClock *m_clock = nullptr;
     int m_taken = 0;
 };
 

@@ -50,7 +50,7 @@ int main(int argc, char *argv[])
 
     Program program(bench::programServices());
     Form1 &main = program.mainWindow();
-    main.show();
+    program.showMainWindow();
     main.PushButton7_Click(); // "Load Sample/Example Data"
 
     int done = 0;

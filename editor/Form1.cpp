@@ -11,6 +11,8 @@
 #include "IsInstalled.h"
 #include "ListChanges.h"
 #include "ListViewRows.h"
+#include "Offices.h"
+#include "SettingsStore.h"
 #include "Title.h"
 #include "WindowLook.h"
 
@@ -45,7 +47,11 @@ Form1::Form1(Services services, QWidget *parent)
     : QWidget(parent), m_services(std::move(services))
 {
     if (!m_services.isInstalled)
-        m_services.isInstalled = [] { return IsInstalled(); };
+        m_services.isInstalled = [] {
+            // Started and ended again: nothing is kept ahead of need here.
+            Offices offices(Options::fromEnvironment().withoutOfficesAhead());
+            return IsInstalled(offices);
+        };
     if (!m_services.endProgram)
         m_services.endProgram = [] { QCoreApplication::exit(0); };
     if (m_services.programFolder.isEmpty())

@@ -4,14 +4,16 @@
 
 namespace quorbel {
 
-MainWindowHost::MainWindowHost(Form1 &mainWindow)
-    : m_mainWindow(mainWindow)
+MainWindowHost::MainWindowHost(Form1 &mainWindow, std::function<void()> shown)
+    : m_mainWindow(mainWindow), m_shown(std::move(shown))
 {
 }
 
 void MainWindowHost::showMainWindow()
 {
     m_mainWindow.show();
+    if (m_shown)
+        m_shown();
 }
 
 void MainWindowHost::storeListBeforeExit()

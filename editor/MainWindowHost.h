@@ -2,6 +2,8 @@
 
 #include "Form2Host.h"
 
+#include <functional>
+
 namespace quorbel {
 
 class Form1;
@@ -9,7 +11,8 @@ class Form1;
 // What the preview window asks of the main window and of the program.
 class MainWindowHost final : public Form2Host {
 public:
-    explicit MainWindowHost(Form1 &mainWindow);
+    // `shown` (when given) runs each time the main window shows again.
+    explicit MainWindowHost(Form1 &mainWindow, std::function<void()> shown = {});
 
     // "< Back": the main window shows again, as it was.
     void showMainWindow() override;
@@ -22,6 +25,7 @@ public:
 
 private:
     Form1 &m_mainWindow;
+    std::function<void()> m_shown;
 };
 
 } // namespace quorbel

@@ -27,70 +27,96 @@ namespace quorbel {
 
 namespace {
 
-Form1::Services withSpareCheck(Form1::Services services, SpareOffice &spare)
+// Closes the box or the save dialog that shows (its answer is the default,
+// or a cancel).
+void closeOpenBoxes()
+{
+    while (QWidget *modal = QApplication::activeModalWidget()) {
+        if (!modal->close())
+            break;
+    }
+}
+
+// The availability check, unless the caller has its own, checks `offices`:
+// its office stays as the first kept ahead of need.
+Form1::Services checkingOffices(Form1::Services services, Offices &offices)
 {
     if (!services.isInstalled)
-        services.isInstalled = [&spare] { return IsInstalled(&spare); };
+        services.isInstalled = [&offices] { return IsInstalled(offices); };
     return services;
 }
 
 } // namespace
 
-Program::Program(Form1::Services services)
-    : m_mainWindow(std::make_unique<Form1>(withSpareCheck(std::move(services), m_spare))), m_host(*m_mainWindow)
+Program::Program(Form1::Services services, const Options &options)
+    : Program(std::move(services), std::make_unique<Offices>(options, &m_input))
+{
+}
+
+// The main window's start-up runs the availability check with the offices;
+// "Start Creating Template" runs the command with them; the preview's
+// "< Back" shows the main window again through the host.
+Program::Program(Form1::Services services, std::unique_ptr<Offices> offices)
+    : m_offices(std::move(offices)),
+      m_mainWindow(std::make_unique<Form1>(checkingOffices(std::move(services), *m_offices))),
+      m_host(*m_mainWindow, [this] { m_offices->keepAhead(); })
 {
     // A check that failed leaves nothing running.
     if (!m_mainWindow->startUpCompleted())
-        m_spare.stop();
-    m_mainWindow->installEventFilter(this);
-    m_mainWindow->setTemplateCommand([this] {
-        m_commandRunning = true;
-        {
-            TemplateCommandHost host(*this);
-            CreateTemplateWorkbook(host);
-        }
-        m_commandRunning = false;
-        if (m_ending)
-            closeShownWindow();
-    });
+        m_offices->stopKeeping();
+    m_mainWindow->setTemplateCommand([this] { runTemplateCommand(); });
 }
 
 // The preview window goes first: it refers to the main window through the host.
 Program::~Program()
 {
-    m_spare.stop();
+    m_offices->stopKeeping();
     m_previewWindow.reset();
     if (m_dialogsBeforeEnd)
         Dialogs::setCurrent(m_dialogsBeforeEnd);
 }
 
+void Program::runTemplateCommand()
+{
+    m_commandRunning = true;
+    {
+        TemplateCommandHost host(*this);
+        CreateTemplateWorkbook(host, *m_offices, m_ending);
+    }
+    m_commandRunning = false;
+    if (m_ending.cancelledAlready())
+        closeShownWindow();
+}
+
+// No office waits while the preview shows: it never uses one.
+void Program::showPreviewWindow()
+{
+    m_offices->stopKeeping();
+    previewWindow().show();
+}
+
+void Program::showMainWindow()
+{
+    m_mainWindow->show();
+    if (m_mainWindow->startUpCompleted())
+        m_offices->keepAhead();
+}
+
 void Program::requestEnd()
 {
-    if (m_ending)
+    if (m_ending.cancelledAlready())
         return;
-    m_ending = true;
+    m_ending.cancel();
     m_dialogsBeforeEnd = &Dialogs::current();
     Dialogs::setCurrent(&m_quietDialogs);
-    // A box or the save dialog that shows goes away (its answer is the
-    // default, or a cancel).
-    while (QWidget *modal = QApplication::activeModalWidget()) {
-        if (!modal->close())
-            break;
-    }
+    closeOpenBoxes();
     if (!m_commandRunning)
         closeShownWindow();
 }
 
-bool Program::endRequested()
-{
-    if (!m_ending && m_endRequestPoll)
-        m_endRequestPoll();
-    return m_ending;
-}
-
 void Program::setEndRequestPoll(std::function<void()> poll)
 {
-    m_endRequestPoll = std::move(poll);
+    m_ending.setPoll(std::move(poll));
 }
 
 void Program::closeShownWindow()
@@ -105,21 +131,12 @@ void Program::showRunningWindow()
 {
     QWidget *shown = m_previewWindow && m_previewWindow->isVisible() ? static_cast<QWidget *>(m_previewWindow.get())
                                                                        : m_mainWindow.get();
-    if (!m_mainWindow->startUpCompleted() || m_ending)
+    if (!m_mainWindow->startUpCompleted() || m_ending.cancelledAlready())
         return;
     shown->setWindowState((shown->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     shown->show();
     shown->raise();
     shown->activateWindow();
-}
-
-// The main window showing (at start, and back from the preview) keeps an
-// office ready.
-bool Program::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_mainWindow.get() && event->type() == QEvent::Show && m_mainWindow->startUpCompleted())
-        m_spare.keep();
-    return QObject::eventFilter(watched, event);
 }
 
 Form2 &Program::previewWindow()
@@ -133,9 +150,9 @@ int Program::run(QApplication &app)
 {
     // An end asked for before the event loop runs has stored the list
     // already; the loop would not see its exit.
-    if (!m_mainWindow->startUpCompleted() || m_ending)
+    if (!m_mainWindow->startUpCompleted() || m_ending.cancelledAlready())
         return 0;
-    m_mainWindow->show();
+    showMainWindow();
     return app.exec();
 }
 
@@ -230,10 +247,7 @@ int runQuorbel(QApplication &app, const Form1::Services &services)
             return;
         }
         endedDuringStartUp = true;
-        while (QWidget *modal = QApplication::activeModalWidget()) {
-            if (!modal->close())
-                break;
-        }
+        closeOpenBoxes();
     };
     // Ends the connections when this function returns.
     QObject connections;
@@ -252,7 +266,8 @@ int runQuorbel(QApplication &app, const Form1::Services &services)
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &connections, saveRequest);
     QObject::connect(&app, &QGuiApplication::saveStateRequest, &connections, saveRequest);
 
-    Program program(services);
+    // The program's environment variables, read once.
+    Program program(services, Options::fromEnvironment());
     // A signal that waits from the start-up counts as one of the start-up.
     if (unixSignals.pending())
         unixSignals.deliverPending();

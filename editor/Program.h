@@ -1,9 +1,12 @@
 #pragma once
 
+#include "CancellationToken.h"
 #include "Dialogs.h"
 #include "Form1.h"
+#include "InputPause.h"
 #include "MainWindowHost.h"
-#include "SpareOffice.h"
+#include "Offices.h"
+#include "Options.h"
 
 #include <QObject>
 
@@ -20,13 +23,19 @@ class Form2;
 // start-up sequence; the preview window is created on its first use (its
 // load handling runs then) and kept until the program ends.
 //
-// While the main window shows, one spreadsheet office is kept started ahead
-// of need (SpareOffice); the availability check's office becomes the first.
-// None runs while the preview window shows, nor after the program object
-// is gone.
+// The program owns the offices (Offices): the availability check and the
+// template command get their spreadsheet instances from it. While the main
+// window shows, two offices are kept started ahead of need (one for each
+// half of a build, SpareOffice); the availability check's office becomes
+// the first. None runs while the preview window shows, nor after the
+// program object is gone.
 class Program : public QObject {
 public:
-    explicit Program(Form1::Services services = {});
+    // The offices follow `options` (read from the environment when the
+    // program starts) and wait for pauses of the user's input.
+    explicit Program(Form1::Services services = {}, const Options &options = Options::fromEnvironment());
+    // With offices of the caller's (a benchmark's timed ones).
+    Program(Form1::Services services, std::unique_ptr<Offices> offices);
     ~Program();
 
     Form1 &mainWindow() { return *m_mainWindow; }
@@ -38,7 +47,15 @@ public:
     // application), without showing anything.
     int run(QApplication &app);
 
-    SpareOffice &spareOffice() { return m_spare; }
+    Offices &offices() { return *m_offices; }
+    SpareOffice &spareOffice() { return m_offices->spare(); }
+
+    // Shows the main window (at start, and back from the preview) and keeps
+    // offices ready while it shows.
+    void showMainWindow();
+    // Shows the preview window (the command's last step), and ends the
+    // offices kept ahead of need: the preview never uses one.
+    void showPreviewWindow();
 
     // --- Ending from outside ---------------------------------------------------
     // The system asks the program to end (SIGTERM, SIGHUP, SIGINT, the
@@ -48,10 +65,7 @@ public:
     // the command stops at its next step and the closing runs when it has
     // returned.
     void requestEnd();
-    // An end has been asked for. While the template command runs, this also
-    // looks for a request that waits (see setEndRequestPoll).
-    bool endRequested();
-    // How endRequested() looks for a request while no events are processed
+    // How the program's end is looked for while no events are processed
     // (the command blocks the event loop): it delivers any waiting request
     // to requestEnd().
     void setEndRequestPoll(std::function<void()> poll);
@@ -60,11 +74,9 @@ public:
     // front (the preview, when that is what shows).
     void showRunningWindow();
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     void closeShownWindow();
+    void runTemplateCommand();
 
     // Answers every box with its default button, without showing it, once
     // the program is ending.
@@ -74,15 +86,17 @@ private:
         QString getSaveFileName(const QString &, const QString &) override { return {}; }
     };
 
-    bool m_ending = false;
+    // Cancelled by requestEnd(); the template command gets it and stops at
+    // its next step.
+    CancellationToken m_ending;
     bool m_commandRunning = false;
-    std::function<void()> m_endRequestPoll;
     QuietDialogs m_quietDialogs;
     Dialogs *m_dialogsBeforeEnd = nullptr;
 
-    // First: the main window's start-up hands it the check's office, and
-    // it goes last.
-    SpareOffice m_spare;
+    // First: the main window's start-up hands the offices the check's
+    // office, and they go last.
+    InputPause m_input;
+    std::unique_ptr<Offices> m_offices;
     std::unique_ptr<Form1> m_mainWindow;
     MainWindowHost m_host;
     std::unique_ptr<Form2> m_previewWindow;

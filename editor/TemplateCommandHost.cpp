@@ -5,7 +5,6 @@
 #include "PictureBox.h"
 #include "Program.h"
 
-#include "Failure.h"
 
 namespace quorbel {
 
@@ -14,35 +13,15 @@ TemplateCommandHost::TemplateCommandHost(Program &program)
 {
 }
 
-// The command asks for the window's values at every step: when the program
-// is to end, the command stops there, with no box.
-void TemplateCommandHost::stopWhenEnding()
-{
-    if (m_program.endRequested())
-        throw Failure(QStringLiteral("The program is ending."), InstanceLoss::Stopped);
-}
+QString TemplateCommandHost::completedBy() { return m_mainWindow.completedBy(); }
+QDate TemplateCommandHost::deadline() { return m_mainWindow.deadline(); }
+QString TemplateCommandHost::projectName() { return m_mainWindow.projectName(); }
+int TemplateCommandHost::entryCount() { return m_mainWindow.entryCount(); }
+ListEntry TemplateCommandHost::entry(int position) { return m_mainWindow.entry(position - 1); }
 
-QString TemplateCommandHost::completedBy() { stopWhenEnding(); return m_mainWindow.completedBy(); }
-QDate TemplateCommandHost::deadline() { stopWhenEnding(); return m_mainWindow.deadline(); }
-QString TemplateCommandHost::projectName() { stopWhenEnding(); return m_mainWindow.projectName(); }
-int TemplateCommandHost::entryCount() { stopWhenEnding(); return m_mainWindow.entryCount(); }
-QString TemplateCommandHost::entryDueBy(int position) { stopWhenEnding(); return m_mainWindow.entry(position - 1).dueBy; }
-QString TemplateCommandHost::entryProject(int position) { stopWhenEnding(); return m_mainWindow.entry(position - 1).project; }
-QString TemplateCommandHost::entryNotes(int position) { stopWhenEnding(); return m_mainWindow.entry(position - 1).notes; }
-QString TemplateCommandHost::entryDone(int position) { stopWhenEnding(); return m_mainWindow.entry(position - 1).done; }
-
-// The pointer's return to the default never throws: the command relies on
-// it while it cleans up.
 void TemplateCommandHost::setBusyPointer(bool busy)
 {
-    if (busy)
-        stopWhenEnding();
     m_mainWindow.setBusyPointer(busy);
-}
-
-bool TemplateCommandHost::endRequested()
-{
-    return m_program.endRequested();
 }
 
 // The first use of the preview window loads it; its load handling runs
@@ -62,16 +41,14 @@ void TemplateCommandHost::setPreviewWorkbook(const QString &path)
     m_program.previewWindow().mExcelFile = path;
 }
 
-// No office waits while the preview shows: it never uses one.
 void TemplateCommandHost::showPreview()
 {
-    m_program.spareOffice().stop();
     // What a screen reader says of the picture (its size is added to it).
     const int entries = m_mainWindow.entryCount();
     m_program.previewWindow().Picture1->setAccessibleDescription(
         entries == 1 ? QStringLiteral("The sheet filled with 1 to-do entry")
                      : QStringLiteral("The sheet filled with %1 to-do entries").arg(entries));
-    m_program.previewWindow().show();
+    m_program.showPreviewWindow();
 }
 
 void TemplateCommandHost::hideMainWindow()

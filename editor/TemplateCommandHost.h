@@ -18,12 +18,8 @@ public:
     QDate deadline() override;
     QString projectName() override;
     int entryCount() override;
-    QString entryDueBy(int position) override;
-    QString entryProject(int position) override;
-    QString entryNotes(int position) override;
-    QString entryDone(int position) override;
+    ListEntry entry(int position) override;
     void setBusyPointer(bool busy) override;
-    bool endRequested() override;
     void loadPreviewPicture(const QString &path) override;
     void showNoPreviewPicture() override;
     void setPreviewWorkbook(const QString &path) override;
@@ -31,8 +27,6 @@ public:
     void hideMainWindow() override;
 
 private:
-    void stopWhenEnding();
-
     Program &m_program;
     Form1 &m_mainWindow;
 };

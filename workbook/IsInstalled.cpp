@@ -1,8 +1,7 @@
 #include "IsInstalled.h"
 
 #include "Dialogs.h"
-#include "SpareOffice.h"
-#include "Spreadsheet.h"
+#include "Offices.h"
 
 #include <QStringList>
 
@@ -27,15 +26,15 @@ QString notInstalledMessage()
     return paragraphs.join(QStringLiteral("\r\n\r\n"));
 }
 
-bool IsInstalled(SpareOffice *spare)
+bool IsInstalled(Offices &offices)
 {
     bool created = false;
     try {
-        if (spare && SpareOffice::wanted()) {
-            created = spare->startNow();
+        if (offices.spare().wanted()) {
+            created = offices.spare().startNow();
         } else {
             // Released at once, without Quit: releasing ends the instance too.
-            created = xl::CreateApplication() != nullptr;
+            created = offices.createApplication() != nullptr;
         }
     } catch (...) {
         created = false;

@@ -3,6 +3,7 @@
 #include "ErrorReport.h"
 #include "Failure.h"
 #include "FileProcs.h"
+#include "Offices.h"
 #include "SheetPicture.h"
 
 #include <QBuffer>
@@ -145,24 +146,25 @@ void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path, const E
         throw steps.stop().failure;
 }
 
-std::unique_ptr<xl::XlApplication> OpenInNewInstance(const QString &path)
+std::unique_ptr<xl::XlApplication> OpenInNewInstance(Offices &offices, const QString &path)
 {
-    auto application = xl::CreateApplication();
+    auto application = offices.createApplication();
     // On failure the instance ends with `application`.
     application->Workbooks()->Open(path);
     return application;
 }
 
-int WorkbookSaveFormat(xl::XlApplication *application)
+int WorkbookSaveFormat(Offices &offices)
 {
-    QString version;
-    if (application) {
-        version = application->Version();
-    } else {
-        auto instance = xl::CreateApplication();
-        version = instance->Version();
-        instance->Quit();
-    }
+    auto instance = offices.createApplication();
+    const int format = WorkbookSaveFormat(*instance);
+    instance->Quit();
+    return format;
+}
+
+int WorkbookSaveFormat(xl::XlApplication &application)
+{
+    const QString version = application.Version();
 
     bool ok = false;
     const double number = QLocale().toDouble(LocaliseDecimalSeparators(version), &ok);

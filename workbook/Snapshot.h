@@ -17,6 +17,8 @@
 
 namespace quorbel {
 
+class Offices;
+
 // Writes a picture of the used area of `workbook`'s active sheet to `path`
 // (the caller passes the scratch folder's "temp.bmp"): the office's PDF
 // pages of it as a SheetPicture's byte string when the clipboard carries
@@ -43,19 +45,20 @@ namespace quorbel {
 using EndCheck = std::function<bool()>;
 void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path, const EndCheck &ending = {});
 
-// A new, hidden application instance with the workbook file at `path` open
-// (not read-only). The caller owns the instance and ends it with Quit.
+// A new, hidden application instance of `offices` with the workbook file at
+// `path` open (not read-only). The caller owns the instance and ends it with Quit.
 // Throws Failure (no spreadsheet application, a file that cannot be opened);
 // no instance is left running then.
-std::unique_ptr<xl::XlApplication> OpenInNewInstance(const QString &path);
+std::unique_ptr<xl::XlApplication> OpenInNewInstance(Offices &offices, const QString &path);
 
 // xlExcel8 (56) for application versions above 11, else xlWorkbookNormal
 // (-4143); both save the 97-2003 workbook format. Reads `application`'s
-// Version, or, when given none, that of a new instance that it ends again.
+// Version, or that of a new instance of `offices` that it ends again.
 // The version is read as a number the way the current locale reads numbers
 // and rounded to a whole number (halves to even). Throws Failure when the
 // instance cannot be made or the version does not read as a number.
-int WorkbookSaveFormat(xl::XlApplication *application);
+int WorkbookSaveFormat(xl::XlApplication &application);
+int WorkbookSaveFormat(Offices &offices);
 
 // The clipboard's picture (`format` 0: whichever picture format the
 // clipboard offers). A failed request is repeated at once, up to 1000

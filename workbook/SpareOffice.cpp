@@ -1,11 +1,11 @@
 #include "SpareOffice.h"
 
 #include "Failure.h"
+#include "InputPause.h"
+#include "Offices.h"
 #include "ProcStat.h"
 #include "TemplateWorkbook.h"
 
-#include <QCoreApplication>
-#include <QEvent>
 #include <QThread>
 
 namespace quorbel {
@@ -28,47 +28,25 @@ bool processStopped(qint64 pid)
 }
 } // namespace
 
-SpareOffice::SpareOffice()
+SpareOffice::SpareOffice(Offices &offices, const InputPause *input) : m_offices(offices), m_input(input)
 {
     m_poll.setInterval(kPollMs);
     connect(&m_poll, &QTimer::timeout, this, &SpareOffice::advance);
-    xl::setInstanceSource(this);
-    m_sinceInput.start();
-    if (QCoreApplication *app = QCoreApplication::instance())
-        app->installEventFilter(this);
-}
-
-bool SpareOffice::eventFilter(QObject *watched, QEvent *event)
-{
-    switch (event->type()) {
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseMove:
-    case QEvent::Wheel:
-        m_sinceInput.restart();
-        break;
-    default:
-        break;
-    }
-    return QObject::eventFilter(watched, event);
 }
 
 SpareOffice::~SpareOffice()
 {
-    xl::setInstanceSource(nullptr);
     stop();
 }
 
-bool SpareOffice::wanted()
+bool SpareOffice::wanted() const
 {
-    return qEnvironmentVariable("QUORBEL_SPARE_OFFICE") != QLatin1String("0") && xl::usingOffice();
+    return m_offices.options().spareOffice && m_offices.usingOffice();
 }
 
-bool SpareOffice::warming()
+bool SpareOffice::warming() const
 {
-    return qEnvironmentVariable("QUORBEL_WARM_OFFICE") != QLatin1String("0");
+    return m_offices.options().warmOffice;
 }
 
 void SpareOffice::keep()
@@ -146,7 +124,7 @@ bool SpareOffice::begin()
 {
     std::unique_ptr<xl::StartingApplication> office;
     try {
-        office = xl::StartApplication();
+        office = m_offices.startApplication();
     } catch (const Failure &) {
         return false;
     }
@@ -229,7 +207,7 @@ void SpareOffice::advance()
     }
     // One step of one warm-up a turn, in a pause of the user's input: the
     // window waits a step at most, and not while the user types or clicks.
-    if (m_sinceInput.elapsed() >= kInputPauseMs) {
+    if (!m_input || m_input->sinceInputMs() >= kInputPauseMs) {
         for (Kept &kept : m_kept) {
             if (kept.stage == Stage::Warming) {
                 warmStep(kept);

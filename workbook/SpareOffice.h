@@ -1,7 +1,7 @@
 #pragma once
 
 // The spreadsheet instances kept started ahead of need, so that the template
-// command's instances (CreateApplication) take offices that are already up
+// command's instances (Offices::createApplication) take offices that are already up
 // and warm instead of starting them while the user waits. A build takes two
 // instances in turn (one to fill and save, one to picture), so two offices
 // are kept. Each starts in the background: it is launched, and the program
@@ -20,19 +20,18 @@
 // replaced without a word (after two warm-ups in a row went wrong, offices
 // are kept without one for the rest of the run, so that an office that
 // cannot warm up is not started over and over). An office found dead when it is asked for is
-// dropped, and the next one is tried; with none left, CreateApplication
+// dropped, and the next one is tried; with none left, Offices::createApplication
 // starts one the ordinary way. The offices taken by a command are replaced
 // from the event loop, once the command has ended.
 //
 // QUORBEL_SPARE_OFFICE=0 turns it off (each instance is then started when
-// it is needed, and nothing is warmed). It is off, too, while an
-// application factory replaces the office. Waiting offices end with this
+// it is needed, and nothing is warmed). It is off, too, when the offices
+// object makes no real offices (a test's). Waiting offices end with this
 // object at the latest, and die with the program when it is killed.
 
 #include "Spreadsheet.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QTimer>
@@ -42,23 +41,28 @@
 
 namespace quorbel {
 
-class SpareOffice final : public QObject, public xl::InstanceSource {
+class InputPause;
+class Offices;
+
+class SpareOffice final : public QObject {
     Q_OBJECT
 
 public:
     // How many offices are kept: one for each half of a build.
     static constexpr int kKept = 2;
 
-    // Installs itself as CreateApplication's instance source.
-    SpareOffice();
+    // Starts its offices through `offices` and follows its keeping; warm-up
+    // steps wait for a pause of `input` (none: no input comes). Neither is
+    // owned.
+    SpareOffice(Offices &offices, const InputPause *input);
     // Ends the waiting offices.
     ~SpareOffice() override;
 
     // Whether offices are kept ahead of need at all.
-    static bool wanted();
+    bool wanted() const;
     // Whether kept offices are warmed up before they are handed out
     // (QUORBEL_WARM_OFFICE=0 keeps them cold, to compare).
-    static bool warming();
+    bool warming() const;
 
     // Keeps kKept offices ready from now on, starting them as needed.
     void keep();
@@ -86,11 +90,8 @@ public:
     int starts() const { return m_starts; }
     int warmed() const { return m_warmed; }
 
-    std::unique_ptr<xl::XlApplication> takeInstance() override;
-
-protected:
-    // Notes the user's input: warm-up steps wait for a pause in it.
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    // A kept instance that answers, or none; never fails.
+    std::unique_ptr<xl::XlApplication> takeInstance();
 
 private:
     enum class Stage { Starting, Warming, Ready };
@@ -112,7 +113,8 @@ private:
     int m_warmed = 0;
     int m_failedWarmUps = 0;
     QByteArray m_templateBytes;
-    QElapsedTimer m_sinceInput;
+    Offices &m_offices;
+    const InputPause *m_input;
     QTimer m_poll;
 };
 

@@ -4,6 +4,7 @@
 #include "Failure.h"
 #include "FileProcs.h"
 #include "ListEntry.h"
+#include "Offices.h"
 #include "ScratchFolder.h"
 #include "Snapshot.h"
 #include "Spreadsheet.h"
@@ -91,10 +92,16 @@ QString picturePathOrNone()
 
 // One run of the command and what it holds.
 struct Build {
-    Build(TemplateHost &theHost, const DigitSource &theDigits, QSet<QString> &reported)
-        : host(theHost), digits(theDigits), steps(kLocation, buildPolicy(reported)) {}
+    Build(TemplateHost &theHost, Offices &theOffices, const CancellationToken &theCancel, const DigitSource &theDigits,
+          QSet<QString> &reported)
+        : host(theHost), offices(theOffices), cancel(theCancel), digits(theDigits), steps(kLocation, buildPolicy(reported))
+    {
+        steps.stopWhenCancelled(&cancel);
+    }
 
     TemplateHost &host;
+    Offices &offices;
+    const CancellationToken &cancel;
     const DigitSource &digits;
     Steps steps;
 
@@ -133,7 +140,7 @@ void fillAndSave(Build &b)
     QString nameText;
 
     steps(100, [&] { host.setBusyPointer(true); });
-    steps.essential(102, [&] { b.excel = xl::CreateApplication(); });
+    steps.essential(102, [&] { b.excel = b.offices.createApplication(); });
     steps.essential(104, [&] { templateBytes = templateWorkbookBytes(); });
     steps.essential(106, [&] {
         const QString path = scratchPath(QStringLiteral("template.xlt"));
@@ -184,11 +191,15 @@ void fillAndSave(Build &b)
             steps(138, [&] { b.app().Application().setCutCopyMode(false); });
         }
         steps(142, [&] { b.app().Cells(row, sheet::kEntrySelectColumn)->Select(); });
-        steps(146, [&] { b.app().Cells(row, sheet::kDueByColumn)->setValue(host.entryDueBy(position)); });
-        steps(148, [&] { b.app().Cells(row, sheet::kProjectColumn)->setValue(host.entryProject(position)); });
-        steps(150, [&] { b.app().Cells(row, sheet::kNotesColumn)->setValue(host.entryNotes(position)); });
+        ListEntry entry;
+        steps(146, [&] {
+            entry = host.entry(position);
+            b.app().Cells(row, sheet::kDueByColumn)->setValue(entry.dueBy);
+        });
+        steps(148, [&] { b.app().Cells(row, sheet::kProjectColumn)->setValue(entry.project); });
+        steps(150, [&] { b.app().Cells(row, sheet::kNotesColumn)->setValue(entry.notes); });
         steps(152, [&] {
-            const bool done = host.entryDone(position) == kDoneMark;
+            const bool done = entry.done == kDoneMark;
             b.app().Cells(row, sheet::kDoneColumn)->setValue(sheet::doneCellText(done));
         });
         steps(154, [&] { row = qint16(row + 1); });
@@ -211,7 +222,7 @@ void fillAndSave(Build &b)
             break;
     }
     steps.essential(184, [&] {
-        b.book().SaveAs(b.workbookPath, WorkbookSaveFormat(b.excel.get()));
+        b.book().SaveAs(b.workbookPath, WorkbookSaveFormat(b.app()));
         b.workbookSaved = true;
         // The user's list: for the user's eyes only, whatever the office's
         // umask made of it.
@@ -228,14 +239,14 @@ void fillAndSave(Build &b)
 void makePicture(Build &b)
 {
     Steps &steps = b.steps;
-    steps.essential(194, [&] { b.excel = OpenInNewInstance(b.workbookPath); });
+    steps.essential(194, [&] { b.excel = OpenInNewInstance(b.offices, b.workbookPath); });
     steps(196, [&] { b.host.setBusyPointer(true); });
     steps.essential(198, [&] {
         const auto books = b.app().Workbooks();
         b.workbook = books->Item(books->count());
     });
     steps(200, [&] {
-        saveCellsActivesheet(b.book(), picturePath(), [&b] { return b.host.endRequested(); });
+        saveCellsActivesheet(b.book(), picturePath(), [&b] { return b.cancel.isCancelled(); });
     });
     steps.closing(202, [&] { b.app().setDisplayAlerts(false); });
     steps.closing(204, [&] { b.book().Close(); });
@@ -265,11 +276,12 @@ bool crashed(const Steps::Stop &stop)
 
 } // namespace
 
-void CreateTemplateWorkbook(TemplateHost &host, const DigitSource &digitSource)
+void CreateTemplateWorkbook(TemplateHost &host, Offices &offices, const CancellationToken &cancel,
+                            const DigitSource &digitSource)
 {
     QSet<QString> reported;
     for (int attempt = 1;; ++attempt) {
-        Build b(host, digitSource, reported);
+        Build b(host, offices, cancel, digitSource, reported);
         fillAndSave(b);
         if (b.steps.stopped()) {
             removeLeftovers(b, false);
@@ -303,6 +315,9 @@ void CreateTemplateWorkbook(TemplateHost &host, const DigitSource &digitSource)
         const std::optional<Steps::Stop> pictureStop =
             pictureLost ? std::optional(steps.stop()) : std::nullopt;
         steps.clearStop();
+        // The hand-over runs to its end: the preview takes the workbook, and
+        // its closing deletes it.
+        steps.stopWhenCancelled(nullptr);
         steps(208, [&] { host.setBusyPointer(false); });
         if (pictureStop && pictureStop->failure.loss() != InstanceLoss::Stopped)
             steps.report(pictureStop->failure.description(), pictureStop->step);

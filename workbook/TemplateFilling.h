@@ -1,11 +1,16 @@
 #pragma once
 
+#include "CancellationToken.h"
+#include "ListEntry.h"
+
 #include <QDate>
 #include <QString>
 
 #include <functional>
 
 namespace quorbel {
+
+class Offices;
 
 // What "Start Creating Template" reads from the main window and hands back to
 // it. The window implements it; the template command knows no window class.
@@ -19,21 +24,13 @@ public:
     virtual QDate deadline() = 0;        // "Deadline:"
     virtual QString projectName() = 0;   // "Project Name:"
 
-    // The list's entries, counted from 1.
+    // The list's entries, counted from 1: each read whole, once, when its
+    // row is written.
     virtual int entryCount() = 0;
-    virtual QString entryDueBy(int position) = 0;
-    virtual QString entryProject(int position) = 0;
-    virtual QString entryNotes(int position) = 0;
-    virtual QString entryDone(int position) = 0;
+    virtual ListEntry entry(int position) = 0;
 
     // The main window's pointer: busy (hourglass) or the default.
     virtual void setBusyPointer(bool busy) = 0;
-
-    // True once the program is to end: asked while the command waits for
-    // something other than a host member (the clipboard), which then stops
-    // as a member throwing Failure(InstanceLoss::Stopped) would stop it.
-    // Never throws.
-    virtual bool endRequested() { return false; }
 
     // The hand-over to the preview window, in this order. The first use of
     // the preview loads it.
@@ -54,8 +51,8 @@ using DigitSource = std::function<int()>;
 QString scratchWorkbookName(const DigitSource &digits);
 
 // "Start Creating Template": fills the template with the header fields and
-// the list, saves the scratch workbook, has its sheet pictured and hands both
-// to the preview window. A failing step is reported (location
+// the list in instances of `offices`, saves the scratch workbook, has its
+// sheet pictured and hands both to the preview window. A failing step is reported (location
 // "Form1.PushButton6_Click") and the command goes on with the next step,
 // except when the failure leaves the later steps nothing to work on: the
 // spreadsheet instance lost (not started, crashed, hung), the template copy
@@ -70,9 +67,13 @@ QString scratchWorkbookName(const DigitSource &digits);
 //   start, the failure is reported once and the preview opens with the
 //   workbook and no picture.
 // An instance lost after its work was done (while closing) costs nothing
-// and is not reported. A host member that throws a Failure with
-// InstanceLoss::Stopped (the program is ending) stops the run the same way,
-// without a report and without a second run. A second run never shows a box the first one showed.
-void CreateTemplateWorkbook(TemplateHost &host, const DigitSource &digits = {});
+// and is not reported. `cancel` cancelled (the program is ending) stops the
+// run at its next step while it fills, saves and pictures (also while it
+// waits for the clipboard), the same way, without a report and without a
+// second run; a picture stopped so leaves the preview to open and close as
+// a failed one does. A host member that throws a Failure with
+// InstanceLoss::Stopped stops it so too. A second run never shows a box the first one showed.
+void CreateTemplateWorkbook(TemplateHost &host, Offices &offices, const CancellationToken &cancel = {},
+                            const DigitSource &digits = {});
 
 } // namespace quorbel

@@ -56,6 +56,10 @@ bool Steps::run(int number, const std::function<void()> &statement, Kind kind)
 {
     if (stopped())
         return false;
+    if (m_cancel && m_cancel->isCancelled()) {
+        m_stop = Stop{number, Failure(QStringLiteral("The program is ending."), InstanceLoss::Stopped)};
+        return false;
+    }
     try {
         statement();
         return true;

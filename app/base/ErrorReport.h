@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CancellationToken.h"
 #include "Failure.h"
 
 #include <QSet>
@@ -79,6 +80,10 @@ public:
     const Stop &stop() const { return *m_stop; }
     // The procedure goes on after a stop its caller has dealt with.
     void clearStop() { m_stop.reset(); }
+    // From now on each step first asks `cancel` (null: no more) and, once
+    // it is cancelled, the procedure stops there (the stop's failure has
+    // the loss Stopped) instead of running the step.
+    void stopWhenCancelled(const CancellationToken *cancel) { m_cancel = cancel; }
 
     // Reports `description` at step `number` ("Application Error"), unless
     // the policy's shown reports hold it already.
@@ -96,6 +101,7 @@ private:
     QString m_location;
     StepPolicy m_policy;
     std::optional<Stop> m_stop;
+    const CancellationToken *m_cancel = nullptr;
     int m_failures = 0;
 };
 

@@ -53,7 +53,8 @@ struct ReadBack {
 ReadBack readWorkbook(const QString &path, int rows)
 {
     ReadBack result;
-    auto excel = xl::CreateApplication();
+    Offices offices(Options::fromEnvironment().withoutOfficesAhead());
+    auto excel = offices.createApplication();
     auto book = excel->Workbooks()->Open(path, true);
     for (int row = 1; row <= rows; ++row) {
         for (int column = 1; column <= 7; ++column) {
@@ -210,7 +211,7 @@ private slots:
     {
         Program program(m_fixture.services());
         Form1 &main = program.mainWindow();
-        main.show();
+        program.showMainWindow();
         // The review entry is added first with a typo, mended in place, and
         // moved below the sample's two: the workbook holds the list's order
         // and the edited text.
@@ -296,7 +297,7 @@ private slots:
             clearStore();
             Program program(m_fixture.services());
             Form1 &main = program.mainWindow();
-            main.show();
+            program.showMainWindow();
             main.txtName->setText(QStringLiteral("Ann"));
             main.txtProName->setText(QString());
             if (entries == 1)
@@ -338,7 +339,7 @@ private slots:
     {
         Program program(m_fixture.services());
         Form1 &main = program.mainWindow();
-        main.show();
+        program.showMainWindow();
         QTest::mouseClick(main.PushButton7, Qt::LeftButton);
         Form2 &preview = build(program);
         QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join(u"\n---\n"_s)));
@@ -363,7 +364,7 @@ private slots:
             Form1 &main = program.mainWindow();
             SpareOffice &spare = program.spareOffice();
             QVERIFY(!spare.hasOffice()); // nothing before the window shows
-            main.show();
+            program.showMainWindow();
             QVERIFY(spare.hasOffice());
             QTRY_VERIFY_WITH_TIMEOUT(spare.ready(), 60000);
             const QList<qint64> kept = spare.processIds();
@@ -402,7 +403,7 @@ private slots:
             QCOMPARE(officeChildren(), QSet<qint64>(again.begin(), again.end()));
 
             // What the command gets: a warm office with nothing open.
-            auto taken = xl::CreateApplication();
+            auto taken = program.offices().createApplication();
             QCOMPARE(taken->Workbooks()->count(), 0);
             taken->Quit();
             QVERIFY(!processExists(again.front()));
@@ -418,7 +419,7 @@ private slots:
     {
         Program program(m_fixture.services());
         SpareOffice &spare = program.spareOffice();
-        program.mainWindow().show();
+        program.showMainWindow();
         QTRY_VERIFY_WITH_TIMEOUT(spare.warmingUp(), 60000);
         // A step or two in (a step a turn of the event loop): a workbook of
         // the round is open.
@@ -428,7 +429,7 @@ private slots:
         const qint64 pid = spare.processId();
         const QString folder = instanceFolderOf(pid);
         QVERIFY(!folder.isEmpty());
-        auto taken = xl::CreateApplication();
+        auto taken = program.offices().createApplication();
         QVERIFY(processExists(pid));
         QCOMPARE(taken->Workbooks()->count(), 0);
         QVERIFY2(!QFileInfo::exists(QDir(folder).filePath(QStringLiteral("warm-up"))), qPrintable(folder));
@@ -464,7 +465,7 @@ private slots:
         Program program(m_fixture.services());
         Form1 &main = program.mainWindow();
         SpareOffice &spare = program.spareOffice();
-        main.show();
+        program.showMainWindow();
         QTRY_VERIFY_WITH_TIMEOUT(spare.warmingUp(), 60000);
         const qint64 lost = spare.processId();
         QVERIFY(::kill(pid_t(lost), signal) == 0);
@@ -498,7 +499,7 @@ private slots:
         Program program(m_fixture.services());
         Form1 &main = program.mainWindow();
         SpareOffice &spare = program.spareOffice();
-        main.show();
+        program.showMainWindow();
         QTRY_VERIFY_WITH_TIMEOUT(spare.ready(), 60000);
         const qint64 killed = spare.processId();
         QVERIFY(::kill(pid_t(killed), SIGKILL) == 0);
@@ -529,8 +530,7 @@ private slots:
         qputenv("QUORBEL_SPARE_OFFICE", "0");
         {
             Program program(m_fixture.services());
-            Form1 &main = program.mainWindow();
-            main.show();
+            program.showMainWindow();
             QTest::qWait(300);
             QVERIFY(!program.spareOffice().hasOffice());
             QCOMPARE(program.spareOffice().starts(), 0);
@@ -558,7 +558,7 @@ private slots:
             QVERIFY(program.spareOffice().hasOffice());
             const QSet<qint64> running = officeChildren();
             QCOMPARE(running, QSet<qint64>{program.spareOffice().processId()});
-            program.mainWindow().show();
+            program.showMainWindow();
             // No second start for the first: the check's office is kept (the
             // second is launched once it is warm).
             QCOMPARE(officeChildren(), running);
@@ -591,7 +591,7 @@ private slots:
         environment.set("QUORBEL_SOFFICE", empty.filePath(QStringLiteral("soffice.bin")).toUtf8());
         Program program(m_fixture.services());
         Form1 &main = program.mainWindow();
-        main.show();
+        program.showMainWindow();
         addEntry(main, QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), false);
         build(program);
         checkOneReportAndTheListKept(program, 102);
@@ -608,7 +608,7 @@ private slots:
         environment.set("QUORBEL_SOFFICE", script.toUtf8());
         Program program(m_fixture.services());
         Form1 &main = program.mainWindow();
-        main.show();
+        program.showMainWindow();
         for (int i = 0; i < 10; ++i)
             addEntry(main, QStringLiteral("1"), QStringLiteral("p%1").arg(i), QStringLiteral("n"), i % 2);
         build(program);
@@ -622,7 +622,7 @@ private slots:
     {
         Program program(m_fixture.services());
         Form1 &main = program.mainWindow();
-        main.show();
+        program.showMainWindow();
         for (int i = 1; i <= 300; ++i)
             addEntry(main, QStringLiteral("3/%1/2026").arg(1 + i % 28), QStringLiteral("project %1").arg(i),
                      QStringLiteral("notes %1").arg(i), i % 3 == 0);
@@ -683,7 +683,7 @@ private slots:
 
         Program program(m_fixture.services());
         Form1 &main = program.mainWindow();
-        main.show();
+        program.showMainWindow();
         addEntry(main, u"soon"_s, u"Private"_s, u"for my eyes only"_s, false);
         Form2 &preview = build(program);
         QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join(u"\n---\n"_s)));
@@ -729,7 +729,7 @@ private slots:
         environment.set("QUORBEL_CALL_TIMEOUT_MS", "4000");
         Program program(m_fixture.services());
         Form1 &main = program.mainWindow();
-        main.show();
+        program.showMainWindow();
         for (int i = 1; i <= 300; ++i)
             addEntry(main, QStringLiteral("3/1/2026"), QStringLiteral("project %1").arg(i), QString(), false);
 

@@ -5,6 +5,7 @@
 // as text) and a log of every call.
 
 #include "Failure.h"
+#include "Offices.h"
 #include "Spreadsheet.h"
 
 #include <QMap>
@@ -59,5 +60,20 @@ struct FakeWorld {
 // A new instance in `world`; throws Failure (InstanceLoss::NotStarted) for a
 // creation listed in world->failingCreations.
 std::unique_ptr<xl::XlApplication> makeFakeApplication(const std::shared_ptr<FakeWorld> &world);
+
+// Offices whose instances come from `factory` (in-memory ones, or a failure)
+// and which keep no office ahead of need.
+class FakeOffices final : public Offices {
+public:
+    using Factory = std::function<std::unique_ptr<xl::XlApplication>()>;
+    explicit FakeOffices(Factory factory) : Offices(Options().withoutOfficesAhead()), m_factory(std::move(factory)) {}
+
+    std::unique_ptr<xl::XlApplication> createApplication() override { return m_factory(); }
+    bool usingOffice() const override { return false; }
+    void setFactory(Factory factory) { m_factory = std::move(factory); }
+
+private:
+    Factory m_factory;
+};
 
 } // namespace quorbel::test

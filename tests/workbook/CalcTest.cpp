@@ -8,6 +8,7 @@
 #include "Failure.h"
 #include "FileProcs.h"
 #include "IsInstalled.h"
+#include "Offices.h"
 #include "ScriptedDialogs.h"
 #include "SheetFill.h"
 #include "SheetPicture.h"
@@ -89,7 +90,7 @@ private slots:
         m_templateBytes = templateWorkbookBytes();
         m_template = temp(QStringLiteral("template.xlt"));
         WriteBytesToFile(m_templateBytes, m_template);
-        m_excel = xl::CreateApplication();
+        m_excel = freshOffices().createApplication();
         m_started += officeChildren();
         QCOMPARE(m_started.size(), 1);
     }
@@ -358,7 +359,7 @@ private slots:
             {QStringLiteral("3/1/2027"), QStringLiteral("Gamma"), QStringLiteral("Third, with a comma"), QStringLiteral("V")},
         };
         {
-            auto excel = xl::CreateApplication();
+            auto excel = freshOffices().createApplication();
             m_started += officeChildren();
             auto workbook = excel->Workbooks()->Open(m_template, true);
             excel->setDisplayAlerts(false);
@@ -372,7 +373,7 @@ private slots:
             excel->Cells(1, 2)->Select();
             excel->setDisplayAlerts(true);
             excel->setVisible(false);
-            workbook->SaveAs(saved, WorkbookSaveFormat(excel.get()));
+            workbook->SaveAs(saved, WorkbookSaveFormat(*excel));
             excel->setDisplayAlerts(false);
             workbook->Close();
             excel->Quit();
@@ -381,7 +382,7 @@ private slots:
         QVERIFY(original.open(QIODevice::ReadOnly));
         QCOMPARE(original.readAll(), m_templateBytes);
 
-        auto excel = OpenInNewInstance(saved);
+        auto excel = OpenInNewInstance(freshOffices(), saved);
         m_started += officeChildren();
         auto books = excel->Workbooks();
         auto workbook = books->Item(books->count());
@@ -564,7 +565,7 @@ private slots:
     void secondInstanceIsSeparate()
     {
         openTemplate();
-        auto other = xl::CreateApplication();
+        auto other = freshOffices().createApplication();
         const QSet<qint64> offices = officeChildren();
         m_started += offices;
         // Each instance has an office of its own (a shared profile would
@@ -606,21 +607,29 @@ private slots:
         const auto match = QRegularExpression(QStringLiteral("^(\\d+)\\.\\d+$")).match(version);
         QVERIFY2(match.hasMatch(), qPrintable(version));
         const int expected = match.captured(1).toInt() > 11 ? xl::xlExcel8 : xl::xlWorkbookNormal;
-        QCOMPARE(WorkbookSaveFormat(m_excel.get()), expected);
+        QCOMPARE(WorkbookSaveFormat(*m_excel), expected);
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        QCOMPARE(WorkbookSaveFormat(nullptr), expected);
+        QCOMPARE(WorkbookSaveFormat(freshOffices()), expected);
         QCOMPARE(officeChildren().size(), 1);  // the instance it made has ended
     }
 
     void availabilityCheckWithTheOffice()
     {
         ScriptedDialogs dialogs;
-        QVERIFY(IsInstalled());
+        QVERIFY(IsInstalled(freshOffices()));
         QVERIFY(dialogs.boxes.isEmpty());
         QCOMPARE(officeChildren().size(), 1);  // its probe has ended
     }
 
 private:
+    // The offices the code under test gets, made afresh for the environment
+    // as the test has set it; none kept ahead of need.
+    Offices &freshOffices()
+    {
+        m_offices = std::make_unique<Offices>(Options::fromEnvironment().withoutOfficesAhead());
+        return *m_offices;
+    }
+    std::unique_ptr<Offices> m_offices;
     std::shared_ptr<xl::XlWorkbook> openTemplate()
     {
         auto workbook = m_excel->Workbooks()->Open(m_template, true);

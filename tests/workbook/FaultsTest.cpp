@@ -8,6 +8,7 @@
 #include "Failure.h"
 #include "FileProcs.h"
 #include "IsInstalled.h"
+#include "Offices.h"
 #include "ScriptedDialogs.h"
 #include "TestHome.h"
 #include "Snapshot.h"
@@ -250,15 +251,15 @@ private slots:
     {
         const QString missing = QStringLiteral("/nonexistent/libreoffice/program/soffice.bin");
         m_environment->set("QUORBEL_SOFFICE", missing.toLocal8Bit());
-        const QString failure = failureOf([] { xl::CreateApplication(); });
+        const QString failure = failureOf([this] { freshOffices().createApplication(); });
         QVERIFY2(failure.contains(missing), qPrintable(failure));
-        QCOMPARE(lossOf([] { xl::CreateApplication(); }), InstanceLoss::NotStarted);
-        QCOMPARE(lossOf([&] { OpenInNewInstance(m_template); }), InstanceLoss::NotStarted);
-        QVERIFY(!failureOf([&] { OpenInNewInstance(m_template); }).isEmpty());
-        QVERIFY(!failureOf([] { WorkbookSaveFormat(nullptr); }).isEmpty());
+        QCOMPARE(lossOf([this] { freshOffices().createApplication(); }), InstanceLoss::NotStarted);
+        QCOMPARE(lossOf([&] { OpenInNewInstance(freshOffices(), m_template); }), InstanceLoss::NotStarted);
+        QVERIFY(!failureOf([&] { OpenInNewInstance(freshOffices(), m_template); }).isEmpty());
+        QVERIFY(!failureOf([this] { WorkbookSaveFormat(freshOffices()); }).isEmpty());
 
         ScriptedDialogs dialogs;
-        QVERIFY(!IsInstalled());
+        QVERIFY(!IsInstalled(freshOffices()));
         QCOMPARE(dialogs.boxes.size(), 1);
         QCOMPARE(dialogs.boxes.first().text, notInstalledMessage());
         QCOMPARE(dialogs.boxes.first().title, applicationTitle());
@@ -270,10 +271,10 @@ private slots:
     void programThatIsNoOffice()
     {
         m_environment->set("QUORBEL_SOFFICE", "/bin/false");
-        const QString failure = failureOf([] { xl::CreateApplication(); });
+        const QString failure = failureOf([this] { freshOffices().createApplication(); });
         QVERIFY2(failure.contains(QStringLiteral("exit code 1")), qPrintable(failure));
         ScriptedDialogs dialogs;
-        QVERIFY(!IsInstalled());
+        QVERIFY(!IsInstalled(freshOffices()));
         QCOMPARE(dialogs.boxes.size(), 1);
     }
 
@@ -287,7 +288,7 @@ private slots:
         m_environment->set("QUORBEL_SOFFICE", script.toLocal8Bit());
         m_environment->set("QUORBEL_PROFILE_TIMEOUT_MS", "3000");
 
-        const QString failure = failureOf([] { xl::CreateApplication(); });
+        const QString failure = failureOf([this] { freshOffices().createApplication(); });
         QVERIFY2(failure.contains(QStringLiteral("did not finish within")), qPrintable(failure));
         QFile child(childFile);
         QVERIFY(child.open(QIODevice::ReadOnly));
@@ -315,10 +316,10 @@ private slots:
         m_environment->set("QUORBEL_SOFFICE", script.toLocal8Bit());
 
         ScriptedDialogs dialogs;
-        const bool installed = IsInstalled();
-        QVERIFY2(installed, qPrintable(failureOf([] { xl::CreateApplication(); })));
+        const bool installed = IsInstalled(freshOffices());
+        QVERIFY2(installed, qPrintable(failureOf([this] { freshOffices().createApplication(); })));
         QVERIFY(dialogs.boxes.isEmpty());
-        auto excel = xl::CreateApplication();
+        auto excel = freshOffices().createApplication();
         m_started += officeChildren();
         QVERIFY(!excel->Version().isEmpty());
         excel->Quit();
@@ -329,7 +330,7 @@ private slots:
     void hugeCallLimitIsADay()
     {
         m_environment->set("QUORBEL_CALL_TIMEOUT_MS", "10000000000000");
-        auto excel = xl::CreateApplication();
+        auto excel = freshOffices().createApplication();
         m_started += officeChildren();
         QVERIFY(!excel->Version().isEmpty());
         excel->Quit();
@@ -411,11 +412,11 @@ os.execv(office, [office] + sys.argv[1:])
         m_environment->set("QUORBEL_SOFFICE", script.toLocal8Bit());
 
         InstanceLoss loss = InstanceLoss::None;
-        const QString description = failureOf([] { xl::CreateApplication(); }, &loss);
+        const QString description = failureOf([this] { freshOffices().createApplication(); }, &loss);
         QVERIFY2(description.contains(failure), qPrintable(description));
         QCOMPARE(loss, InstanceLoss::NotStarted);
         ScriptedDialogs dialogs;
-        QVERIFY(!IsInstalled());
+        QVERIFY(!IsInstalled(freshOffices()));
         QCOMPARE(dialogs.boxes.size(), 1);
         QTRY_VERIFY_WITH_TIMEOUT(officeChildren().isEmpty(), 10000);
 
@@ -462,7 +463,7 @@ os.execv(office, [office] + sys.argv[1:])
         QVERIFY(lock.open(QIODevice::WriteOnly));
         lock.close();
 
-        auto excel = xl::CreateApplication();
+        auto excel = freshOffices().createApplication();
         m_started += officeChildren();
         QVERIFY(!excel->Version().isEmpty());
         excel->Quit();
@@ -473,9 +474,18 @@ os.execv(office, [office] + sys.argv[1:])
     }
 
 private:
+    // The offices the code under test gets, made afresh for the environment
+    // as the test has set it; none kept ahead of need.
+    Offices &freshOffices()
+    {
+        m_offices = std::make_unique<Offices>(Options::fromEnvironment().withoutOfficesAhead());
+        return *m_offices;
+    }
+    std::unique_ptr<Offices> m_offices;
+
     std::unique_ptr<xl::XlApplication> startWithTemplate()
     {
-        auto excel = xl::CreateApplication();
+        auto excel = freshOffices().createApplication();
         const QSet<qint64> offices = officeChildren();
         m_started += offices;
         if (offices.size() != 1)

@@ -8,6 +8,7 @@
 // started, 1 when not.
 
 #include "IsInstalled.h"
+#include "Offices.h"
 #include "Title.h"
 
 #include <QGuiApplication>
@@ -20,7 +21,8 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     quorbel::SetApplicationTitle();
-    const bool installed = quorbel::IsInstalled();
+    quorbel::Offices offices(quorbel::Options::fromEnvironment().withoutOfficesAhead());
+    const bool installed = quorbel::IsInstalled(offices);
     std::printf("%s\n", installed ? "LibreOffice can be started." : "No spreadsheet application: the program would end here.");
     return installed ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include "ErrorReport.h"
 #include "Failure.h"
 #include "IsInstalled.h"
+#include "Offices.h"
 #include "ScriptedDialogs.h"
 #include "Snapshot.h"
 #include "Spreadsheet.h"
@@ -174,8 +175,6 @@ class SnapshotTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { xl::setModuleFolder(QStringLiteral(QUORBEL_NO_MODULE_DIR)); }
-
     void init()
     {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
@@ -234,7 +233,7 @@ private slots:
         FakeState state;
         state.version = version;
         FakeApplication application(state);
-        QCOMPARE(WorkbookSaveFormat(&application), format);
+        QCOMPARE(WorkbookSaveFormat(application), format);
         QCOMPARE(state.calls[QStringLiteral("Version")], 1);
     }
 
@@ -252,7 +251,7 @@ private slots:
         FakeState state;
         state.version = version;
         FakeApplication application(state);
-        QVERIFY_THROWS_EXCEPTION(Failure, WorkbookSaveFormat(&application));
+        QVERIFY_THROWS_EXCEPTION(Failure, WorkbookSaveFormat(application));
     }
 
     void clipboardPictureRetriesAtOnce()
@@ -485,18 +484,20 @@ private slots:
     // no instance can be made and the availability check says so.
     void noModuleMeansNoApplication()
     {
-        QVERIFY_THROWS_EXCEPTION(Failure, xl::CreateApplication());
+        // The module is looked for in a folder without it.
+        Offices offices(Options().withoutOfficesAhead(), nullptr, QStringLiteral(QUORBEL_NO_MODULE_DIR));
+        QVERIFY_THROWS_EXCEPTION(Failure, offices.createApplication());
         try {
-            xl::CreateApplication();
+            offices.createApplication();
         } catch (const Failure &failure) {
             QVERIFY2(failure.description().contains(QStringLiteral("module")), qPrintable(failure.description()));
         }
-        QVERIFY_THROWS_EXCEPTION(Failure, OpenInNewInstance(QStringLiteral("nothing.xls")));
-        QVERIFY_THROWS_EXCEPTION(Failure, WorkbookSaveFormat(nullptr));
+        QVERIFY_THROWS_EXCEPTION(Failure, OpenInNewInstance(offices, QStringLiteral("nothing.xls")));
+        QVERIFY_THROWS_EXCEPTION(Failure, WorkbookSaveFormat(offices));
 
         SetApplicationTitle();
         ScriptedDialogs dialogs;
-        QVERIFY(!IsInstalled());
+        QVERIFY(!IsInstalled(offices));
         QCOMPARE(dialogs.boxes.size(), 1);
         const Box &box = dialogs.boxes.first();
         QCOMPARE(box.title, applicationTitle());

@@ -47,10 +47,11 @@ public:
     QDate deadline() override { return date; }
     QString projectName() override { return project; }
     int entryCount() override { return int(entries.size()); }
-    QString entryDueBy(int p) override { return entries.at(p - 1).dueBy; }
-    QString entryProject(int p) override { return entries.at(p - 1).project; }
-    QString entryNotes(int p) override { return entries.at(p - 1).notes; }
-    QString entryDone(int p) override { return entries.at(p - 1).done; }
+    ListEntry entry(int p) override
+    {
+        const Entry &e = entries.at(p - 1);
+        return ListEntry {e.dueBy, e.project, e.notes, e.done};
+    }
     void setBusyPointer(bool busy) override { pointer.append(busy); }
     void loadPreviewPicture(const QString &path) override
     {
@@ -109,6 +110,7 @@ class TemplateFillingTest : public QObject {
     Q_OBJECT
 
     std::shared_ptr<FakeWorld> world;
+    std::unique_ptr<FakeOffices> offices;
 
 private slots:
     void init()
@@ -122,18 +124,18 @@ private slots:
         world->templateSheet.rowStyle[5] = QStringLiteral("header");
         world->templateSheet.rowStyle[6] = QStringLiteral("data");
         auto w = world;
-        xl::setApplicationFactory([w] { return makeFakeApplication(w); });
+        offices = std::make_unique<FakeOffices>([w] { return makeFakeApplication(w); });
         QDir(scratchFolder()).removeRecursively();
         QDir().mkpath(scratchFolder());
     }
 
-    void cleanup() { xl::setApplicationFactory({}); }
+    void cleanup() { offices.reset(); }
 
     void emptyListStillSavedPicturedAndPreviewed()
     {
         ScriptedDialogs dialogs;
         RecordingHost host;
-        CreateTemplateWorkbook(host);
+        CreateTemplateWorkbook(host, *offices);
         QCOMPARE(dialogs.boxes.size(), 0);
 
         QVERIFY(!world->log.join(u'\n').contains(QStringLiteral("Selection")));
@@ -185,7 +187,7 @@ private slots:
         for (int i = 0; i < count; ++i)
             host.entries.append({QStringLiteral("due %1").arg(i + 1), QStringLiteral("project %1").arg(i + 1),
                                  QStringLiteral("notes %1").arg(i + 1), marks.at(i % marks.size())});
-        CreateTemplateWorkbook(host);
+        CreateTemplateWorkbook(host, *offices);
         QCOMPARE(dialogs.boxes.size(), 0);
 
         QCOMPARE(world->log.count(QStringLiteral("Selection.Insert(-4121)")), count - 1);
@@ -224,7 +226,7 @@ private slots:
         taken.close();
         QVERIFY(QFile::link(QStringLiteral("nowhere"), scratchPath(QStringLiteral("vantyk22222222.xls"))));
         int calls = 0;
-        CreateTemplateWorkbook(host, [&] { return 1 + (calls++ / 8) % 9; });
+        CreateTemplateWorkbook(host, *offices, {}, [&] { return 1 + (calls++ / 8) % 9; });
         QCOMPARE(QFileInfo(host.workbookPath).fileName(), QStringLiteral("vantyk33333333.xls"));
         QCOMPARE(taken.size(), qint64(18));
         QCOMPARE(dialogs.boxes.size(), 0);
@@ -252,7 +254,7 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("left over");
         file.close();
-        CreateTemplateWorkbook(host);
+        CreateTemplateWorkbook(host, *offices);
         QCOMPARE(dialogs.boxes.size(), 0);
         QVERIFY(!QFile::exists(copy));
     }
@@ -270,7 +272,7 @@ private slots:
             if (copy.open(QIODevice::ReadOnly))
                 written = copy.readAll();
         };
-        CreateTemplateWorkbook(host);
+        CreateTemplateWorkbook(host, *offices);
         QCOMPARE(written, templateWorkbookBytes());
         QVERIFY(!QFile::exists(scratchPath(QStringLiteral("template.xlt"))));
         QVERIFY(dialogs.errorTexts().isEmpty());
@@ -283,7 +285,7 @@ private slots:
         RecordingHost host;
         host.entries = {{u"a"_s, u"b"_s, u"c"_s, u"V"_s}};
         world->failOn = QStringLiteral("Open(");
-        CreateTemplateWorkbook(host);
+        CreateTemplateWorkbook(host, *offices);
         QCOMPARE(dialogs.errorTexts().size(), 1);
         QVERIFY(dialogs.errorTexts().first().contains(QStringLiteral("PushButton6_Click at line 108\r\r")));
         QVERIFY(host.calls.isEmpty());
@@ -304,7 +306,7 @@ private slots:
         const QString copy = scratchPath(QStringLiteral("template.xlt"));
         QVERIFY(QFile::link(target, copy));
 
-        CreateTemplateWorkbook(host);
+        CreateTemplateWorkbook(host, *offices);
         QVERIFY(!world->log.contains(QStringLiteral("Open(ReadOnly)")));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("another user's file"));
@@ -323,10 +325,10 @@ private slots:
         ScriptedDialogs dialogs;
         RecordingHost host;
         host.entries = {{u"a"_s, u"b"_s, u"c"_s, u"V"_s}, {u"d"_s, u"e"_s, u"f"_s, u""_s}};
-        xl::setApplicationFactory([]() -> std::unique_ptr<xl::XlApplication> {
+        offices->setFactory([]() -> std::unique_ptr<xl::XlApplication> {
             throw Failure(QStringLiteral("LibreOffice Calc could not be started."), InstanceLoss::NotStarted);
         });
-        CreateTemplateWorkbook(host);
+        CreateTemplateWorkbook(host, *offices);
 
         // One box, for the start, and nothing after it.
         const QStringList errors = dialogs.errorTexts();
@@ -419,7 +421,7 @@ private slots:
         world->loss = InstanceLoss(loss);
         if (failingCreation)
             world->failingCreations = {failingCreation};
-        CreateTemplateWorkbook(host);
+        CreateTemplateWorkbook(host, *offices);
 
         const QStringList errors = dialogs.errorTexts();
         if (reportedStep == 0) {
@@ -464,7 +466,7 @@ private slots:
         world->failOn = QStringLiteral("Cells(5,3).Value");
         world->loseOn = QStringLiteral("Cells(6,4).Value");
         world->loss = InstanceLoss::Ended;
-        CreateTemplateWorkbook(host);
+        CreateTemplateWorkbook(host, *offices);
         const QStringList errors = dialogs.errorTexts();
         QCOMPARE(errors.size(), 1);
         QVERIFY(errors.first().contains(QStringLiteral("at line 122\r\r")));
@@ -482,7 +484,7 @@ private slots:
         const QString copy = scratchPath(QStringLiteral("template.xlt"));
         {
             FileSizeLimit limit(1000);
-            CreateTemplateWorkbook(host);
+            CreateTemplateWorkbook(host, *offices);
         }
         QCOMPARE(dialogs.errorTexts().size(), 1);
         QVERIFY(dialogs.errorTexts().first().contains(QStringLiteral("at line 106\r\r")));
@@ -494,7 +496,7 @@ private slots:
         // With room again, the next build works.
         dialogs.clear();
         RecordingHost again;
-        CreateTemplateWorkbook(again);
+        CreateTemplateWorkbook(again, *offices);
         QVERIFY(dialogs.errorTexts().isEmpty());
         QCOMPARE(again.calls, (QStringList{u"picture"_s, u"workbook"_s, u"show"_s, u"hide"_s}));
         QVERIFY(!QFile::exists(copy));
@@ -506,7 +508,7 @@ private slots:
         RecordingHost host;
         host.entries = {{u"a"_s, u"b"_s, u"c"_s, u"V"_s}};
         world->failOn = QStringLiteral("Cells(6,3).Value");
-        CreateTemplateWorkbook(host);
+        CreateTemplateWorkbook(host, *offices);
         const QStringList errors = dialogs.errorTexts();
         QCOMPARE(errors.size(), 1);
         QVERIFY(errors.first().contains(QStringLiteral("at line 148\r\r")));

@@ -125,10 +125,10 @@ OfficeConnection &Session::connection()
 
 // ---------------------------------------------------------------- CalcApplication
 
-CalcApplication::CalcApplication()
+CalcApplication::CalcApplication(const Options &options)
     : m_session(std::make_shared<Session>())
 {
-    m_session->office = std::make_unique<OfficeConnection>();
+    m_session->office = std::make_unique<OfficeConnection>(options);
 }
 
 CalcApplication::CalcApplication(std::unique_ptr<OfficeConnection> office)

@@ -141,7 +141,7 @@ struct Session {
 
 class CalcApplication final : public xl::XlApplication {
 public:
-    CalcApplication();
+    explicit CalcApplication(const Options &options);
     // Takes an office that is connected.
     explicit CalcApplication(std::unique_ptr<OfficeConnection> office);
     ~CalcApplication() override;

@@ -189,7 +189,7 @@ QString officeVersion(const QString &program)
 
 } // namespace
 
-QString masterProfile(const QString &program)
+QString masterProfile(const QString &program, std::chrono::milliseconds setUpLimit)
 {
     const QFileInfo info(program);
     const QByteArray key = QCryptographicHash::hash(
@@ -216,7 +216,7 @@ QString masterProfile(const QString &program)
     process.start(program, officeArguments());
     // Setting up a profile on a slow or cold disk can take far longer than
     // any call: it has a limit of its own, in minutes.
-    const int limit = int(profileSetUpTimeLimit().count());
+    const int limit = int(setUpLimit.count());
     if (!process.waitForStarted(limit)) {
         removeOwnFolder(staging);
         throw Failure(QStringLiteral("LibreOffice could not be started (%1): %2").arg(program, process.errorString()));

@@ -21,7 +21,8 @@ QString startError(const std::exception &failure)
 // up in small steps from there too.
 class CalcStart final : public xl::StartingApplication {
 public:
-    CalcStart() : m_office(std::make_unique<OfficeConnection>(OfficeConnection::Starting {})) {}
+    explicit CalcStart(const Options &options)
+        : m_office(std::make_unique<OfficeConnection>(options, OfficeConnection::Starting {})) {}
 
     ~CalcStart() override
     {
@@ -124,10 +125,13 @@ private:
 } // namespace
 } // namespace quorbel::lo
 
-extern "C" Q_DECL_EXPORT quorbel::xl::XlApplication *quorbel_create_application(QString *error)
+// The program hands over its options (the office program and the time
+// limits) with every instance it asks for.
+extern "C" Q_DECL_EXPORT quorbel::xl::XlApplication *quorbel_create_application(const quorbel::Options *options,
+                                                                               QString *error)
 {
     try {
-        return new quorbel::lo::CalcApplication();
+        return new quorbel::lo::CalcApplication(options ? *options : quorbel::Options());
     } catch (const std::exception &failure) {
         if (error)
             *error = quorbel::lo::startError(failure);
@@ -138,10 +142,11 @@ extern "C" Q_DECL_EXPORT quorbel::xl::XlApplication *quorbel_create_application(
     return nullptr;
 }
 
-extern "C" Q_DECL_EXPORT quorbel::xl::StartingApplication *quorbel_start_application(QString *error)
+extern "C" Q_DECL_EXPORT quorbel::xl::StartingApplication *quorbel_start_application(const quorbel::Options *options,
+                                                                                     QString *error)
 {
     try {
-        return new quorbel::lo::CalcStart();
+        return new quorbel::lo::CalcStart(options ? *options : quorbel::Options());
     } catch (const std::exception &failure) {
         if (error)
             *error = quorbel::lo::startError(failure);

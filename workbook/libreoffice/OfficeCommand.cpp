@@ -13,39 +13,6 @@
 #include <unistd.h>
 
 namespace quorbel::lo {
-namespace {
-
-const QString kDefaultOffice = QStringLiteral("/usr/lib/libreoffice/program/soffice.bin");
-
-// Milliseconds from the environment variable `name` when it holds a whole
-// number above 0, at most kLongestLimit (no deadline made from it can
-// overflow); else `otherwise`.
-std::chrono::milliseconds limitFromEnvironment(const char *name, std::chrono::milliseconds otherwise)
-{
-    bool ok = false;
-    const qint64 value = qEnvironmentVariable(name).toLongLong(&ok);
-    if (!ok || value <= 0)
-        return otherwise;
-    return std::min(std::chrono::milliseconds(value), kLongestLimit);
-}
-
-} // namespace
-
-QString officeProgram()
-{
-    const QString configured = qEnvironmentVariable("QUORBEL_SOFFICE");
-    return configured.isEmpty() ? kDefaultOffice : configured;
-}
-
-std::chrono::milliseconds callTimeLimit()
-{
-    return limitFromEnvironment("QUORBEL_CALL_TIMEOUT_MS", std::chrono::seconds(60));
-}
-
-std::chrono::milliseconds profileSetUpTimeLimit()
-{
-    return limitFromEnvironment("QUORBEL_PROFILE_TIMEOUT_MS", std::chrono::minutes(10));
-}
 
 void checkOfficeProgram(const QString &program)
 {

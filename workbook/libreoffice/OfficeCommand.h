@@ -1,7 +1,10 @@
 #pragma once
 
-// How every office of this program is started: which program, with which
-// arguments and environment, and how long it may take.
+// How every office of this program is started: with which arguments and
+// environment (which program, and how long it may take, are the program's
+// Options).
+
+#include "Options.h"
 
 #include <QString>
 #include <QStringList>
@@ -15,22 +18,6 @@ namespace quorbel::lo {
 // The exit code with which the office asks to be started once more, after
 // it has set up a fresh profile.
 constexpr int kOfficeRestartExitCode = 81;
-
-// The longest any time limit taken from the environment may be: a day.
-constexpr std::chrono::milliseconds kLongestLimit = std::chrono::hours(24);
-
-// The office program: $QUORBEL_SOFFICE when set, else Debian's soffice.bin.
-QString officeProgram();
-
-// The longest a call into the office (and an office start) may take before
-// the office is taken to be hung: $QUORBEL_CALL_TIMEOUT_MS, else 60 s;
-// at most kLongestLimit.
-std::chrono::milliseconds callTimeLimit();
-
-// The longest the office may take to set up the per-user profile the first
-// time (its first start ever, or after an office upgrade):
-// $QUORBEL_PROFILE_TIMEOUT_MS, else 10 minutes; at most kLongestLimit.
-std::chrono::milliseconds profileSetUpTimeLimit();
 
 // Throws Failure when `program` does not exist or is no executable file.
 void checkOfficeProgram(const QString &program);

@@ -160,22 +160,24 @@ void Watchdog::run()
 
 // ---------------------------------------------------------------- OfficeConnection
 
-OfficeConnection::OfficeConnection()
-    : OfficeConnection(Starting {})
+OfficeConnection::OfficeConnection(const Options &options)
+    : OfficeConnection(options, Starting {})
 {
     waitUntilConnected();
 }
 
-OfficeConnection::OfficeConnection(Starting)
+OfficeConnection::OfficeConnection(const Options &options, Starting)
     : m_bridgeDisposed(std::make_shared<std::atomic<bool>>(false))
-    , m_limit(callTimeLimit())
+    , m_limit(options.callTimeLimit)
+    , m_ordinaryLimit(options.callTimeLimit)
+    , m_program(options.officeProgram)
 {
     ignoreBrokenPipes();
     const auto local = localContext();
     m_pipeName = QStringLiteral("quorbel-%1-%2")
                      .arg(::getpid())
                      .arg(QRandomGenerator::system()->generate64(), 0, 36);
-    m_process = std::make_unique<OfficeProcess>(m_pipeName);
+    m_process = std::make_unique<OfficeProcess>(m_pipeName, options);
     // A call that outlives its limit is freed both ways: the office is
     // killed, and the bridge (a call blocks on its pipe) is disposed.
     m_watchdog = std::make_unique<Watchdog>([this] {
@@ -268,12 +270,12 @@ bool OfficeConnection::connectOnce()
             }
             const QString log = m_process->logTail();
             throw Failure(QStringLiteral("LibreOffice (%1) ended while starting (%2).%3")
-                              .arg(officeProgram(), m_process->endDescription(),
+                              .arg(m_program, m_process->endDescription(),
                                    log.isEmpty() ? QString() : QStringLiteral("\n") + log));
         }
         if (std::chrono::steady_clock::now() > m_startDeadline)
             throw Failure(QStringLiteral("LibreOffice (%1) did not start within %2.")
-                              .arg(officeProgram(), secondsText(m_limit)));
+                              .arg(m_program, secondsText(m_limit)));
         return false;
     }
 

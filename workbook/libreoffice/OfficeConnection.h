@@ -60,12 +60,13 @@ private:
 
 class OfficeConnection {
 public:
-    // Starts a private office and connects to it. Throws Failure.
-    OfficeConnection();
+    // Starts a private office of `options` (its program and its time
+    // limits) and connects to it. Throws Failure.
+    explicit OfficeConnection(const Options &options);
     // Starts a private office and returns while it is still starting:
     // tryConnect() then connects without waiting, waitUntilConnected() waits.
     struct Starting {};
-    explicit OfficeConnection(Starting);
+    OfficeConnection(const Options &options, Starting);
     // Ends the office if Quit has not.
     ~OfficeConnection();
     OfficeConnection(const OfficeConnection &) = delete;
@@ -109,11 +110,13 @@ public:
     // the office process ends, expectedly or not.
     void setEndedNotice(std::function<void()> notice);
 
-    // The limit of each later call (callTimeLimit() to begin with). Work
+    // The limit of each later call (the options' call limit to begin with,
+    // ordinaryCallLimit()). Work
     // done while nobody waits for it, such as warming an office kept ahead
     // of need, runs under a shorter one.
     void setCallLimit(std::chrono::milliseconds limit) { m_limit = limit; }
     std::chrono::milliseconds callLimit() const { return m_limit; }
+    std::chrono::milliseconds ordinaryCallLimit() const { return m_ordinaryLimit; }
     // True once the office process has ended; never blocks.
     bool processEnded();
 
@@ -154,6 +157,8 @@ private:
     std::shared_ptr<std::atomic<bool>> m_bridgeDisposed;
     std::unique_ptr<Watchdog> m_watchdog;
     std::chrono::milliseconds m_limit;
+    std::chrono::milliseconds m_ordinaryLimit;
+    QString m_program;
     int m_depth = 0;
     bool m_ended = false;
     QString m_endReason;

@@ -63,12 +63,13 @@ void unregisterRunningOffice(OfficeProcess *office)
 
 } // namespace
 
-OfficeProcess::OfficeProcess(const QString &pipeName)
-    : m_program(officeProgram())
+OfficeProcess::OfficeProcess(const QString &pipeName, const Options &options)
+    : m_program(options.officeProgram)
+    , m_startLimit(options.callTimeLimit)
     , m_pipeName(pipeName)
 {
     checkOfficeProgram(m_program);
-    const QString master = masterProfile(m_program);
+    const QString master = masterProfile(m_program, options.profileSetUpTimeLimit);
     m_folder = std::make_unique<InstanceFolder>();
     writeFontConfigFile(m_folder->fontConfigPath());
     if (!m_pipeName.isEmpty())
@@ -103,7 +104,7 @@ void OfficeProcess::launch()
             m_endedNotice();
     });
     m_process->start(m_program, officeArguments());
-    if (!m_process->waitForStarted(int(callTimeLimit().count())))
+    if (!m_process->waitForStarted(int(m_startLimit.count())))
         throw Failure(QStringLiteral("LibreOffice could not be started (%1): %2")
                           .arg(m_program, m_process->errorString()));
     std::lock_guard lock(m_reapMutex);

@@ -22,8 +22,10 @@ class OfficeProcess {
 public:
     // Starts the office with a private copy of the per-user initialised
     // profile, accepting UNO connections on the named pipe. Returns once the
-    // process runs; the caller connects. Throws Failure.
-    explicit OfficeProcess(const QString &pipeName);
+    // process runs; the caller connects. `options`: the office program
+    // and the limits of its start and of a first profile set-up. Throws
+    // Failure.
+    OfficeProcess(const QString &pipeName, const Options &options);
     ~OfficeProcess();  // ends the process (if still running) and removes its folder
     OfficeProcess(const OfficeProcess &) = delete;
     OfficeProcess &operator=(const OfficeProcess &) = delete;
@@ -61,6 +63,7 @@ private:
     void launch();
 
     QString m_program;
+    std::chrono::milliseconds m_startLimit;
     QString m_pipeName;
     std::unique_ptr<InstanceFolder> m_folder;
     std::unique_ptr<QProcess> m_process;

@@ -24,16 +24,16 @@ constexpr std::chrono::milliseconds kWarmCallLimit {3000};
 
 } // namespace
 
-std::chrono::milliseconds WarmUp::warmCallLimit()
+std::chrono::milliseconds WarmUp::warmCallLimit(const OfficeConnection &office)
 {
-    return std::min(kWarmCallLimit, callTimeLimit());
+    return std::min(kWarmCallLimit, office.ordinaryCallLimit());
 }
 
 WarmUp::WarmUp(CalcApplication &application, QByteArray templateBytes)
     : m_application(application), m_templateBytes(std::move(templateBytes))
 {
     OfficeConnection &office = m_application.session()->connection();
-    office.setCallLimit(std::min(office.callLimit(), warmCallLimit()));
+    office.setCallLimit(std::min(office.callLimit(), warmCallLimit(office)));
 }
 
 WarmUp::~WarmUp()
@@ -156,7 +156,7 @@ void WarmUp::finish()
     // gets the ordinary one back, and the files go.
     const auto restore = [&] {
         if (session->office && !session->office->ended())
-            session->office->setCallLimit(callTimeLimit());
+            session->office->setCallLimit(session->office->ordinaryCallLimit());
         if (!m_folder.isEmpty())
             removeOwnFolder(m_folder);
     };

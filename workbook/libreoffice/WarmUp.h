@@ -41,7 +41,8 @@ public:
 
     // The limit of each call of the round: an office that takes longer is
     // taken to be hung (and the one user-interface thread waits no longer).
-    static std::chrono::milliseconds warmCallLimit();
+    // Never more than `office`'s ordinary limit.
+    static std::chrono::milliseconds warmCallLimit(const OfficeConnection &office);
 
 private:
     enum Step { Open, Fill, Save, CloseFirst, Reopen, Export, Draw, CloseSecond, Done };

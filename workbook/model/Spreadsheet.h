@@ -14,8 +14,8 @@
 // call on the instance or on any object obtained from it fails at once.
 // A failure that means the instance is lost carries its InstanceLoss: Ended
 // for an office that died, Hung for one ended after the call limit (and
-// every later call fails with the same loss); CreateApplication's failures
-// carry NotStarted. Ordinary failures (a refused value, a file that cannot
+// every later call fails with the same loss); an instance that could not
+// be started carries NotStarted. Ordinary failures (a refused value, a file that cannot
 // be opened) carry InstanceLoss::None and leave the instance usable.
 // Objects may be kept beyond their instance; they then only fail.
 
@@ -190,14 +190,6 @@ auto &use(const Pointer &object, const char *what)
     return *object;
 }
 
-// Creates a new, hidden application instance (from the instance source when
-// it has one ready): a private LibreOffice
-// (/usr/lib/libreoffice/program/soffice.bin, or the soffice.bin named by
-// QUORBEL_SOFFICE) with a profile of its own, about a second to start.
-// Throws Failure (InstanceLoss::NotStarted) when none can be started (no
-// office installed, the office module missing, start failed or timed out).
-std::unique_ptr<XlApplication> CreateApplication();
-
 // An instance whose office is starting in the background: the office runs
 // its start while the program goes on, and poll() (from the event loop)
 // connects to it without waiting. Releasing it ends the office.
@@ -232,34 +224,5 @@ public:
     // purpose, and possibly from inside another call of this object).
     virtual void setEndedNotice(std::function<void()> notice) = 0;
 };
-
-// Starts a new, hidden instance's office and returns at once (the process
-// has been launched). Throws Failure (InstanceLoss::NotStarted) when no
-// office can be launched.
-std::unique_ptr<StartingApplication> StartApplication();
-
-// What CreateApplication asks first for an instance that is already
-// started (the window side keeps one ready while the main window shows).
-// takeInstance gives a ready instance that answers, or none; it must not
-// fail.
-class InstanceSource {
-public:
-    virtual ~InstanceSource() = default;
-    virtual std::unique_ptr<XlApplication> takeInstance() = 0;
-};
-// Installs the source (not owned); nullptr removes it.
-void setInstanceSource(InstanceSource *source);
-// True when instances come from the office (no application factory is set).
-bool usingOffice();
-
-// Replaces what CreateApplication starts (tests drive the program against an
-// in-memory application); an empty function restores the office.
-using ApplicationFactory = std::function<std::unique_ptr<XlApplication>()>;
-void setApplicationFactory(ApplicationFactory factory);
-
-// The folder the office module is loaded from: the program's folder unless
-// set here (a test sets an empty folder to meet a program without the
-// module). Takes effect only before the module is first loaded.
-void setModuleFolder(const QString &folder);
 
 } // namespace quorbel::xl

@@ -1,0 +1,78 @@
+#include "Offices.h"
+
+#include "Failure.h"
+#include "FileProcs.h"
+#include "FilesLog.h"
+
+#include <QDir>
+#include <QLibrary>
+
+namespace quorbel {
+
+Offices::Offices(Options options, const InputPause *input, QString moduleFolder)
+    : m_options(std::move(options)), m_moduleFolder(std::move(moduleFolder)),
+      m_spare(std::make_unique<SpareOffice>(*this, input))
+{
+}
+
+Offices::~Offices()
+{
+    m_spare->stop();
+}
+
+// Everything that links against the office's own libraries lives in a module
+// loaded at run time, so that the program starts (and says what is missing)
+// on a machine without the office. Loaded once, at the first need.
+void Offices::loadModule()
+{
+    if (m_moduleTried)
+        return;
+    m_moduleTried = true;
+    // Only from the program's own folder (or a test's): the environment
+    // does not choose a library to load.
+    const QString folder = m_moduleFolder.isEmpty() ? programFolder() : m_moduleFolder;
+    QLibrary module(QDir(folder).filePath(QStringLiteral("quorbel_libreoffice")));
+    module.setLoadHints(QLibrary::ResolveAllSymbolsHint);
+    m_create = reinterpret_cast<CreateFunction>(module.resolve("quorbel_create_application"));
+    m_start = reinterpret_cast<StartFunction>(module.resolve("quorbel_start_application"));
+    if (m_create) {
+        qCInfo(lcQuorbelFiles).noquote() << "office module loaded:" << module.fileName();
+    } else {
+        m_moduleError = QStringLiteral("The LibreOffice connection module could not be loaded: %1")
+                            .arg(module.errorString());
+        qCWarning(lcQuorbelFiles).noquote() << m_moduleError;
+    }
+}
+
+std::unique_ptr<xl::StartingApplication> Offices::startApplication()
+{
+    loadModule();
+    if (!m_create)
+        throw Failure(m_moduleError, InstanceLoss::NotStarted);
+    if (!m_start)
+        throw Failure(QStringLiteral("The LibreOffice connection module cannot start an office ahead of need."),
+                      InstanceLoss::NotStarted);
+    QString error;
+    std::unique_ptr<xl::StartingApplication> starting(m_start(&m_options, &error));
+    if (!starting)
+        throw Failure(error.isEmpty() ? QStringLiteral("LibreOffice Calc could not be started.") : error,
+                      InstanceLoss::NotStarted);
+    return starting;
+}
+
+std::unique_ptr<xl::XlApplication> Offices::createApplication()
+{
+    if (auto ready = m_spare->takeInstance())
+        return ready;
+    loadModule();
+    if (!m_create)
+        throw Failure(m_moduleError, InstanceLoss::NotStarted);
+    QString error;
+    std::unique_ptr<xl::XlApplication> application(m_create(&m_options, &error));
+    if (!application)
+        throw Failure(error.isEmpty() ? QStringLiteral("LibreOffice Calc could not be started.") : error,
+                      InstanceLoss::NotStarted);
+    return application;
+}
+
+} // namespace quorbel
