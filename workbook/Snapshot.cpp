@@ -80,15 +80,10 @@ void writePictureFile(const QString &path, const QByteArray &bytes)
     }
 }
 
-ClipboardSource &clipboardSource()
-{
-    static ClipboardSource source;
-    return source;
-}
-
 } // namespace
 
-void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path, const EndCheck &ending)
+void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path, const EndCheck &ending,
+                          const ClipboardSource &clipboard)
 {
     // A lost instance ends the procedure: every later step would only fail
     // the same way. The caller learns of it and reports it once.
@@ -123,12 +118,12 @@ void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path, const E
         steps(112, [&] {
             // The office's own pages, when the clipboard has them: the
             // preview draws them at whatever size it shows them.
-            const QByteArray sheetPicture = GetClipboardSheetPicture();
+            const QByteArray sheetPicture = clipboard ? QByteArray() : GetClipboardSheetPicture();
             if (!sheetPicture.isEmpty()) {
                 writePictureFile(path, sheetPicture);
                 return;
             }
-            const QImage picture = GetClipboardPicture(0, ending);
+            const QImage picture = GetClipboardPicture(0, ending, clipboard);
             if (picture.isNull())
                 throw Failure(QStringLiteral("The clipboard holds no picture of the cells."));
             // Opaque 24-bit pixels: the form every picture reader takes. Qt
@@ -176,9 +171,8 @@ int WorkbookSaveFormat(xl::XlApplication &application)
     return qint16(whole) > 11 ? xl::xlExcel8 : xl::xlWorkbookNormal;
 }
 
-QImage GetClipboardPicture(int format, const EndCheck &ending)
+QImage GetClipboardPicture(int format, const EndCheck &ending, const ClipboardSource &source)
 {
-    const ClipboardSource &source = clipboardSource();
     const QDeadlineTimer deadline(kClipboardDeadlineMs);
     for (int request = 0; request < kClipboardRequests; ++request) {
         if (ending && ending())
@@ -194,17 +188,10 @@ QImage GetClipboardPicture(int format, const EndCheck &ending)
 
 QByteArray GetClipboardSheetPicture()
 {
-    if (clipboardSource())
-        return {};
     const SheetPictureMimeData *own = ownClipboardPicture();
     if (!own || !own->sheetPicture())
         return {};
     return own->sheetPicture()->toBytes();
-}
-
-void setClipboardSource(ClipboardSource source)
-{
-    clipboardSource() = std::move(source);
 }
 
 QChar DecimalSeparator()

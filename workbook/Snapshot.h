@@ -42,8 +42,18 @@ class Offices;
 // new (mode 0600, never through a link or over another file). `ending`,
 // when given, is asked while the clipboard is read: true stops the
 // procedure with Failure(InstanceLoss::Stopped).
+//
+// `clipboard`, when given, is asked for the picture instead of the system
+// clipboard (see GetClipboardPicture); the office's pages are then not looked
+// for.
 using EndCheck = std::function<bool()>;
-void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path, const EndCheck &ending = {});
+// Where the clipboard's picture is asked for: one request, returning a null
+// image when it fails. Empty: the system clipboard, where only the bitmap of
+// this program's own picture object counts, while the program owns the
+// clipboard; anything else is no picture.
+using ClipboardSource = std::function<QImage(int format)>;
+void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path, const EndCheck &ending = {},
+                          const ClipboardSource &clipboard = {});
 
 // A new, hidden application instance of `offices` with the workbook file at
 // `path` open (not read-only). The caller owns the instance and ends it with Quit.
@@ -64,22 +74,16 @@ int WorkbookSaveFormat(Offices &offices);
 // clipboard offers). A failed request is repeated at once, up to 1000
 // requests and 3 seconds in all; returns a null image when every request
 // failed. `ending` is asked before each request: true throws
-// Failure(InstanceLoss::Stopped).
-QImage GetClipboardPicture(int format, const EndCheck &ending = {});
+// Failure(InstanceLoss::Stopped). The requests go to `clipboard`, or to the
+// system clipboard when it is empty.
+QImage GetClipboardPicture(int format, const EndCheck &ending = {}, const ClipboardSource &clipboard = {});
 
 // The clipboard's picture of a sheet as the office drew it (the byte string
-// of a SheetPicture), or empty when it holds none or a test source is set.
+// of a SheetPicture), or empty when it holds none.
 // Only this program's own picture object counts, taken directly while the
 // program owns the clipboard.
 QByteArray GetClipboardSheetPicture();
 
-// Where GetClipboardPicture asks: one request, returning a null image when
-// it fails. The default takes the bitmap of this program's own picture
-// object while the program owns the clipboard; anything else is no
-// picture. Tests install their own; an empty function restores the
-// default.
-using ClipboardSource = std::function<QImage(int format)>;
-void setClipboardSource(ClipboardSource source);
 
 // The current locale's decimal separator: the second character of one half
 // written as a number in the current locale (QLocale()), trimmed.

@@ -178,13 +178,11 @@ private slots:
     void init()
     {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        setClipboardSource({});
         m_picture = QDir(qEnvironmentVariable("TEMP")).filePath(QStringLiteral("temp.bmp"));
         QFile::remove(m_picture);
     }
     void cleanup()
     {
-        setClipboardSource({});
         QLocale::setDefault(QLocale::c());
     }
 
@@ -258,12 +256,12 @@ private slots:
     {
         int requests = 0;
         QList<int> formats;
-        setClipboardSource([&](int format) {
+        const ClipboardSource clipboard = [&](int format) {
             ++requests;
             formats.append(format);
             return requests == 1 ? QImage() : testPicture(30, 20);
-        });
-        const QImage picture = GetClipboardPicture(0);
+        };
+        const QImage picture = GetClipboardPicture(0, {}, clipboard);
         QCOMPARE(requests, 2);
         QCOMPARE(picture.size(), QSize(30, 20));
         QCOMPARE(formats, (QList<int> {0, 0}));
@@ -319,13 +317,13 @@ private slots:
     void clipboardReadStopsWhenTheProgramEnds()
     {
         int requests = 0;
-        setClipboardSource([&](int) {
+        const ClipboardSource clipboard = [&](int) {
             ++requests;
             return QImage();
-        });
+        };
         InstanceLoss loss = InstanceLoss::None;
         try {
-            GetClipboardPicture(0, [&] { return requests == 3; });
+            GetClipboardPicture(0, [&] { return requests == 3; }, clipboard);
         } catch (const Failure &failure) {
             loss = failure.loss();
         }
@@ -336,11 +334,11 @@ private slots:
     void clipboardPictureGivesUpAfterAThousandRequests()
     {
         int requests = 0;
-        setClipboardSource([&](int) {
+        const ClipboardSource clipboard = [&](int) {
             ++requests;
             return QImage();
-        });
-        QVERIFY(GetClipboardPicture(0).isNull());
+        };
+        QVERIFY(GetClipboardPicture(0, {}, clipboard).isNull());
         QCOMPARE(requests, 1000);
     }
 
@@ -445,12 +443,12 @@ private slots:
         FakeState state;
         state.picture = testPicture(10, 10);
         int requests = 0;
-        setClipboardSource([&](int) {
+        const ClipboardSource clipboard = [&](int) {
             ++requests;
             return QImage();
-        });
+        };
         FakeWorkbook workbook(state);
-        saveCellsActivesheet(workbook, m_picture);
+        saveCellsActivesheet(workbook, m_picture, {}, clipboard);
         QCOMPARE(requests, 1000);
         QCOMPARE(reportedSteps(dialogs), (QList<int> {112}));
         QVERIFY(!QFile::exists(m_picture));
