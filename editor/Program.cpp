@@ -1,5 +1,6 @@
 #include "Program.h"
 
+#include "Form1Settings.h"
 #include "Form2.h"
 #include "TemplateCommandHost.h"
 #include "TemplateFilling.h"
@@ -188,10 +189,11 @@ void storeForSession(Form1 &window)
 {
     try {
         window.storeList();
-        saveSetting(QStringLiteral("txtName"), window.txtName->text());
-        saveSetting(QStringLiteral("txtProName"), window.txtProName->text());
-        if (!readSetting(QStringLiteral("dtpDate")).isEmpty())
-            saveSetting(QStringLiteral("dtpDate"), generalDateText(QDateTime(window.deadline(), QTime(0, 0))));
+        // Written and waited for: the session may end the program next.
+        saveSetting(kCompletedByKey, window.txtName->text());
+        saveSetting(kProjectNameKey, window.txtProName->text());
+        if (!readStoredDeadline().isEmpty())
+            saveSetting(kDeadlineKey, generalDateText(QDateTime(window.deadline(), QTime(0, 0))));
     } catch (const Failure &failure) {
         // No box while the session waits for the answer; the list is
         // written again at its next change and when the program ends.
