@@ -62,6 +62,8 @@ public:
     void setDrawing(const PreviewPicture &picture, QSize sourceSize, QSize destination);
     // An image's drawing, whole; a null image for a sheet's drawing or none.
     const QImage &drawing() const { return m_drawing.whole; }
+    // True while the box draws a picture, either kind.
+    bool hasDrawing() const { return !m_drawing.picture.isNull(); }
     // True while the drawing is a sheet's picture.
     bool drawsSheet() const { return m_drawing.picture.isSheet(); }
     // The drawing's device pixels in `rect` (logical pixels of the drawing
