@@ -35,7 +35,7 @@ private:
             parts << description(*inner);
         } else {
             const PictureBox *holder = &box;
-            if (!box.hasPicture() && (box.drawsSheet() || !box.drawing().isNull())) {
+            if (!box.hasPicture() && box.hasDrawing()) {
                 for (const PictureBox *other : box.window()->findChildren<PictureBox *>()) {
                     if (other->hasPicture()) {
                         holder = other;

@@ -8,7 +8,6 @@
 #include "FileProcs.h"
 #include "PictureBox.h"
 #include "ScratchFolder.h"
-#include "SheetPicture.h"
 #include "Title.h"
 #include "WindowLook.h"
 
@@ -124,34 +123,15 @@ void Form2::buildLayout()
 
 // --- Hand-over -----------------------------------------------------------------
 
-void Form2::setPicture(const QImage &picture)
+void Form2::setPicture(const PreviewPicture &picture)
 {
     if (m_noPictureNote)
         m_noPictureNote->setVisible(picture.isNull());
     Picture1->setPicture(picture);
-    m_geometry.pictureAssigned(PictureBox::logicalSize(picture));
+    m_geometry.pictureAssigned(picture.logicalSize());
     if (!mFirstActivate) {
         // A window that already showed a picture: the next activation sets
         // everything up again, for this picture.
-        mFirstActivate = true;
-        m_geometry.rearm();
-        if (isVisible())
-            Form_Activate();
-    }
-}
-
-void Form2::setSheetPicture(std::shared_ptr<const SheetPicture> picture)
-{
-    if (!picture) {
-        setPicture(QImage());
-        return;
-    }
-    if (m_noPictureNote)
-        m_noPictureNote->setVisible(false);
-    const QSize natural = picture->logicalSize();
-    Picture1->setSheetPicture(std::move(picture));
-    m_geometry.pictureAssigned(natural);
-    if (!mFirstActivate) {
         mFirstActivate = true;
         m_geometry.rearm();
         if (isVisible())
@@ -165,25 +145,7 @@ void Form2::loadPictureFile(const QString &path)
     // not the user's own, too little memory), the window shows no picture,
     // never an older one, and the caller learns why.
     try {
-        const QByteArray bytes = readOwnFile(path, SheetPicture::kMaxBytes);
-        // The office's pages of the sheet, drawn where and as large as shown.
-        if (SheetPicture::looksLikePicture(bytes)) {
-            std::shared_ptr<SheetPicture> sheet = SheetPicture::fromBytes(bytes);
-            // Its first page read back and a corner drawn now: a page that
-            // cannot be drawn is no picture from the start.
-            sheet->render(1.0, 1.0, QRect(0, 0, 1, 1));
-            setSheetPicture(std::move(sheet));
-            return;
-        }
-        QImage picture;
-        if (!picture.loadFromData(bytes))
-            throw Failure(QStringLiteral("Could not read the picture %1.").arg(path));
-        // A picture made for a screen of a higher pixel ratio says so by its
-        // resolution (96 dpi times the ratio): it shows at its logical size.
-        const double ratio = picture.dotsPerMeterX() / (96.0 / 0.0254);
-        if (ratio > 1.05 && ratio < 16.0)
-            picture.setDevicePixelRatio(std::round(ratio * 4.0) / 4.0);
-        setPicture(picture);
+        setPicture(PreviewPicture::fromFile(path));
     } catch (const Failure &) {
         showNoPicture();
         throw;
@@ -215,7 +177,7 @@ void Form2::showNoPicture()
             "\"Save Results To Excel File\" saves it under a name of your choice."));
         m_noPictureNote->setGeometry(QRect(QPoint(0, 0), Picture2->client()->size()));
     }
-    setPicture(QImage());
+    setPicture(PreviewPicture());
     m_noPictureNote->raise();
     m_noPictureNote->show();
 }
@@ -490,10 +452,7 @@ void Form2::preparePicture()
 void Form2::fillHolder()
 {
     Zoom_Ori->setVisible(false);
-    if (Picture1->sheetPicture())
-        Zoom_Ori->setSheetPicture(Picture1->sheetPicture());
-    else
-        Zoom_Ori->setPicture(Picture1->picture());
+    Zoom_Ori->setPicture(Picture1->heldPicture());
 }
 
 void Form2::clearPicture()
@@ -503,10 +462,7 @@ void Form2::clearPicture()
 
 void Form2::drawStretched(QSize source, QSize destination)
 {
-    if (Zoom_Ori->sheetPicture())
-        Picture1->setSheetDrawing(Zoom_Ori->sheetPicture(), source, destination);
-    else
-        Picture1->setStretchedDrawing(Zoom_Ori->picture(), source, destination);
+    Picture1->setDrawing(Zoom_Ori->heldPicture(), source, destination);
 }
 
 void Form2::setDefaultPointer()

@@ -2,6 +2,7 @@
 
 #include "Form2Host.h"
 #include "PreviewGeometry.h"
+#include "PreviewPicture.h"
 
 #include <QCursor>
 #include <QImage>
@@ -18,7 +19,6 @@ class QScrollBar;
 namespace quorbel {
 
 class PictureBox;
-class SheetPicture;
 
 // The preview window: the picture of the filled sheet with zoom, scroll bars
 // and drag-to-pan, "Save Results To Excel File" (a copy of the scratch
@@ -58,14 +58,13 @@ public:
     // "< Back" and on closing.
     QString mExcelFile;
 
-    // Assigns the picture of the sheet to Picture1, which sizes itself to it.
-    void setPicture(const QImage &picture);
-    // Assigns a sheet's picture kept as the office's pages: Picture1 takes
-    // its logical size (96 dpi) and draws only what the viewport shows, at
-    // the screen's device pixel ratio and, zoomed, at 96 dpi x the zoom.
-    void setSheetPicture(std::shared_ptr<const SheetPicture> picture);
-    // Loads a picture file (a SheetPicture's byte string, a .bmp or any
-    // format Qt reads) into Picture1.
+    // Assigns the picture of the sheet to Picture1, which takes its logical
+    // size: the office's pages (drawn only where the viewport shows them, at
+    // the screen's device pixel ratio and, zoomed, at 96 dpi x the zoom) or
+    // an ordinary image. No picture empties Picture1.
+    void setPicture(const PreviewPicture &picture);
+    // Loads a picture file into Picture1 (PreviewPicture::fromFile: the
+    // office's pages, a .bmp or any format Qt reads).
     // When the file cannot be read the window shows no picture, as after
     // showNoPicture (never an older picture), and Failure is thrown.
     void loadPictureFile(const QString &path);

@@ -37,117 +37,49 @@ QWidget *PictureBox::client()
     return m_client;
 }
 
-void PictureBox::setPicture(const QImage &picture)
+void PictureBox::setPicture(const PreviewPicture &picture)
 {
-    m_sheet.reset();
-    dropSheetDrawing();
     m_picture = picture;
-    m_drawing = picture;
-    if (m_autoSize) {
-        const QSize size = picture.isNull() ? QSize(0, 0) : logicalSize(picture);
-        resize(size + QSize(2 * frameWidth(), 2 * frameWidth()));
+    const QSize natural = picture.logicalSize();
+    if (picture.isSheet()) {
+        setDrawing(picture, natural, natural);
+    } else {
+        // An image is its own drawing at natural size, painted at its own
+        // device pixel ratio.
+        m_drawing = Drawing {picture, natural, natural, picture.image(), {}, false};
+        update();
     }
-    update();
-}
-
-void PictureBox::clearPicture()
-{
-    m_sheet.reset();
-    dropSheetDrawing();
-    m_picture = QImage();
-    m_drawing = QImage();
-    update();
-}
-
-void PictureBox::setDrawing(const QImage &drawing)
-{
-    dropSheetDrawing();
-    m_drawing = drawing;
-    update();
-}
-
-QSize PictureBox::pictureSize() const
-{
-    if (m_sheet)
-        return m_sheet->logicalSize();
-    return m_picture.isNull() ? QSize(0, 0) : logicalSize(m_picture);
-}
-
-QSize PictureBox::logicalSize(const QImage &picture)
-{
-    return picture.deviceIndependentSize().toSize();
-}
-
-void PictureBox::setStretchedDrawing(const QImage &source, QSize sourceSize, QSize destination)
-{
-    if (source.isNull() || sourceSize.isEmpty() || destination.isEmpty()) {
-        setDrawing(QImage());
-        return;
-    }
-    const qreal sourceRatio = source.devicePixelRatio();
-    const QRect part(0, 0, qRound(sourceSize.width() * sourceRatio), qRound(sourceSize.height() * sourceRatio));
-    const qreal ratio = devicePixelRatioF();
-    const QSize pixels(qRound(destination.width() * ratio), qRound(destination.height() * ratio));
-    QImage piece = source.copy(part);
-    piece.setDevicePixelRatio(1.0);
-    const bool wholeEnlargement = pixels.width() % part.width() == 0 && pixels.height() % part.height() == 0
-        && pixels.width() / part.width() == pixels.height() / part.height();
-    QImage drawing = pixels == part.size()
-        ? piece
-        : piece.scaled(pixels, Qt::IgnoreAspectRatio,
-                       wholeEnlargement ? Qt::FastTransformation : Qt::SmoothTransformation);
-    drawing.setDevicePixelRatio(ratio);
-    setDrawing(drawing);
-}
-
-void PictureBox::dropSheetDrawing()
-{
-    m_failureSignalled = false;
-    m_sheetDrawing.reset();
-    m_bands.clear();
-    m_sheetSize = QSize();
-}
-
-void PictureBox::setSheetPicture(std::shared_ptr<const SheetPicture> sheet)
-{
-    if (!sheet) {
-        clearPicture();
-        return;
-    }
-    const QSize natural = sheet->logicalSize();
-    m_picture = QImage();
-    m_drawing = QImage();
-    m_sheet = sheet;
-    setSheetDrawing(std::move(sheet), natural, natural);
     if (m_autoSize)
         resize(natural + QSize(2 * frameWidth(), 2 * frameWidth()));
 }
 
-void PictureBox::setSheetDrawing(std::shared_ptr<const SheetPicture> sheet, QSize sourceSize, QSize destination)
+void PictureBox::clearPicture()
 {
-    m_drawing = QImage();
-    dropSheetDrawing();
-    if (sheet && !sourceSize.isEmpty() && !destination.isEmpty()) {
-        m_sheetDrawing = std::move(sheet);
-        m_scaleX = double(destination.width()) / sourceSize.width();
-        m_scaleY = double(destination.height()) / sourceSize.height();
-        m_sheetSize = destination;
+    m_picture = PreviewPicture();
+    m_drawing = Drawing();
+    update();
+}
+
+void PictureBox::setDrawing(const PreviewPicture &picture, QSize sourceSize, QSize destination)
+{
+    m_drawing = Drawing();
+    if (!picture.isNull() && !sourceSize.isEmpty() && !destination.isEmpty()) {
+        m_drawing.picture = picture;
+        m_drawing.source = sourceSize;
+        m_drawing.size = destination;
+        if (!picture.isSheet())
+            m_drawing.whole = picture.draw(sourceSize, destination, devicePixelRatioF());
     }
     update();
 }
 
-QSize PictureBox::sheetDeviceSize() const
+const QImage &PictureBox::band(qreal ratio, int index, QSize device) const
 {
-    const qreal ratio = devicePixelRatioF();
-    return QSize(int(std::lround(m_sheetSize.width() * ratio)), int(std::lround(m_sheetSize.height() * ratio)));
-}
-
-const QImage &PictureBox::band(double sx, double sy, int index, QSize device) const
-{
-    for (auto it = m_bands.begin(); it != m_bands.end(); ++it) {
-        if (it->sx == sx && it->sy == sy && it->index == index) {
-            m_bands.splice(m_bands.begin(), m_bands, it);
-            return m_bands.front().pixels;
+    auto &bands = m_drawing.bands;
+    for (auto it = bands.begin(); it != bands.end(); ++it) {
+        if (it->ratio == ratio && it->index == index) {
+            bands.splice(bands.begin(), bands, it);
+            return bands.front().pixels;
         }
     }
     const int top = index * kBandRows;
@@ -155,7 +87,7 @@ const QImage &PictureBox::band(double sx, double sy, int index, QSize device) co
     QImage pixels;
     bool failed = false;
     try {
-        pixels = m_sheetDrawing->render(sx, sy, rect);
+        pixels = m_drawing.picture.draw(m_drawing.source, m_drawing.size, ratio, rect);
     } catch (...) {
         // Whatever failed (a page that cannot be drawn, too little memory),
         // nothing escapes a paint event: the part stays white (when even
@@ -166,33 +98,31 @@ const QImage &PictureBox::band(double sx, double sy, int index, QSize device) co
         if (!pixels.isNull())
             pixels.fill(Qt::white);
     }
-    if (failed && !m_failureSignalled) {
-        m_failureSignalled = true;
+    if (failed && !m_drawing.failureSignalled) {
+        m_drawing.failureSignalled = true;
         QMetaObject::invokeMethod(const_cast<PictureBox *>(this), &PictureBox::sheetDrawingFailed, Qt::QueuedConnection);
     }
-    pixels.setDevicePixelRatio(devicePixelRatioF());
-    m_bands.push_front(Band {sx, sy, index, std::move(pixels)});
-    while (m_bands.size() > kKeptBands)
-        m_bands.pop_back();
-    return m_bands.front().pixels;
+    pixels.setDevicePixelRatio(ratio);
+    bands.push_front(Band {ratio, index, std::move(pixels)});
+    while (bands.size() > kKeptBands)
+        bands.pop_back();
+    return bands.front().pixels;
 }
 
 QImage PictureBox::sheetDrawingPart(const QRect &rect) const
 {
-    if (!m_sheetDrawing)
+    if (!drawsSheet())
         return {};
     const qreal ratio = devicePixelRatioF();
-    const QSize device = sheetDeviceSize();
+    const QSize device = PreviewPicture::deviceSize(m_drawing.size, ratio);
     const QRect wanted = QRect(int(std::floor(rect.left() * ratio)), int(std::floor(rect.top() * ratio)),
                                int(std::ceil(rect.width() * ratio)), int(std::ceil(rect.height() * ratio)))
                              .intersected(QRect(QPoint(0, 0), device));
     QImage part = SheetPicture::paper(wanted.size());
     if (wanted.isEmpty())
         return part;
-    const double sx = m_scaleX * ratio;
-    const double sy = m_scaleY * ratio;
     for (int index = wanted.top() / kBandRows; index <= wanted.bottom() / kBandRows; ++index) {
-        const QImage &pixels = band(sx, sy, index, device);
+        const QImage &pixels = band(ratio, index, device);
         const int top = index * kBandRows;
         for (int y = std::max(top, wanted.top()); y <= std::min(top + pixels.height() - 1, wanted.bottom()); ++y)
             std::memcpy(part.scanLine(y - wanted.top()), pixels.constScanLine(y - top) + qsizetype(wanted.left()) * 4,
@@ -216,24 +146,22 @@ void PictureBox::paintEvent(QPaintEvent *event)
     // viewport that shows a part of it.
     const QRect exposed = event->rect().intersected(area);
     painter.fillRect(exposed, m_background);
-    if (m_sheetDrawing && !exposed.isEmpty()) {
+    if (drawsSheet() && !exposed.isEmpty()) {
         // The bands of device rows that the exposed part needs, each drawn
         // at the box's device pixel ratio on whole device pixels.
         const qreal ratio = devicePixelRatioF();
-        const QSize device = sheetDeviceSize();
+        const QSize device = PreviewPicture::deviceSize(m_drawing.size, ratio);
         const int first = std::max(0, int(std::floor((exposed.top() - area.top()) * ratio)));
         const int last = std::min(device.height() - 1, int(std::ceil((exposed.bottom() + 1 - area.top()) * ratio)) - 1);
         painter.save();
         painter.setClipRect(exposed);
-        for (int index = first / kBandRows; last >= first && index <= last / kBandRows; ++index) {
-            painter.drawImage(QPointF(area.left(), area.top() + index * kBandRows / ratio),
-                              band(m_scaleX * ratio, m_scaleY * ratio, index, device));
-        }
+        for (int index = first / kBandRows; last >= first && index <= last / kBandRows; ++index)
+            painter.drawImage(QPointF(area.left(), area.top() + index * kBandRows / ratio), band(ratio, index, device));
         painter.restore();
-    } else if (!m_drawing.isNull()) {
+    } else if (!m_drawing.whole.isNull()) {
         painter.save();
         painter.setClipRect(area);
-        painter.drawImage(area.topLeft(), m_drawing);
+        painter.drawImage(area.topLeft(), m_drawing.whole);
         painter.restore();
     }
     drawFrame(&painter);

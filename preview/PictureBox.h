@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PreviewPicture.h"
+
 #include <QColor>
 #include <QFrame>
 #include <QImage>
@@ -12,10 +14,11 @@ namespace quorbel {
 class SheetPicture;
 
 // A picture box: a border of a fixed width around a drawing area. It holds a
-// picture (the image assigned to it) and a persistent drawing (what it shows
-// inside the border, starting at the drawing area's top-left corner and
-// clipped to it). Assigning a picture replaces the drawing with it; with
-// auto-size on, the box then takes the picture's size plus its border.
+// picture (a PreviewPicture: a sheet's pages or an ordinary image) and a
+// persistent drawing (what it shows inside the border, starting at the
+// drawing area's top-left corner and clipped to it). Assigning a picture
+// replaces the drawing with it; with auto-size on, the box then takes the
+// picture's size plus its border.
 // Child widgets go into client(), whose origin is the drawing area's corner.
 //
 // Sizes are logical pixels. A picture may carry a device pixel ratio above 1
@@ -35,43 +38,38 @@ public:
     bool autoSize() const { return m_autoSize; }
     void setAutoSize(bool on) { m_autoSize = on; }
 
-    const QImage &picture() const { return m_picture; }
-    // True while the box holds a picture, a bitmap or a sheet's.
-    bool hasPicture() const { return !m_picture.isNull() || m_sheet; }
-    // The logical size of the picture held, either kind; (0, 0) without one.
-    QSize pictureSize() const;
-    void setPicture(const QImage &picture);
+    // The picture held, either kind (PreviewPicture), and views of it: the
+    // ordinary image (null for a sheet's picture), the sheet's picture (null
+    // for an image), whether there is one and its logical size ((0, 0)
+    // without one).
+    const PreviewPicture &heldPicture() const { return m_picture; }
+    const QImage &picture() const { return m_picture.image(); }
+    const std::shared_ptr<const SheetPicture> &sheetPicture() const { return m_picture.sheet(); }
+    bool hasPicture() const { return !m_picture.isNull(); }
+    QSize pictureSize() const { return m_picture.logicalSize(); }
+    // Holds `picture`; its drawing becomes the picture at natural size (an
+    // image as it is, at its own device pixel ratio). No picture clears it.
+    void setPicture(const PreviewPicture &picture);
     // Removes the picture and clears the drawing to the background colour.
     void clearPicture();
 
-    const QImage &drawing() const { return m_drawing; }
-    void setDrawing(const QImage &drawing);
-    // The part of `source` from its corner with logical size `sourceSize`,
-    // stretched to the logical size `destination`, becomes the drawing. It is
-    // made at this box's device pixel ratio, straight from the source's own
-    // pixels, so nothing is scaled twice; whole-number enlargements repeat
-    // pixels instead of blurring them.
-    void setStretchedDrawing(const QImage &source, QSize sourceSize, QSize destination);
-
-    // A sheet's picture kept as the office's pages: the box's picture, and its
-    // drawing at natural size. The drawing is rasterised only where the box
-    // shows it, in bands at the box's device pixel ratio, a few kept.
-    const std::shared_ptr<const SheetPicture> &sheetPicture() const { return m_sheet; }
-    void setSheetPicture(std::shared_ptr<const SheetPicture> sheet);
-    // The drawing becomes `sheet` with its logical size `sourceSize`
-    // stretched to the logical size `destination`: drawn afresh at that
-    // size (96 dpi times the stretch and the device pixel ratio), so that
-    // text stays sharp at every zoom.
-    void setSheetDrawing(std::shared_ptr<const SheetPicture> sheet, QSize sourceSize, QSize destination);
+    // The drawing becomes the part of `picture` from its corner with logical
+    // size `sourceSize`, stretched to the logical size `destination`, at
+    // this box's device pixel ratio (PreviewPicture::draw). An image's
+    // drawing is made at once; a sheet's is drawn only where the box shows
+    // it, in bands, a few kept, so that a sheet of any length costs what the
+    // box shows.
+    void setDrawing(const PreviewPicture &picture, QSize sourceSize, QSize destination);
+    // An image's drawing, whole; a null image for a sheet's drawing or none.
+    const QImage &drawing() const { return m_drawing.whole; }
+    // True while the box draws a picture, either kind.
+    bool hasDrawing() const { return !m_drawing.picture.isNull(); }
     // True while the drawing is a sheet's picture.
-    bool drawsSheet() const { return bool(m_sheetDrawing); }
+    bool drawsSheet() const { return m_drawing.picture.isSheet(); }
     // The drawing's device pixels in `rect` (logical pixels of the drawing
     // area), as paintEvent draws them; a null image without a sheet drawing.
     // Throws Failure for a part too large to hold.
     QImage sheetDrawingPart(const QRect &rect) const;
-
-    // The logical size of a picture (its pixels over its device pixel ratio).
-    static QSize logicalSize(const QImage &picture);
 
     QColor backgroundColour() const { return m_background; }
     void setBackgroundColour(const QColor &colour);
@@ -88,29 +86,29 @@ protected:
 
 private:
     struct Band {
-        double sx;
-        double sy;
+        qreal ratio;
         int index;
         QImage pixels;
     };
+    // What the box draws: one picture, stretched from `source` to `size`
+    // (logical pixels).
+    struct Drawing {
+        PreviewPicture picture;
+        QSize source;
+        QSize size;
+        QImage whole;                  // an image's drawing, made at once
+        mutable std::list<Band> bands; // a sheet's, most recently drawn first
+        mutable bool failureSignalled = false;
+    };
     static constexpr int kBandRows = 512;
     static constexpr size_t kKeptBands = 6;
-    const QImage &band(double sx, double sy, int index, QSize device) const;
-    QSize sheetDeviceSize() const;
-    void dropSheetDrawing();
+    const QImage &band(qreal ratio, int index, QSize device) const;
 
     int m_border;
     QWidget *m_client = nullptr;
     bool m_autoSize = false;
-    QImage m_picture;
-    QImage m_drawing;
-    std::shared_ptr<const SheetPicture> m_sheet;
-    std::shared_ptr<const SheetPicture> m_sheetDrawing;
-    double m_scaleX = 1.0; // drawing pixels per picture pixel
-    double m_scaleY = 1.0;
-    QSize m_sheetSize;     // the drawing's logical size
-    mutable std::list<Band> m_bands; // most recently drawn first
-    mutable bool m_failureSignalled = false;
+    PreviewPicture m_picture;
+    Drawing m_drawing;
     QColor m_background;
 };
 
