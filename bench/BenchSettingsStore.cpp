@@ -113,27 +113,19 @@ Figures typeKeys(int entries, int keys)
     return summarise(times, cpu);
 }
 
-// An edit committed in place: the first entry's notes, a letter longer each
-// time. The whole list is encoded and written, and the edit waits for the
-// file (a failed list write is reported), so it grows with the list.
-Figures editNotes(int entries, int edits)
+// `step` timed `count` times, with a text a letter longer each time.
+template <typename Step>
+Figures timeSteps(int count, Step step)
 {
-    storeSetting(QStringLiteral("ToDo"), encodeEntryList(makeList(entries)));
-    Form1 window(bench::programServices());
-    window.show();
     std::vector<double> times, cpu;
     Stopwatch timer;
     QString text;
-    for (int i = 0; i < edits; ++i) {
+    for (int i = 0; i < count; ++i) {
         text += QLatin1Char(char('a' + i % 26));
         timer.start();
-        window.ListView1_AfterLabelEdit(0, EntryField::Notes, text);
+        step(text);
         timer.stop(times, cpu);
     }
-    if (window.entry(0).notes != text)
-        std::fprintf(stderr, "unexpected state: the edit did not land\n");
-    window.close();
-    QTest::qWait(SettingsStore::kSyncDelayMs + 200);
     return summarise(times, cpu);
 }
 
@@ -142,17 +134,29 @@ template <typename Write>
 Figures timeWrites(int entries, int keys, Write write)
 {
     storeSetting(QStringLiteral("ToDo"), encodeEntryList(makeList(entries)));
-    std::vector<double> times, cpu;
-    Stopwatch timer;
-    QString text;
-    for (int i = 0; i < keys; ++i) {
-        text += QLatin1Char(char('a' + i % 26));
-        timer.start();
-        write(text);
-        timer.stop(times, cpu);
-    }
+    const Figures f = timeSteps(keys, write);
     QTest::qWait(SettingsStore::kSyncDelayMs + 200);
-    return summarise(times, cpu);
+    return f;
+}
+
+// An edit committed in place: the first entry's notes, a letter longer each
+// time. The whole list is encoded and written, and the edit waits for the
+// file (a failed list write is reported), so it grows with the list.
+Figures editNotes(int entries, int edits)
+{
+    storeSetting(QStringLiteral("ToDo"), encodeEntryList(makeList(entries)));
+    Form1 window(bench::programServices());
+    window.show();
+    QString last;
+    const Figures f = timeSteps(edits, [&](const QString &text) {
+        window.ListView1_AfterLabelEdit(0, EntryField::Notes, text);
+        last = text;
+    });
+    if (window.entry(0).notes != last)
+        std::fprintf(stderr, "unexpected state: the edit did not land\n");
+    window.close();
+    QTest::qWait(SettingsStore::kSyncDelayMs + 200);
+    return f;
 }
 
 // The store alone, waiting for each write to reach the file.

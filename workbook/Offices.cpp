@@ -8,6 +8,16 @@
 #include <QLibrary>
 
 namespace quorbel {
+namespace {
+
+// What the module said when it made no office, or a plain sentence.
+Failure notStarted(const QString &error)
+{
+    return Failure(error.isEmpty() ? QStringLiteral("LibreOffice Calc could not be started.") : error,
+                   InstanceLoss::NotStarted);
+}
+
+} // namespace
 
 Offices::Offices(Options options, const InputPause *input, QString moduleFolder)
     : m_options(std::move(options)), m_moduleFolder(std::move(moduleFolder)),
@@ -55,8 +65,7 @@ std::unique_ptr<xl::StartingApplication> Offices::startApplication()
     QString error;
     std::unique_ptr<xl::StartingApplication> starting(m_start(&m_options, &error));
     if (!starting)
-        throw Failure(error.isEmpty() ? QStringLiteral("LibreOffice Calc could not be started.") : error,
-                      InstanceLoss::NotStarted);
+        throw notStarted(error);
     return starting;
 }
 
@@ -70,8 +79,7 @@ std::unique_ptr<xl::XlApplication> Offices::createApplication()
     QString error;
     std::unique_ptr<xl::XlApplication> application(m_create(&m_options, &error));
     if (!application)
-        throw Failure(error.isEmpty() ? QStringLiteral("LibreOffice Calc could not be started.") : error,
-                      InstanceLoss::NotStarted);
+        throw notStarted(error);
     return application;
 }
 

@@ -5,6 +5,8 @@
 // .xls (Debian's python3-xlrd), and a look at the pixels of a picture.
 
 #include "OfficeChildren.h"
+#include "Offices.h"
+#include "Options.h"
 #include "Spreadsheet.h"
 
 #include <QByteArray>
@@ -19,9 +21,24 @@
 #include <QTest>
 
 #include <csignal>
+#include <memory>
 #include <unistd.h>
 
 namespace quorbel::test {
+
+// The offices the code under test gets, made afresh for the environment as
+// the test has set it, each call; none kept ahead of need.
+class FreshOffices {
+public:
+    Offices &operator()()
+    {
+        m_offices = std::make_unique<Offices>(Options::fromEnvironment().withoutOfficesAhead());
+        return *m_offices;
+    }
+
+private:
+    std::unique_ptr<Offices> m_offices;
+};
 
 // Writes a shell script that only its owner may run: a stand-in for the
 // office. False when it could not be written.

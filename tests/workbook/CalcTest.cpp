@@ -622,14 +622,7 @@ private slots:
     }
 
 private:
-    // The offices the code under test gets, made afresh for the environment
-    // as the test has set it; none kept ahead of need.
-    Offices &freshOffices()
-    {
-        m_offices = std::make_unique<Offices>(Options::fromEnvironment().withoutOfficesAhead());
-        return *m_offices;
-    }
-    std::unique_ptr<Offices> m_offices;
+    FreshOffices freshOffices;
     std::shared_ptr<xl::XlWorkbook> openTemplate()
     {
         auto workbook = m_excel->Workbooks()->Open(m_template, true);

@@ -474,14 +474,7 @@ os.execv(office, [office] + sys.argv[1:])
     }
 
 private:
-    // The offices the code under test gets, made afresh for the environment
-    // as the test has set it; none kept ahead of need.
-    Offices &freshOffices()
-    {
-        m_offices = std::make_unique<Offices>(Options::fromEnvironment().withoutOfficesAhead());
-        return *m_offices;
-    }
-    std::unique_ptr<Offices> m_offices;
+    FreshOffices freshOffices;
 
     std::unique_ptr<xl::XlApplication> startWithTemplate()
     {
