@@ -17,6 +17,7 @@ class QScrollBar;
 
 namespace quorbel {
 
+class Dialogs;
 class PictureBox;
 class SheetPicture;
 
@@ -51,7 +52,8 @@ public:
     static constexpr int kClientWidth = 656;
     static constexpr int kClientHeight = 626;
 
-    explicit Form2(Form2Host &host, QWidget *parent = nullptr);
+    // Its boxes and the save dialog show through `dialogs`.
+    Form2(Form2Host &host, Dialogs &dialogs, QWidget *parent = nullptr);
     ~Form2() override;
 
     // The full path of the scratch workbook; copied on save, deleted on
@@ -133,6 +135,7 @@ private:
     void setScrollbarByPercent(QScrollBar *bar, qint16 percent);
 
     Form2Host &m_host;
+    Dialogs &m_dialogs;
     QLabel *m_noPictureNote = nullptr;
     PreviewGeometry m_geometry;
     bool mFirstActivate = true;

@@ -17,6 +17,7 @@
 
 namespace quorbel {
 
+class Dialogs;
 class Offices;
 
 // Writes a picture of the used area of `workbook`'s active sheet to `path`
@@ -27,7 +28,7 @@ class Offices;
 // ends in row 1 or column A nothing is written. The picture travels through
 // the system clipboard, whose earlier content is lost.
 //
-// Every ordinary failing step is reported in the "Application Error" box for
+// Every ordinary failing step is reported (by `dialogs`) in the "Application Error" box for
 // "Excel1.saveCellsActivesheet" with its step number (100 active sheet, 102
 // last row, 104 last column, 106 the size test, 110 the picture onto the
 // clipboard, 112 the picture into the file), and the procedure goes on with
@@ -43,7 +44,8 @@ class Offices;
 // when given, is asked while the clipboard is read: true stops the
 // procedure with Failure(InstanceLoss::Stopped).
 using EndCheck = std::function<bool()>;
-void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path, const EndCheck &ending = {});
+void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path, Dialogs &dialogs,
+                          const EndCheck &ending = {});
 
 // A new, hidden application instance of `offices` with the workbook file at
 // `path` open (not read-only). The caller owns the instance and ends it with Quit.
