@@ -319,7 +319,8 @@ void Form2::PushButton6_Click()
     if (steps.test(102, [&] { return !chosen.isEmpty(); })) {
         if (steps.test(104, [&] { return FileExists(chosen); })) {
             steps(106, [&] {
-                answer = messageBox(m_dialogs, QStringLiteral("Are you sure you wish to overwrite ") + chosen + QStringLiteral(" ?"),
+                answer = messageBox(m_dialogs,
+                                    QStringLiteral("Are you sure you wish to overwrite ") + chosen + QStringLiteral(" ?"),
                                     BoxButtons::YesNo, BoxAnswer::Yes);
             });
             // Choosing the scratch workbook itself: it already is the

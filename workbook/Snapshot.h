@@ -28,11 +28,11 @@ class Offices;
 // ends in row 1 or column A nothing is written. The picture travels through
 // the system clipboard, whose earlier content is lost.
 //
-// Every ordinary failing step is reported (by `dialogs`) in the "Application Error" box for
-// "Excel1.saveCellsActivesheet" with its step number (100 active sheet, 102
-// last row, 104 last column, 106 the size test, 110 the picture onto the
-// clipboard, 112 the picture into the file), and the procedure goes on with
-// the next step. A lost instance (Failure::instanceLost) ends it at once,
+// Every ordinary failing step is reported with `dialogs` in the
+// "Application Error" box for "Excel1.saveCellsActivesheet" with its step
+// number (100 active sheet, 102 last row, 104 last column, 106 the size
+// test, 110 the picture onto the clipboard, 112 the picture into the file),
+// and the procedure goes on with the next step. A lost instance (Failure::instanceLost) ends it at once,
 // unreported, and is thrown to the caller: it is the only failure that
 // leaves the procedure. A file already at `path` is removed first and the
 // clipboard is emptied before the picture is made, so that a failed snapshot

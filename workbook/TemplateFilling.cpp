@@ -94,7 +94,8 @@ QString picturePathOrNone()
 struct Build {
     Build(TemplateHost &theHost, Offices &theOffices, const CancellationToken &theCancel, const DigitSource &theDigits,
           QSet<QString> &reported)
-        : host(theHost), offices(theOffices), cancel(theCancel), digits(theDigits), steps(theHost.dialogs(), kLocation, buildPolicy(reported))
+        : host(theHost), offices(theOffices), cancel(theCancel), digits(theDigits),
+          steps(theHost.dialogs(), kLocation, buildPolicy(reported))
     {
         steps.stopWhenCancelled(&cancel);
     }
