@@ -15,7 +15,7 @@ int main(int argc, char *argv[])
     quorbel::installAccessiblePicture();
 
     quorbel::WidgetDialogs dialogs;
-    quorbel::Dialogs::setCurrent(&dialogs);
-
-    return quorbel::runQuorbel(app);
+    quorbel::Form1::Services services;
+    services.dialogs = &dialogs;
+    return quorbel::runQuorbel(app, services);
 }

@@ -88,11 +88,11 @@ Figures summarise(const std::vector<double> &times, const std::vector<double> &c
 }
 
 // Keys typed into the window's "To Be Completed By:" field.
-Figures typeKeys(int entries, int keys)
+Figures typeKeys(int entries, int keys, Dialogs &dialogs)
 {
     storeSetting(QStringLiteral("ToDo"), encodeEntryList(makeList(entries)));
     storeSetting(QStringLiteral("txtName"), QString());
-    Form1 window(bench::programServices());
+    Form1 window(bench::programServices(dialogs));
     window.show();
     window.txtName->setFocus();
     std::vector<double> times, cpu;
@@ -142,10 +142,10 @@ Figures timeWrites(int entries, int keys, Write write)
 // An edit committed in place: the first entry's notes, a letter longer each
 // time. The whole list is encoded and written, and the edit waits for the
 // file (a failed list write is reported), so it grows with the list.
-Figures editNotes(int entries, int edits)
+Figures editNotes(int entries, int edits, Dialogs &dialogs)
 {
     storeSetting(QStringLiteral("ToDo"), encodeEntryList(makeList(entries)));
-    Form1 window(bench::programServices());
+    Form1 window(bench::programServices(dialogs));
     window.show();
     QString last;
     const Figures f = timeSteps(edits, [&](const QString &text) {
@@ -198,7 +198,6 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const int keys = argc > 1 ? std::max(1, atoi(argv[1])) : 200;
     bench::CountingDialogs dialogs;
-    Dialogs::setCurrent(&dialogs);
 
     std::printf("settings file: %s\n", qPrintable(settingsFilePath()));
     std::printf("%-34s %8s %10s %10s %10s\n", "", "entries", "median ms", "mean ms", "CPU ms");
@@ -206,7 +205,7 @@ int main(int argc, char **argv)
     // Three times each, alternating, so that neither order nor warm-up decides.
     for (int round = 0; round < 3; ++round) {
         for (int entries : {0, 10000}) {
-            const Figures f = typeKeys(entries, keys);
+            const Figures f = typeKeys(entries, keys, dialogs);
             std::printf("%-34s %8d %10.3f %10.3f %10.3f\n", "key in \"To Be Completed By:\"", entries, f.medianMs, f.meanMs, f.cpuMedianMs);
             (entries == 0 ? keyEmpty : keyFull).push_back(f.medianMs);
             (entries == 0 ? cpuEmpty : cpuFull).push_back(f.cpuMedianMs);
@@ -225,7 +224,7 @@ int main(int argc, char **argv)
         std::printf("%-34s %8d %10.3f %10.3f %10.3f\n", "QSettings write each (as before)", entries, f.medianMs, f.meanMs, f.cpuMedianMs);
     }
     for (int entries : {1, 10000}) {
-        const Figures f = editNotes(entries, std::max(1, keys / 4));
+        const Figures f = editNotes(entries, std::max(1, keys / 4), dialogs);
         std::printf("%-34s %8d %10.3f %10.3f %10.3f\n", "edit of an entry's notes in place", entries, f.medianMs, f.meanMs, f.cpuMedianMs);
     }
     std::printf("key with 10,000 entries / key with none (median of the rounds' medians): %.2fx wall-clock, "

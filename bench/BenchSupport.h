@@ -29,10 +29,12 @@ public:
 };
 
 // The program's services for a run: the office is known to be installed
-// (the benchmark checks nothing), and nothing ends the process.
-inline Form1::Services programServices()
+// (the benchmark checks nothing), nothing ends the process, and `dialogs`
+// show the boxes.
+inline Form1::Services programServices(Dialogs &dialogs)
 {
     Form1::Services services;
+    services.dialogs = &dialogs;
     services.isInstalled = [] { return true; };
     services.endProgram = [] {};
     return services;

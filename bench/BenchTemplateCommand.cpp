@@ -113,7 +113,7 @@ double oneClick(int entries, CountingDialogs &dialogs, CallClock *clock = nullpt
 {
     auto timedOffices = std::make_unique<bench::TimingOffices>(Options::fromEnvironment());
     bench::TimingOffices &timing = *timedOffices;
-    Program program(bench::programServices(), std::move(timedOffices));
+    Program program(bench::programServices(dialogs), std::move(timedOffices));
     Form1 &main = program.mainWindow();
     program.showMainWindow();
     for (int i = 0; i < entries; ++i) {
@@ -241,12 +241,12 @@ void firstHalfCalls(xl::XlApplication &excel, const QString &templatePath, const
 }
 
 // The second instance's calls: the saved workbook opened, pictured, closed.
-void secondHalfCalls(xl::XlApplication &excel, const QString &saved, const QString &picture)
+void secondHalfCalls(xl::XlApplication &excel, const QString &saved, const QString &picture, Dialogs &dialogs)
 {
     excel.Workbooks()->Open(saved);
     const auto books = excel.Workbooks();
     const auto workbook = books->Item(books->count());
-    saveCellsActivesheet(*workbook, picture);
+    saveCellsActivesheet(*workbook, picture, dialogs);
     excel.setDisplayAlerts(false);
     workbook->Close();
 }
@@ -255,7 +255,7 @@ void secondHalfCalls(xl::XlApplication &excel, const QString &saved, const QStri
 // offices that have each done the same work once already, as the build's
 // groups (taking an office and the program's own work left out; the
 // offices' end included).
-std::map<QString, double> warmFloor(int entries, const QString &folder, const QString &templatePath)
+std::map<QString, double> warmFloor(int entries, const QString &folder, const QString &templatePath, Dialogs &dialogs)
 {
     CallClock clock;
     std::map<QString, double> floor;
@@ -270,7 +270,7 @@ std::map<QString, double> warmFloor(int entries, const QString &folder, const QS
             clock.clear();
             clock.restart();
             firstHalfCalls(*first, templatePath, saved, entries);
-            secondHalfCalls(*second, saved, picture);
+            secondHalfCalls(*second, saved, picture, dialogs);
         }
         first->Quit();
         second->Quit();
@@ -296,7 +296,7 @@ void printBreakdown(int entries, int runs, CountingDialogs &dialogs, const QStri
     for (int i = 0; i < runs; ++i)
         total += oneClick(entries, dialogs, &clock);
     total /= runs;
-    const std::map<QString, double> floor = warmFloor(entries, folder, templatePath);
+    const std::map<QString, double> floor = warmFloor(entries, folder, templatePath, dialogs);
     double floorTotal = 0;
     for (const auto &[group, ms] : floor)
         floorTotal += ms;
@@ -338,9 +338,10 @@ void printWaitingCosts()
         return;
     std::printf("\nwhile the main window waits          offices' CPU to ready  longest hold  idle office RSS (anon + file)  CPU in 3 s idle\n");
     const QByteArray saved = qgetenv("QUORBEL_WARM_OFFICE");
+    StderrDialogs printed;
     for (const bool warm : {false, true}) {
         qputenv("QUORBEL_WARM_OFFICE", warm ? "1" : "0");
-        Program program(bench::programServices());
+        Program program(bench::programServices(printed));
         program.showMainWindow();
         QElapsedTimer wait;
         wait.start();
@@ -408,7 +409,6 @@ int main(int argc, char *argv[])
         return 0;
     }
     CountingDialogs dialogs;
-    Dialogs::setCurrent(&dialogs);
     if (const int code = oneClickAlone(argc, argv, dialogs); code >= 0)
         return code;
 

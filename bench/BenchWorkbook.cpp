@@ -8,6 +8,7 @@
 //     bench_workbook [runs]        (default 3; medians are printed)
 
 #include "BareConversion.h"
+#include "Dialogs.h"
 #include "Failure.h"
 #include "FileProcs.h"
 #include "ListFill.h"
@@ -84,7 +85,8 @@ void oneBuild(Offices &offices, const QString &folder, const QString &templatePa
     auto excel = timed(QStringLiteral("reopen in a new instance") + suffix, [&] { return OpenInNewInstance(offices, saved); });
     auto workbook = excel->Workbooks()->Item(excel->Workbooks()->count());
     const QString picture = QDir(folder).filePath(QStringLiteral("temp.bmp"));
-    timed(QStringLiteral("picture to temp.bmp") + suffix, [&] { saveCellsActivesheet(*workbook, picture); });
+    StderrDialogs printed;
+    timed(QStringLiteral("picture to temp.bmp") + suffix, [&] { saveCellsActivesheet(*workbook, picture, printed); });
     // QUORBEL_BENCH_KEEP_PICTURE=FOLDER keeps a copy of each picture file
     // (picture-<entries>.bin), real output of the office for other uses.
     if (const QString keep = qEnvironmentVariable("QUORBEL_BENCH_KEEP_PICTURE"); !keep.isEmpty()) {

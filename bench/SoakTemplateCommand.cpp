@@ -46,9 +46,8 @@ int main(int argc, char *argv[])
     const int builds = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 200;
 
     bench::CountingDialogs dialogs;
-    Dialogs::setCurrent(&dialogs);
 
-    Program program(bench::programServices());
+    Program program(bench::programServices(dialogs));
     Form1 &main = program.mainWindow();
     program.showMainWindow();
     main.PushButton7_Click(); // "Load Sample/Example Data"

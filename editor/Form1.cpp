@@ -46,11 +46,13 @@ void setCell(QTreeWidgetItem *row, ListColumn column, const QString &text)
 Form1::Form1(Services services, QWidget *parent)
     : QWidget(parent), m_services(std::move(services))
 {
+    if (!m_services.dialogs)
+        m_services.dialogs = &m_stderrDialogs;
     if (!m_services.isInstalled)
-        m_services.isInstalled = [] {
+        m_services.isInstalled = [this] {
             // Started and ended again: nothing is kept ahead of need here.
             Offices offices(Options::fromEnvironment().withoutOfficesAhead());
-            return IsInstalled(offices);
+            return IsInstalled(offices, *m_services.dialogs);
         };
     if (!m_services.endProgram)
         m_services.endProgram = [] { QCoreApplication::exit(0); };
@@ -81,7 +83,7 @@ QDate Form1::today() const
 
 void Form1::Form_Load()
 {
-    Steps steps(QStringLiteral("Form1.Form_Load"));
+    Steps steps(*m_services.dialogs, QStringLiteral("Form1.Form_Load"));
     QCursor hand(Qt::ArrowCursor);
 
     steps(100, [&] { ApplyWindowSkin(this, m_services.programFolder); });
@@ -147,7 +149,7 @@ void Form1::closeEvent(QCloseEvent *event)
 
 void Form1::Form_QueryUnload()
 {
-    Steps steps(QStringLiteral("Form1.Form_QueryUnload"));
+    Steps steps(*m_services.dialogs, QStringLiteral("Form1.Form_QueryUnload"));
     storeChangedList(steps, 100, 102);
 }
 
@@ -298,7 +300,7 @@ QTreeWidgetItem *Form1::requireCurrentRow() const
 
 void Form1::PushButton1_Click()
 {
-    Steps steps(QStringLiteral("Form1.PushButton1_Click"));
+    Steps steps(*m_services.dialogs, QStringLiteral("Form1.PushButton1_Click"));
     const int firstNew = entryCount();
     QTreeWidgetItem *row = nullptr;
     steps(100, [&] { row = appendRow(txtDate->text()); });
@@ -314,7 +316,7 @@ void Form1::PushButton1_Click()
 
 void Form1::PushButton2_Click()
 {
-    Steps steps(QStringLiteral("Form1.PushButton2_Click"));
+    Steps steps(*m_services.dialogs, QStringLiteral("Form1.PushButton2_Click"));
     if (steps.test(100, [&] { return ListView1->topLevelItemCount() == 0; }))
         return;
     const int countBefore = entryCount();
@@ -329,13 +331,13 @@ void Form1::PushButton2_Click()
 
 void Form1::PushButton3_Click()
 {
-    Steps steps(QStringLiteral("Form1.PushButton3_Click"));
-    steps(100, [&] { messageBox(kHelpText); });
+    Steps steps(*m_services.dialogs, QStringLiteral("Form1.PushButton3_Click"));
+    steps(100, [&] { messageBox(*m_services.dialogs, kHelpText); });
 }
 
 void Form1::PushButton5_Click()
 {
-    Steps steps(QStringLiteral("Form1.PushButton5_Click"));
+    Steps steps(*m_services.dialogs, QStringLiteral("Form1.PushButton5_Click"));
     if (steps.test(100, [&] { return ListView1->topLevelItemCount() == 0; }))
         return;
     const int current = currentRow();
@@ -359,7 +361,7 @@ void Form1::PushButton6_Click()
 
 void Form1::PushButton7_Click()
 {
-    Steps steps(QStringLiteral("Form1.PushButton7_Click"));
+    Steps steps(*m_services.dialogs, QStringLiteral("Form1.PushButton7_Click"));
     const HeaderValues headerBefore = m_rows->headerValues();
     const int firstNew = entryCount();
     QTreeWidgetItem *row = nullptr;
@@ -413,7 +415,7 @@ bool Form1::makeChange(Steps &steps, int step, ListChange *change)
 
 void Form1::mnuUndo_Click()
 {
-    Steps steps(QStringLiteral("Form1.mnuUndo_Click"));
+    Steps steps(*m_services.dialogs, QStringLiteral("Form1.mnuUndo_Click"));
     if (!m_undoStack->canUndo())
         return;
     steps(100, [&] { m_undoStack->undo(); });
@@ -422,7 +424,7 @@ void Form1::mnuUndo_Click()
 
 void Form1::mnuRedo_Click()
 {
-    Steps steps(QStringLiteral("Form1.mnuRedo_Click"));
+    Steps steps(*m_services.dialogs, QStringLiteral("Form1.mnuRedo_Click"));
     if (!m_undoStack->canRedo())
         return;
     steps(100, [&] { m_undoStack->redo(); });
@@ -437,7 +439,7 @@ void Form1::mnuEdit_Click()
 
 void Form1::moveCurrentRowBy(const QString &location, int offset)
 {
-    Steps steps(location);
+    Steps steps(*m_services.dialogs, location);
     const int from = currentRow();
     const int to = from + offset;
     if (from < 0 || from >= entryCount() || to < 0 || to >= entryCount())
@@ -458,14 +460,14 @@ void Form1::mnuMoveDown_Click()
 
 void Form1::mnuSortByDueDate_Click()
 {
-    Steps steps(QStringLiteral("Form1.mnuSortByDueDate_Click"));
+    Steps steps(*m_services.dialogs, QStringLiteral("Form1.mnuSortByDueDate_Click"));
     if (makeChange(steps, 100, new SortByDueDate(*m_rows)))
         storeChangedList(steps, 102, 102);
 }
 
 void Form1::ListView1_AfterLabelEdit(int row, EntryField field, const QString &text)
 {
-    Steps steps(QStringLiteral("Form1.ListView1_AfterLabelEdit"));
+    Steps steps(*m_services.dialogs, QStringLiteral("Form1.ListView1_AfterLabelEdit"));
     if (row < 0 || row >= entryCount())
         return;
     const QString before = fieldText(m_rows->rowEntry(row), field);
@@ -475,7 +477,7 @@ void Form1::ListView1_AfterLabelEdit(int row, EntryField field, const QString &t
 
 void Form1::ListView1_OLEDragDrop(int from, int before)
 {
-    Steps steps(QStringLiteral("Form1.ListView1_OLEDragDrop"));
+    Steps steps(*m_services.dialogs, QStringLiteral("Form1.ListView1_OLEDragDrop"));
     if (from < 0 || from >= entryCount() || before < 0 || before > entryCount())
         return;
     // The row is taken out first: a place below it is one row higher then.

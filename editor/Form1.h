@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeadlinePicker.h"
+#include "Dialogs.h"
 #include "EntryList.h"
 #include "EntryListView.h"
 #include "SelectAllLineEdit.h"
@@ -46,6 +47,9 @@ struct Form1Services {
     // so that the case "rows but none current" can be produced although the
     // list keeps a current row.
     std::function<int()> currentRow;
+    // What shows the window's boxes (its reports, "Help", the availability
+    // check's). Not owned. Default: boxes printed to standard error.
+    Dialogs *dialogs = nullptr;
 };
 
 // The main window: header fields, the entry fields, the to-do list and the
@@ -174,6 +178,7 @@ private:
     void moveCurrentRowBy(const QString &location, int offset);
 
     Services m_services;
+    StderrDialogs m_stderrDialogs;
     QUndoStack *m_undoStack = nullptr;
     std::unique_ptr<ListViewRows> m_rows;
     std::function<void()> m_templateCommand;

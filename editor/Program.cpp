@@ -38,12 +38,14 @@ void closeOpenBoxes()
     }
 }
 
-// The availability check, unless the caller has its own, checks `offices`:
-// its office stays as the first kept ahead of need.
-Form1::Services checkingOffices(Form1::Services services, Offices &offices)
+// The main window shows its boxes with `dialogs`. The availability check,
+// unless the caller has its own, checks `offices`: its office stays as the
+// first kept ahead of need.
+Form1::Services mainWindowServices(Form1::Services services, Offices &offices, Dialogs &dialogs)
 {
+    services.dialogs = &dialogs;
     if (!services.isInstalled)
-        services.isInstalled = [&offices] { return IsInstalled(offices); };
+        services.isInstalled = [&offices, &dialogs] { return IsInstalled(offices, dialogs); };
     return services;
 }
 
@@ -58,8 +60,9 @@ Program::Program(Form1::Services services, const Options &options)
 // "Start Creating Template" runs the command with them; the preview's
 // "< Back" shows the main window again through the host.
 Program::Program(Form1::Services services, std::unique_ptr<Offices> offices)
-    : m_offices(std::move(offices)),
-      m_mainWindow(std::make_unique<Form1>(checkingOffices(std::move(services), *m_offices))),
+    : m_dialogs(services.dialogs ? *services.dialogs : m_stderrDialogs, m_ending),
+      m_offices(std::move(offices)),
+      m_mainWindow(std::make_unique<Form1>(mainWindowServices(std::move(services), *m_offices, m_dialogs))),
       m_host(*m_mainWindow, [this] { m_offices->keepAhead(); })
 {
     // A check that failed leaves nothing running.
@@ -73,8 +76,16 @@ Program::~Program()
 {
     m_offices->stopKeeping();
     m_previewWindow.reset();
-    if (m_dialogsBeforeEnd)
-        Dialogs::setCurrent(m_dialogsBeforeEnd);
+}
+
+BoxAnswer Program::ProgramDialogs::showBox(const Box &box)
+{
+    return m_ending.cancelledAlready() ? box.defaultButton : m_shown.showBox(box);
+}
+
+QString Program::ProgramDialogs::getSaveFileName(const QString &title, const QString &filter)
+{
+    return m_ending.cancelledAlready() ? QString() : m_shown.getSaveFileName(title, filter);
 }
 
 void Program::runTemplateCommand()
@@ -107,9 +118,8 @@ void Program::requestEnd()
 {
     if (m_ending.cancelledAlready())
         return;
+    // From here on every box is answered without showing.
     m_ending.cancel();
-    m_dialogsBeforeEnd = &Dialogs::current();
-    Dialogs::setCurrent(&m_quietDialogs);
     closeOpenBoxes();
     if (!m_commandRunning)
         closeShownWindow();
@@ -143,7 +153,7 @@ void Program::showRunningWindow()
 Form2 &Program::previewWindow()
 {
     if (!m_previewWindow)
-        m_previewWindow = std::make_unique<Form2>(m_host);
+        m_previewWindow = std::make_unique<Form2>(m_host, m_dialogs);
     return *m_previewWindow;
 }
 
@@ -155,11 +165,6 @@ int Program::run(QApplication &app)
         return 0;
     showMainWindow();
     return app.exec();
-}
-
-int runQuorbel(QApplication &app)
-{
-    return runQuorbel(app, Form1::Services{});
 }
 
 namespace {

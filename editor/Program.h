@@ -31,8 +31,10 @@ class Form2;
 // program object is gone.
 class Program : public QObject {
 public:
-    // The offices follow `options` (read from the environment when the
-    // program starts) and wait for pauses of the user's input.
+    // The boxes and save dialogs show through `services.dialogs` (printed to
+    // standard error when null) until the program is ending. The offices
+    // follow `options` (read from the environment when the program starts)
+    // and wait for pauses of the user's input.
     explicit Program(Form1::Services services = {}, const Options &options = Options::fromEnvironment());
     // With offices of the caller's (a benchmark's timed ones).
     Program(Form1::Services services, std::unique_ptr<Offices> offices);
@@ -48,6 +50,8 @@ public:
     int run(QApplication &app);
 
     Offices &offices() { return *m_offices; }
+    // What shows every box of the program's windows and of the command.
+    Dialogs &dialogs() { return m_dialogs; }
     SpareOffice &spareOffice() { return m_offices->spare(); }
 
     // Shows the main window (at start, and back from the preview) and keeps
@@ -78,20 +82,28 @@ private:
     void closeShownWindow();
     void runTemplateCommand();
 
-    // Answers every box with its default button, without showing it, once
-    // the program is ending.
-    class QuietDialogs final : public Dialogs {
+    // The dialogs every window and the command are handed: they forward to
+    // the program's own dialogs until the program is ending, and from then
+    // on answer every box with its default button and cancel every save
+    // dialog, without showing anything.
+    class ProgramDialogs final : public Dialogs {
     public:
-        BoxAnswer showBox(const Box &box) override { return box.defaultButton; }
-        QString getSaveFileName(const QString &, const QString &) override { return {}; }
+        ProgramDialogs(Dialogs &shown, const CancellationToken &ending) : m_shown(shown), m_ending(ending) {}
+        BoxAnswer showBox(const Box &box) override;
+        QString getSaveFileName(const QString &title, const QString &filter) override;
+
+    private:
+        Dialogs &m_shown;
+        const CancellationToken &m_ending;
     };
 
     // Cancelled by requestEnd(); the template command gets it and stops at
     // its next step.
     CancellationToken m_ending;
     bool m_commandRunning = false;
-    QuietDialogs m_quietDialogs;
-    Dialogs *m_dialogsBeforeEnd = nullptr;
+    // The program's own dialogs when the caller gives none.
+    StderrDialogs m_stderrDialogs;
+    ProgramDialogs m_dialogs;
 
     // First: the main window's start-up hands the offices the check's
     // office, and they go last.
@@ -109,7 +121,7 @@ private:
 // save request of the session (a checkpoint, or a logout that may yet be
 // cancelled) stores the list and the header fields and is answered at once;
 // the program runs on.
-int runQuorbel(QApplication &app);
+// `services.dialogs` shows its boxes and save dialogs (main() gives the Qt ones).
 int runQuorbel(QApplication &app, const Form1::Services &services);
 
 } // namespace quorbel

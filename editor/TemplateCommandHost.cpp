@@ -56,4 +56,9 @@ void TemplateCommandHost::hideMainWindow()
     m_mainWindow.hide();
 }
 
+Dialogs &TemplateCommandHost::dialogs()
+{
+    return m_program.dialogs();
+}
+
 } // namespace quorbel

@@ -25,6 +25,7 @@ public:
     void setPreviewWorkbook(const QString &path) override;
     void showPreview() override;
     void hideMainWindow() override;
+    Dialogs &dialogs() override;
 
 private:
     Program &m_program;

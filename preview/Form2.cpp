@@ -37,7 +37,7 @@ void syncBar(QScrollBar *widget, const ScrollBarState &state)
 
 } // namespace
 
-Form2::Form2(Form2Host &host, QWidget *parent)
+Form2::Form2(Form2Host &host, Dialogs &dialogs, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       Picture2(new PictureBox(2, this)),
@@ -51,9 +51,11 @@ Form2::Form2(Form2Host &host, QWidget *parent)
       PushButton8(new QPushButton(QStringLiteral("< Back"), this)),
       PushButton6(new QPushButton(QStringLiteral("Save Results To Excel File"), this)),
       m_host(host),
+      m_dialogs(dialogs),
       m_geometry(PreviewGeometry::standard(this)),
       m_hand(Qt::ArrowCursor)
 {
+    m_geometry.setDialogs(&m_dialogs);
     buildLayout();
 
     connect(PushButton1, &QPushButton::clicked, this, &Form2::PushButton1_Click);
@@ -191,7 +193,7 @@ const QWidget *Form2::noPictureNote() const
 
 void Form2::Form_Load()
 {
-    Steps steps(QStringLiteral("Form2.Form_Load"));
+    Steps steps(m_dialogs, QStringLiteral("Form2.Form_Load"));
     steps(100, [&] { mFirstActivate = true; });
     steps(102, [&] { UseSystemColors(this); });
     steps(104, [&] { setWindowTitle(kProductTitle); });
@@ -204,7 +206,7 @@ void Form2::Form_Load()
 
 void Form2::Form_Activate()
 {
-    Steps steps(QStringLiteral("Form2.Form_Activate"));
+    Steps steps(m_dialogs, QStringLiteral("Form2.Form_Activate"));
     if (steps.test(100, [&] { return mFirstActivate; }))
         m_geometry.firstActivationSetup(steps);
     steps(116, [&] { mFirstActivate = false; });
@@ -212,7 +214,7 @@ void Form2::Form_Activate()
 
 void Form2::Form_QueryUnload()
 {
-    Steps steps(QStringLiteral("Form2.Form_QueryUnload"));
+    Steps steps(m_dialogs, QStringLiteral("Form2.Form_QueryUnload"));
     steps(100, [&] {
         DeleteFileQuietly(mExcelFile);
         releaseScratchFolder(mExcelFile);
@@ -264,7 +266,7 @@ void Form2::closeEvent(QCloseEvent *event)
 
 void Form2::PushButton6_Click()
 {
-    Steps steps(QStringLiteral("Form2.PushButton6_Click"));
+    Steps steps(m_dialogs, QStringLiteral("Form2.PushButton6_Click"));
     QString chosen;
     std::optional<BoxAnswer> answer;
     bool alreadyThere = false;
@@ -274,12 +276,13 @@ void Form2::PushButton6_Click()
     QString stagingError;
 
     steps(100, [&] {
-        chosen = Dialogs::current().getSaveFileName(QStringLiteral("Save File"), QStringLiteral("Excel Files (*.xls)"));
+        chosen = m_dialogs.getSaveFileName(QStringLiteral("Save File"), QStringLiteral("Excel Files (*.xls)"));
     });
     if (steps.test(102, [&] { return !chosen.isEmpty(); })) {
         if (steps.test(104, [&] { return FileExists(chosen); })) {
             steps(106, [&] {
-                answer = messageBox(QStringLiteral("Are you sure you wish to overwrite ") + chosen + QStringLiteral(" ?"),
+                answer = messageBox(m_dialogs,
+                                    QStringLiteral("Are you sure you wish to overwrite ") + chosen + QStringLiteral(" ?"),
                                     BoxButtons::YesNo, BoxAnswer::Yes);
             });
             // Choosing the scratch workbook itself: it already is the
@@ -309,12 +312,12 @@ void Form2::PushButton6_Click()
             staged->commit();
         });
     }
-    steps(118, [&] { messageBox(QStringLiteral("Done.")); });
+    steps(118, [&] { messageBox(m_dialogs, QStringLiteral("Done.")); });
 }
 
 void Form2::PushButton8_Click()
 {
-    Steps steps(QStringLiteral("Form2.PushButton8_Click"));
+    Steps steps(m_dialogs, QStringLiteral("Form2.PushButton8_Click"));
     steps(100, [&] {
         DeleteFileQuietly(mExcelFile);
         releaseScratchFolder(mExcelFile);
@@ -327,13 +330,13 @@ void Form2::PushButton8_Click()
 
 void Form2::PushButton1_Click()
 {
-    Steps steps(QStringLiteral("Form2.PushButton1_Click"));
+    Steps steps(m_dialogs, QStringLiteral("Form2.PushButton1_Click"));
     steps(100, [&] { m_geometry.StepZoom(0); });
 }
 
 void Form2::PushButton2_Click()
 {
-    Steps steps(QStringLiteral("Form2.PushButton2_Click"));
+    Steps steps(m_dialogs, QStringLiteral("Form2.PushButton2_Click"));
     steps(100, [&] { m_geometry.StepZoom(1); });
 }
 
@@ -359,19 +362,19 @@ void Form2::VScroll1_Change(int value)
 
 void Form2::Picture1_MouseDown(Qt::MouseButton, float x, float y)
 {
-    Steps steps(QStringLiteral("Form2.picture1_MouseDown"));
+    Steps steps(m_dialogs, QStringLiteral("Form2.picture1_MouseDown"));
     steps(100, [&] { m_geometry.mouseDown(x, y); });
 }
 
 void Form2::Picture1_MouseMove(Qt::MouseButtons buttons, float x, float y)
 {
-    Steps steps(QStringLiteral("Form2.picture1_MouseMove"));
+    Steps steps(m_dialogs, QStringLiteral("Form2.picture1_MouseMove"));
     steps(100, [&] { m_geometry.mouseMove(buttons != Qt::NoButton, x, y); });
 }
 
 void Form2::Picture1_MouseUp(Qt::MouseButton, float, float)
 {
-    Steps steps(QStringLiteral("Form2.Picture1_MouseUp"));
+    Steps steps(m_dialogs, QStringLiteral("Form2.Picture1_MouseUp"));
     qint32 percentX = 0;
     qint32 percentY = 0;
     steps(100, [&] { percentX = m_geometry.percentX(); });

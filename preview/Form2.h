@@ -18,6 +18,7 @@ class QScrollBar;
 
 namespace quorbel {
 
+class Dialogs;
 class PictureBox;
 
 // The preview window: the picture of the filled sheet with zoom, scroll bars
@@ -51,7 +52,8 @@ public:
     static constexpr int kClientWidth = 656;
     static constexpr int kClientHeight = 626;
 
-    explicit Form2(Form2Host &host, QWidget *parent = nullptr);
+    // Its boxes and the save dialog show through `dialogs`.
+    Form2(Form2Host &host, Dialogs &dialogs, QWidget *parent = nullptr);
     ~Form2() override;
 
     // The full path of the scratch workbook; copied on save, deleted on
@@ -132,6 +134,7 @@ private:
     void setScrollbarByPercent(QScrollBar *bar, qint16 percent);
 
     Form2Host &m_host;
+    Dialogs &m_dialogs;
     QLabel *m_noPictureNote = nullptr;
     PreviewGeometry m_geometry;
     bool mFirstActivate = true;

@@ -26,7 +26,7 @@ QString notInstalledMessage()
     return paragraphs.join(QStringLiteral("\r\n\r\n"));
 }
 
-bool IsInstalled(Offices &offices)
+bool IsInstalled(Offices &offices, Dialogs &dialogs)
 {
     bool created = false;
     try {
@@ -41,7 +41,7 @@ bool IsInstalled(Offices &offices)
     }
     if (created)
         return true;
-    messageBox(notInstalledMessage());
+    messageBox(dialogs, notInstalledMessage());
     return false;
 }
 

@@ -82,12 +82,12 @@ void writePictureFile(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
-void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path, const EndCheck &ending,
+void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path, Dialogs &dialogs, const EndCheck &ending,
                           const ClipboardSource &clipboard)
 {
     // A lost instance ends the procedure: every later step would only fail
     // the same way. The caller learns of it and reports it once.
-    Steps steps(QStringLiteral("Excel1.saveCellsActivesheet"), {&Failure::instanceLost});
+    Steps steps(dialogs, QStringLiteral("Excel1.saveCellsActivesheet"), {&Failure::instanceLost});
     std::shared_ptr<xl::XlWorksheet> sheet;
     int lastRow = 0;
     int lastColumn = 0;

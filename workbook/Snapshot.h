@@ -17,6 +17,7 @@
 
 namespace quorbel {
 
+class Dialogs;
 class Offices;
 
 // Writes a picture of the used area of `workbook`'s active sheet to `path`
@@ -27,11 +28,11 @@ class Offices;
 // ends in row 1 or column A nothing is written. The picture travels through
 // the system clipboard, whose earlier content is lost.
 //
-// Every ordinary failing step is reported in the "Application Error" box for
-// "Excel1.saveCellsActivesheet" with its step number (100 active sheet, 102
-// last row, 104 last column, 106 the size test, 110 the picture onto the
-// clipboard, 112 the picture into the file), and the procedure goes on with
-// the next step. A lost instance (Failure::instanceLost) ends it at once,
+// Every ordinary failing step is reported with `dialogs` in the
+// "Application Error" box for "Excel1.saveCellsActivesheet" with its step
+// number (100 active sheet, 102 last row, 104 last column, 106 the size
+// test, 110 the picture onto the clipboard, 112 the picture into the file),
+// and the procedure goes on with the next step. A lost instance (Failure::instanceLost) ends it at once,
 // unreported, and is thrown to the caller: it is the only failure that
 // leaves the procedure. A file already at `path` is removed first and the
 // clipboard is emptied before the picture is made, so that a failed snapshot
@@ -52,8 +53,8 @@ using EndCheck = std::function<bool()>;
 // this program's own picture object counts, while the program owns the
 // clipboard; anything else is no picture.
 using ClipboardSource = std::function<QImage(int format)>;
-void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path, const EndCheck &ending = {},
-                          const ClipboardSource &clipboard = {});
+void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path, Dialogs &dialogs,
+                          const EndCheck &ending = {}, const ClipboardSource &clipboard = {});
 
 // A new, hidden application instance of `offices` with the workbook file at
 // `path` open (not read-only). The caller owns the instance and ends it with Quit.

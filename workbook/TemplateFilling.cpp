@@ -94,7 +94,8 @@ QString picturePathOrNone()
 struct Build {
     Build(TemplateHost &theHost, Offices &theOffices, const CancellationToken &theCancel, const DigitSource &theDigits,
           QSet<QString> &reported)
-        : host(theHost), offices(theOffices), cancel(theCancel), digits(theDigits), steps(kLocation, buildPolicy(reported))
+        : host(theHost), offices(theOffices), cancel(theCancel), digits(theDigits),
+          steps(theHost.dialogs(), kLocation, buildPolicy(reported))
     {
         steps.stopWhenCancelled(&cancel);
     }
@@ -246,7 +247,7 @@ void makePicture(Build &b)
         b.workbook = books->Item(books->count());
     });
     steps(200, [&] {
-        saveCellsActivesheet(b.book(), picturePath(), [&b] { return b.cancel.isCancelled(); });
+        saveCellsActivesheet(b.book(), picturePath(), b.host.dialogs(), [&b] { return b.cancel.isCancelled(); });
     });
     steps.closing(202, [&] { b.app().setDisplayAlerts(false); });
     steps.closing(204, [&] { b.book().Close(); });

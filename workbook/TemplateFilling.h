@@ -10,6 +10,7 @@
 
 namespace quorbel {
 
+class Dialogs;
 class Offices;
 
 // What "Start Creating Template" reads from the main window and hands back to
@@ -41,6 +42,9 @@ public:
     virtual void setPreviewWorkbook(const QString &path) = 0;
     virtual void showPreview() = 0;
     virtual void hideMainWindow() = 0;
+
+    // What shows the command's boxes (its failure reports).
+    virtual Dialogs &dialogs() = 0;
 };
 
 // Draws a digit from 1 to 9, each equally likely.

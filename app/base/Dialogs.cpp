@@ -5,41 +5,26 @@
 #include <cstdio>
 
 namespace quorbel {
-namespace {
 
-class StderrDialogs final : public Dialogs {
-public:
-    BoxAnswer showBox(const Box &box) override
-    {
-        std::fprintf(stderr, "[%s] %s\n", qUtf8Printable(box.title), qUtf8Printable(box.text));
-        return box.defaultButton;
-    }
-    QString getSaveFileName(const QString &, const QString &) override { return {}; }
-};
-
-StderrDialogs g_fallback;
-Dialogs *g_current = nullptr;
-
-} // namespace
-
-Dialogs &Dialogs::current()
+BoxAnswer StderrDialogs::showBox(const Box &box)
 {
-    return g_current ? *g_current : g_fallback;
+    std::fprintf(stderr, "[%s] %s\n", qUtf8Printable(box.title), qUtf8Printable(box.text));
+    return box.defaultButton;
 }
 
-void Dialogs::setCurrent(Dialogs *dialogs)
+QString StderrDialogs::getSaveFileName(const QString &, const QString &)
 {
-    g_current = dialogs;
+    return {};
 }
 
-BoxAnswer messageBox(const QString &text, BoxButtons buttons, BoxAnswer defaultButton)
+BoxAnswer messageBox(Dialogs &dialogs, const QString &text, BoxButtons buttons, BoxAnswer defaultButton)
 {
     Box box;
     box.title = applicationTitle();
     box.text = text;
     box.buttons = buttons;
     box.defaultButton = defaultButton;
-    return Dialogs::current().showBox(box);
+    return dialogs.showBox(box);
 }
 
 } // namespace quorbel

@@ -20,7 +20,7 @@ struct Box {
 
 // Everything modal the program shows goes through this interface: the real
 // program shows Qt message boxes and the Qt save dialog, tests script the
-// answers. There is one current instance for the whole program.
+// answers. Whoever shows something is handed the instance to show it with.
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
@@ -32,16 +32,18 @@ public:
     // "Excel Files (*.xls)". Returns the name exactly as chosen, or an empty
     // text when the user cancelled. The dialog asks no overwrite question.
     virtual QString getSaveFileName(const QString &title, const QString &filter) = 0;
-
-    static Dialogs &current();
-    // Installs `dialogs` as the current instance (nullptr restores the
-    // built-in one, which prints boxes to standard error and answers with
-    // each box's default button). The caller keeps ownership.
-    static void setCurrent(Dialogs *dialogs);
 };
 
-// Shorthand for a box with the application title.
-BoxAnswer messageBox(const QString &text, BoxButtons buttons = BoxButtons::Ok,
+// Where no dialogs are given: prints each box to standard error and answers
+// with its default button; every save dialog is cancelled.
+class StderrDialogs final : public Dialogs {
+public:
+    BoxAnswer showBox(const Box &box) override;
+    QString getSaveFileName(const QString &title, const QString &filter) override;
+};
+
+// Shorthand for a box with the application title, shown by `dialogs`.
+BoxAnswer messageBox(Dialogs &dialogs, const QString &text, BoxButtons buttons = BoxButtons::Ok,
                      BoxAnswer defaultButton = BoxAnswer::Ok);
 
 } // namespace quorbel

@@ -14,7 +14,7 @@ QString errorReportText(const QString &description, const QString &location, int
         + QStringLiteral("Please email screenshot of this message to ") + kSupportAddress;
 }
 
-void ReportError(const QString &description, const QString &location, int step)
+void ReportError(Dialogs &dialogs, const QString &description, const QString &location, int step)
 {
     Box box;
     box.title = QStringLiteral("Application Error");
@@ -22,11 +22,11 @@ void ReportError(const QString &description, const QString &location, int step)
     box.icon = BoxIcon::Exclamation;
     box.buttons = BoxButtons::Ok;
     box.defaultButton = BoxAnswer::Ok;
-    Dialogs::current().showBox(box);
+    dialogs.showBox(box);
 }
 
-Steps::Steps(QString location, StepPolicy policy)
-    : m_location(std::move(location)), m_policy(std::move(policy))
+Steps::Steps(Dialogs &dialogs, QString location, StepPolicy policy)
+    : m_dialogs(dialogs), m_location(std::move(location)), m_policy(std::move(policy))
 {
 }
 
@@ -93,7 +93,7 @@ void Steps::report(const QString &description, int number)
             return;
         m_policy.shown->insert(key);
     }
-    ReportError(description, m_location, number);
+    ReportError(m_dialogs, description, m_location, number);
 }
 
 } // namespace quorbel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CancellationToken.h"
+#include "Dialogs.h"
 #include "Failure.h"
 
 #include <QSet>
@@ -18,9 +19,9 @@ inline const QString kLocationPrefix = QStringLiteral("Lintravo2021/08/31.");
 // procedure, for example "Form1.Form_Load".
 QString errorReportText(const QString &description, const QString &location, int step);
 
-// Shows the "Application Error" box (exclamation icon, OK only) and returns
-// when the user has closed it.
-void ReportError(const QString &description, const QString &location, int step);
+// Shows the "Application Error" box (exclamation icon, OK only) with
+// `dialogs` and returns when the user has closed it.
+void ReportError(Dialogs &dialogs, const QString &description, const QString &location, int step);
 
 // What a failing step does to the procedure it belongs to.
 struct StepPolicy {
@@ -36,10 +37,11 @@ struct StepPolicy {
 };
 
 // The numbered steps of one reporting procedure. Each statement runs under
-// the number of its step; a statement that fails is reported with that number
-// and the procedure goes on with its next statement:
+// the number of its step; a statement that fails is reported (with the
+// dialogs the procedure is given) with that number and the procedure goes on
+// with its next statement:
 //
-//     Steps steps("Form1.PushButton1_Click");
+//     Steps steps(dialogs, "Form1.PushButton1_Click");
 //     steps(100, [&] { appendRow(); });
 //     steps(102, [&] { setProject(); });
 //
@@ -56,7 +58,7 @@ public:
         Failure failure {QString()};
     };
 
-    explicit Steps(QString location, StepPolicy policy = {});
+    Steps(Dialogs &dialogs, QString location, StepPolicy policy = {});
 
     // Runs one statement of step `number`. Returns false when it failed or
     // the procedure has stopped (the statement then does not run).
@@ -98,6 +100,7 @@ private:
     bool run(int number, const std::function<void()> &statement, Kind kind);
     void failed(int number, const Failure &failure, Kind kind);
 
+    Dialogs &m_dialogs;
     QString m_location;
     StepPolicy m_policy;
     std::optional<Stop> m_stop;

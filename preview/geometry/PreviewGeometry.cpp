@@ -128,7 +128,8 @@ void PreviewGeometry::firstActivationSetup(Steps &steps)
 
 void PreviewGeometry::RedrawImage()
 {
-    Steps steps(QStringLiteral("Form2.RedrawImage"));
+    StderrDialogs printed;
+    Steps steps(m_dialogs ? *m_dialogs : printed, QStringLiteral("Form2.RedrawImage"));
     steps(100, [&] {
         mZoomWidth = toInt32(std::floor(double(mOrigWidth) * double(mZoom)));
         mZoomHeight = toInt32(std::floor(double(mOrigHeight) * double(mZoom)));

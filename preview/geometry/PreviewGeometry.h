@@ -6,6 +6,7 @@
 
 namespace quorbel {
 
+class Dialogs;
 class Steps;
 
 enum class Axis { Horizontal, Vertical };
@@ -83,6 +84,8 @@ public:
     static PreviewGeometry standard(PreviewSurface *surface = nullptr);
 
     void setSurface(PreviewSurface *surface) { m_surface = surface; }
+    // What shows the reports of RedrawImage (not owned; null: standard error).
+    void setDialogs(Dialogs *dialogs) { m_dialogs = dialogs; }
     const Borders &borders() const { return m_borders; }
 
     // --- Controls ----------------------------------------------------------
@@ -170,6 +173,7 @@ private:
     QSize m_viewportOuter;
     Borders m_borders;
     PreviewSurface *m_surface = nullptr;
+    Dialogs *m_dialogs = nullptr;
 
     QPoint m_pictureOffset;
     QSize m_pictureOuter;

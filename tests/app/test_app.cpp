@@ -155,7 +155,7 @@ private slots:
     void reportBox()
     {
         ScriptedDialogs dialogs;
-        ReportError(QStringLiteral("x"), QStringLiteral("Form2.RedrawImage"), 102);
+        ReportError(dialogs, QStringLiteral("x"), QStringLiteral("Form2.RedrawImage"), 102);
         QCOMPARE(dialogs.boxes.size(), 1);
         QCOMPARE(dialogs.boxes[0].title, QStringLiteral("Application Error"));
         QCOMPARE(dialogs.boxes[0].icon, BoxIcon::Exclamation);
@@ -166,7 +166,7 @@ private slots:
     {
         ScriptedDialogs dialogs;
         QStringList ran;
-        Steps steps(QStringLiteral("Form1.PushButton1_Click"));
+        Steps steps(dialogs, QStringLiteral("Form1.PushButton1_Click"));
         steps(100, [&] { ran << u"100"_s; });
         steps(102, [&] { throw Failure(QStringLiteral("first")); });
         steps(104, [&] { ran << u"104"_s; });
@@ -190,7 +190,7 @@ private slots:
         // number, and a failing one does not skip the others.
         ScriptedDialogs dialogs;
         QStringList ran;
-        Steps steps(QStringLiteral("Form1.Form_Load"));
+        Steps steps(dialogs, QStringLiteral("Form1.Form_Load"));
         steps(102, [&] { throw Failure(QStringLiteral("no caption")); });
         steps(102, [&] { ran << u"icon"_s; });
         steps(104, [&] { ran << u"title"_s; });
@@ -207,7 +207,7 @@ private slots:
     void failedTestGoesIntoTheBranch()
     {
         ScriptedDialogs dialogs;
-        Steps steps(QStringLiteral("Form1.PushButton5_Click"));
+        Steps steps(dialogs, QStringLiteral("Form1.PushButton5_Click"));
         QVERIFY(steps.test(102, [] () -> bool { throw Failure(QStringLiteral("no row")); }));
         QVERIFY(!steps.test(104, [] { return false; }));
         QCOMPARE(dialogs.errorTexts().size(), 1);
@@ -225,7 +225,7 @@ private slots:
                                  &shown};
         QStringList ran;
         {
-            Steps steps(QStringLiteral("Form1.PushButton6_Click"), policy);
+            Steps steps(dialogs, QStringLiteral("Form1.PushButton6_Click"), policy);
             steps(100, [&] { throw Failure(QStringLiteral("plain")); });
             QVERIFY(steps.closing(102, [&] { ran << u"102"_s; }));
             QVERIFY(!steps.closing(102, [&] { throw Failure(QStringLiteral("lost while closing")); }));
@@ -243,7 +243,7 @@ private slots:
             QCOMPARE(steps.stop().step, 112);
             QCOMPARE(steps.stop().failure.description(), QStringLiteral("no file"));
         }
-        Steps again(QStringLiteral("Form1.PushButton6_Click"), policy);
+        Steps again(dialogs, QStringLiteral("Form1.PushButton6_Click"), policy);
         again(100, [&] { throw Failure(QStringLiteral("plain")); });
         again(102, [&] { throw Failure(QStringLiteral("plain")); });
         QCOMPARE(ran, (QStringList{u"102"_s, u"110"_s}));

@@ -99,13 +99,14 @@ inline QString storeFileText()
 }
 
 // What a test window gets: a fixed clock, an availability check that counts
-// its calls, and an end of program that only counts.
+// its calls, an end of program that only counts, and the test's dialogs.
 struct WindowFixture {
     FixedClock clock{QDate(2026, 3, 10)};
     int availabilityChecks = 0;
     bool available = true;
     int programEnds = 0;
     QString programFolder; // empty: the program folder
+    Dialogs *dialogs = nullptr; // the test's, from freshStart()
 
     Form1::Services services()
     {
@@ -117,20 +118,22 @@ struct WindowFixture {
         };
         s.endProgram = [this] { ++programEnds; };
         s.programFolder = programFolder;
+        s.dialogs = dialogs;
         return s;
     }
 
     std::unique_ptr<Form1> makeWindow() { return std::make_unique<Form1>(services()); }
 
     // Every test starts from the C locale, an empty store, no boxes shown and
-    // a fresh fixture.
-    template<typename Dialogs>
-    void freshStart(Dialogs &dialogs)
+    // a fresh fixture that hands `scripted` to its windows.
+    template<typename Scripted>
+    void freshStart(Scripted &scripted)
     {
         QLocale::setDefault(QLocale::c());
         clearStore();
-        dialogs.clear();
+        scripted.clear();
         *this = {};
+        dialogs = &scripted;
     }
 };
 

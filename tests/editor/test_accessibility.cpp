@@ -141,7 +141,7 @@ void TestAccessibility::everyReachableControlHasAName()
 {
     auto main = m_fixture.makeWindow();
     QuietHost host;
-    Form2 preview(host);
+    Form2 preview(host, m_dialogs);
     for (QWidget *window : {static_cast<QWidget *>(main.get()), static_cast<QWidget *>(&preview)}) {
         const QList<QWidget *> reachable = keyboardReachable(window);
         QVERIFY(reachable.size() >= 4);
@@ -226,7 +226,7 @@ void TestAccessibility::previewControlsAreNamed()
     QFETCH(QString, description);
 
     QuietHost host;
-    Form2 preview(host);
+    Form2 preview(host, m_dialogs);
     QImage picture(40, 30, QImage::Format_RGB32);
     picture.fill(Qt::white);
     preview.setPicture(picture);
@@ -277,7 +277,7 @@ void TestAccessibility::spaceAndReturnPressTheFocusedButton()
 
     auto main = m_fixture.makeWindow();
     QuietHost host;
-    Form2 preview(host);
+    Form2 preview(host, m_dialogs);
     QWidget *shown = window == QLatin1String("main") ? static_cast<QWidget *>(main.get()) : static_cast<QWidget *>(&preview);
     shown->show();
     QVERIFY(QTest::qWaitForWindowActive(shown));

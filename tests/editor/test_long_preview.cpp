@@ -128,7 +128,9 @@ private slots:
         constexpr int entries = 3000;
         storeList(entries);
         ScriptedDialogs dialogs;
-        Program program(m_fixture.services());
+        Form1::Services services = m_fixture.services();
+        services.dialogs = &dialogs;
+        Program program(services);
         Form2 &preview = build(program, dialogs);
         if (QTest::currentTestFailed())
             return;
@@ -198,7 +200,9 @@ private slots:
         const double ratio = qGuiApp->devicePixelRatio();
         storeList(10);
         ScriptedDialogs dialogs;
-        Program program(m_fixture.services());
+        Form1::Services services = m_fixture.services();
+        services.dialogs = &dialogs;
+        Program program(services);
         Form2 &preview = build(program, dialogs);
         if (QTest::currentTestFailed())
             return;

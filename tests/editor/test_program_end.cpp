@@ -259,7 +259,9 @@ void TestProgramEnd::signalEndsAsClosingTheShownWindow()
     connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(3); });
     guard.start(240000);
 
-    const int code = runQuorbel(*qApp, Form1::Services {});
+    Form1::Services services;
+    services.dialogs = &m_dialogs;
+    const int code = runQuorbel(*qApp, services);
     if (signaller.joinable())
         signaller.join();
 
@@ -290,6 +292,7 @@ void TestProgramEnd::signalDuringTheStartUpEndsTheProgram()
 {
     storeValue(u"ToDo"_s, u"|kept^as^stored|"_s);
     Form1::Services services;
+    services.dialogs = &m_dialogs;
     // The last step of the start-up: the signal waits until it is over.
     services.isInstalled = [] {
         ::kill(::getpid(), SIGTERM);
@@ -396,7 +399,9 @@ void TestProgramEnd::abandonedInstanceFoldersGoHeldOnesStay()
 
     {
         // The start-up's availability check starts the first office.
-        Program program;
+        Form1::Services services;
+        services.dialogs = &m_dialogs;
+        Program program(services);
         QVERIFY(program.mainWindow().startUpCompleted());
         QVERIFY(m_dialogs.boxes.isEmpty());
         QVERIFY(!QFileInfo::exists(instances + QStringLiteral("/1-abandoned")));

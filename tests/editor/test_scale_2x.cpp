@@ -46,13 +46,15 @@ QImage gridPicture(QSize logical, int ratio)
 // The same steps on the geometry alone, with no screen at all.
 PreviewGeometry plainGeometry(QSize natural, int zoomSteps)
 {
-    PreviewGeometry geometry = PreviewGeometry::standard();
-    geometry.pictureAssigned(natural);
     ScriptedDialogs dialogs;
-    Steps steps(QStringLiteral("Form2.Form_Activate"));
+    PreviewGeometry geometry = PreviewGeometry::standard();
+    geometry.setDialogs(&dialogs);
+    geometry.pictureAssigned(natural);
+    Steps steps(dialogs, QStringLiteral("Form2.Form_Activate"));
     geometry.firstActivationSetup(steps);
     for (int i = 0; i < zoomSteps; ++i)
         geometry.StepZoom(0);
+    geometry.setDialogs(nullptr);
     return geometry;
 }
 
@@ -105,7 +107,7 @@ void TestScale2x::mainWindowKeepsTheTwipsLayout()
 void TestScale2x::previewKeepsItsLayout()
 {
     QuietHost host;
-    Form2 preview(host);
+    Form2 preview(host, m_dialogs);
     preview.show();
     QVERIFY(QTest::qWaitForWindowExposed(&preview));
     QCOMPARE(preview.devicePixelRatioF(), 2.0);
@@ -132,7 +134,7 @@ void TestScale2x::zoomAndScrollNumbersStayLogical()
     QFETCH(int, zoomSteps);
 
     QuietHost host;
-    Form2 preview(host);
+    Form2 preview(host, m_dialogs);
     preview.setPicture(gridPicture(natural, 1));
     preview.show();
     QVERIFY(QTest::qWaitForWindowActive(&preview));
@@ -157,7 +159,7 @@ void TestScale2x::zoomAndScrollNumbersStayLogical()
 void TestScale2x::pictureIsDrawnAtTheScreensRatio()
 {
     QuietHost host;
-    Form2 preview(host);
+    Form2 preview(host, m_dialogs);
     preview.setPicture(gridPicture(QSize(300, 200), 1));
     preview.show();
     QVERIFY(QTest::qWaitForWindowActive(&preview));
@@ -205,7 +207,7 @@ void TestScale2x::sharperPictureIsShownPixelForPixel()
     // A picture made with twice the pixels keeps its logical size in the
     // window and is shown with every one of its pixels.
     QuietHost host;
-    Form2 preview(host);
+    Form2 preview(host, m_dialogs);
     const QImage picture = gridPicture(QSize(300, 200), 2);
     preview.setPicture(picture);
     preview.show();

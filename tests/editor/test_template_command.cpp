@@ -198,11 +198,13 @@ private slots:
         QDir(scratchFolder()).removeRecursively();
         QDir().mkpath(scratchFolder());
         m_dialogs = std::make_unique<ScriptedDialogs>();
+        m_fixture.dialogs = m_dialogs.get();
         m_fixture.programEnds = 0;
     }
 
     void cleanup()
     {
+        m_fixture.dialogs = nullptr;
         m_dialogs.reset();
         QVERIFY(officeChildren().isEmpty());
     }

@@ -2,6 +2,7 @@
 // it by hand or taking a screenshot. Not a test: build it on request
 // (target preview_demo) and run it under a display.
 
+#include "Dialogs.h"
 #include "Form2.h"
 
 #include <QApplication>
@@ -86,7 +87,8 @@ int main(int argc, char *argv[])
     file.close();
 
     DemoHost host;
-    quorbel::Form2 preview(host);
+    quorbel::StderrDialogs dialogs;
+    quorbel::Form2 preview(host, dialogs);
     preview.setPicture(renderSheet());
     preview.mExcelFile = workbook;
     preview.show();

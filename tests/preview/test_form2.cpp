@@ -73,7 +73,7 @@ struct Shown {
     test::ScriptedDialogs dialogs;
     FakeHost host;
     QTemporaryDir dir;
-    Form2 form{host};
+    Form2 form{host, dialogs};
     QString scratch;
     QByteArray scratchBytes;
 
@@ -143,7 +143,7 @@ void Form2Test::layoutFollowsTheDesign()
 {
     test::ScriptedDialogs dialogs;
     FakeHost host;
-    Form2 form(host);
+    Form2 form(host, dialogs);
     QCOMPARE(form.size(), QSize(656, 626));
     QCOMPARE(form.Picture2->geometry(), QRect(8, 8, 622, 495));
     QCOMPARE(form.Picture2->contentsRect(), QRect(2, 2, 618, 491));
@@ -175,7 +175,7 @@ void Form2Test::windowIsFixedCaptionedAndCentred()
 {
     test::ScriptedDialogs dialogs;
     FakeHost host;
-    Form2 form(host);
+    Form2 form(host, dialogs);
     QCOMPARE(form.windowTitle(), QStringLiteral("Quorbel"));
     QCOMPARE(form.windowIcon().cacheKey(), QApplication::windowIcon().cacheKey());
     QCOMPARE(form.minimumSize(), QSize(656, 626));
@@ -201,7 +201,7 @@ void Form2Test::firstShowSetsUpThePicture()
 {
     test::ScriptedDialogs dialogs;
     FakeHost host;
-    Form2 form(host);
+    Form2 form(host, dialogs);
     const QImage picture = makePicture(1000, 700);
     form.setPicture(picture);
     // Handed over, not yet shown: sized to the picture plus its border.
@@ -604,7 +604,7 @@ void Form2Test::loadPictureFile()
     test::ScriptedDialogs dialogs;
     FakeHost host;
     QTemporaryDir dir;
-    Form2 form(host);
+    Form2 form(host, dialogs);
     const QImage picture = makePicture(320, 240);
     const QString bmp = dir.filePath(QStringLiteral("temp.bmp"));
     QVERIFY(picture.save(bmp, "BMP"));
@@ -702,7 +702,7 @@ void Form2Test::hostilePictureFileIsNoPicture()
     test::ScriptedDialogs dialogs;
     FakeHost host;
     QTemporaryDir dir;
-    Form2 form(host);
+    Form2 form(host, dialogs);
     const QString path = dir.filePath(QStringLiteral("temp.bmp"));
     // The previous build's picture, shown.
     QVERIFY(makePicture(320, 240).save(path, "BMP"));
@@ -744,7 +744,7 @@ void Form2Test::pictureFileOfAHigherPixelRatio()
     test::ScriptedDialogs dialogs;
     FakeHost host;
     QTemporaryDir dir;
-    Form2 form(host);
+    Form2 form(host, dialogs);
     QImage sharp = makePicture(400, 300);
     sharp.setDotsPerMeterX(int(std::lround(192 / 0.0254)));
     sharp.setDotsPerMeterY(int(std::lround(192 / 0.0254)));
@@ -771,7 +771,7 @@ void Form2Test::noPictureStillSavesTheWorkbook()
     test::ScriptedDialogs dialogs;
     FakeHost host;
     QTemporaryDir dir;
-    Form2 form(host);
+    Form2 form(host, dialogs);
     form.setPicture(makePicture(900, 700));
     form.showNoPicture();
     const QString workbook = dir.filePath(QStringLiteral("vantyk12345678.xls"));

@@ -37,8 +37,9 @@ struct Preview {
 
     explicit Preview(QSize natural)
     {
+        geo.setDialogs(&dialogs);
         geo.pictureAssigned(natural);
-        Steps steps(QStringLiteral("Form2.Form_Activate"));
+        Steps steps(dialogs, QStringLiteral("Form2.Form_Activate"));
         geo.firstActivationSetup(steps);
     }
     void zoomIn() { geo.StepZoom(0); }
@@ -55,7 +56,7 @@ struct Preview {
     {
         qint32 px = 0;
         qint32 py = 0;
-        Steps steps(QStringLiteral("Form2.Picture1_MouseUp"));
+        Steps steps(dialogs, QStringLiteral("Form2.Picture1_MouseUp"));
         steps(100, [&] { px = geo.percentX(); });
         steps(102, [&] { py = geo.percentY(); });
         steps(104, [&] { geo.setScrollbarByPercent(Axis::Horizontal, PreviewGeometry::toInt16(px)); });

@@ -2,16 +2,6 @@
 
 namespace quorbel::test {
 
-ScriptedDialogs::ScriptedDialogs()
-{
-    Dialogs::setCurrent(this);
-}
-
-ScriptedDialogs::~ScriptedDialogs()
-{
-    Dialogs::setCurrent(nullptr);
-}
-
 BoxAnswer ScriptedDialogs::showBox(const Box &box)
 {
     boxes.append(box);

@@ -10,13 +10,10 @@ namespace quorbel::test {
 
 // Dialogs with scripted answers: every box shown is recorded; Yes/No boxes
 // take the next queued answer (the box's default when none is queued); the
-// save dialog takes the next queued name (empty = cancelled). Installs itself
-// as the current Dialogs while it lives.
+// save dialog takes the next queued name (empty = cancelled). The code under
+// test is handed it.
 class ScriptedDialogs final : public Dialogs {
 public:
-    ScriptedDialogs();
-    ~ScriptedDialogs() override;
-
     BoxAnswer showBox(const Box &box) override;
     QString getSaveFileName(const QString &title, const QString &filter) override;
 

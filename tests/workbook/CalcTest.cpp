@@ -412,7 +412,7 @@ private slots:
         // The picture of B1:G8.
         ScriptedDialogs dialogs;
         const QString picturePath = temp(QStringLiteral("temp.bmp"));
-        saveCellsActivesheet(*workbook, picturePath);
+        saveCellsActivesheet(*workbook, picturePath, dialogs);
         QVERIFY2(dialogs.boxes.isEmpty(), qPrintable(dialogs.errorTexts().join(QLatin1Char('\n'))));
         excel->setDisplayAlerts(false);
         workbook->Close();
@@ -524,7 +524,7 @@ private slots:
 
         ScriptedDialogs dialogs;
         const QString path = temp(QStringLiteral("ratio.bmp"));
-        saveCellsActivesheet(*workbook, path);
+        saveCellsActivesheet(*workbook, path, dialogs);
         QVERIFY(dialogs.boxes.isEmpty());
         QImage saved;
         QVERIFY(loadPictureFile(saved, path));
@@ -555,7 +555,7 @@ private slots:
         fillRows(*m_excel, {});
         ScriptedDialogs dialogs;
         const QString picturePath = temp(QStringLiteral("empty.bmp"));
-        saveCellsActivesheet(*workbook, picturePath);
+        saveCellsActivesheet(*workbook, picturePath, dialogs);
         QVERIFY(dialogs.boxes.isEmpty());
         QImage picture;
         QVERIFY(loadPictureFile(picture, picturePath));
@@ -616,7 +616,7 @@ private slots:
     void availabilityCheckWithTheOffice()
     {
         ScriptedDialogs dialogs;
-        QVERIFY(IsInstalled(freshOffices()));
+        QVERIFY(IsInstalled(freshOffices(), dialogs));
         QVERIFY(dialogs.boxes.isEmpty());
         QCOMPARE(officeChildren().size(), 1);  // its probe has ended
     }

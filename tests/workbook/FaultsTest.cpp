@@ -259,7 +259,7 @@ private slots:
         QVERIFY(!failureOf([this] { WorkbookSaveFormat(freshOffices()); }).isEmpty());
 
         ScriptedDialogs dialogs;
-        QVERIFY(!IsInstalled(freshOffices()));
+        QVERIFY(!IsInstalled(freshOffices(), dialogs));
         QCOMPARE(dialogs.boxes.size(), 1);
         QCOMPARE(dialogs.boxes.first().text, notInstalledMessage());
         QCOMPARE(dialogs.boxes.first().title, applicationTitle());
@@ -274,7 +274,7 @@ private slots:
         const QString failure = failureOf([this] { freshOffices().createApplication(); });
         QVERIFY2(failure.contains(QStringLiteral("exit code 1")), qPrintable(failure));
         ScriptedDialogs dialogs;
-        QVERIFY(!IsInstalled(freshOffices()));
+        QVERIFY(!IsInstalled(freshOffices(), dialogs));
         QCOMPARE(dialogs.boxes.size(), 1);
     }
 
@@ -316,7 +316,7 @@ private slots:
         m_environment->set("QUORBEL_SOFFICE", script.toLocal8Bit());
 
         ScriptedDialogs dialogs;
-        const bool installed = IsInstalled(freshOffices());
+        const bool installed = IsInstalled(freshOffices(), dialogs);
         QVERIFY2(installed, qPrintable(failureOf([this] { freshOffices().createApplication(); })));
         QVERIFY(dialogs.boxes.isEmpty());
         auto excel = freshOffices().createApplication();
@@ -416,7 +416,7 @@ os.execv(office, [office] + sys.argv[1:])
         QVERIFY2(description.contains(failure), qPrintable(description));
         QCOMPARE(loss, InstanceLoss::NotStarted);
         ScriptedDialogs dialogs;
-        QVERIFY(!IsInstalled(freshOffices()));
+        QVERIFY(!IsInstalled(freshOffices(), dialogs));
         QCOMPARE(dialogs.boxes.size(), 1);
         QTRY_VERIFY_WITH_TIMEOUT(officeChildren().isEmpty(), 10000);
 

@@ -7,6 +7,7 @@
 // boxes to standard error) and exits with 0 when an instance could be
 // started, 1 when not.
 
+#include "Dialogs.h"
 #include "IsInstalled.h"
 #include "Offices.h"
 #include "Title.h"
@@ -22,7 +23,8 @@ int main(int argc, char *argv[])
     QGuiApplication app(argc, argv);
     quorbel::SetApplicationTitle();
     quorbel::Offices offices(quorbel::Options::fromEnvironment().withoutOfficesAhead());
-    const bool installed = quorbel::IsInstalled(offices);
+    quorbel::StderrDialogs dialogs;
+    const bool installed = quorbel::IsInstalled(offices, dialogs);
     std::printf("%s\n", installed ? "LibreOffice can be started." : "No spreadsheet application: the program would end here.");
     return installed ? 0 : 1;
 }

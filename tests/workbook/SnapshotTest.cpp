@@ -300,7 +300,7 @@ private slots:
             return data;
         };
         FakeWorkbook workbook(state);
-        saveCellsActivesheet(workbook, m_picture);
+        saveCellsActivesheet(workbook, m_picture, dialogs);
         QCOMPARE(QFile::exists(m_picture), written);
         QCOMPARE(reportedSteps(dialogs), written ? QList<int> {} : QList<int> {112});
         if (content == u"own sheet"_s) {
@@ -348,7 +348,7 @@ private slots:
         FakeState state;
         state.picture = testPicture(691, 173);
         FakeWorkbook workbook(state);
-        saveCellsActivesheet(workbook, m_picture);
+        saveCellsActivesheet(workbook, m_picture, dialogs);
         QVERIFY(dialogs.boxes.isEmpty());
         QVERIFY(state.copyPictureCalled);
         QImage written;
@@ -388,7 +388,7 @@ private slots:
         state.usedLastColumn = lastColumn;
         state.picture = testPicture(10, 10);
         FakeWorkbook workbook(state);
-        saveCellsActivesheet(workbook, m_picture);
+        saveCellsActivesheet(workbook, m_picture, dialogs);
         QVERIFY(dialogs.boxes.isEmpty());
         QVERIFY(!state.copyPictureCalled);
         QVERIFY(!QFile::exists(m_picture));
@@ -401,7 +401,7 @@ private slots:
         state.picture = testPicture(10, 10);
         state.failAt[QStringLiteral("ActiveSheet")] = 0;
         FakeWorkbook workbook(state);
-        saveCellsActivesheet(workbook, m_picture);
+        saveCellsActivesheet(workbook, m_picture, dialogs);
         // Each step that needs the sheet fails in turn; the size test ends it.
         QCOMPARE(reportedSteps(dialogs), (QList<int> {100, 102, 104}));
         QVERIFY(dialogs.errorTexts().first().contains(QStringLiteral("Excel1.saveCellsActivesheet")));
@@ -417,7 +417,7 @@ private slots:
         state.picture = testPicture(10, 10);
         state.failAt[QStringLiteral("Rows")] = 1;
         FakeWorkbook workbook(state);
-        saveCellsActivesheet(workbook, m_picture);
+        saveCellsActivesheet(workbook, m_picture, dialogs);
         QCOMPARE(reportedSteps(dialogs), (QList<int> {102}));
         QVERIFY(!state.copyPictureCalled);
         QVERIFY(!QFile::exists(m_picture));
@@ -431,7 +431,7 @@ private slots:
         state.failAt[QStringLiteral("CopyPicture")] = 1;
         QGuiApplication::clipboard()->setImage(testPicture(5, 5));  // what the clipboard held before
         FakeWorkbook workbook(state);
-        saveCellsActivesheet(workbook, m_picture);
+        saveCellsActivesheet(workbook, m_picture, dialogs);
         // Step 112 still runs, finds no picture and says so.
         QCOMPARE(reportedSteps(dialogs), (QList<int> {110, 112}));
         QVERIFY(!QFile::exists(m_picture));
@@ -448,7 +448,7 @@ private slots:
             return QImage();
         };
         FakeWorkbook workbook(state);
-        saveCellsActivesheet(workbook, m_picture, {}, clipboard);
+        saveCellsActivesheet(workbook, m_picture, dialogs, {}, clipboard);
         QCOMPARE(requests, 1000);
         QCOMPARE(reportedSteps(dialogs), (QList<int> {112}));
         QVERIFY(!QFile::exists(m_picture));
@@ -462,7 +462,7 @@ private slots:
         FakeState state;
         state.usedLastRow = 1;  // nothing to picture
         FakeWorkbook workbook(state);
-        saveCellsActivesheet(workbook, m_picture);
+        saveCellsActivesheet(workbook, m_picture, dialogs);
         QVERIFY(dialogs.boxes.isEmpty());
         QVERIFY(!QFile::exists(m_picture));
     }
@@ -474,7 +474,7 @@ private slots:
         state.picture = testPicture(10, 10);
         FakeWorkbook workbook(state);
         const QString folder = QDir(qEnvironmentVariable("TEMP")).filePath(QStringLiteral("no-such-folder"));
-        saveCellsActivesheet(workbook, folder + QStringLiteral("/temp.bmp"));
+        saveCellsActivesheet(workbook, folder + QStringLiteral("/temp.bmp"), dialogs);
         QCOMPARE(reportedSteps(dialogs), (QList<int> {112}));
     }
 
@@ -495,7 +495,7 @@ private slots:
 
         SetApplicationTitle();
         ScriptedDialogs dialogs;
-        QVERIFY(!IsInstalled(offices));
+        QVERIFY(!IsInstalled(offices, dialogs));
         QCOMPARE(dialogs.boxes.size(), 1);
         const Box &box = dialogs.boxes.first();
         QCOMPARE(box.title, applicationTitle());

@@ -31,6 +31,8 @@ struct Entry {
 
 class RecordingHost final : public TemplateHost {
 public:
+    explicit RecordingHost(Dialogs &dialogs) : m_dialogs(dialogs) {}
+
     QString name = QStringLiteral("Me");
     QDate date = QDate(2026, 12, 28);
     QString project = QStringLiteral("Development project");
@@ -69,6 +71,10 @@ public:
     }
     void showPreview() override { calls << QStringLiteral("show"); }
     void hideMainWindow() override { calls << QStringLiteral("hide"); }
+    Dialogs &dialogs() override { return m_dialogs; }
+
+private:
+    Dialogs &m_dialogs;
 };
 
 // Files this process writes stop at `bytes` while it lives, as on a full
@@ -134,7 +140,7 @@ private slots:
     void emptyListStillSavedPicturedAndPreviewed()
     {
         ScriptedDialogs dialogs;
-        RecordingHost host;
+        RecordingHost host(dialogs);
         CreateTemplateWorkbook(host, *offices);
         QCOMPARE(dialogs.boxes.size(), 0);
 
@@ -182,7 +188,7 @@ private slots:
     {
         QFETCH(int, count);
         ScriptedDialogs dialogs;
-        RecordingHost host;
+        RecordingHost host(dialogs);
         const QStringList marks = {u"V"_s, u""_s, u"v"_s, u"x"_s, u"V "_s};
         for (int i = 0; i < count; ++i)
             host.entries.append({QStringLiteral("due %1").arg(i + 1), QStringLiteral("project %1").arg(i + 1),
@@ -219,7 +225,7 @@ private slots:
     void takenNamesAreNeverUsed()
     {
         ScriptedDialogs dialogs;
-        RecordingHost host;
+        RecordingHost host(dialogs);
         QFile taken(scratchPath(QStringLiteral("vantyk11111111.xls")));
         QVERIFY(taken.open(QIODevice::WriteOnly));
         taken.write("someone's workbook");
@@ -248,7 +254,7 @@ private slots:
     void leftoverTemplateCopyIsUsedAndRemoved()
     {
         ScriptedDialogs dialogs;
-        RecordingHost host;
+        RecordingHost host(dialogs);
         const QString copy = scratchPath(QStringLiteral("template.xlt"));
         QFile file(copy);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -262,7 +268,7 @@ private slots:
     void freshTemplateCopyHoldsTheEmbeddedBytes()
     {
         ScriptedDialogs dialogs;
-        RecordingHost host;
+        RecordingHost host(dialogs);
         QByteArray written;
         // Look at the copy when the office opens it.
         world->onCall = [&written](const QString &line) {
@@ -282,7 +288,7 @@ private slots:
     void unopenableTemplateCopy()
     {
         ScriptedDialogs dialogs;
-        RecordingHost host;
+        RecordingHost host(dialogs);
         host.entries = {{u"a"_s, u"b"_s, u"c"_s, u"V"_s}};
         world->failOn = QStringLiteral("Open(");
         CreateTemplateWorkbook(host, *offices);
@@ -296,7 +302,7 @@ private slots:
     void plantedTemplateIsNeverFilledNorFollowed()
     {
         ScriptedDialogs dialogs;
-        RecordingHost host;
+        RecordingHost host(dialogs);
         QTemporaryDir elsewhere;
         const QString target = elsewhere.filePath(QStringLiteral("other.xlt"));
         QFile file(target);
@@ -323,7 +329,7 @@ private slots:
     void noSpreadsheetApplication()
     {
         ScriptedDialogs dialogs;
-        RecordingHost host;
+        RecordingHost host(dialogs);
         host.entries = {{u"a"_s, u"b"_s, u"c"_s, u"V"_s}, {u"d"_s, u"e"_s, u"f"_s, u""_s}};
         offices->setFactory([]() -> std::unique_ptr<xl::XlApplication> {
             throw Failure(QStringLiteral("LibreOffice Calc could not be started."), InstanceLoss::NotStarted);
@@ -414,7 +420,7 @@ private slots:
         QFETCH(QString, preview);
 
         ScriptedDialogs dialogs;
-        RecordingHost host;
+        RecordingHost host(dialogs);
         host.entries = {{u"a"_s, u"b"_s, u"c"_s, u"V"_s}, {u"d"_s, u"e"_s, u"f"_s, u""_s}};
         world->loseOn = loseOn;
         world->loseOnOccurrences = occurrences;
@@ -461,7 +467,7 @@ private slots:
     void secondTryShowsNoBoxTwice()
     {
         ScriptedDialogs dialogs;
-        RecordingHost host;
+        RecordingHost host(dialogs);
         host.entries = {{u"a"_s, u"b"_s, u"c"_s, u"V"_s}};
         world->failOn = QStringLiteral("Cells(5,3).Value");
         world->loseOn = QStringLiteral("Cells(6,4).Value");
@@ -480,7 +486,7 @@ private slots:
     void halfWrittenTemplateCopyIsRemoved()
     {
         ScriptedDialogs dialogs;
-        RecordingHost host;
+        RecordingHost host(dialogs);
         const QString copy = scratchPath(QStringLiteral("template.xlt"));
         {
             FileSizeLimit limit(1000);
@@ -495,7 +501,7 @@ private slots:
 
         // With room again, the next build works.
         dialogs.clear();
-        RecordingHost again;
+        RecordingHost again(dialogs);
         CreateTemplateWorkbook(again, *offices);
         QVERIFY(dialogs.errorTexts().isEmpty());
         QCOMPARE(again.calls, (QStringList{u"picture"_s, u"workbook"_s, u"show"_s, u"hide"_s}));
@@ -505,7 +511,7 @@ private slots:
     void failingCallIsReportedWithItsStep()
     {
         ScriptedDialogs dialogs;
-        RecordingHost host;
+        RecordingHost host(dialogs);
         host.entries = {{u"a"_s, u"b"_s, u"c"_s, u"V"_s}};
         world->failOn = QStringLiteral("Cells(6,3).Value");
         CreateTemplateWorkbook(host, *offices);
