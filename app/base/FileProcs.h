@@ -21,6 +21,11 @@ void ForceDeleteFile(const QString &path);
 // it does not exist; the file is not truncated first. Throws Failure.
 void WriteBytesToFile(const QByteArray &bytes, const QString &path);
 
+// Makes `path` with mode 0700, after any folder missing above it, each with
+// mode 0700 as well. A folder that exists already is left as it is. False,
+// with errno set, when a folder cannot be made.
+bool makeFolders(const QString &path);
+
 // Writes all `size` bytes at `data` to the open file `fd`, again where a
 // signal cut a write short. Returns 0, or the error that stopped it (EIO for
 // a write that wrote nothing).

@@ -1,6 +1,7 @@
 #include "ScratchFolder.h"
 
 #include "Failure.h"
+#include "FileProcs.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,22 +25,6 @@ namespace {
 QString systemError(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
-}
-
-// Makes `path` with mode 0700, after any folder missing above it, each with
-// mode 0700 as well. A folder that exists already is left as it is. False,
-// with errno set, when a folder cannot be made.
-bool makeFolders(const QString &path)
-{
-    const QByteArray native = QFile::encodeName(path);
-    if (::mkdir(native.constData(), 0700) == 0 || errno == EEXIST)
-        return true;
-    if (errno != ENOENT)
-        return false;
-    const QString parent = QFileInfo(path).path();
-    if (parent == path || !makeFolders(parent))
-        return false;
-    return ::mkdir(native.constData(), 0700) == 0 || errno == EEXIST;
 }
 
 } // namespace

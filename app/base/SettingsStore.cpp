@@ -158,24 +158,6 @@ QByteArray makeLine(QStringView key, const QVariant &value)
     return line;
 }
 
-// The folders of a path that do not exist yet (a new account has no
-// configuration folder), each made for the user alone, as configuration
-// folders are.
-bool makeFolders(const QByteArray &path)
-{
-    if (path.isEmpty())
-        return true;
-    struct stat st {};
-    if (::stat(path.constData(), &st) == 0)
-        return S_ISDIR(st.st_mode);
-    if (errno != ENOENT)
-        return false;
-    const qsizetype slash = path.lastIndexOf('/');
-    if (slash > 0 && !makeFolders(path.left(slash)))
-        return false;
-    return ::mkdir(path.constData(), 0700) == 0 || errno == EEXIST;
-}
-
 qint64 nanoseconds(const struct timespec &time)
 {
     return qint64(time.tv_sec) * 1000000000 + time.tv_nsec;
@@ -315,7 +297,9 @@ bool SettingsStore::writeFile(const Job &job, FileIdentity *written)
     // leaves the old file, never a mix.
     QByteArray tempName = targetName + ".XXXXXX";
     int fd = ::mkstemp(tempName.data());
-    if (fd < 0 && errno == ENOENT && makeFolders(targetName.left(targetName.lastIndexOf('/')))) {
+    // A new account has no configuration folder yet: it is made for the
+    // user alone, as configuration folders are.
+    if (fd < 0 && errno == ENOENT && makeFolders(QFileInfo(target).path())) {
         tempName = targetName + ".XXXXXX";
         fd = ::mkstemp(tempName.data());
     }
