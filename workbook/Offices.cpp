@@ -11,9 +11,9 @@ namespace quorbel {
 namespace {
 
 // What the module said when it made no office, or a plain sentence.
-Failure notStarted(const QString &error)
+InstanceFailure notStarted(const QString &error)
 {
-    return Failure(error.isEmpty() ? QStringLiteral("LibreOffice Calc could not be started.") : error,
+    return InstanceFailure(error.isEmpty() ? QStringLiteral("LibreOffice Calc could not be started.") : error,
                    InstanceLoss::NotStarted);
 }
 
@@ -58,9 +58,9 @@ std::unique_ptr<xl::StartingApplication> Offices::startApplication()
 {
     loadModule();
     if (!m_create)
-        throw Failure(m_moduleError, InstanceLoss::NotStarted);
+        throw InstanceFailure(m_moduleError, InstanceLoss::NotStarted);
     if (!m_start)
-        throw Failure(QStringLiteral("The LibreOffice connection module cannot start an office ahead of need."),
+        throw InstanceFailure(QStringLiteral("The LibreOffice connection module cannot start an office ahead of need."),
                       InstanceLoss::NotStarted);
     QString error;
     std::unique_ptr<xl::StartingApplication> starting(m_start(&m_options, &error));
@@ -75,7 +75,7 @@ std::unique_ptr<xl::XlApplication> Offices::createApplication()
         return ready;
     loadModule();
     if (!m_create)
-        throw Failure(m_moduleError, InstanceLoss::NotStarted);
+        throw InstanceFailure(m_moduleError, InstanceLoss::NotStarted);
     QString error;
     std::unique_ptr<xl::XlApplication> application(m_create(&m_options, &error));
     if (!application)

@@ -2,6 +2,7 @@
 
 #include "ErrorReport.h"
 #include "Failure.h"
+#include "InstanceFailure.h"
 #include "FileProcs.h"
 #include "Offices.h"
 #include "SheetPicture.h"
@@ -82,12 +83,13 @@ void writePictureFile(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
-void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path, Dialogs &dialogs, const EndCheck &ending,
-                          const ClipboardSource &clipboard)
+void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path, Dialogs &dialogs,
+                          const CancellationToken *cancel, const ClipboardSource &clipboard)
 {
     // A lost instance ends the procedure: every later step would only fail
     // the same way. The caller learns of it and reports it once.
-    Steps steps(dialogs, QStringLiteral("Excel1.saveCellsActivesheet"), {&Failure::instanceLost});
+    Steps steps(dialogs, QStringLiteral("Excel1.saveCellsActivesheet"), {&instanceLost});
+    steps.stopWhenCancelled(cancel);
     std::shared_ptr<xl::XlWorksheet> sheet;
     int lastRow = 0;
     int lastColumn = 0;
@@ -123,7 +125,7 @@ void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path, Dialogs
                 writePictureFile(path, sheetPicture);
                 return;
             }
-            const QImage picture = GetClipboardPicture(0, ending, clipboard);
+            const QImage picture = GetClipboardPicture(0, cancel, clipboard);
             if (picture.isNull())
                 throw Failure(QStringLiteral("The clipboard holds no picture of the cells."));
             // Opaque 24-bit pixels: the form every picture reader takes. Qt
@@ -138,7 +140,7 @@ void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path, Dialogs
         });
     }
     if (steps.stopped())
-        throw steps.stop().failure;
+        steps.stop().rethrow();
 }
 
 std::unique_ptr<xl::XlApplication> OpenInNewInstance(Offices &offices, const QString &path)
@@ -171,12 +173,12 @@ int WorkbookSaveFormat(xl::XlApplication &application)
     return qint16(whole) > 11 ? xl::xlExcel8 : xl::xlWorkbookNormal;
 }
 
-QImage GetClipboardPicture(int format, const EndCheck &ending, const ClipboardSource &source)
+QImage GetClipboardPicture(int format, const CancellationToken *cancel, const ClipboardSource &source)
 {
     const QDeadlineTimer deadline(kClipboardDeadlineMs);
     for (int request = 0; request < kClipboardRequests; ++request) {
-        if (ending && ending())
-            throw Failure(QStringLiteral("The program is ending."), InstanceLoss::Stopped);
+        if (cancel)
+            cancel->throwIfCancelled();
         QImage picture = source ? source(format) : readSystemClipboard(format);
         if (!picture.isNull())
             return picture;

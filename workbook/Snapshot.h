@@ -6,6 +6,7 @@
 // into a file (saveCellsActivesheet); WorkbookSaveFormat picks the save
 // format from the application's version.
 
+#include "CancellationToken.h"
 #include "Spreadsheet.h"
 
 #include <QChar>
@@ -32,29 +33,28 @@ class Offices;
 // "Application Error" box for "Excel1.saveCellsActivesheet" with its step
 // number (100 active sheet, 102 last row, 104 last column, 106 the size
 // test, 110 the picture onto the clipboard, 112 the picture into the file),
-// and the procedure goes on with the next step. A lost instance (Failure::instanceLost) ends it at once,
-// unreported, and is thrown to the caller: it is the only failure that
-// leaves the procedure. A file already at `path` is removed first and the
+// and the procedure goes on with the next step. A lost instance
+// (InstanceFailure) ends it at once, unreported, and is thrown to the
+// caller: it is the only failure that leaves the procedure. A file already at `path` is removed first and the
 // clipboard is emptied before the picture is made, so that a failed snapshot
 // never leaves an older picture behind.
 //
 // The picture is taken from the clipboard only as the picture object this
 // program put there, while it still owns the clipboard; the file is made
-// new (mode 0600, never through a link or over another file). `ending`,
-// when given, is asked while the clipboard is read: true stops the
-// procedure with Failure(InstanceLoss::Stopped).
+// new (mode 0600, never through a link or over another file). `cancel`,
+// when given, is asked before each step and while the clipboard is read:
+// once it is cancelled the procedure stops and throws Cancelled.
 //
 // `clipboard`, when given, is asked for the picture instead of the system
 // clipboard (see GetClipboardPicture); the office's pages are then not looked
 // for.
-using EndCheck = std::function<bool()>;
 // Where the clipboard's picture is asked for: one request, returning a null
 // image when it fails. Empty: the system clipboard, where only the bitmap of
 // this program's own picture object counts, while the program owns the
 // clipboard; anything else is no picture.
 using ClipboardSource = std::function<QImage(int format)>;
 void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path, Dialogs &dialogs,
-                          const EndCheck &ending = {}, const ClipboardSource &clipboard = {});
+                          const CancellationToken *cancel = nullptr, const ClipboardSource &clipboard = {});
 
 // A new, hidden application instance of `offices` with the workbook file at
 // `path` open (not read-only). The caller owns the instance and ends it with Quit.
@@ -74,10 +74,11 @@ int WorkbookSaveFormat(Offices &offices);
 // The clipboard's picture (`format` 0: whichever picture format the
 // clipboard offers). A failed request is repeated at once, up to 1000
 // requests and 3 seconds in all; returns a null image when every request
-// failed. `ending` is asked before each request: true throws
-// Failure(InstanceLoss::Stopped). The requests go to `clipboard`, or to the
+// failed. `cancel`, when given, is asked before each request: once it is
+// cancelled, Cancelled is thrown. The requests go to `clipboard`, or to the
 // system clipboard when it is empty.
-QImage GetClipboardPicture(int format, const EndCheck &ending = {}, const ClipboardSource &clipboard = {});
+QImage GetClipboardPicture(int format, const CancellationToken *cancel = nullptr,
+                           const ClipboardSource &clipboard = {});
 
 // The clipboard's picture of a sheet as the office drew it (the byte string
 // of a SheetPicture), or empty when it holds none.

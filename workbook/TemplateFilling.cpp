@@ -63,14 +63,14 @@ namespace {
 // reported. A second run does not show again what the first one showed.
 StepPolicy buildPolicy(QSet<QString> &reported)
 {
-    return {&Failure::instanceLost, &reported};
+    return {&instanceLost, &reported};
 }
 
 // Reports what stopped the run, unless it was the program ending.
-void reportStop(Steps &steps)
+void reportStop(Steps &steps, const Steps::Stop &stop)
 {
-    if (steps.stopped() && steps.stop().failure.loss() != InstanceLoss::Stopped)
-        steps.report(steps.stop().failure.description(), steps.stop().step);
+    if (!stop.cancelled)
+        steps.report(stop.description, stop.step);
 }
 
 // The sheet's picture, made in the scratch folder for the preview.
@@ -247,7 +247,7 @@ void makePicture(Build &b)
         b.workbook = books->Item(books->count());
     });
     steps(200, [&] {
-        saveCellsActivesheet(b.book(), picturePath(), b.host.dialogs(), [&b] { return b.cancel.isCancelled(); });
+        saveCellsActivesheet(b.book(), picturePath(), b.host.dialogs(), &b.cancel);
     });
     steps.closing(202, [&] { b.app().setDisplayAlerts(false); });
     steps.closing(204, [&] { b.book().Close(); });
@@ -272,7 +272,7 @@ void removeLeftovers(Build &b, bool keepWorkbook)
 
 bool crashed(const Steps::Stop &stop)
 {
-    return stop.failure.loss() == InstanceLoss::Ended;
+    return lossOf(stop.failure) == InstanceLoss::Ended;
 }
 
 } // namespace
@@ -292,7 +292,7 @@ void CreateTemplateWorkbook(TemplateHost &host, Offices &offices, const Cancella
             if (crashed(b.steps.stop()) && attempt == 1)
                 continue;
             host.setBusyPointer(false);
-            reportStop(b.steps);
+            reportStop(b.steps, b.steps.stop());
             return;
         }
 
@@ -320,8 +320,8 @@ void CreateTemplateWorkbook(TemplateHost &host, Offices &offices, const Cancella
         // its closing deletes it.
         steps.stopWhenCancelled(nullptr);
         steps(208, [&] { host.setBusyPointer(false); });
-        if (pictureStop && pictureStop->failure.loss() != InstanceLoss::Stopped)
-            steps.report(pictureStop->failure.description(), pictureStop->step);
+        if (pictureStop)
+            reportStop(steps, *pictureStop);
         const QString picture = picturePathOrNone();
         steps(210, [&] {
             // No picture file: the snapshot has said why (or had nothing to

@@ -64,7 +64,7 @@ QString scratchWorkbookName(const DigitSource &digits);
 // - while filling and saving, the command ends the instance, deletes the
 //   template copy, the picture and any half-saved workbook, reports that one
 //   failure and shows no preview (the main window stays as it was); an
-//   office that crashed (InstanceLoss::Ended) first gets one more run of the
+//   office that crashed (an InstanceFailure with the loss Ended) first gets one more run of the
 //   whole command from its start, in fresh instances, without a box;
 // - while picturing the saved workbook, a crashed office gets one more try
 //   in a fresh instance; when that fails too, or the office hung or did not
@@ -75,8 +75,8 @@ QString scratchWorkbookName(const DigitSource &digits);
 // run at its next step while it fills, saves and pictures (also while it
 // waits for the clipboard), the same way, without a report and without a
 // second run; a picture stopped so leaves the preview to open and close as
-// a failed one does. A host member that throws a Failure with
-// InstanceLoss::Stopped stops it so too. A second run never shows a box the first one showed.
+// a failed one does. A host member that throws Cancelled stops it so too.
+// A second run never shows a box the first one showed.
 void CreateTemplateWorkbook(TemplateHost &host, Offices &offices, const CancellationToken &cancel = {},
                             const DigitSource &digits = {});
 

@@ -2,13 +2,22 @@
 
 // A request to stop work that is under way: the program's end. Copies share
 // one state: whoever holds a copy sees the cancel that any copy made. Work
-// asks isCancelled() where it can stop.
+// asks isCancelled() where it can stop; work that can only stop by leaving
+// what it is in throws Cancelled (throwIfCancelled()).
 
 #include <atomic>
+#include <exception>
 #include <functional>
 #include <memory>
 
 namespace quorbel {
+
+// Thrown by work that stops because its token was cancelled. It is no
+// failure: nobody reports it, and what catches it only cleans up.
+class Cancelled : public std::exception {
+public:
+    const char *what() const noexcept override { return "The work was cancelled."; }
+};
 
 class CancellationToken {
 public:
@@ -24,6 +33,13 @@ public:
         if (!m_state->cancelled && m_state->poll)
             m_state->poll();
         return m_state->cancelled;
+    }
+
+    // Throws Cancelled once isCancelled().
+    void throwIfCancelled() const
+    {
+        if (isCancelled())
+            throw Cancelled();
     }
 
     // The same without the poll: what the owner asks outside the work.

@@ -57,12 +57,14 @@ bool Steps::run(int number, const std::function<void()> &statement, Kind kind)
     if (stopped())
         return false;
     if (m_cancel && m_cancel->isCancelled()) {
-        m_stop = Stop{number, Failure(QStringLiteral("The program is ending."), InstanceLoss::Stopped)};
+        cancelled(number, std::make_exception_ptr(Cancelled()));
         return false;
     }
     try {
         statement();
         return true;
+    } catch (const Cancelled &) {
+        cancelled(number, std::current_exception());
     } catch (const Failure &failure) {
         failed(number, failure, kind);
     } catch (const std::exception &error) {
@@ -73,15 +75,21 @@ bool Steps::run(int number, const std::function<void()> &statement, Kind kind)
     return false;
 }
 
+// Called inside the catch of the failure, whose exception the stop keeps.
 void Steps::failed(int number, const Failure &failure, Kind kind)
 {
     const bool stops = m_policy.stops && m_policy.stops(failure);
     if (kind == Kind::Closing && stops)
         return;
     if (kind == Kind::Essential || stops)
-        m_stop = Stop {number, failure};
+        m_stop = Stop {number, failure.description(), std::current_exception(), false};
     else
         report(failure.description(), number);
+}
+
+void Steps::cancelled(int number, std::exception_ptr cancel)
+{
+    m_stop = Stop {number, QString(), std::move(cancel), true};
 }
 
 void Steps::report(const QString &description, int number)

@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QString>
 
+#include <exception>
 #include <functional>
 #include <optional>
 
@@ -49,13 +50,24 @@ struct StepPolicy {
 // (its what()), or anything else (an empty description). The policy decides
 // which failures stop the procedure instead (none by default); a step whose
 // result every later step needs is run with essential(), where any failure
-// stops it.
+// stops it. A step that throws Cancelled, or one that finds the procedure's
+// cancellation token cancelled before it runs, stops it as cancelled:
+// nothing is reported.
 class Steps {
 public:
-    // Why the procedure stopped: the step and its failure.
+    // Why the procedure stopped: the step, and what it threw (whole, of
+    // whichever kind it was, so that a caller can tell the kinds apart or
+    // throw it on).
     struct Stop {
         int step = 0;
-        Failure failure {QString()};
+        // The failure's description; empty for a cancel.
+        QString description;
+        // What the step threw; for a cancel, a Cancelled.
+        std::exception_ptr failure;
+        bool cancelled = false;
+
+        // Throws what stopped the procedure on.
+        [[noreturn]] void rethrow() const { std::rethrow_exception(failure); }
     };
 
     Steps(Dialogs &dialogs, QString location, StepPolicy policy = {});
@@ -83,8 +95,8 @@ public:
     // The procedure goes on after a stop its caller has dealt with.
     void clearStop() { m_stop.reset(); }
     // From now on each step first asks `cancel` (null: no more) and, once
-    // it is cancelled, the procedure stops there (the stop's failure has
-    // the loss Stopped) instead of running the step.
+    // it is cancelled, the procedure stops there, cancelled, instead of
+    // running the step.
     void stopWhenCancelled(const CancellationToken *cancel) { m_cancel = cancel; }
 
     // Reports `description` at step `number` ("Application Error"), unless
@@ -99,6 +111,7 @@ private:
     enum class Kind { Ordinary, Essential, Closing };
     bool run(int number, const std::function<void()> &statement, Kind kind);
     void failed(int number, const Failure &failure, Kind kind);
+    void cancelled(int number, std::exception_ptr cancel);
 
     Dialogs &m_dialogs;
     QString m_location;

@@ -235,13 +235,15 @@ private slots:
             QVERIFY(!steps.test(108, [] { return true; }));
             QVERIFY(steps.stopped());
             QCOMPARE(steps.stop().step, 104);
-            QCOMPARE(steps.stop().failure.description(), QStringLiteral("lost at 104"));
+            QCOMPARE(steps.stop().description, QStringLiteral("lost at 104"));
             steps.clearStop();
             QVERIFY(steps(110, [&] { ran << u"110"_s; }));
             steps.essential(112, [&] { throw std::runtime_error("no file"); });
             QVERIFY(steps.stopped());
             QCOMPARE(steps.stop().step, 112);
-            QCOMPARE(steps.stop().failure.description(), QStringLiteral("no file"));
+            QCOMPARE(steps.stop().description, QStringLiteral("no file"));
+            // Kept whole, of its own kind, to be thrown on.
+            QVERIFY_THROWS_EXCEPTION(std::runtime_error, steps.stop().rethrow());
         }
         Steps again(dialogs, QStringLiteral("Form1.PushButton6_Click"), policy);
         again(100, [&] { throw Failure(QStringLiteral("plain")); });
@@ -251,6 +253,28 @@ private slots:
         QCOMPARE(errors.size(), 2);
         QVERIFY(errors[0].startsWith(QStringLiteral("plain\r\nin Lintravo2021/08/31.Form1.PushButton6_Click at line 100\r\r")));
         QVERIFY(errors[1].startsWith(QStringLiteral("plain\r\nin Lintravo2021/08/31.Form1.PushButton6_Click at line 102\r\r")));
+    }
+
+    // A cancel, thrown by a step or found in the token before one, stops
+    // the procedure unreported and runs nothing more.
+    void stepsStopUnreportedWhenCancelled()
+    {
+        ScriptedDialogs dialogs;
+        CancellationToken cancel;
+        Steps steps(dialogs, QStringLiteral("Form1.PushButton6_Click"));
+        steps.stopWhenCancelled(&cancel);
+        QVERIFY(!steps.closing(100, [] { throw Cancelled(); }));
+        QVERIFY(steps.stopped() && steps.stop().cancelled);
+        QCOMPARE(steps.stop().step, 100);
+        steps.clearStop();
+        cancel.cancel();
+        bool ran = false;
+        QVERIFY(!steps(102, [&] { ran = true; }));
+        QVERIFY(!ran);
+        QVERIFY(steps.stop().cancelled);
+        QCOMPARE(steps.stop().step, 102);
+        QVERIFY_THROWS_EXCEPTION(Cancelled, steps.stop().rethrow());
+        QVERIFY(dialogs.errorTexts().isEmpty());
     }
 
     void procStatLinesParse_data()

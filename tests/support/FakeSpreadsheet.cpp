@@ -65,7 +65,7 @@ struct FakeState {
             world->log.append(QStringLiteral("(lost) ") + line);
         }
         if (lost)
-            throw Failure(QStringLiteral("The fake office was lost during ") + line, loss);
+            throw InstanceFailure(QStringLiteral("The fake office was lost during ") + line, loss);
     }
 
     FakeSheet sheet;
@@ -324,7 +324,7 @@ private:
 std::unique_ptr<xl::XlApplication> makeFakeApplication(const std::shared_ptr<FakeWorld> &world)
 {
     if (world->failingCreations.contains(++world->creationAttempts))
-        throw Failure(QStringLiteral("The fake office could not be started."), InstanceLoss::NotStarted);
+        throw InstanceFailure(QStringLiteral("The fake office could not be started."), InstanceLoss::NotStarted);
     return std::make_unique<FakeApplication>(world);
 }
 

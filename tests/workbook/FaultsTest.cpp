@@ -45,7 +45,7 @@ QString failureOf(const std::function<void()> &statement, InstanceLoss *loss = n
         statement();
     } catch (const Failure &failure) {
         if (loss)
-            *loss = failure.loss();
+            *loss = quorbel::lossOf(failure);
         return failure.description();
     }
     return {};

@@ -332,7 +332,7 @@ private slots:
         RecordingHost host(dialogs);
         host.entries = {{u"a"_s, u"b"_s, u"c"_s, u"V"_s}, {u"d"_s, u"e"_s, u"f"_s, u""_s}};
         offices->setFactory([]() -> std::unique_ptr<xl::XlApplication> {
-            throw Failure(QStringLiteral("LibreOffice Calc could not be started."), InstanceLoss::NotStarted);
+            throw InstanceFailure(QStringLiteral("LibreOffice Calc could not be started."), InstanceLoss::NotStarted);
         });
         CreateTemplateWorkbook(host, *offices);
 

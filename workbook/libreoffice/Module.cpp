@@ -47,7 +47,7 @@ public:
     {
         if (!m_application) {
             if (!m_office || !m_office->connected())
-                throw Failure(QStringLiteral("The office is not ready to warm up."), InstanceLoss::NotStarted);
+                throw InstanceFailure(QStringLiteral("The office is not ready to warm up."), InstanceLoss::NotStarted);
             m_application = std::make_unique<CalcApplication>(std::move(m_office));
             m_warmUp = std::make_unique<WarmUp>(*m_application, templateBytes);
         }
@@ -80,7 +80,7 @@ public:
     {
         OfficeConnection *connection = office();
         if (!connection)
-            throw Failure(QStringLiteral("The started LibreOffice has already been taken."), InstanceLoss::NotStarted);
+            throw InstanceFailure(QStringLiteral("The started LibreOffice has already been taken."), InstanceLoss::NotStarted);
         connection->setEndedNotice({});
         if (m_application) {
             // Taken part way through its warm-up: what it has open closes.

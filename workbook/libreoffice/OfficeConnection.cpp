@@ -224,7 +224,7 @@ bool OfficeConnection::tryConnect()
         m_ended = true;
         m_endReason = failure.description();
         m_endLoss = InstanceLoss::NotStarted;
-        throw Failure(m_endReason, m_endLoss);
+        throw InstanceFailure(m_endReason, m_endLoss);
     }
     m_connected = true;
     return true;
@@ -362,7 +362,7 @@ qint64 OfficeConnection::pid() const
 void OfficeConnection::throwIfEnded() const
 {
     if (m_ended)
-        throw Failure(m_endReason, m_endLoss);
+        throw InstanceFailure(m_endReason, m_endLoss);
 }
 
 void OfficeConnection::enter()
@@ -401,7 +401,7 @@ void OfficeConnection::leaveWithError()
     }
 }
 
-Failure OfficeConnection::endAfterFault()
+InstanceFailure OfficeConnection::endAfterFault()
 {
     m_watchdog->disarm();
     m_depth = 0;
@@ -419,7 +419,7 @@ Failure OfficeConnection::endAfterFault()
     m_endLoss = m_watchdog->fired() ? InstanceLoss::Hung : InstanceLoss::Ended;
     disposeQuietly(m_bridge);
     m_process->finish(0);
-    return Failure(m_endReason, m_endLoss);
+    return InstanceFailure(m_endReason, m_endLoss);
 }
 
 void OfficeConnection::quit()

@@ -9,7 +9,7 @@
 #include "OfficeProcess.h"
 #include "UnoText.h"
 
-#include "Failure.h"
+#include "InstanceFailure.h"
 
 #include <com/sun/star/bridge/XBridge.hpp>
 #include <com/sun/star/connection/XConnector.hpp>
@@ -139,7 +139,7 @@ private:
     [[noreturn]] void leaveWithError();
     // Marks the office as ended, ends and reaps it, and returns the Failure
     // that says why.
-    Failure endAfterFault();
+    InstanceFailure endAfterFault();
     void throwIfEnded() const;
 
     std::unique_ptr<OfficeProcess> m_process;

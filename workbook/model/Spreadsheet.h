@@ -12,14 +12,16 @@
 // it stops answering, it is ended after QUORBEL_CALL_TIMEOUT_MS milliseconds
 // (60 s when unset) and the call fails. After that, and after Quit, every
 // call on the instance or on any object obtained from it fails at once.
-// A failure that means the instance is lost carries its InstanceLoss: Ended
-// for an office that died, Hung for one ended after the call limit (and
-// every later call fails with the same loss); an instance that could not
-// be started carries NotStarted. Ordinary failures (a refused value, a file that cannot
-// be opened) carry InstanceLoss::None and leave the instance usable.
+// A failure that means the instance is lost is an InstanceFailure with its
+// InstanceLoss: Ended for an office that died, Hung for one ended after the
+// call limit (and every later call fails with the same loss); an instance
+// that could not be started carries NotStarted. Ordinary failures (a refused
+// value, a file that cannot be opened) are plain Failures and leave the
+// instance usable.
 // Objects may be kept beyond their instance; they then only fail.
 
 #include "Failure.h"
+#include "InstanceFailure.h"
 
 #include <QByteArray>
 #include <QDate>
