@@ -253,28 +253,22 @@ private slots:
         QCOMPARE(errors.size(), 2);
         QVERIFY(errors[0].startsWith(QStringLiteral("plain\r\nin Lintravo2021/08/31.Form1.PushButton6_Click at line 100\r\r")));
         QVERIFY(errors[1].startsWith(QStringLiteral("plain\r\nin Lintravo2021/08/31.Form1.PushButton6_Click at line 102\r\r")));
-    }
 
-    // A cancel, thrown by a step or found in the token before one, stops
-    // the procedure unreported and runs nothing more.
-    void stepsStopUnreportedWhenCancelled()
-    {
-        ScriptedDialogs dialogs;
+        // A cancel, thrown by a step (even a closing one) or found in the
+        // token before one, stops the procedure unreported.
         CancellationToken cancel;
-        Steps steps(dialogs, QStringLiteral("Form1.PushButton6_Click"));
-        steps.stopWhenCancelled(&cancel);
-        QVERIFY(!steps.closing(100, [] { throw Cancelled(); }));
-        QVERIFY(steps.stopped() && steps.stop().cancelled);
-        QCOMPARE(steps.stop().step, 100);
-        steps.clearStop();
+        Steps cancelled(dialogs, QStringLiteral("Form1.PushButton6_Click"), policy);
+        cancelled.stopWhenCancelled(&cancel);
+        QVERIFY(!cancelled.closing(100, [] { throw Cancelled(); }));
+        QVERIFY(cancelled.stopped() && cancelled.stop().cancelled);
+        QCOMPARE(cancelled.stop().step, 100);
+        cancelled.clearStop();
         cancel.cancel();
-        bool ran = false;
-        QVERIFY(!steps(102, [&] { ran = true; }));
-        QVERIFY(!ran);
-        QVERIFY(steps.stop().cancelled);
-        QCOMPARE(steps.stop().step, 102);
-        QVERIFY_THROWS_EXCEPTION(Cancelled, steps.stop().rethrow());
-        QVERIFY(dialogs.errorTexts().isEmpty());
+        QVERIFY(!cancelled(102, [&] { ran << u"cancelled"_s; }));
+        QCOMPARE(cancelled.stop().step, 102);
+        QVERIFY_THROWS_EXCEPTION(Cancelled, cancelled.stop().rethrow());
+        QCOMPARE(ran.size(), 2);
+        QCOMPARE(dialogs.errorTexts().size(), 2);
     }
 
     void procStatLinesParse_data()
