@@ -14,7 +14,7 @@ namespace {
 InstanceFailure notStarted(const QString &error)
 {
     return InstanceFailure(error.isEmpty() ? QStringLiteral("LibreOffice Calc could not be started.") : error,
-                   InstanceLoss::NotStarted);
+                           InstanceLoss::NotStarted);
 }
 
 } // namespace
@@ -61,7 +61,7 @@ std::unique_ptr<xl::StartingApplication> Offices::startApplication()
         throw InstanceFailure(m_moduleError, InstanceLoss::NotStarted);
     if (!m_start)
         throw InstanceFailure(QStringLiteral("The LibreOffice connection module cannot start an office ahead of need."),
-                      InstanceLoss::NotStarted);
+                              InstanceLoss::NotStarted);
     QString error;
     std::unique_ptr<xl::StartingApplication> starting(m_start(&m_options, &error));
     if (!starting)

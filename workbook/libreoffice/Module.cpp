@@ -80,7 +80,8 @@ public:
     {
         OfficeConnection *connection = office();
         if (!connection)
-            throw InstanceFailure(QStringLiteral("The started LibreOffice has already been taken."), InstanceLoss::NotStarted);
+            throw InstanceFailure(QStringLiteral("The started LibreOffice has already been taken."),
+                                  InstanceLoss::NotStarted);
         connection->setEndedNotice({});
         if (m_application) {
             // Taken part way through its warm-up: what it has open closes.
