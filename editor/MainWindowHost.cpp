@@ -4,16 +4,17 @@
 
 namespace quorbel {
 
-MainWindowHost::MainWindowHost(Form1 &mainWindow, std::function<void()> shown)
-    : m_mainWindow(mainWindow), m_shown(std::move(shown))
+MainWindowHost::MainWindowHost(Form1 &mainWindow, std::function<void()> show)
+    : m_mainWindow(mainWindow), m_show(std::move(show))
 {
 }
 
 void MainWindowHost::showMainWindow()
 {
-    m_mainWindow.show();
-    if (m_shown)
-        m_shown();
+    if (m_show)
+        m_show();
+    else
+        m_mainWindow.show();
 }
 
 void MainWindowHost::storeListBeforeExit()

@@ -11,8 +11,10 @@ class Form1;
 // What the preview window asks of the main window and of the program.
 class MainWindowHost final : public Form2Host {
 public:
-    // `shown` (when given) runs each time the main window shows again.
-    explicit MainWindowHost(Form1 &mainWindow, std::function<void()> shown = {});
+    // `show`, when given, is how the program shows the main window again
+    // (it keeps offices ahead of need while the window shows); without it
+    // the window only shows.
+    explicit MainWindowHost(Form1 &mainWindow, std::function<void()> show = {});
 
     // "< Back": the main window shows again, as it was.
     void showMainWindow() override;
@@ -25,7 +27,7 @@ public:
 
 private:
     Form1 &m_mainWindow;
-    std::function<void()> m_shown;
+    std::function<void()> m_show;
 };
 
 } // namespace quorbel

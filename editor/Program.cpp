@@ -63,7 +63,7 @@ Program::Program(Form1::Services services, std::unique_ptr<Offices> offices)
     : m_dialogs(services.dialogs ? *services.dialogs : m_stderrDialogs, m_ending),
       m_offices(std::move(offices)),
       m_mainWindow(std::make_unique<Form1>(mainWindowServices(std::move(services), *m_offices, m_dialogs))),
-      m_host(*m_mainWindow, [this] { m_offices->keepAhead(); })
+      m_host(*m_mainWindow, [this] { showMainWindow(); })
 {
     // A check that failed leaves nothing running.
     if (!m_mainWindow->startUpCompleted())

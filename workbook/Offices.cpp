@@ -32,11 +32,15 @@ Offices::~Offices()
 
 // Everything that links against the office's own libraries lives in a module
 // loaded at run time, so that the program starts (and says what is missing)
-// on a machine without the office. Loaded once, at the first need.
+// on a machine without the office. Loaded once, at the first need; a module
+// that could not be loaded makes no office, each time it is asked.
 void Offices::loadModule()
 {
-    if (m_moduleTried)
+    if (m_moduleTried) {
+        if (!m_create)
+            throw notStarted(m_moduleError);
         return;
+    }
     m_moduleTried = true;
     // Only from the program's own folder (or a test's): the environment
     // does not choose a library to load.
@@ -51,14 +55,13 @@ void Offices::loadModule()
         m_moduleError = QStringLiteral("The LibreOffice connection module could not be loaded: %1")
                             .arg(module.errorString());
         qCWarning(lcQuorbelFiles).noquote() << m_moduleError;
+        throw notStarted(m_moduleError);
     }
 }
 
 std::unique_ptr<xl::StartingApplication> Offices::startApplication()
 {
     loadModule();
-    if (!m_create)
-        throw InstanceFailure(m_moduleError, InstanceLoss::NotStarted);
     if (!m_start)
         throw InstanceFailure(QStringLiteral("The LibreOffice connection module cannot start an office ahead of need."),
                               InstanceLoss::NotStarted);
@@ -74,8 +77,6 @@ std::unique_ptr<xl::XlApplication> Offices::createApplication()
     if (auto ready = m_spare->takeInstance())
         return ready;
     loadModule();
-    if (!m_create)
-        throw InstanceFailure(m_moduleError, InstanceLoss::NotStarted);
     QString error;
     std::unique_ptr<xl::XlApplication> application(m_create(&m_options, &error));
     if (!application)

@@ -22,10 +22,11 @@ class InputPause;
 class Offices {
 public:
     // `options`: which office, its time limits, and whether offices are
-    // kept ahead of need and warmed up. `moduleFolder`: where the office module is loaded from (the program's
-    // folder when empty; a test names a folder without it to meet a program
-    // without the module). `input` (not owned; may be null): the user's
-    // input, for which warm-up steps wait; none counts as a lasting pause.
+    // kept ahead of need and warmed up. `moduleFolder`: where the office
+    // module is loaded from (the program's folder when empty; a test names a
+    // folder without it to meet a program without the module). `input` (not
+    // owned; may be null): the user's input, for which warm-up steps wait;
+    // none counts as a lasting pause.
     explicit Offices(Options options = {}, const InputPause *input = nullptr, QString moduleFolder = {});
     // Ends every office still kept.
     virtual ~Offices();
@@ -33,16 +34,16 @@ public:
     Offices &operator=(const Offices &) = delete;
 
     // A new, hidden application instance: one kept ahead of need when there
-    // is one that answers, else a private LibreOffice started now
-    // (the options' office program) with a profile of its own, about a second to start.
-    // Throws Failure (InstanceLoss::NotStarted) when none can be started (no
-    // office installed, the office module missing, start failed or timed
+    // is one that answers, else a private LibreOffice started now (the
+    // options' office program) with a profile of its own, about a second to
+    // start. Throws InstanceFailure (NotStarted) when none can be started
+    // (no office installed, the office module missing, start failed or timed
     // out).
     virtual std::unique_ptr<xl::XlApplication> createApplication();
 
     // Starts a new, hidden instance's office and returns at once (the
-    // process has been launched). Throws Failure (InstanceLoss::NotStarted)
-    // when no office can be launched.
+    // process has been launched). Throws InstanceFailure (NotStarted) when
+    // no office can be launched.
     std::unique_ptr<xl::StartingApplication> startApplication();
 
     // True when instances come from the office (a test's object says no).
@@ -62,6 +63,8 @@ private:
     using CreateFunction = xl::XlApplication *(*)(const Options *options, QString *error);
     using StartFunction = xl::StartingApplication *(*)(const Options *options, QString *error);
 
+    // Loads the office module once; throws InstanceFailure (NotStarted)
+    // when it is not there.
     void loadModule();
 
     Options m_options;

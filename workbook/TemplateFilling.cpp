@@ -200,8 +200,7 @@ void fillAndSave(Build &b)
         steps(148, [&] { b.app().Cells(row, sheet::kProjectColumn)->setValue(entry.project); });
         steps(150, [&] { b.app().Cells(row, sheet::kNotesColumn)->setValue(entry.notes); });
         steps(152, [&] {
-            const bool done = entry.done == kDoneMark;
-            b.app().Cells(row, sheet::kDoneColumn)->setValue(sheet::doneCellText(done));
+            b.app().Cells(row, sheet::kDoneColumn)->setValue(sheet::doneCellText(entry.isDone()));
         });
         steps(154, [&] { row = qint16(row + 1); });
     }

@@ -56,16 +56,18 @@ QString scratchWorkbookName(const DigitSource &digits);
 
 // "Start Creating Template": fills the template with the header fields and
 // the list in instances of `offices`, saves the scratch workbook, has its
-// sheet pictured and hands both to the preview window. A failing step is reported (location
-// "Form1.PushButton6_Click") and the command goes on with the next step,
-// except when the failure leaves the later steps nothing to work on: the
-// spreadsheet instance lost (not started, crashed, hung), the template copy
-// not written or not opened, the workbook not saved. Then:
+// sheet pictured and hands both to the preview window. A failing step is
+// reported (location "Form1.PushButton6_Click") and the command goes on
+// with the next step, except when the failure leaves the later steps
+// nothing to work on: the spreadsheet instance lost (not started, crashed,
+// hung), the template copy not written or not opened, the workbook not
+// saved. Then:
 // - while filling and saving, the command ends the instance, deletes the
 //   template copy, the picture and any half-saved workbook, reports that one
 //   failure and shows no preview (the main window stays as it was); an
-//   office that crashed (an InstanceFailure with the loss Ended) first gets one more run of the
-//   whole command from its start, in fresh instances, without a box;
+//   office that crashed (an InstanceFailure with the loss Ended) first
+//   gets one more run of the whole command from its start, in fresh
+//   instances, without a box;
 // - while picturing the saved workbook, a crashed office gets one more try
 //   in a fresh instance; when that fails too, or the office hung or did not
 //   start, the failure is reported once and the preview opens with the

@@ -98,7 +98,7 @@ public:
     css::uno::Reference<css::uno::XInterface> createInstance(const char *service);
 
     // One attempt to connect to the starting office, without waiting: true
-    // once connected. Throws Failure (InstanceLoss::NotStarted) when the
+    // once connected. Throws InstanceFailure (NotStarted) when the
     // office ended while starting or did not start within the call limit;
     // the office has been ended then.
     bool tryConnect();

@@ -199,7 +199,7 @@ class StartingApplication {
 public:
     virtual ~StartingApplication() = default;
     // One step of the start without waiting: true once the instance is
-    // ready. Throws Failure (InstanceLoss::NotStarted) when the office ended
+    // ready. Throws InstanceFailure (NotStarted) when the office ended
     // while starting or did not start in time; the office is gone then.
     virtual bool poll() = 0;
     // One step of a throwaway round of the template command's work (load
@@ -216,9 +216,8 @@ public:
     virtual bool hasEnded() = 0;
     // The instance, waiting for the start to finish when it has not; one
     // taken part way through its warm-up first closes what the round has
-    // open. The instance has no workbook open. Throws Failure
-    // (InstanceLoss::NotStarted, or the loss a failing close met). Can be
-    // taken once.
+    // open. The instance has no workbook open. Throws InstanceFailure
+    // (NotStarted, or the loss a failing close met). Can be taken once.
     virtual std::unique_ptr<XlApplication> take() = 0;
     // The office's process id (0 when there is none).
     virtual qint64 processId() const = 0;

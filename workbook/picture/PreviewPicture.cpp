@@ -9,7 +9,7 @@
 namespace quorbel {
 namespace {
 
-// The picture in `bytes`, or Failure naming `name` (empty: no name).
+// The picture in the bytes of the file `name`, or Failure naming it.
 PreviewPicture read(const QByteArray &bytes, const QString &name)
 {
     // The office's pages of the sheet, drawn where and as large as shown.
@@ -21,10 +21,8 @@ PreviewPicture read(const QByteArray &bytes, const QString &name)
         return PreviewPicture(std::shared_ptr<const SheetPicture>(std::move(sheet)));
     }
     QImage image;
-    if (!image.loadFromData(bytes)) {
-        throw Failure(name.isEmpty() ? QStringLiteral("Could not read the picture.")
-                                     : QStringLiteral("Could not read the picture %1.").arg(name));
-    }
+    if (!image.loadFromData(bytes))
+        throw Failure(QStringLiteral("Could not read the picture %1.").arg(name));
     // A picture made for a screen of a higher pixel ratio says so by its
     // resolution (96 dpi times the ratio): it shows at its logical size.
     const double ratio = image.dotsPerMeterX() / (96.0 / 0.0254);
@@ -41,11 +39,6 @@ PreviewPicture::PreviewPicture(const QImage &image) : m_image(image)
 
 PreviewPicture::PreviewPicture(std::shared_ptr<const SheetPicture> sheet) : m_sheet(std::move(sheet))
 {
-}
-
-PreviewPicture PreviewPicture::fromBytes(const QByteArray &bytes)
-{
-    return read(bytes, QString());
 }
 
 PreviewPicture PreviewPicture::fromFile(const QString &path)

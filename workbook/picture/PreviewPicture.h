@@ -28,17 +28,14 @@ public:
     // A sheet's picture; a null pointer is no picture.
     PreviewPicture(std::shared_ptr<const SheetPicture> sheet); // implicit: so is a sheet's
 
-    // The picture in `bytes`: a SheetPicture's byte string when they start
-    // as one (read whole, its first corner drawn, so a page that cannot be
-    // drawn is no picture from the start), else an image in any format Qt
-    // reads. An image of 96 dpi times a ratio above 1 (a picture made for a
-    // screen of that ratio) carries that device pixel ratio (rounded to a
-    // quarter), so it shows at its logical size. Throws Failure for bytes
-    // that are neither.
-    static PreviewPicture fromBytes(const QByteArray &bytes);
-    // The same for a file, which must be the user's own plain file of at
-    // most SheetPicture::kMaxBytes (readOwnFile). Throws Failure naming the
-    // file.
+    // The picture in the file at `path`, which must be the user's own plain
+    // file of at most SheetPicture::kMaxBytes (readOwnFile): a SheetPicture's
+    // byte string when it starts as one (read whole, its first corner drawn,
+    // so a page that cannot be drawn is no picture from the start), else an
+    // image in any format Qt reads. An image of 96 dpi times a ratio above 1
+    // (a picture made for a screen of that ratio) carries that device pixel
+    // ratio (rounded to a quarter), so it shows at its logical size. Throws
+    // Failure naming the file for one that is neither, or cannot be read.
     static PreviewPicture fromFile(const QString &path);
 
     bool isNull() const { return !m_sheet && m_image.isNull(); }
