@@ -114,8 +114,8 @@ void Form1::Form_Load()
     steps(114, [&] {
         // Each field with no column is reported in a box of its own, up to
         // a few boxes.
-        decodeStoredList(storedList, ListView1->topLevelItemCount(), restored,
-                         [&](const Failure &failure) { steps(114, [&] { throw failure; }); });
+        m_keepStoredList = !decodeStoredList(storedList, ListView1->topLevelItemCount(), restored,
+                                             [&](const Failure &failure) { steps(114, [&] { throw failure; }); });
     });
     for (const ListEntry &entry : std::as_const(restored)) {
         QTreeWidgetItem *row = nullptr;
@@ -162,8 +162,9 @@ void Form1::storeChangedList(Steps &steps, int buildStep, int writeStep)
 {
     // After the end of the program (or a start-up that ended it) nothing
     // more is written.
-    if (m_closingSuppressed)
+    if (m_closingSuppressed || keepsStoredList())
         return;
+    m_keepStoredList = false;
     QString stored;
     if (!steps(buildStep, [&] { stored = encodeEntryList(entries()); }))
         return;
@@ -185,7 +186,15 @@ void Form1::Form_Unload()
 
 void Form1::storeList()
 {
-    storeListText(encodeEntryList(entries()));
+    if (!keepsStoredList())
+        storeListText(encodeEntryList(entries()));
+}
+
+// A stored list longer than the window shows stays as it is stored until
+// the list changes: writing the part shown would drop the rest.
+bool Form1::keepsStoredList() const
+{
+    return m_keepStoredList && m_undoStack->isClean();
 }
 
 // ---------------------------------------------------------------------------

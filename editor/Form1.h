@@ -92,8 +92,9 @@ public:
     void setTemplateCommand(std::function<void()> command);
 
     // --- Closing -------------------------------------------------------------
-    // Writes the stored form of the whole list to "ToDo" (also when empty).
-    // Throws Failure when it does not reach the disk.
+    // Writes the stored form of the whole list to "ToDo" (also when empty),
+    // unless the stored list is longer than the window shows and the list
+    // is unchanged. Throws Failure when it does not reach the disk.
     void storeList();
     // Ends the whole program, also from elsewhere (the preview window): this
     // window's closing step does not run afterwards, not even when it is
@@ -160,6 +161,7 @@ private:
     void Form_Load();
     void Form_QueryUnload();
     void storeChangedList(Steps &steps, int buildStep, int writeStep);
+    bool keepsStoredList() const;
     void dtpDate_Change(QDate date);
     void txtName_Change(const QString &text);
     void txtProName_Change(const QString &text);
@@ -185,6 +187,8 @@ private:
     bool m_startUpCompleted = false;
     bool m_closingSuppressed = false;
     bool m_listWriteFailureReported = false;
+    // The stored list held more entries than the window took at start-up.
+    bool m_keepStoredList = false;
 };
 
 } // namespace quorbel

@@ -4,9 +4,11 @@
 #include "EntryList.h"
 #include "Failure.h"
 #include "SettingsStore.h"
+#include "TemplateCells.h"
 
 #include <QDateTime>
 
+#include <algorithm>
 #include <optional>
 
 namespace quorbel {
@@ -19,6 +21,8 @@ constexpr qint64 kExtraFieldReports = 10;
 constexpr qsizetype kExtraFieldShownLength = 200;
 
 } // namespace
+
+const int kMaxListEntries = sheet::kMaxEntries;
 
 QString readStoredDeadline()
 {
@@ -63,13 +67,13 @@ QString readStoredList()
     return readSetting(kListKey);
 }
 
-void decodeStoredList(const QString &stored, int rowsBefore, QList<ListEntry> &entries,
+bool decodeStoredList(const QString &stored, int rowsBefore, QList<ListEntry> &entries,
                       const std::function<void(const Failure &)> &report)
 {
     // A damaged store may hold millions of fields with no column, which one
     // report then counts.
     qint64 extraFields = 0;
-    decodeEntryList(stored, entries, [&](const ExtraEntryField &extra) {
+    const auto reportExtra = [&](const ExtraEntryField &extra) {
         if (++extraFields > kExtraFieldReports)
             return;
         report(Failure(QStringLiteral("Entry %1 of the stored list has a field %2 with no column to go to; "
@@ -79,11 +83,20 @@ void decodeStoredList(const QString &stored, int rowsBefore, QList<ListEntry> &e
                            .arg(extra.text.size() > kExtraFieldShownLength
                                     ? extra.text.left(kExtraFieldShownLength) + QStringLiteral("...")
                                     : extra.text)));
-    });
+    };
+    const int room = std::max(0, kMaxListEntries - rowsBefore);
+    const qsizetype held = decodeEntryList(stored, entries, reportExtra, room);
     if (extraFields > kExtraFieldReports) {
         report(Failure(QStringLiteral("%1 more fields of the stored list with no column to go to were left out.")
                            .arg(extraFields - kExtraFieldReports)));
     }
+    if (held <= room)
+        return true;
+    report(Failure(QStringLiteral("The stored list holds %L1 entries, more than the %L2 the sheet has rows for: the "
+                                  "first %L2 are shown. The stored list is kept as it is until you change the list.")
+                       .arg(held)
+                       .arg(kMaxListEntries)));
+    return false;
 }
 
 void storeListText(const QString &stored)

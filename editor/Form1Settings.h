@@ -48,8 +48,15 @@ QString readStoredList();
 // to go to is left out and handed to `report` as a Failure that says so, up
 // to a few of them; the rest are counted in one more. `rowsBefore` is the
 // number of rows the list already has (entries are numbered after them).
-void decodeStoredList(const QString &stored, int rowsBefore, QList<ListEntry> &entries,
+//
+// A stored list of more entries than the sheet has rows for (only a damaged
+// or foreign store holds one) gives its first kMaxListEntries, and one
+// Failure says how many it holds; false then, true when every entry was
+// taken.
+bool decodeStoredList(const QString &stored, int rowsBefore, QList<ListEntry> &entries,
                       const std::function<void(const Failure &)> &report);
+// The most entries a stored list gives the window: the rows of the sheet.
+extern const int kMaxListEntries;
 // Replaces the list's stored form. Throws Failure when it does not reach the
 // disk.
 void storeListText(const QString &stored);

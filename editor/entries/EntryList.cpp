@@ -2,30 +2,48 @@
 
 #include <QStringTokenizer>
 
-#include <algorithm>
+#include <utility>
 
 namespace quorbel {
 namespace {
 
-// The fields of each non-empty record, in order, as they stand in the
-// stored text (stand-ins not yet turned back).
-using Records = QList<QStringList>;
+// The fields of the first non-empty records, in order, as they stand in the
+// stored text (stand-ins not yet turned back), and what the whole text holds:
+// how many non-empty records, and whether each has the four fields this
+// program always writes. Records past the first `limit` are counted, not
+// kept, so a damaged or foreign text of millions of records costs a scan.
+struct Records {
+    QList<QStringList> kept;
+    qsizetype count = 0;
+    bool asWritten = true;
+
+    // Takes one record of `fields` fields; `make` gives them when kept.
+    template <typename Make>
+    void take(qsizetype fields, qsizetype limit, Make make)
+    {
+        ++count;
+        asWritten = asWritten && fields == 4;
+        if (kept.size() < limit)
+            kept.append(make());
+    }
+};
 
 // The plain form: split at every "|", then at every "^".
-Records plainRecords(const QString &stored)
+Records plainRecords(const QString &stored, qsizetype limit)
 {
     Records records;
     // An empty record string yields no fields and creates no entry (and,
     // skipped where it stands, costs nothing: a damaged text of separators
     // alone makes no list of empty pieces).
     for (const QStringView record : QStringTokenizer(stored, kRecordSeparator, Qt::SkipEmptyParts))
-        records.append(record.toString().split(kFieldSeparator));
+        records.take(record.count(kFieldSeparator) + 1, limit,
+                     [&] { return record.toString().split(kFieldSeparator); });
     return records;
 }
 
 // The earlier backslash form: "\" before "^", "|" or "\" stands for that
 // character, any other "\" is itself.
-Records backslashRecords(const QString &stored)
+Records backslashRecords(const QString &stored, qsizetype limit)
 {
     Records records;
     QStringList fields;
@@ -34,7 +52,8 @@ Records backslashRecords(const QString &stored)
     const auto endRecord = [&] {
         if (!recordEmpty) {
             fields.append(std::exchange(field, QString()));
-            records.append(std::exchange(fields, QStringList()));
+            records.take(fields.size(), limit, [&] { return fields; });
+            fields.clear();
         }
         recordEmpty = true;
     };
@@ -57,12 +76,6 @@ Records backslashRecords(const QString &stored)
     }
     endRecord();
     return records;
-}
-
-// True when every record has the four fields this program always writes.
-bool asWritten(const Records &records)
-{
-    return std::all_of(records.cbegin(), records.cend(), [](const QStringList &fields) { return fields.size() == 4; });
 }
 
 } // namespace
@@ -101,18 +114,19 @@ QString encodeEntryList(const QList<ListEntry> &entries)
     return stored;
 }
 
-void decodeEntryList(const QString &stored, QList<ListEntry> &entries, const ExtraFieldReport &report)
+qsizetype decodeEntryList(const QString &stored, QList<ListEntry> &entries, const ExtraFieldReport &report,
+                          qsizetype limit)
 {
     // Without a "\" pair both forms read the same, so the earlier form can
     // only win where it holds one.
-    Records records = plainRecords(stored);
-    if (!asWritten(records)) {
-        Records old = backslashRecords(stored);
-        if (asWritten(old))
+    Records records = plainRecords(stored, limit);
+    if (!records.asWritten) {
+        Records old = backslashRecords(stored, limit);
+        if (old.asWritten)
             records = std::move(old);
     }
 
-    for (const QStringList &fields : std::as_const(records)) {
+    for (const QStringList &fields : std::as_const(records.kept)) {
         ListEntry entry;
         entry.dueBy = decodeEntryField(fields.at(0));
         if (fields.size() > 1)
@@ -127,6 +141,7 @@ void decodeEntryList(const QString &stored, QList<ListEntry> &entries, const Ext
                 report(ExtraEntryField{entries.size(), int(extra + 1), decodeEntryField(fields.at(extra))});
         }
     }
+    return records.count;
 }
 
 } // namespace quorbel

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <functional>
+#include <limits>
 
 namespace quorbel {
 
@@ -51,6 +52,11 @@ using ExtraFieldReport = std::function<void(const ExtraEntryField &)>;
 // cleared first). Empty records ("", or a stray "|" at the start, at the end
 // or doubled) create no entry; absent fields stay empty. Each field beyond
 // the fourth is handed to `report` once (when given) and skipped.
-void decodeEntryList(const QString &stored, QList<ListEntry> &entries, const ExtraFieldReport &report = {});
+//
+// Only the first `limit` entries are appended (and only their extra fields
+// reported); the rest are counted without being made. Returns the number of
+// entries `stored` holds, appended or not.
+qsizetype decodeEntryList(const QString &stored, QList<ListEntry> &entries, const ExtraFieldReport &report = {},
+                          qsizetype limit = std::numeric_limits<qsizetype>::max());
 
 } // namespace quorbel

@@ -1,6 +1,8 @@
 // The main window: layout, start-up, the header fields, closing, pointer.
 
 #include "DateText.h"
+#include "EntryList.h"
+#include "Form1Settings.h"
 #include "FileProcs.h"
 #include "Title.h"
 #include "Form1.h"
@@ -97,6 +99,7 @@ private slots:
     void badStoredDeadlineIsReportedAndTodayShown();
     void fieldsBeyondTheFourthAreReportedAndSkipped();
     void manyFieldsBeyondTheFourthAreCountedInOneBox();
+    void storedListLongerThanTheSheetIsKeptUntilChanged();
     void headerFieldsAreWrittenAtEveryChange();
     void killedProgramKeepsHeaderFieldsAndListEdits();
     void failedListWriteIsReportedOnceARun();
@@ -433,6 +436,46 @@ void TestForm1::manyFieldsBeyondTheFourthAreCountedInOneBox()
     QVERIFY(!errors.first().contains(QString(201, u'x')));
     QVERIFY2(errors.last().contains(u"99990 more fields"_s), qPrintable(errors.last()));
     QVERIFY(window->startUpCompleted());
+}
+
+void TestForm1::storedListLongerThanTheSheetIsKeptUntilChanged()
+{
+    // A damaged store: more entries (without the fields the program writes)
+    // than the sheet has rows for. The window takes the first ones and says
+    // so once; closing unchanged keeps the stored text as it was, a change
+    // writes the list the window holds (in the form its reader takes back).
+    const int held = quorbel::kMaxListEntries + 3;
+    QStringList records;
+    for (int i = 0; i < held; ++i)
+        records.append(QString::number(i));
+    const QString stored = records.join(u'|');
+    storeValue(u"ToDo"_s, stored);
+    {
+        auto window = m_fixture.makeWindow();
+        QCOMPARE(window->entryCount(), quorbel::kMaxListEntries);
+        QCOMPARE(window->entry(quorbel::kMaxListEntries - 1).dueBy, QString::number(quorbel::kMaxListEntries - 1));
+        const QStringList errors = m_dialogs.errorTexts();
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors.first().contains(loadLocation(114)), qPrintable(errors.first()));
+        QVERIFY2(errors.first().contains(QLocale().toString(held)), qPrintable(errors.first()));
+        QVERIFY(window->startUpCompleted());
+        window->storeList();
+        window->close();
+    }
+    QCOMPARE(storedValue(u"ToDo"_s), stored);
+
+    m_dialogs.boxes.clear();
+    {
+        auto window = m_fixture.makeWindow();
+        window->PushButton2_Click();
+        window->mnuUndo_Click();
+        window->close();
+    }
+    const QString written = storedValue(u"ToDo"_s);
+    QList<ListEntry> back;
+    QCOMPARE(quorbel::decodeEntryList(written, back), qsizetype(quorbel::kMaxListEntries));
+    QCOMPARE(back.last(), (ListEntry{QString::number(quorbel::kMaxListEntries - 1), {}, {}, {}}));
+    QVERIFY(written.size() <= quorbel::maxSettingLength(u"ToDo"_s));
 }
 
 void TestForm1::headerFieldsAreWrittenAtEveryChange()
