@@ -270,8 +270,9 @@ void Form2::PushButton6_Click()
     QString chosen;
     std::optional<BoxAnswer> answer;
     bool alreadyThere = false;
-    // Over an existing file the copy is made beside it first, so that the
-    // old file goes only once its replacement is complete.
+    bool overwrite = false; // the user agreed to replace the entry at the name
+    // Over an existing entry the copy is made beside it first, so that the
+    // old entry goes only once its replacement is complete.
     std::unique_ptr<StagedCopy> staged;
     QString stagingError;
 
@@ -279,7 +280,10 @@ void Form2::PushButton6_Click()
         chosen = m_dialogs.getSaveFileName(QStringLiteral("Save File"), QStringLiteral("Excel Files (*.xls)"));
     });
     if (steps.test(102, [&] { return !chosen.isEmpty(); })) {
-        if (steps.test(104, [&] { return FileExists(chosen); })) {
+        // Any entry at the name counts, the name itself and not what it
+        // leads to: a link planted there (also one leading nowhere) is asked
+        // about, and a Yes replaces the link, never its target.
+        if (steps.test(104, [&] { return nameTaken(chosen); })) {
             steps(106, [&] {
                 answer = messageBox(m_dialogs,
                                     QStringLiteral("Are you sure you wish to overwrite ") + chosen + QStringLiteral(" ?"),
@@ -289,6 +293,7 @@ void Form2::PushButton6_Click()
             // result, and deleting it first would lose it.
             alreadyThere = sameFile(chosen, mExcelFile);
             if (steps.test(108, [&] { return answer == BoxAnswer::Yes; }) && !alreadyThere) {
+                overwrite = true;
                 steps(110, [&] {
                     try {
                         staged = std::make_unique<StagedCopy>(mExcelFile, chosen);
@@ -308,8 +313,9 @@ void Form2::PushButton6_Click()
                 throw Failure(stagingError + QStringLiteral(" The existing file was kept."));
             if (!staged)
                 staged = std::make_unique<StagedCopy>(mExcelFile, chosen);
-            // The copy replaces the old file, if any, in one step.
-            staged->commit();
+            // The copy replaces the old entry in one step; a name found free
+            // is only taken, never replaced unasked.
+            staged->commit(overwrite);
         });
     }
     steps(118, [&] { messageBox(m_dialogs, QStringLiteral("Done.")); });

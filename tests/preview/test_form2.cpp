@@ -3,6 +3,7 @@
 
 #include "ErrorReport.h"
 #include "Failure.h"
+#include "FileCopy.h"
 #include "FileProcs.h"
 #include "Form2.h"
 #include "PictureBox.h"
@@ -12,6 +13,7 @@
 
 #include <cmath>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QBuffer>
 #include <QDir>
@@ -114,6 +116,8 @@ private slots:
     void saveToNewName();
     void saveOverExistingFile_data();
     void saveOverExistingFile();
+    void copyIsStagedPrivatelyAndTakesAFreeNameOnly_data();
+    void copyIsStagedPrivatelyAndTakesAFreeNameOnly();
     void saveUsesNameWithoutExtensionUnchanged();
     void twoSavesGiveIdenticalCopies();
     void failedCopyIsReportedThenDone();
@@ -368,20 +372,51 @@ void Form2Test::saveToNewName()
     QVERIFY(FileExists(s.scratch));
 }
 
+// What is at the chosen name, as another user may plant it in a shared
+// sticky folder such as /tmp.
+enum class Planted { File, LinkToOwnFile, DanglingLink, LinkToFolder };
+
 void Form2Test::saveOverExistingFile_data()
 {
+    QTest::addColumn<Planted>("planted");
     QTest::addColumn<bool>("yes");
-    QTest::newRow("Yes") << true;
-    QTest::newRow("No") << false;
+    const std::pair<const char *, Planted> entries[] = {{"file", Planted::File},
+                                                         {"link to a file of the user's", Planted::LinkToOwnFile},
+                                                         {"dangling link", Planted::DanglingLink},
+                                                         {"link to a folder", Planted::LinkToFolder}};
+    for (const auto &[name, planted] : entries) {
+        QTest::addRow("%s, Yes", name) << planted << true;
+        QTest::addRow("%s, No", name) << planted << false;
+    }
 }
 
+// Any entry at the name is asked about; a Yes replaces the entry itself with
+// a plain file, a No leaves it. What a link leads to is never written,
+// truncated or created.
 void Form2Test::saveOverExistingFile()
 {
+    QFETCH(Planted, planted);
     QFETCH(bool, yes);
     Shown s;
-    const QString target = s.path(QStringLiteral("older.xls"));
+    QVERIFY(::chmod(QFile::encodeName(s.dir.path()).constData(), 01777) == 0);
+    const QString own = s.path(QStringLiteral("own"));
+    QVERIFY(QDir().mkdir(own));
     const QByteArray older("an older workbook, longer than the new one: 0123456789");
-    writeFile(target, older);
+    const QString ownFile = own + QStringLiteral("/victim.xls");
+    writeFile(ownFile, older);
+    const QString missing = own + QStringLiteral("/missing.xls");
+    const QString target = s.path(QStringLiteral("older.xls"));
+    const QString leadsTo = planted == Planted::LinkToOwnFile  ? ownFile
+                            : planted == Planted::DanglingLink ? missing
+                                                               : own;
+    if (planted == Planted::File) {
+        writeFile(target, older);
+    } else {
+        QVERIFY(QFile::link(leadsTo, target));
+        // Another user's link, where the system's protected links apply.
+        if (::geteuid() == 0)
+            QVERIFY(::lchown(QFile::encodeName(target).constData(), 65534, 65534) == 0);
+    }
     s.dialogs.setNextFileName(target);
     s.dialogs.setNextAnswer(yes ? BoxAnswer::Yes : BoxAnswer::No);
     QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
@@ -394,8 +429,81 @@ void Form2Test::saveOverExistingFile()
     QCOMPARE(question.icon, BoxIcon::None);
     QCOMPARE(question.title, applicationTitle());
     QCOMPARE(s.dialogs.boxes.last().text, QStringLiteral("Done."));
-    QCOMPARE(readAll(target), yes ? s.scratchBytes : older);
     QVERIFY(s.dialogs.errorTexts().isEmpty());
+
+    const QFileInfo atName(target);
+    if (yes) {
+        QVERIFY(!atName.isSymLink());
+        QVERIFY(atName.isFile());
+        QCOMPARE(readAll(target), s.scratchBytes);
+    } else if (planted == Planted::File) {
+        QCOMPARE(readAll(target), older);
+    } else {
+        QCOMPARE(atName.symLinkTarget(), leadsTo);
+    }
+    QCOMPARE(readAll(ownFile), older);
+    QVERIFY(!QFileInfo::exists(missing));
+    QCOMPARE(QDir(own).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("victim.xls")});
+    // Nothing left beside the target.
+    QCOMPARE(QDir(s.dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+             (QStringList{QStringLiteral("older.xls"), QStringLiteral("own"), QStringLiteral("vantyk12345678.xls")}));
+}
+
+void Form2Test::copyIsStagedPrivatelyAndTakesAFreeNameOnly_data()
+{
+    QTest::addColumn<bool>("replace");
+    QTest::newRow("name found free") << false;
+    QTest::newRow("replacing agreed") << true;
+}
+
+// The copy waits beside the target as a new file of the user's alone under
+// a name nobody can plant first. A link planted at a name found free before
+// the copy is put in place is kept; one the user agreed to replace is
+// replaced itself. Neither is followed.
+void Form2Test::copyIsStagedPrivatelyAndTakesAFreeNameOnly()
+{
+    QFETCH(bool, replace);
+    Shown s;
+    const QString target = s.path(QStringLiteral("result.xls"));
+    const QString ownFile = s.path(QStringLiteral("victim.xls"));
+    writeFile(ownFile, "the user's own file");
+    const QStringList before = QDir(s.dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+
+    // The files each copy waits in, in the order the copies were made.
+    QStringList tempNames;
+    const auto stagedNow = [&] {
+        QStringList names = QDir(s.dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+        for (const QString &name : std::as_const(before) + tempNames)
+            names.removeOne(name);
+        return names;
+    };
+    StagedCopy first(s.scratch, target);
+    tempNames << stagedNow();
+    StagedCopy second(s.scratch, target);
+    tempNames << stagedNow();
+    QCOMPARE(tempNames.size(), 2);
+    QVERIFY(tempNames.first() != tempNames.last());
+    for (const QString &name : std::as_const(tempNames)) {
+        QVERIFY2(name.startsWith(QStringLiteral("result.xls.")), qPrintable(name));
+        struct stat info {};
+        QVERIFY(::lstat(QFile::encodeName(s.path(name)).constData(), &info) == 0);
+        QVERIFY(S_ISREG(info.st_mode));
+        QCOMPARE(info.st_mode & 07777, mode_t(0600));
+        QCOMPARE(info.st_uid, ::geteuid());
+    }
+
+    QVERIFY(QFile::link(ownFile, target));
+    if (replace) {
+        first.commit(true);
+        QVERIFY(!QFileInfo(target).isSymLink());
+        QCOMPARE(readAll(target), s.scratchBytes);
+    } else {
+        QVERIFY_THROWS_EXCEPTION(Failure, first.commit(false));
+        QCOMPARE(QFileInfo(target).symLinkTarget(), ownFile);
+    }
+    QCOMPARE(readAll(ownFile), QByteArray("the user's own file"));
+    QVERIFY(!QFileInfo::exists(s.path(tempNames.first())));
 }
 
 // Saving over a file keeps its permissions (a private file stays
