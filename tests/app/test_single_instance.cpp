@@ -10,6 +10,7 @@
 #include "ScratchFolder.h"
 #include "SingleInstance.h"
 #include "TestHome.h"
+#include "WindowActivation.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -330,6 +331,29 @@ private slots:
         later.write("show\nstartup-id=id_TIME1\n\n");
         QTRY_COMPARE(requests.size(), 1);
         QCOMPARE(requests.first().first().value<LaunchToken>(), (LaunchToken {{}, "id_TIME1"}));
+    }
+
+    // The window manager lets a window come forward at the time of the user's
+    // action that launched the later start, which the startup id carries.
+    void startupIdCarriesTheLaunchTime_data()
+    {
+        QTest::addColumn<QByteArray>("startupId");
+        QTest::addColumn<uint>("time");
+        QTest::newRow("time") << QByteArray("gnome-shell/Quorbel/2718-6-host_TIME123456") << 123456u;
+        QTest::newRow("last of two") << QByteArray("a_TIME1-b_TIME42") << 42u;
+        QTest::newRow("largest time") << QByteArray("x_TIME4294967295") << 4294967295u;
+        QTest::newRow("beyond 32 bits") << QByteArray("x_TIME4294967296") << 0u;
+        QTest::newRow("eleven digits") << QByteArray("x_TIME00000000001") << 0u;
+        QTest::newRow("no digits") << QByteArray("x_TIME") << 0u;
+        QTest::newRow("not digits") << QByteArray("x_TIME12a") << 0u;
+        QTest::newRow("no time") << QByteArray("kwin-7f3a") << 0u;
+    }
+
+    void startupIdCarriesTheLaunchTime()
+    {
+        QFETCH(QByteArray, startupId);
+        QFETCH(uint, time);
+        QCOMPARE(startupIdTime(startupId), time);
     }
 
 private:
