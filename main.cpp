@@ -8,6 +8,9 @@
 
 int main(int argc, char *argv[])
 {
+    // Read before the application object: Qt's X11 connection takes the
+    // startup id out of the environment.
+    const quorbel::LaunchToken launch = quorbel::LaunchToken::fromEnvironment();
     QApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorbel/quorbel.png")));
 
@@ -17,5 +20,5 @@ int main(int argc, char *argv[])
     quorbel::WidgetDialogs dialogs;
     quorbel::Form1::Services services;
     services.dialogs = &dialogs;
-    return quorbel::runQuorbel(app, services);
+    return quorbel::runQuorbel(app, services, launch);
 }

@@ -12,6 +12,7 @@
 #include "SettingsStore.h"
 #include "SignalEvents.h"
 #include "SingleInstance.h"
+#include "WindowActivation.h"
 
 #include <QApplication>
 #include <QDateEdit>
@@ -20,6 +21,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QSessionManager>
+#include <QWindow>
 
 #include <csignal>
 #include <cstdlib>
@@ -138,16 +140,22 @@ void Program::closeShownWindow()
         m_mainWindow->close();
 }
 
-void Program::showRunningWindow()
+void Program::showRunningWindow(const LaunchToken &launch)
 {
     QWidget *shown = m_previewWindow && m_previewWindow->isVisible() ? static_cast<QWidget *>(m_previewWindow.get())
                                                                        : m_mainWindow.get();
     if (!m_mainWindow->startUpCompleted() || m_ending.cancelledAlready())
         return;
-    shown->setWindowState((shown->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    // Activated once, with the later start's launch token: a request
+    // without it (as setting Qt::WindowActive makes) may be refused by a
+    // desktop that prevents focus stealing.
+    shown->setWindowState(shown->windowState() & ~Qt::WindowMinimized);
     shown->show();
     shown->raise();
-    shown->activateWindow();
+    if (QWindow *window = shown->windowHandle())
+        activateForLaunch(*window, launch);
+    else
+        shown->activateWindow();
 }
 
 Form2 &Program::previewWindow()
@@ -230,11 +238,11 @@ private:
 
 } // namespace
 
-int runQuorbel(QApplication &app, const Form1::Services &services)
+int runQuorbel(QApplication &app, const Form1::Services &services, const LaunchToken &launch)
 {
     SingleInstance instance(SingleInstance::keyFor(settingsFilePath()));
     if (!instance.isFirst()) {
-        const bool shown = instance.askFirstToShow();
+        const bool shown = instance.askFirstToShow(launch);
         if (!instance.isFirst()) {
             qCInfo(lcQuorbelFiles) << "another copy runs (it holds the single-instance lock);"
                                    << (shown ? "it was asked to show its window" : "it did not answer");

@@ -7,6 +7,7 @@
 #include "MainWindowHost.h"
 #include "Offices.h"
 #include "Options.h"
+#include "SingleInstance.h"
 
 #include <QObject>
 
@@ -75,8 +76,9 @@ public:
     void setEndRequestPoll(std::function<void()> poll);
 
     // A later start asked for this program: its shown window comes to the
-    // front (the preview, when that is what shows).
-    void showRunningWindow();
+    // front (the preview, when that is what shows), with the token the later
+    // start's launcher handed it, which lets the desktop bring it forward.
+    void showRunningWindow(const LaunchToken &launch);
 
 private:
     void closeShownWindow();
@@ -122,6 +124,8 @@ private:
 // cancelled) stores the list and the header fields and is answered at once;
 // the program runs on.
 // `services.dialogs` shows its boxes and save dialogs (main() gives the Qt ones).
-int runQuorbel(QApplication &app, const Form1::Services &services);
+// `launch` is what this start's launcher handed it (main() reads it before
+// the application object takes it): a later start hands it to the first.
+int runQuorbel(QApplication &app, const Form1::Services &services, const LaunchToken &launch = {});
 
 } // namespace quorbel

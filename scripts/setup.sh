@@ -45,8 +45,8 @@ fi
 packages_for() {
   local mode="$1"
   local packages=(
-    # build
-    cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libpoppler-cpp-dev
+    # build (libxcb1-dev: a later start's window activation on X11)
+    cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libpoppler-cpp-dev libxcb1-dev
     # the spreadsheet application
     libreoffice-calc-nogui libreoffice-draw-nogui
     # fonts the template names: Tahoma and Marlett, and Arial's metric twin

@@ -6,24 +6,43 @@
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
+#include <QTimer>
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
+#include <optional>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace quorbel {
+
+// A connection's request as it comes in.
+struct SingleInstance::PendingRequest {
+    QByteArray received;
+    bool done = false;
+};
+
 namespace {
 
-const QByteArray kShowRequest = "show\n";
+const QByteArray kShowLine = "show";
+const QByteArray kActivationTokenName = "activation-token";
+const QByteArray kStartupIdName = "startup-id";
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 
 // The socket's other end runs as this user.
 bool peerIsThisUser(qintptr descriptor)
@@ -33,7 +52,104 @@ bool peerIsThisUser(qintptr descriptor)
     return ::getsockopt(int(descriptor), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == ::getuid();
 }
 
+// A socket of this user's own is at `path` (the path itself, not what a link
+// there leads to).
+bool isOwnSocket(const QString &path)
+{
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISSOCK(info.st_mode)
+        && info.st_uid == ::getuid();
+}
+
+// $XDG_RUNTIME_DIR when it is a folder of this user's own (not a link) that
+// the group and others cannot enter. Otherwise empty, and `why` says why
+// when the variable is set.
+QString privateRuntimeFolder(QString &why)
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (runtime.isEmpty())
+        return {};
+    // Clean, so that a trailing separator cannot make lstat follow a link.
+    const QString folder = QDir::cleanPath(runtime);
+    struct stat info {};
+    if (!QDir::isAbsolutePath(folder))
+        why = QStringLiteral("is not an absolute path");
+    else if (::lstat(QFile::encodeName(folder).constData(), &info) != 0)
+        why = QStringLiteral("could not be read (%1)").arg(systemError(errno));
+    else if (!S_ISDIR(info.st_mode))
+        why = QStringLiteral("is not a folder");
+    else if (info.st_uid != ::getuid())
+        why = QStringLiteral("belongs to another user");
+    else if ((info.st_mode & 077) != 0)
+        why = QStringLiteral("is open to the group or to others");
+    else
+        return folder;
+    return {};
+}
+
+// The request a later start sends: "show", the launch token's values that
+// are valid, and an empty line.
+QByteArray showRequest(const LaunchToken &launch)
+{
+    QByteArray request = kShowLine + '\n';
+    if (LaunchToken::isValid(launch.activationToken))
+        request += kActivationTokenName + '=' + launch.activationToken + '\n';
+    if (LaunchToken::isValid(launch.startupId))
+        request += kStartupIdName + '=' + launch.startupId + '\n';
+    return request + '\n';
+}
+
+// Reads the lines of a request up to (not including) its empty line, each
+// ended by '\n'. Nothing when they are not exactly what showRequest() writes.
+std::optional<LaunchToken> parseShowRequest(const QByteArray &lines)
+{
+    QList<QByteArray> fields = lines.split('\n');
+    // The last '\n' leaves an empty piece behind it.
+    if (fields.size() < 2 || fields.takeFirst() != kShowLine || !fields.takeLast().isEmpty())
+        return std::nullopt;
+    LaunchToken launch;
+    for (const QByteArray &field : std::as_const(fields)) {
+        const qsizetype equals = field.indexOf('=');
+        if (equals < 0)
+            return std::nullopt;
+        const QByteArray name = field.left(equals);
+        const QByteArray value = field.mid(equals + 1);
+        if (!LaunchToken::isValid(value))
+            return std::nullopt;
+        QByteArray *slot = name == kActivationTokenName ? &launch.activationToken
+            : name == kStartupIdName                    ? &launch.startupId
+                                                        : nullptr;
+        if (!slot || !slot->isEmpty())
+            return std::nullopt;
+        *slot = value;
+    }
+    return launch;
+}
+
 } // namespace
+
+LaunchToken LaunchToken::fromEnvironment()
+{
+    LaunchToken launch;
+    const QByteArray activationToken = qgetenv("XDG_ACTIVATION_TOKEN");
+    if (isValid(activationToken))
+        launch.activationToken = activationToken;
+    const QByteArray startupId = qgetenv("DESKTOP_STARTUP_ID");
+    if (isValid(startupId))
+        launch.startupId = startupId;
+    return launch;
+}
+
+bool LaunchToken::isValid(const QByteArray &value)
+{
+    if (value.isEmpty() || value.size() > kMaxSize)
+        return false;
+    for (const char c : value) {
+        if (c <= ' ' || c > '~' || c == '"' || c == '\\')
+            return false;
+    }
+    return true;
+}
 
 QString SingleInstance::keyFor(const QString &settingsFile)
 {
@@ -62,11 +178,14 @@ SingleInstance::SingleInstance(const QString &key, QObject *parent)
 
 SingleInstance::~SingleInstance()
 {
+    // The socket goes (its file with it) while the lock is still held: a
+    // later start that takes the lock finds no socket of this program.
     delete m_server;
     if (m_lockFd >= 0) {
         // Unlinked while still held: a later start that opened the old file
         // finds it gone when it checks, and opens the path again.
-        ::unlink(QFile::encodeName(m_lockPath).constData());
+        if (!m_lockPath.isEmpty())
+            ::unlink(QFile::encodeName(m_lockPath).constData());
         ::close(m_lockFd);
     }
 }
@@ -96,7 +215,7 @@ bool SingleInstance::tryLock()
     for (int attempt = 0; attempt < 5; ++attempt) {
         const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
         if (fd < 0)
-            return runAlone(QStringLiteral("could not be opened (%1)").arg(QString::fromLocal8Bit(std::strerror(errno))));
+            return runAlone(QStringLiteral("could not be opened (%1)").arg(systemError(errno)));
         struct stat opened = {};
         if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
             ::close(fd);
@@ -107,7 +226,7 @@ bool SingleInstance::tryLock()
             ::close(fd);
             if (error == EWOULDBLOCK)
                 return false;
-            return runAlone(QStringLiteral("could not be locked (%1)").arg(QString::fromLocal8Bit(std::strerror(error))));
+            return runAlone(QStringLiteral("could not be locked (%1)").arg(systemError(error)));
         }
         // The file locked must still be the one at the path (the program
         // that held it may have removed it just now).
@@ -121,49 +240,155 @@ bool SingleInstance::tryLock()
     return runAlone(QStringLiteral("kept being replaced"));
 }
 
+QStringList SingleInstance::socketPaths() const
+{
+    const QString name = m_key + QStringLiteral(".socket");
+    QStringList paths;
+    QString why;
+    const QString runtime = privateRuntimeFolder(why);
+    if (!runtime.isEmpty())
+        paths.append(runtime + QLatin1Char('/') + name);
+    try {
+        paths.append(cacheFolder() + QLatin1Char('/') + name);
+    } catch (...) {
+        // The constructor said so when it looked for the lock's folder.
+    }
+    return paths;
+}
+
 void SingleInstance::listen()
 {
-    m_server = new QLocalServer;
-    m_server->setSocketOptions(QLocalServer::AbstractNamespaceOption);
-    connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::acceptConnections);
-    // A name taken by someone else: this program runs all the same, it just
-    // cannot be asked to show itself.
-    m_server->listen(m_key);
+    QString why;
+    if (privateRuntimeFolder(why).isEmpty() && !why.isEmpty()) {
+        qCInfo(lcQuorbelFiles).noquote() << "the runtime folder" << qEnvironmentVariable("XDG_RUNTIME_DIR") << why
+                                         << "- the single-instance socket goes into the cache folder";
+    }
+    for (const QString &path : socketPaths()) {
+        const auto skip = [&path](const QString &reason) {
+            qCWarning(lcQuorbelFiles).noquote() << "the single-instance socket" << path << reason;
+        };
+        const QByteArray native = QFile::encodeName(path);
+        if (native.size() >= qsizetype(sizeof(sockaddr_un::sun_path))) {
+            skip(QStringLiteral("is too long a path for a socket"));
+            continue;
+        }
+        struct stat info {};
+        if (::lstat(native.constData(), &info) == 0) {
+            if (!S_ISSOCK(info.st_mode) || info.st_uid != ::getuid()) {
+                skip(QStringLiteral("is taken by something else than a socket of this user's own; it is left alone"));
+                continue;
+            }
+            // A socket of this user's own, left by a copy that was killed:
+            // this one holds the lock, so no other copy listens on it. A
+            // copy that runs without the lock cannot tell, and leaves it.
+            if (!holdsLock()) {
+                skip(QStringLiteral("is there already, and this copy runs without the lock; it is left alone"));
+                continue;
+            }
+            if (::unlink(native.constData()) != 0) {
+                skip(QStringLiteral("is left from a copy that ended, and could not be removed (%1)")
+                         .arg(systemError(errno)));
+                continue;
+            }
+            qCInfo(lcQuorbelFiles).noquote() << "removed the single-instance socket" << path
+                                             << "of a copy that ended";
+        } else if (errno != ENOENT) {
+            skip(QStringLiteral("could not be read (%1)").arg(systemError(errno)));
+            continue;
+        }
+        auto server = std::make_unique<QLocalServer>();
+        // Closed to the group and to others, as the folder is.
+        server->setSocketOptions(QLocalServer::UserAccessOption);
+        if (!server->listen(path)) {
+            skip(QStringLiteral("could not be listened on (%1)").arg(server->errorString()));
+            continue;
+        }
+        m_server = server.release();
+        m_socketPath = path;
+        connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::acceptConnections);
+        return;
+    }
+    // The program runs all the same; a later start finds no one to ask.
+    qCWarning(lcQuorbelFiles) << "no single-instance socket: a later start cannot bring this copy's window forward";
 }
+
+namespace {
+
+void refuse(QLocalSocket *socket, const char *why)
+{
+    qCWarning(lcQuorbelFiles) << "a request to show the window was refused: it" << why;
+    socket->abort();
+    socket->deleteLater();
+}
+
+} // namespace
 
 void SingleInstance::acceptConnections()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         if (!peerIsThisUser(socket->socketDescriptor())) {
-            socket->abort();
+            refuse(socket, "came from another user");
             continue;
         }
-        const auto readRequest = [this, socket] {
-            if (socket->bytesAvailable() < kShowRequest.size())
-                return;
-            const QByteArray request = socket->readAll();
-            socket->disconnectFromServer();
-            if (request.startsWith(kShowRequest))
-                emit showRequested();
-        };
-        connect(socket, &QLocalSocket::readyRead, this, readRequest);
-        readRequest();
+        // What the socket buffers is bounded as the request is.
+        socket->setReadBufferSize(kMaxRequestSize + 1);
+        auto pending = std::make_shared<PendingRequest>();
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket, pending] { readRequest(socket, *pending); });
+        QTimer::singleShot(kRequestWaitMs, socket, [socket, pending] {
+            if (!pending->done) {
+                pending->done = true;
+                refuse(socket, "was not complete in time");
+            }
+        });
+        readRequest(socket, *pending);
     }
 }
 
-bool SingleInstance::askFirstToShow(int waitMs)
+void SingleInstance::readRequest(QLocalSocket *socket, PendingRequest &pending)
 {
+    if (pending.done)
+        return;
+    pending.received += socket->read(kMaxRequestSize + 1 - pending.received.size());
+    if (pending.received.size() > kMaxRequestSize) {
+        pending.done = true;
+        refuse(socket, "was too long");
+        return;
+    }
+    const qsizetype end = pending.received.indexOf("\n\n");
+    if (end < 0)
+        return;
+    pending.done = true;
+    // Nothing may follow the empty line.
+    const std::optional<LaunchToken> launch = end + 2 == pending.received.size()
+        ? parseShowRequest(pending.received.left(end + 1))
+        : std::nullopt;
+    if (!launch) {
+        refuse(socket, "was not a request to show the window");
+        return;
+    }
+    socket->disconnectFromServer();
+    emit showRequested(*launch);
+}
+
+bool SingleInstance::askFirstToShow(const LaunchToken &launch, int waitMs)
+{
+    const QByteArray request = showRequest(launch);
     const QDeadlineTimer deadline(waitMs);
     while (!deadline.hasExpired()) {
-        QLocalSocket socket;
-        socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
-        socket.connectToServer(m_key);
-        if (socket.waitForConnected(250) && peerIsThisUser(socket.socketDescriptor())) {
-            socket.write(kShowRequest);
-            if (socket.waitForBytesWritten(1000)) {
-                socket.disconnectFromServer();
-                return true;
+        // The first program listens in one of these folders (in the first
+        // that it could use, which another environment may not name).
+        for (const QString &path : socketPaths()) {
+            if (!isOwnSocket(path))
+                continue;
+            QLocalSocket socket;
+            socket.connectToServer(path);
+            if (socket.waitForConnected(250) && peerIsThisUser(socket.socketDescriptor())) {
+                socket.write(request);
+                if (socket.waitForBytesWritten(1000)) {
+                    socket.disconnectFromServer();
+                    return true;
+                }
             }
         }
         // Not listening: the first program is starting, or has just ended.
