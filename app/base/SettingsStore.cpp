@@ -4,7 +4,6 @@
 #include "Failure.h"
 #include "FileProcs.h"
 
-#include <QDataStream>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -214,24 +213,64 @@ QMap<QString, QVariant> readIniFile(const QString &path)
 constexpr char kRecordMagic[4] = {'Q', 'S', 'J', '1'};
 constexpr qsizetype kRecordHeaderSize = 12; // magic, length, CRC-32
 
-constexpr std::array<quint32, 256> kCrcTable = [] {
-    std::array<quint32, 256> table {};
+// CRC-32 (the one of zip and PNG), eight bytes a step: table k holds the
+// CRC of a byte followed by k zero bytes.
+constexpr std::array<std::array<quint32, 256>, 8> kCrcTables = [] {
+    std::array<std::array<quint32, 256>, 8> tables {};
     for (quint32 i = 0; i < 256; ++i) {
         quint32 c = i;
         for (int k = 0; k < 8; ++k)
             c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        table[i] = c;
+        tables[0][i] = c;
     }
-    return table;
+    for (quint32 i = 0; i < 256; ++i) {
+        for (int k = 1; k < 8; ++k)
+            tables[k][i] = (tables[k - 1][i] >> 8) ^ tables[0][tables[k - 1][i] & 0xFF];
+    }
+    return tables;
 }();
 
-// CRC-32 (the one of zip and PNG), continued from `crc`.
+// The CRC-32 of `size` bytes at `data`, continued from `crc`.
 quint32 crc32(const char *data, qsizetype size, quint32 crc = 0)
 {
+    const auto *p = reinterpret_cast<const uchar *>(data);
     crc = ~crc;
-    for (qsizetype i = 0; i < size; ++i)
-        crc = kCrcTable[(crc ^ uchar(data[i])) & 0xFF] ^ (crc >> 8);
+    for (; size >= 8; size -= 8, p += 8) {
+        const quint32 low = crc ^ qFromLittleEndian<quint32>(p);
+        const quint32 high = qFromLittleEndian<quint32>(p + 4);
+        crc = kCrcTables[7][low & 0xFF] ^ kCrcTables[6][(low >> 8) & 0xFF] ^ kCrcTables[5][(low >> 16) & 0xFF] ^
+              kCrcTables[4][low >> 24] ^ kCrcTables[3][high & 0xFF] ^ kCrcTables[2][(high >> 8) & 0xFF] ^
+              kCrcTables[1][(high >> 16) & 0xFF] ^ kCrcTables[0][high >> 24];
+    }
+    for (; size > 0; --size, ++p)
+        crc = kCrcTables[0][(crc ^ *p) & 0xFF] ^ (crc >> 8);
     return ~crc;
+}
+
+// A text in a record: its length in UTF-16 code units (32-bit
+// little-endian), then the code units as they are (little-endian), so every
+// text, lone surrogates too, comes back exactly.
+void appendRecordText(QByteArray &out, const QString &text)
+{
+    const qsizetype at = out.size();
+    out.resize(at + 4 + text.size() * 2);
+    qToLittleEndian(quint32(text.size()), out.data() + at);
+    qToLittleEndian<char16_t>(text.utf16(), text.size(), out.data() + at + 4);
+}
+
+// The text at `pos` of `bytes`, moving `pos` past it; none when it runs past
+// the end.
+std::optional<QString> takeRecordText(QByteArrayView bytes, qsizetype &pos)
+{
+    if (bytes.size() - pos < 4)
+        return std::nullopt;
+    const quint32 length = qFromLittleEndian<quint32>(bytes.data() + pos);
+    if (length > quint64(bytes.size() - pos - 4) / 2)
+        return std::nullopt;
+    QString text(qsizetype(length), Qt::Uninitialized);
+    qFromLittleEndian<char16_t>(bytes.data() + pos + 4, qsizetype(length), text.data());
+    pos += 4 + qsizetype(length) * 2;
+    return text;
 }
 
 // Locks on the journal, by byte: one fold at a time, and no append while a
@@ -333,12 +372,11 @@ int SettingsFileCalls::ftruncate(int fd, off_t length)
 
 QByteArray settingsJournalRecord(const QString &key, const QString &value)
 {
-    QByteArray record(kRecordHeaderSize, '\0');
-    {
-        QDataStream out(&record, QIODevice::WriteOnly | QIODevice::Append);
-        out.setVersion(QDataStream::Qt_6_0);
-        out << key << value;
-    }
+    QByteArray record;
+    record.reserve(kRecordHeaderSize + 8 + (key.size() + value.size()) * 2);
+    record.resize(kRecordHeaderSize);
+    appendRecordText(record, key);
+    appendRecordText(record, value);
     char *header = record.data();
     std::memcpy(header, kRecordMagic, sizeof kRecordMagic);
     qToLittleEndian(quint32(record.size() - kRecordHeaderSize), header + 4);
@@ -358,17 +396,16 @@ QList<SettingsJournalRecord> readSettingsJournal(QByteArrayView bytes, qsizetype
         const quint32 length = qFromLittleEndian<quint32>(header + 4);
         if (length > quint64(bytes.size() - pos - kRecordHeaderSize))
             break;
-        const char *payload = header + kRecordHeaderSize;
-        if (crc32(payload, length, crc32(header + 4, 4)) != qFromLittleEndian<quint32>(header + 8))
+        const QByteArrayView payload = bytes.sliced(pos + kRecordHeaderSize, qsizetype(length));
+        if (crc32(payload.data(), payload.size(), crc32(header + 4, 4)) != qFromLittleEndian<quint32>(header + 8))
             break;
-        QDataStream in(QByteArray::fromRawData(payload, qsizetype(length)));
-        in.setVersion(QDataStream::Qt_6_0);
-        SettingsJournalRecord record;
-        in >> record.key >> record.value;
-        if (in.status() != QDataStream::Ok || !in.atEnd() || record.key.isEmpty())
+        qsizetype at = 0;
+        std::optional<QString> key = takeRecordText(payload, at);
+        std::optional<QString> value = key ? takeRecordText(payload, at) : std::nullopt;
+        if (!value || at != payload.size() || key->isEmpty())
             break;
-        records.append(std::move(record));
-        pos += kRecordHeaderSize + qsizetype(length);
+        records.append({std::move(*key), std::move(*value)});
+        pos += kRecordHeaderSize + payload.size();
     }
     if (validLength)
         *validLength = pos;

@@ -61,8 +61,9 @@ struct SettingsJournalRecord {
 
 // The journal's bytes for one write: "QSJ1", the length of the rest and a
 // CRC-32 of the length and the rest (both 32-bit little-endian), then the
-// key and the text as QDataStream writes QStrings (UTF-16, so every text,
-// lone surrogates too, comes back exactly).
+// key and the text, each as its length in UTF-16 code units and the code
+// units (little-endian), so every text, lone surrogates too, comes back
+// exactly.
 QByteArray settingsJournalRecord(const QString &key, const QString &value);
 // The writes of a journal in order, up to the first record that is torn or
 // damaged (a power cut may leave the last one half written); `validLength`
