@@ -402,7 +402,10 @@ QList<SettingsJournalRecord> readSettingsJournal(QByteArrayView bytes, qsizetype
         qsizetype at = 0;
         std::optional<QString> key = takeRecordText(payload, at);
         std::optional<QString> value = key ? takeRecordText(payload, at) : std::nullopt;
-        if (!value || at != payload.size() || key->isEmpty())
+        // A key as QSettings names it: no empty part, so that it is the same
+        // key once the record is folded into the INI file.
+        if (!value || at != payload.size() || key->isEmpty() || key->startsWith(QLatin1Char('/')) ||
+            key->endsWith(QLatin1Char('/')) || key->contains(QLatin1String("//")))
             break;
         records.append({std::move(*key), std::move(*value)});
         pos += kRecordHeaderSize + payload.size();

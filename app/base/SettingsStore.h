@@ -66,8 +66,9 @@ struct SettingsJournalRecord {
 // exactly.
 QByteArray settingsJournalRecord(const QString &key, const QString &value);
 // The writes of a journal in order, up to the first record that is torn or
-// damaged (a power cut may leave the last one half written); `validLength`
-// gets the bytes they take.
+// damaged (a power cut may leave the last one half written) or holds a key
+// QSettings would not keep as it is (an empty part: "/a", "a//b", "a/");
+// `validLength` gets the bytes they take.
 QList<SettingsJournalRecord> readSettingsJournal(QByteArrayView bytes, qsizetype *validLength = nullptr);
 
 // The system calls by which the store makes a folded settings file durable
