@@ -135,6 +135,8 @@ template <typename Write>
 Figures timeWrites(int entries, int keys, Write write)
 {
     storeSetting(QStringLiteral("ToDo"), encodeEntryList(makeList(entries)));
+    // The INI file holds that list (not the journal alone).
+    programSettings().flush();
     const Figures f = timeSteps(keys, write);
     QTest::qWait(SettingsStore::kFoldDelayMs + 200);
     return f;
