@@ -16,7 +16,7 @@ top="$(cd "$(dirname "$0")/.." && pwd)"
 build="${QUORBEL_FUZZ_BUILD_DIR:-$top/build-fuzz}"
 seconds="${QUORBEL_FUZZ_SECONDS:-60}"
 input_timeout="${QUORBEL_FUZZ_INPUT_TIMEOUT:-10}"
-read -r -a targets <<< "${QUORBEL_FUZZ_TARGETS:-fuzz_date_text fuzz_entry_list fuzz_settings_file fuzz_sheet_picture fuzz_proc_stat}"
+read -r -a targets <<< "${QUORBEL_FUZZ_TARGETS:-fuzz_date_text fuzz_entry_list fuzz_settings_file fuzz_settings_journal fuzz_sheet_picture fuzz_proc_stat}"
 
 launcher=()
 if command -v ccache > /dev/null; then

@@ -1,38 +1,44 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QMap>
 #include <QString>
 #include <QVariant>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
-#include <optional>
 #include <thread>
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace quorbel {
 
 // The per-user store of the program's small working state: an INI file in the
-// user's configuration folder ("Marvesk.ini"), section "Quorbel". Every key is
-// a text. A write by saveSetting or storeSetting has reached the file when it
-// returns; one by saveSettingSoon is on its way (see SettingsStore).
+// user's configuration folder ("Marvesk.ini"), section "Quorbel", and a
+// journal beside it ("Marvesk.ini.journal") that holds the latest writes
+// until they are folded into the INI file (see SettingsStore). Every key is a
+// text. A write is in the file system when it returns: a kill or a crash of
+// the program right after it loses nothing.
 //
 // The functions below use one SettingsStore for the whole run (see
 // programSettings()).
 //
 // A stored value longer than its key allows (maxSettingLength) is damaged:
 // readSetting throws Failure for it, as for a settings file too large to be
-// one this program wrote.
+// one this program wrote. Such a value is never written.
 QString readSetting(const QString &key, const QString &defaultValue = QString());
+// Writes `key`; a write that failed (see SettingsStore::write) is dropped.
 void saveSetting(const QString &key, const QString &value);
-// The same write, but a value that did not reach the disk (a full disk, a
-// folder that cannot be written) throws Failure.
+// The same write, but a value longer than the key allows, or one that could
+// not be written (a full disk, a folder that cannot be written), throws
+// Failure.
 void storeSetting(const QString &key, const QString &value);
-// The same write, started at once but not waited for: the caller goes on
-// while the file is written (a key typed into a header field).
+// The write of a key typed into a header field: the same as saveSetting
+// (a write costs the same few steps whatever the other keys hold).
 void saveSettingSoon(const QString &key, const QString &value);
 
 // Where the store lives (for the README and tests).
@@ -42,68 +48,115 @@ QString settingsFilePath();
 // header text holds what its text box holds, the list ("ToDo") is generous
 // (far beyond 10,000 entries of several hundred characters each).
 qsizetype maxSettingLength(const QString &key);
-// A settings file larger than this is not one the program wrote.
+// A settings file (or journal) larger than this is not one the program wrote.
 inline constexpr qint64 kMaxSettingsFileSize = 64 * 1024 * 1024;
 
-// One settings file, kept in memory for the run.
+// One write as the journal keeps it: the key as QSettings names it
+// ("Quorbel/txtName") and the text.
+struct SettingsJournalRecord {
+    QString key;
+    QString value;
+    bool operator==(const SettingsJournalRecord &) const = default;
+};
+
+// The journal's bytes for one write: "QSJ1", the length of the rest and a
+// CRC-32 of the length and the rest (both 32-bit little-endian), then the
+// key and the text, each as its length in UTF-16 code units and the code
+// units (little-endian), so every text, lone surrogates too, comes back
+// exactly.
+QByteArray settingsJournalRecord(const QString &key, const QString &value);
+// The writes of a journal in order, up to the first record that is torn or
+// damaged (a power cut may leave the last one half written) or holds a key
+// QSettings would not keep as it is (an empty part: "/a", "a//b", "a/");
+// `validLength` gets the bytes they take.
+QList<SettingsJournalRecord> readSettingsJournal(QByteArrayView bytes, qsizetype *validLength = nullptr);
+
+// The system calls by which the store makes a folded settings file durable
+// and empties the journal. Each forwards to the call of its name; a test
+// passes its own to see them and their order.
+class SettingsFileCalls {
+public:
+    virtual ~SettingsFileCalls() = default;
+    virtual int fdatasync(int fd);
+    virtual int rename(const char *from, const char *to);
+    // On an open folder.
+    virtual int fsync(int fd);
+    virtual int ftruncate(int fd, off_t length);
+};
+
+// One settings file and its journal, kept in memory for the run.
 //
-// The file is read once; a write changes one key in memory and writes the
-// file whole (a temporary file beside it, then a rename, so a write cut short
-// leaves the old file or the new one; a kill or a crash right after a write
-// keeps it, and the file is synced to the disk kSyncDelayMs after the last
-// write, so a key typed does not wait for the disk). The text of each key is
-// kept in its written form, so a write costs the same few steps whatever the
-// other keys hold, plus writing out the bytes.
+// A write appends one record to the journal with one write(2) and returns:
+// no sync, and the same few steps whatever the other keys hold, so a key
+// typed never waits for the disk or for a long list to be written out
+// again. A write is then in the file system, so a kill or a crash right
+// after it keeps it.
 //
-// The bytes are written by the store's own writer thread, which starts on a
-// write at once. write() waits until the file holds the change; writeSoon()
-// returns as soon as the writer has it, so that a key typed does not wait
-// for a whole long list to be written out again. Writes that come while one
-// is under way are written together, the newest text of each key winning.
-// flush() and the store's end wait for every write handed over. A failed
-// write keeps the value in memory; the next write writes it.
+// The store's own thread folds the journal into the INI file in a pause of
+// kFoldDelayMs after the last write (at once when the journal has grown past
+// kJournalFoldSize), on flush() and at the store's end: it reads the INI file
+// and the journal's records, writes the result to a temporary file beside the
+// INI file, syncs that file's data to the disk, renames it over the INI file
+// and syncs the folder, so after a power cut the INI file is the old one or
+// the new one, never empty or torn. It then empties the journal, unless a
+// record came in meanwhile (that one is folded the next time; applying a
+// record twice changes nothing). Until then a power cut may lose the latest
+// writes, never the file.
 //
-// Another program may change the file meanwhile (a second copy of the
-// program, a hand edit, a sync tool). Before each read and each write the
-// store compares the file with the one it last read or wrote (its inode,
-// size and times); when it differs, the store reads it again, so a write
-// changes only its own key and keeps the others' changes (the last writer
-// wins, key by key).
+// Reading takes the INI file and then the journal's records in order, up to
+// the first torn or damaged one. A journal that is not a regular file of the
+// user's own, is a link or is larger than kMaxSettingsFileSize is ignored
+// (and replaced by the next write).
+//
+// Another program may change the INI file meanwhile (a second copy of the
+// program, a hand edit, a sync tool). Before each read the store compares
+// the INI file and the journal with the ones it last read (inode, size and
+// times) and reads them again when they differ; a fold reads the INI file as
+// it is then, so each write changes only its own key and keeps the others'
+// changes (the last writer wins, key by key; a change made by hand while the
+// journal still holds a write of the same key is overwritten when that write
+// is folded). Copies of the program that share the journal take locks on it
+// (open file description locks) around each append and around each fold.
 //
 // The file format is QSettings' INI format: anything QSettings wrote reads
 // the same here, and QSettings reads what this store writes the same.
 // Texts the INI text form cannot carry as they are (a lone surrogate, which
 // has no UTF-8 form) are written with the format's escapes, so every text
-// reads back exactly.
+// reads back exactly. A new INI file and the journal are for the user alone
+// (0600); an existing INI file keeps its permissions.
 class SettingsStore {
 public:
-    explicit SettingsStore(QString filePath, QString section = QStringLiteral("Quorbel"));
+    // `calls` (kept, not owned) defaults to the system's.
+    explicit SettingsStore(QString filePath, QString section = QStringLiteral("Quorbel"),
+                           SettingsFileCalls *calls = nullptr);
     ~SettingsStore();
     SettingsStore(const SettingsStore &) = delete;
     SettingsStore &operator=(const SettingsStore &) = delete;
 
-    // How long after the last write the file is synced to the disk.
-    static constexpr int kSyncDelayMs = 500;
+    // The pause after the last write before the journal is folded.
+    static constexpr int kFoldDelayMs = 500;
+    // A journal larger than this is folded without the pause.
+    static constexpr qint64 kJournalFoldSize = 4 * 1024 * 1024;
 
     QString filePath() const { return m_path; }
+    QString journalPath() const { return m_journalPath; }
 
     // The stored text of `key`, or `defaultValue` when it does not exist.
     // Throws Failure when the value is longer than maxSettingLength(key) or
     // the file is larger than kMaxSettingsFileSize.
     QString read(const QString &key, const QString &defaultValue = QString());
-    // Writes `key`; false when the file could not be written (the value is
-    // then kept in memory and written with the next write).
+    // Writes `key`. False, with nothing written, when the value is longer
+    // than maxSettingLength(key) or the journal could not take it (a full
+    // disk, a folder that cannot be written, something other than a file in
+    // the INI file's place); false also, with the value written, while the
+    // INI file cannot be written (the last fold failed).
     bool write(const QString &key, const QString &value);
-    // Writes `key` without waiting for the file.
-    void writeSoon(const QString &key, const QString &value);
-    // Waits until every write handed over has been made (or has failed).
+    // Folds the journal into the INI file now (also records another copy of
+    // the program left there) and waits for it: a reader of the INI file
+    // alone then sees every write.
     void flush();
 
 private:
-    struct Entry {
-        QVariant value;    // as QSettings reads it
-        QByteArray line;   // "key=value\n" as written; empty: not yet made
-    };
     struct FileIdentity {
         bool exists = false;
         dev_t device = 0;
@@ -113,51 +166,58 @@ private:
         qint64 changedNs = 0;
         bool operator==(const FileIdentity &) const = default;
     };
-
-    // A whole file's text for the writer, and the write it stands for.
-    struct Job {
-        QList<QByteArray> pieces;
-        quint64 number = 0;
-        qint64 lastModifiedMs = 0; // of the file as last seen
+    struct Seen {
+        FileIdentity file;
+        FileIdentity journal;
+        bool operator==(const Seen &) const = default;
     };
+    enum class FoldResult { Done, Deferred, Failed };
+    enum class Replaced { Yes, Changed, Failed };
 
-    FileIdentity identity() const;
-    void refresh();
+    static FileIdentity identityOf(const struct stat &st);
+    FileIdentity fileIdentity() const;
+    Seen seen() const;
     void load();
-    QList<QByteArray> fileText();
-    // Hands the change to the writer; the number of its write, or 0 when the
-    // file was written here already (see `written`).
-    quint64 submit(const QString &key, const QString &value, bool *written);
-    bool waitFor(quint64 number);
-    void runWriter();
-    // On the writer thread.
-    bool writeFile(const Job &job, FileIdentity *written);
-    static void syncToDisk(const QByteArray &path);
+    bool append(const QByteArray &record, qint64 *journalSize);
+    int openJournalForAppend();
+    bool foldNow();
+    FoldResult fold();
+    bool foldInto(const QList<SettingsJournalRecord> &records);
+    Replaced replaceFile(const QList<QByteArray> &pieces, const FileIdentity *expected);
+    void runFolder();
 
     QString m_path;
+    QString m_journalPath;
+    QByteArray m_nativePath;
+    QByteArray m_nativeJournalPath;
     QString m_section;
-    // Every key of the file, by section, as QSettings names it
-    // ("Quorbel/ToDo"; a key without a section stands alone).
-    QMap<QString, Entry> m_entries;
+    SettingsFileCalls *m_calls;
+
+    // The reading and writing thread's own. Every key of the files, by
+    // section, as QSettings names it ("Quorbel/ToDo"; a key without a
+    // section stands alone).
+    QMap<QString, QVariant> m_entries;
     bool m_loaded = false;
     bool m_tooLarge = false;
-    FileIdentity m_seen;
-    quint64 m_submitted = 0;
+    Seen m_seen;
+    // The journal as this store's last append left it; another size (a fold,
+    // another program) has it checked for a torn end before the next append.
+    FileIdentity m_journalLeft;
 
-    // Shared with the writer thread, under m_mutex.
+    // One fold at a time in this process; the folder's own.
+    std::mutex m_foldMutex;
+    qint64 m_lastWriteMs = 0;
+    std::atomic<bool> m_foldFailed = false;
+
+    // Shared with the folding thread, under m_mutex.
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::optional<Job> m_job;     // the next write; a newer one replaces it
-    bool m_writing = false;       // the writer holds a job
+    quint64 m_appends = 0;       // records this store appended
+    quint64 m_tried = 0;         // m_appends when the thread last folded
+    quint64 m_foldedThrough = 0; // m_appends when a fold last succeeded
+    bool m_urgent = false;       // the journal is large: fold without the pause
     bool m_stopping = false;
-    quint64 m_doneNumber = 0;     // the newest write made or failed
-    quint64 m_writtenNumber = 0;  // the newest write that reached the file
-    std::optional<FileIdentity> m_writtenIdentity; // the file it left, not yet taken as seen
-    std::thread m_writer;
-
-    // The writer's own.
-    qint64 m_lastWriteMs = 0;
-    QByteArray m_unsynced; // the file written and not yet synced to the disk
+    std::thread m_folder;
 };
 
 // The program's store, on settingsFilePath(), made at first use.

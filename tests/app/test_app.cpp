@@ -23,13 +23,20 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace quorbel;
@@ -725,7 +732,8 @@ private slots:
         QCOMPARE(readSetting(QStringLiteral("neverWritten"), QStringLiteral("dflt")), QStringLiteral("dflt"));
         const QString tricky = QStringLiteral("a|b^c,d=e;\"f\"\\g\nh äöü");
         saveSetting(QStringLiteral("txtProName"), tricky);
-        // Another reader of the file sees it at once.
+        // Another reader of the INI file sees it once the journal is folded.
+        programSettings().flush();
         QSettings raw(settingsFilePath(), QSettings::IniFormat);
         QCOMPARE(raw.value(QStringLiteral("Quorbel/txtProName")).toString(), tricky);
         QCOMPARE(readSetting(QStringLiteral("txtProName")), tricky);
@@ -788,6 +796,8 @@ private slots:
         QCOMPARE(store.read(u"txtName"_s), value);
         SettingsStore fresh(path);
         QCOMPARE(fresh.read(u"txtName"_s), value);
+        store.flush();
+        QCOMPARE(SettingsStore(path).read(u"txtName"_s), value);
         QSettings qt(path, QSettings::IniFormat);
         QCOMPARE(qt.value(u"Quorbel/txtName"_s).toString(), value);
         if (qtCanWrite) {
@@ -813,16 +823,20 @@ private slots:
                 qt.setValue(u"Quorbel/"_s + key, value);
             }
         }
+        store.flush();
         QCOMPARE(readAll(path), readAll(dir.filePath(u"qt.ini"_s)));
 
-        // A write replaces the file: a reader of the old one keeps it whole,
-        // and nothing is left beside the store.
+        // A fold replaces the file: a reader of the old one keeps it whole,
+        // and nothing but the emptied journal is left beside the store.
         QFile old(path);
         QVERIFY(old.open(QIODevice::ReadOnly));
         const QByteArray before = readAll(path);
         QVERIFY(store.write(u"ToDo"_s, QString(100000, u'x')));
+        store.flush();
         QCOMPARE(old.readAll(), before);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{u"Marvesk.ini"_s, u"qt.ini"_s}));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+                 (QStringList{u"Marvesk.ini"_s, u"Marvesk.ini.journal"_s, u"qt.ini"_s}));
+        QCOMPARE(QFileInfo(store.journalPath()).size(), 0);
 
         // Another program's change is kept: the last writer wins key by key.
         {
@@ -851,11 +865,10 @@ private slots:
             QCOMPARE(QFileInfo(dir.filePath(folder)).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
     }
 
-    // Writes handed to the store's writer (keys typed into a header field):
-    // the newest text of each key reaches the file, in order with the
-    // waited writes, by the store's end at the latest, and another
-    // program's change between them is still kept.
-    void handedOverWritesReachTheFile()
+    // Writes in a row (keys typed into a header field) reach the INI file in
+    // order with the others, on a flush and by the store's end at the
+    // latest, and another program's change between them is still kept.
+    void writesInARowReachTheFile()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(u"Marvesk.ini"_s);
@@ -866,11 +879,11 @@ private slots:
             QString typed;
             for (int i = 0; i < 300; ++i) {
                 typed += QChar(u'a' + i % 26);
-                store.writeSoon(u"txtName"_s, typed);
+                QVERIFY(store.write(u"txtName"_s, typed));
                 QCOMPARE(store.read(u"txtName"_s), typed);
             }
-            // A waited write holds every change handed over before it.
             QVERIFY(store.write(u"txtProName"_s, u"Roof"_s));
+            store.flush();
             QCOMPARE(QSettings(path, QSettings::IniFormat).value(u"Quorbel/txtName"_s).toString(), typed);
 
             {
@@ -878,9 +891,9 @@ private slots:
                 other.setValue(u"Other/key"_s, u"kept"_s);
             }
             QCOMPARE(store.read(u"txtName"_s), typed);
-            store.writeSoon(u"txtName"_s, u"last"_s);
-            store.writeSoon(u"dtpDate"_s, u"12/24/2026"_s);
-            // No flush: the store's end waits for the writer.
+            QVERIFY(store.write(u"txtName"_s, u"last"_s));
+            QVERIFY(store.write(u"dtpDate"_s, u"12/24/2026"_s));
+            // No flush: the store's end folds the journal.
         }
         QSettings file(path, QSettings::IniFormat);
         QCOMPARE(file.value(u"Quorbel/txtName"_s).toString(), u"last"_s);
@@ -888,7 +901,8 @@ private slots:
         QCOMPARE(file.value(u"Quorbel/txtProName"_s).toString(), u"Roof"_s);
         QCOMPARE(file.value(u"Quorbel/ToDo"_s).toString(), list);
         QCOMPARE(file.value(u"Other/key"_s).toString(), u"kept"_s);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{u"Marvesk.ini"_s});
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{u"Marvesk.ini"_s, u"Marvesk.ini.journal"_s}));
+        QCOMPARE(QFileInfo(dir.filePath(u"Marvesk.ini.journal"_s)).size(), 0);
     }
 
     // A value longer than the program writes under its key is damaged; the
@@ -921,6 +935,252 @@ private slots:
         // Writing replaces it.
         QVERIFY(store.write(u"txtName"_s, u"Ann"_s));
         QCOMPARE(SettingsStore(path).read(u"txtName"_s), u"Ann"_s);
+    }
+
+    // A fold makes the new INI file durable before its name points at it:
+    // the temporary file's data is synced, then renamed over the store, then
+    // the folder is synced, and only then is the journal emptied. A write
+    // itself syncs nothing.
+    void foldSyncsTheFileBeforeItRenamesIt()
+    {
+        class RecordingCalls final : public SettingsFileCalls {
+        public:
+            QStringList steps() const
+            {
+                std::lock_guard lock(m_mutex);
+                return m_steps;
+            }
+            // Set while the test's thread is inside a write.
+            std::atomic<bool> writing = false;
+            std::atomic<int> callsInsideWrites = 0;
+
+            int fdatasync(int fd) override { return record(u"fdatasync "_s + nameOf(fd), SettingsFileCalls::fdatasync(fd)); }
+            int rename(const char *from, const char *to) override
+            {
+                const QString step = u"rename %1 %2"_s.arg(QFileInfo(QFile::decodeName(from)).fileName(),
+                                                            QFileInfo(QFile::decodeName(to)).fileName());
+                return record(step, SettingsFileCalls::rename(from, to));
+            }
+            int fsync(int fd) override { return record(u"fsync "_s + nameOf(fd), SettingsFileCalls::fsync(fd)); }
+            int ftruncate(int fd, off_t length) override
+            {
+                return record(u"ftruncate %1 %2"_s.arg(nameOf(fd)).arg(length), SettingsFileCalls::ftruncate(fd, length));
+            }
+
+        private:
+            static QString nameOf(int fd)
+            {
+                return QFileInfo(QFile::symLinkTarget(u"/proc/self/fd/%1"_s.arg(fd))).fileName();
+            }
+            int record(const QString &step, int result)
+            {
+                if (writing && std::this_thread::get_id() == m_testThread)
+                    ++callsInsideWrites;
+                std::lock_guard lock(m_mutex);
+                m_steps.append(step + (result == 0 ? QString() : u" failed"_s));
+                return result;
+            }
+            mutable std::mutex m_mutex;
+            QStringList m_steps;
+            const std::thread::id m_testThread = std::this_thread::get_id();
+        };
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"Marvesk.ini"_s);
+        RecordingCalls calls;
+        {
+            SettingsStore store(path, u"Quorbel"_s, &calls);
+            calls.writing = true;
+            QVERIFY(store.write(u"txtName"_s, u"Ann"_s));
+            QVERIFY(store.write(u"ToDo"_s, u"a^b^^|c^d^^V"_s));
+            calls.writing = false;
+            store.flush();
+        }
+        QCOMPARE(calls.callsInsideWrites.load(), 0);
+        // One fold (the store's thread's or the flush's), its steps in order.
+        const QStringList steps = calls.steps();
+        QCOMPARE(steps.size(), 4);
+        const QRegularExpression sync(u"^fdatasync (Marvesk\\.ini\\.\\w{6})$"_s);
+        const QRegularExpressionMatch synced = sync.match(steps.at(0));
+        QVERIFY2(synced.hasMatch(), qPrintable(steps.join(u"; "_s)));
+        QCOMPARE(steps.at(1), u"rename %1 Marvesk.ini"_s.arg(synced.captured(1)));
+        QCOMPARE(steps.at(2), u"fsync "_s + QFileInfo(dir.path()).fileName());
+        QCOMPARE(steps.at(3), u"ftruncate Marvesk.ini.journal 0"_s);
+        QSettings file(path, QSettings::IniFormat);
+        QCOMPARE(file.value(u"Quorbel/txtName"_s).toString(), u"Ann"_s);
+        QCOMPARE(file.value(u"Quorbel/ToDo"_s).toString(), u"a^b^^|c^d^^V"_s);
+    }
+
+    // A process killed the moment its writes return: the next store reads
+    // them, from the journal (the INI file was not folded yet).
+    void writesSurviveAKillRightAfterThem()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"Marvesk.ini"_s);
+        QVERIFY(SettingsStore(path).write(u"txtName"_s, u"before"_s));
+        QString list;
+        for (int i = 0; i < 10000; ++i)
+            list += u"12/24/2026^Project %1^Notes on the work to be done^V|"_s.arg(i);
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            SettingsStore store(path);
+            if (store.write(u"ToDo"_s, list))
+                store.write(u"txtName"_s, u"typed"_s);
+            ::kill(::getpid(), SIGKILL);
+            ::_exit(1);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        QCOMPARE(QSettings(path, QSettings::IniFormat).value(u"Quorbel/txtName"_s).toString(), u"before"_s);
+        SettingsStore next(path);
+        QCOMPARE(next.read(u"txtName"_s), u"typed"_s);
+        QCOMPARE(next.read(u"ToDo"_s), list);
+        // A flush folds what the killed process left.
+        next.flush();
+        QCOMPARE(QSettings(path, QSettings::IniFormat).value(u"Quorbel/txtName"_s).toString(), u"typed"_s);
+        QCOMPARE(QFileInfo(next.journalPath()).size(), 0);
+    }
+
+    // A journal whose end a power cut tore: the records before the torn
+    // one are read, the torn one and what follows it are not, and a write
+    // after it is read (the torn end is cut before the record goes on).
+    void tornJournalEndIsIgnored_data()
+    {
+        QTest::addColumn<QByteArray>("journal");
+        QTest::addColumn<int>("kept"); // of the three records
+        const QByteArray first = settingsJournalRecord(u"Quorbel/txtName"_s, u"Ann"_s);
+        const QByteArray second = settingsJournalRecord(u"Quorbel/txtProName"_s, QString(QChar(0xD800)) + u"Roof"_s);
+        const QByteArray third = settingsJournalRecord(u"Quorbel/ToDo"_s, u"new^list^^"_s);
+        const QByteArray two = first + second;
+        QTest::newRow("whole") << two + third << 3;
+        QTest::newRow("noise after the last record") << two + third + QByteArray("\0\0\x7f", 3) << 3;
+        QTest::newRow("last record cut in its header") << two + third.left(7) << 2;
+        QTest::newRow("last record cut in its text") << two + third.chopped(1) << 2;
+        QByteArray changed = third;
+        changed[changed.size() - 2] = char(changed.at(changed.size() - 2) ^ 0x01);
+        QTest::newRow("a byte of the last record changed") << two + changed << 2;
+        QByteArray tooLong = third;
+        qToLittleEndian(quint32(0x7fffffff), tooLong.data() + 4);
+        QTest::newRow("a length past the end") << two + tooLong << 2;
+        QTest::newRow("a record before them torn") << first.chopped(3) + second + third << 0;
+    }
+
+    void tornJournalEndIsIgnored()
+    {
+        QFETCH(QByteArray, journal);
+        QFETCH(int, kept);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"Marvesk.ini"_s);
+        writeFile(path, "[Quorbel]\nToDo=old^list^^\n");
+        writeFile(path + u".journal"_s, journal);
+        const QString values[] = {u"Ann"_s, QString(QChar(0xD800)) + u"Roof"_s, u"new^list^^"_s};
+        const QString keys[] = {u"txtName"_s, u"txtProName"_s, u"ToDo"_s};
+        const QString unwritten[] = {QString(), QString(), u"old^list^^"_s};
+        SettingsStore store(path);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(store.read(keys[i]), i < kept ? values[i] : unwritten[i]);
+        QVERIFY(store.write(u"dtpDate"_s, u"12/24/2026"_s));
+        SettingsStore fresh(path);
+        QCOMPARE(fresh.read(u"dtpDate"_s), u"12/24/2026"_s);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(fresh.read(keys[i]), i < kept ? values[i] : unwritten[i]);
+    }
+
+    // The files the store makes are the user's alone whatever the umask; an
+    // existing INI file keeps its permissions; a link in the journal's place
+    // is never followed.
+    void storeFilesAreTheUsersAlone()
+    {
+        const mode_t umaskBefore = ::umask(022);
+        const auto restoreUmask = qScopeGuard([&] { ::umask(umaskBefore); });
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"Marvesk.ini"_s);
+        const QString journal = path + u".journal"_s;
+        const auto mode = [](const QString &file) {
+            struct stat st {};
+            return ::lstat(QFile::encodeName(file).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+        };
+        {
+            SettingsStore store(path);
+            QVERIFY(store.write(u"txtName"_s, u"Ann"_s));
+            QCOMPARE(mode(journal), 0600);
+            store.flush();
+            QCOMPARE(mode(path), 0600);
+            QCOMPARE(mode(journal), 0600);
+        }
+        QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0640), 0);
+        {
+            SettingsStore store(path);
+            QVERIFY(store.write(u"txtName"_s, u"Bob"_s));
+            store.flush();
+        }
+        QCOMPARE(mode(path), 0640);
+
+        // A journal elsewhere, linked in the journal's place: not read, and
+        // replaced (not written through) by the next write.
+        const QString elsewhere = dir.filePath(u"elsewhere"_s);
+        const QByteArray planted = settingsJournalRecord(u"Quorbel/txtName"_s, u"Mallory"_s);
+        writeFile(elsewhere, planted);
+        QVERIFY(QFile::remove(journal));
+        QVERIFY(QFile::link(elsewhere, journal));
+        SettingsStore store(path);
+        QCOMPARE(store.read(u"txtName"_s), u"Bob"_s);
+        QVERIFY(store.write(u"txtProName"_s, u"Roof"_s));
+        QVERIFY(!QFileInfo(journal).isSymLink());
+        QCOMPARE(mode(journal), 0600);
+        QCOMPARE(readAll(elsewhere), planted);
+        QCOMPARE(SettingsStore(path).read(u"txtProName"_s), u"Roof"_s);
+    }
+
+    // A value longer than its key allows is never written (the store's own
+    // reader would refuse it as damaged); one as long as allowed reads back.
+    void overLongValuesAreRefused_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<qsizetype>("length");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("header text as long as allowed") << u"txtName"_s << qsizetype(32767) << true;
+        QTest::newRow("header text one longer") << u"txtProName"_s << qsizetype(32768) << false;
+        QTest::newRow("date text one longer") << u"dtpDate"_s << qsizetype(kMaxDateTextLength + 1) << false;
+        QTest::newRow("list as long as allowed") << u"ToDo"_s << qsizetype(8 * 1024 * 1024) << true;
+        QTest::newRow("list one longer") << u"ToDo"_s << qsizetype(8 * 1024 * 1024 + 1) << false;
+    }
+
+    void overLongValuesAreRefused()
+    {
+        QFETCH(QString, key);
+        QFETCH(qsizetype, length);
+        QFETCH(bool, written);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"Marvesk.ini"_s);
+        const QString value(length, u'v');
+        {
+            SettingsStore store(path);
+            QVERIFY(store.write(key, u"before"_s));
+            store.flush();
+            const QByteArray before = readAll(path);
+            QCOMPARE(store.write(key, value), written);
+            if (!written) {
+                QCOMPARE(QFileInfo(store.journalPath()).size(), 0);
+                QCOMPARE(readAll(path), before);
+                QCOMPARE(store.read(key), u"before"_s);
+            }
+        }
+        QCOMPARE(SettingsStore(path).read(key), written ? value : u"before"_s);
+        if (written)
+            return;
+        try {
+            storeSetting(key, value);
+            QFAIL("storeSetting took a value too long for its key");
+        } catch (const Failure &failure) {
+            QCOMPARE(failure.description(), u"The value of \"%1\" is %2 characters long, longer than the settings file "
+                                        "keeps (at most %3)."_s
+                                            .arg(key)
+                                            .arg(length)
+                                            .arg(maxSettingLength(key)));
+        }
     }
 
     // --- window look ---

@@ -359,9 +359,11 @@ void TestProgramEnd::killedSettingsWriteLeavesOneWholeList()
         QThread::usleep(QRandomGenerator::global()->bounded(20000));
         killChild(*writer);
         // A temporary file beside the store marks a write that was cut short
-        // (the lock file QSettings keeps beside it is not one).
+        // (the lock file QSettings keeps beside it and the journal are not
+        // ones).
         QStringList beside = QDir(settingsHome()).entryList({QStringLiteral("Marvesk.ini.*")}, QDir::Files);
         beside.removeAll(QStringLiteral("Marvesk.ini.lock"));
+        beside.removeAll(QStringLiteral("Marvesk.ini.journal"));
         killedInsideAWrite = int(beside.size());
 
         const QString stored = storedValue(u"ToDo"_s);
