@@ -141,7 +141,9 @@ mend_office_cache() {
   if [ ! -d "$cache" ] || [ -L "$cache" ]; then
     return
   fi
-  if [ -n "$(find "$cache" \( \( -type d ! -perm -o+rx \) -o \( ! -type d ! -perm -o+r \) \) -print -quit 2>/dev/null)" ]; then
+  local closed
+  closed="$(find "$cache" \( \( -type d ! -perm -o+rx \) -o \( ! -type d ! -perm -o+r \) \) -print -quit 2>/dev/null || true)"
+  if [ -n "$closed" ]; then
     echo "Making $cache readable by all again"
     $sudo chmod -R go+rX "$cache"
   fi

@@ -66,6 +66,12 @@ mode_t modeOf(const QString &path)
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode : 0;
 }
 
+// "0600" for a mode.
+QString octal(mode_t mode)
+{
+    return QStringLiteral("%1").arg(mode & 07777, 4, 8, QLatin1Char('0'));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -87,9 +93,7 @@ int main(int argc, char *argv[])
         for (const QFileInfo &pipe : pipes) {
             const mode_t mode = modeOf(pipe.absoluteFilePath());
             check(S_ISSOCK(mode) && (mode & (S_IWGRP | S_IWOTH)) == 0,
-                  QStringLiteral("no one else may connect to %1 (mode %2)")
-                      .arg(pipe.fileName())
-                      .arg(mode & 07777, 4, 8, QLatin1Char('0')));
+                  QStringLiteral("no one else may connect to %1 (mode %2)").arg(pipe.fileName(), octal(mode)));
         }
         office->Quit();
     } catch (const Failure &failure) {
@@ -102,10 +106,9 @@ int main(int argc, char *argv[])
     if (!host.workbook.isEmpty()) {
         const mode_t mode = modeOf(host.workbook);
         check(S_ISREG(mode) && (mode & 077) == 0,
-              QStringLiteral("the scratch workbook is the user's alone (mode %1)").arg(mode & 07777, 4, 8, QLatin1Char('0')));
+              QStringLiteral("the scratch workbook is the user's alone (mode %1)").arg(octal(mode)));
         const mode_t folder = modeOf(QFileInfo(host.workbook).path());
-        check((folder & 077) == 0,
-              QStringLiteral("the scratch folder is the user's alone (mode %1)").arg(folder & 07777, 4, 8, QLatin1Char('0')));
+        check((folder & 077) == 0, QStringLiteral("the scratch folder is the user's alone (mode %1)").arg(octal(folder)));
         QFile::remove(host.workbook);
         releaseScratchFolder(host.workbook);
     }

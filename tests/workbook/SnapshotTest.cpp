@@ -622,13 +622,14 @@ private slots:
         program.insert(QStringLiteral("LANG"), QStringLiteral("de_DE.UTF-8"));
         program.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimePath);
         const QString temp = dir.filePath(QStringLiteral("office/tmp"));
-        const QProcessEnvironment office = lo::officeEnvironment(
-            program, dir.filePath(QStringLiteral("office/my profile")), dir.filePath(QStringLiteral("fonts.conf")), temp);
+        const QString fontConfig = dir.filePath(QStringLiteral("fonts.conf"));
+        const QProcessEnvironment office =
+            lo::officeEnvironment(program, dir.filePath(QStringLiteral("office/my profile")), fontConfig, temp);
         for (const char *name : {"TEMP", "TMPDIR", "TMP"})
             QCOMPARE(office.value(QLatin1String(name)), temp);
         QCOMPARE(office.value(QStringLiteral("UserInstallation")),
                  QStringLiteral("file://%1/office/my%20profile").arg(dir.path()));
-        QCOMPARE(office.value(QStringLiteral("FONTCONFIG_FILE")), dir.filePath(QStringLiteral("fonts.conf")));
+        QCOMPARE(office.value(QStringLiteral("FONTCONFIG_FILE")), fontConfig);
         QCOMPARE(office.value(QStringLiteral("LANG")), QStringLiteral("de_DE.UTF-8"));
         QCOMPARE(office.contains(QStringLiteral("XDG_RUNTIME_DIR")), kept);
         if (kept)
