@@ -25,6 +25,7 @@ for tool in unshare mount setpriv soffice; do
   command -v "$tool" >/dev/null || skip "$tool is not installed"
 done
 unshare -m --propagation private true 2>/dev/null || skip "no private mount namespace can be made here"
+soffice="$(command -v soffice)"
 
 spool=/var/spool/libreoffice
 if [ -d "$spool/uno_packages/cache" ]; then
@@ -53,7 +54,7 @@ chown -R 65534:65534 "$user_home"
 
 status=0
 unshare -m --propagation private env \
-  REAL="$real" EMPTY="$empty" PROBE="$probe" WORK="$work" USER_HOME="$user_home" \
+  REAL="$real" EMPTY="$empty" PROBE="$probe" WORK="$work" USER_HOME="$user_home" SOFFICE="$soffice" \
   bash -c '
 set -euo pipefail
 mount --bind "$EMPTY" "$REAL"
@@ -88,7 +89,7 @@ fi
 echo "--- the user nobody'\''s own LibreOffice"
 if ! (cd "$USER_HOME" && timeout 180 setpriv --reuid=65534 --regid=65534 --clear-groups \
         env -i HOME="$USER_HOME" PATH=/usr/bin:/bin LANG=C.UTF-8 \
-        soffice --headless --convert-to pdf --outdir "$USER_HOME" "$USER_HOME/tiny.csv"); then
+        "$SOFFICE" --headless --convert-to pdf --outdir "$USER_HOME" "$USER_HOME/tiny.csv"); then
   fail "nobody'\''s LibreOffice did not finish"
 elif [ ! -s "$USER_HOME/tiny.pdf" ]; then
   fail "nobody'\''s LibreOffice made no PDF"
