@@ -3,7 +3,7 @@
 #include "Failure.h"
 #include "FileProcs.h"
 #include "ProcStat.h"
-#include "PlantedFolders.h"
+#include "TestFolders.h"
 #include "ScratchFolder.h"
 #include "ScriptedDialogs.h"
 #include "TestHome.h"

@@ -8,7 +8,7 @@
 #include "IsInstalled.h"
 #include "OfficeCommand.h"
 #include "Offices.h"
-#include "PlantedFolders.h"
+#include "TestFolders.h"
 #include "ScriptedDialogs.h"
 #include "Snapshot.h"
 #include "Spreadsheet.h"

@@ -1,11 +1,13 @@
 #pragma once
 
-// Folders of the kinds a TEMP or XDG_RUNTIME_DIR may name, made for tests of
-// which ones the program trusts. "Nobody's" folders are given to the user
-// nobody (65534), which needs root; callers skip them otherwise.
+// Folders for tests: the kinds a TEMP or XDG_RUNTIME_DIR may name, for tests
+// of which ones the program trusts ("nobody's" folders are given to the user
+// nobody, 65534, which needs root; callers skip them otherwise), and the
+// emptying of a test's scratch folder.
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 
 #include <sys/stat.h>
@@ -45,6 +47,20 @@ inline QString plantFolder(const QString &where, const QString &kind)
     if (kind.startsWith(QLatin1String("nobody's")) && ::lchown(native.constData(), 65534, 65534) != 0)
         return {};
     return path;
+}
+
+// Removes everything in the folder `path` and keeps the folder itself (a
+// scratch folder that TEMP names must be there to be used).
+inline void emptyFolder(const QString &path)
+{
+    const QDir folder(path);
+    const auto entries = folder.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden);
+    for (const QFileInfo &entry : entries) {
+        if (entry.isDir() && !entry.isSymLink())
+            QDir(entry.filePath()).removeRecursively();
+        else
+            QFile::remove(entry.filePath());
+    }
 }
 
 } // namespace quorbel::test
