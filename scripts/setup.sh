@@ -130,6 +130,25 @@ install_test_locales() {
   $sudo locale-gen
 }
 
+# --- LibreOffice's machine-wide extension cache --------------------------------------
+
+# The first office run on a machine makes this cache. An earlier Quorbel,
+# run as root, made it readable by root alone, which stops every other
+# account's LibreOffice ("DeploymentException"): made readable by all again.
+# Nothing happens when it is missing or already readable.
+mend_office_cache() {
+  local cache=/var/spool/libreoffice/uno_packages/cache
+  if [ ! -d "$cache" ] || [ -L "$cache" ]; then
+    return
+  fi
+  local closed
+  closed="$(find "$cache" \( \( -type d ! -perm -o+rx \) -o \( ! -type d ! -perm -o+r \) \) -print -quit 2>/dev/null || true)"
+  if [ -n "$closed" ]; then
+    echo "Making $cache readable by all again"
+    $sudo chmod -R go+rX "$cache"
+  fi
+}
+
 # --- Build -----------------------------------------------------------------------------
 
 # Configures and builds `dir` for `mode`; further arguments go to cmake.
@@ -199,6 +218,9 @@ main() {
   install_packages "$mode"
   if [ "$mode" = test ]; then
     install_test_locales
+  fi
+  if [ "$mode" = run ] || [ "$mode" = test ]; then
+    mend_office_cache
   fi
   if [ "${QUORBEL_SETUP_INSTALL_ONLY:-0}" = 1 ]; then
     exit 0

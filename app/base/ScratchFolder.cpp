@@ -96,7 +96,7 @@ bool isScratchName(const char *name)
 
 // True when `folder` is a real folder (not a link) of this user's that no
 // one else can enter.
-bool isOwnPrivateFolder(const char *folder)
+bool isPrivateFolderOfMine(const char *folder)
 {
     struct stat info {};
     return ::lstat(folder, &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid()
@@ -109,7 +109,7 @@ bool isOwnPrivateFolder(const char *folder)
 // private folder is left alone. Plain system calls only.
 void removeMadeFolder(const std::string &folder)
 {
-    if (!isOwnPrivateFolder(folder.c_str()))
+    if (!isPrivateFolderOfMine(folder.c_str()))
         return;
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
@@ -137,33 +137,76 @@ void removeMadeFoldersAtExit()
     madeFolders().clear();
 }
 
-// True when others can write to `folder` (it is someone else's, or its
-// group or everyone may write there): scratch files must not go straight
-// into it. A folder that cannot be read is used as it is, as before.
-bool writableByOthers(const QString &folder)
+// True when `uid` owns folders this process may build on: the user, or
+// root, who can do anything anyway.
+bool isTrustedOwner(uid_t uid)
 {
-    struct stat info {};
-    if (::stat(QFile::encodeName(folder).constData(), &info) != 0 || !S_ISDIR(info.st_mode))
-        return false;
-    return info.st_uid != ::geteuid() || (info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+    return uid == ::geteuid() || uid == 0;
 }
 
-// This process's private folder inside the shared folder `temp`: the one
-// made before while it is still there, else a new one (mkdtemp, 0700).
-QString privateFolderIn(const QString &temp)
+// True when no folder above the resolved path `folder` can be renamed or
+// replaced by anyone but the user and root: each is a real folder of
+// theirs, and sticky when others may write to it.
+bool hasSafeAncestors(const QString &folder)
 {
-    const std::string prefix = QFile::encodeName(QDir(temp).filePath(QStringLiteral("quorbel-"))).toStdString();
+    QString above = QFileInfo(folder).path();
+    for (;;) {
+        struct stat info {};
+        if (::lstat(QFile::encodeName(above).constData(), &info) != 0 || !S_ISDIR(info.st_mode)
+            || !isTrustedOwner(info.st_uid))
+            return false;
+        if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (info.st_mode & S_ISVTX) == 0)
+            return false;
+        const QString next = QFileInfo(above).path();
+        if (next == above)
+            return true;
+        above = next;
+    }
+}
+
+// How the folder TEMP names may hold scratch files.
+enum class TempUse {
+    Direct,   // the user's own, no one else may enter it
+    Inside,   // in a private folder made inside it
+    NotUsed,  // not at all
+};
+
+// How the resolved folder `folder` may hold scratch files. Files go straight
+// in only where no one else can see them being made (the office makes its
+// files with a umask that lets others read them until the program restricts
+// them). Into a folder that others may write to, only a private folder of
+// its own goes, and only when it is sticky: elsewhere others could rename
+// that folder away and put their own in its place.
+TempUse tempUse(const QString &folder)
+{
+    struct stat info {};
+    if (folder.isEmpty() || ::lstat(QFile::encodeName(folder).constData(), &info) != 0 || !S_ISDIR(info.st_mode)
+        || !isTrustedOwner(info.st_uid) || !hasSafeAncestors(folder))
+        return TempUse::NotUsed;
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return (info.st_mode & S_ISVTX) != 0 ? TempUse::Inside : TempUse::NotUsed;
+    if (info.st_uid != ::geteuid() || (info.st_mode & 077) != 0)
+        return TempUse::Inside;
+    return TempUse::Direct;
+}
+
+// This process's private folder in `folder`, named `prefix` and six random
+// characters: the one made before while it is still there, else a new one
+// (mkdtemp, 0700).
+QString privateFolderIn(const QString &folder, const QString &prefix)
+{
+    const std::string start = QFile::encodeName(QDir(folder).filePath(prefix)).toStdString();
     std::lock_guard<std::mutex> guard(madeFoldersLock());
     std::vector<std::string> &folders = madeFolders();
-    for (const std::string &folder : folders) {
-        if (folder.size() == prefix.size() + 6 && folder.compare(0, prefix.size(), prefix) == 0
-            && isOwnPrivateFolder(folder.c_str()))
-            return QFile::decodeName(QByteArray::fromStdString(folder));
+    for (const std::string &made : folders) {
+        if (made.size() == start.size() + 6 && made.compare(0, start.size(), start) == 0
+            && isPrivateFolderOfMine(made.c_str()))
+            return QFile::decodeName(QByteArray::fromStdString(made));
     }
-    std::string name = prefix + "XXXXXX";
+    std::string name = start + "XXXXXX";
     if (!::mkdtemp(name.data())) {
         const int error = errno;
-        throw Failure(QStringLiteral("Could not create a private folder in %1: %2.").arg(temp, systemError(error)));
+        throw Failure(QStringLiteral("Could not create a private folder in %1: %2.").arg(folder, systemError(error)));
     }
     static const bool cleanUpAtExit = (std::atexit(removeMadeFoldersAtExit), true);
     Q_UNUSED(cleanUpAtExit);
@@ -171,20 +214,49 @@ QString privateFolderIn(const QString &temp)
     return QFile::decodeName(QByteArray::fromStdString(name));
 }
 
+// The system temporary folder (TMPDIR, else /tmp), where it can hold a
+// private folder; /tmp otherwise.
+QString systemTempFolder()
+{
+    const QString folder = QFileInfo(QDir::tempPath()).canonicalFilePath();
+    return tempUse(folder) == TempUse::NotUsed ? QStringLiteral("/tmp") : folder;
+}
+
+// True when something other than a folder of the user's own that others
+// cannot write to stands at `path`.
+bool takenBySomeoneElse(const QString &path)
+{
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return false;
+    return !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid() || (info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+}
+
 } // namespace
 
 QString scratchFolder()
 {
-    const QString temp = qEnvironmentVariable("TEMP");
-    if (!temp.isEmpty())
-        return writableByOthers(temp) ? privateFolderIn(temp) : temp;
+    const QString temp = QFileInfo(qEnvironmentVariable("TEMP")).canonicalFilePath();
+    switch (tempUse(temp)) {
+    case TempUse::Direct:
+        return temp;
+    case TempUse::Inside:
+        return privateFolderIn(temp, QStringLiteral("quorbel-"));
+    case TempUse::NotUsed:
+        break;
+    }
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    const QString folder = !runtime.isEmpty() && QDir(runtime).exists()
-        ? QDir(runtime).filePath(QStringLiteral("quorbel"))
-        : QDir(QDir::tempPath()).filePath(QStringLiteral("quorbel-%1").arg(::geteuid()));
+    const bool inRuntime = !runtime.isEmpty() && isOwnPrivateFolder(runtime);
+    const QString base = inRuntime ? QFileInfo(runtime).canonicalFilePath() : systemTempFolder();
+    const QString name = inRuntime ? QStringLiteral("quorbel") : QStringLiteral("quorbel-%1").arg(::geteuid());
+    const QString folder = QDir(base).filePath(name);
     try {
         return makePrivateFolder(folder);
     } catch (const Failure &failure) {
+        // In a folder that others can write to, someone may have taken the
+        // name first: a fresh folder then, which nobody can have made.
+        if (!inRuntime && takenBySomeoneElse(folder))
+            return privateFolderIn(base, name + QLatin1Char('-'));
         throw Failure(failure.description() + QStringLiteral(" Setting TEMP to a folder of your own avoids it."));
     }
 }
@@ -205,7 +277,7 @@ void releaseScratchFolder(const QString &file)
         if (*it != folder)
             continue;
         // Only an empty folder goes: rmdir removes nothing else.
-        if (isOwnPrivateFolder(folder.c_str()) && ::rmdir(folder.c_str()) == 0)
+        if (isPrivateFolderOfMine(folder.c_str()) && ::rmdir(folder.c_str()) == 0)
             folders.erase(it);
         return;
     }
@@ -221,6 +293,14 @@ bool restrictToOwner(const QString &path)
         && ((info.st_mode & 077) == 0 || ::fchmod(fd, info.st_mode & 0700) == 0);
     ::close(fd);
     return done;
+}
+
+bool isOwnPrivateFolder(const QString &path)
+{
+    struct stat info {};
+    return !path.isEmpty() && ::lstat(QFile::encodeName(QDir::cleanPath(path)).constData(), &info) == 0
+        && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() && (info.st_mode & 077) == 0
+        && hasSafeAncestors(QFileInfo(path).canonicalFilePath());
 }
 
 bool isOwnRegularFile(const QString &path)

@@ -3,6 +3,7 @@
 #include "Failure.h"
 #include "FileProcs.h"
 #include "ProcStat.h"
+#include "TestFolders.h"
 #include "ScratchFolder.h"
 #include "ScriptedDialogs.h"
 #include "TestHome.h"
@@ -603,6 +604,105 @@ private slots:
         QVERIFY(QFile::link(dir.filePath(u"own"_s), dir.filePath(u"link"_s)));
         QVERIFY(!isOwnRegularFile(dir.filePath(u"link"_s)));
         QVERIFY(!isOwnRegularFile(dir.filePath(u"elsewhere"_s)));
+    }
+
+    // Which folder the scratch files go to, for the kinds of folder TEMP and
+    // XDG_RUNTIME_DIR may name. TMPDIR names a private folder of the test's,
+    // which stands for the system temporary folder. "TEMP": TEMP itself (a
+    // link's target); "inside TEMP" and "fresh in the system folder": a new
+    // private folder there, which goes again once it is empty; "runtime":
+    // $XDG_RUNTIME_DIR/quorbel; "system folder": quorbel-<uid> there.
+    void scratchFolderTrustsOnlyPrivateFolders_data()
+    {
+        QTest::addColumn<QString>("temp");
+        QTest::addColumn<QString>("runtime");
+        QTest::addColumn<bool>("squatted");
+        QTest::addColumn<QString>("expected");
+        const QString unset = u"unset"_s, own = u"own 0700"_s;
+        QTest::newRow("TEMP own 0700") << own << unset << false << u"TEMP"_s;
+        QTest::newRow("TEMP a link to own 0700") << u"link to own 0700"_s << unset << false << u"TEMP"_s;
+        QTest::newRow("TEMP own 0755, others may enter") << u"own 0755"_s << unset << false << u"inside TEMP"_s;
+        QTest::newRow("TEMP own 1777") << u"own 1777"_s << unset << false << u"inside TEMP"_s;
+        QTest::newRow("TEMP own 0777, not sticky") << u"own 0777"_s << own << false << u"runtime"_s;
+        QTest::newRow("TEMP nobody's 1777") << u"nobody's 1777"_s << own << false << u"runtime"_s;
+        QTest::newRow("TEMP nobody's 0700") << u"nobody's 0700"_s << own << false << u"runtime"_s;
+        QTest::newRow("TEMP own 0700 in nobody's") << u"own 0700 in nobody's"_s << own << false << u"runtime"_s;
+        QTest::newRow("TEMP missing") << u"missing"_s << own << false << u"runtime"_s;
+        QTest::newRow("runtime own 0755") << unset << u"own 0755"_s << false << u"system folder"_s;
+        QTest::newRow("runtime own 1777") << unset << u"own 1777"_s << false << u"system folder"_s;
+        QTest::newRow("runtime nobody's 0700") << unset << u"nobody's 0700"_s << false << u"system folder"_s;
+        QTest::newRow("runtime a link to own 0700") << unset << u"link to own 0700"_s << false << u"system folder"_s;
+        QTest::newRow("runtime missing") << unset << u"missing"_s << false << u"system folder"_s;
+        QTest::newRow("system folder's name taken") << unset << unset << true << u"fresh in the system folder"_s;
+        QTest::newRow("TEMP nobody's, name taken") << u"nobody's 1777"_s << unset << true
+                                                   << u"fresh in the system folder"_s;
+    }
+
+    void scratchFolderTrustsOnlyPrivateFolders()
+    {
+        QFETCH(QString, temp);
+        QFETCH(QString, runtime);
+        QFETCH(bool, squatted);
+        QFETCH(QString, expected);
+        if ((test::plantingNeedsRoot(temp) || test::plantingNeedsRoot(runtime) || squatted) && ::geteuid() != 0)
+            QSKIP("giving a folder to another user needs root");
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        test::ScopedEnvironment environment;
+        // The path of the folder of `kind` that `variable` names now ("unset"
+        // when it is unset); empty when the folder could not be made.
+        const auto plant = [&](const char *variable, const QString &kind) {
+            if (kind == u"unset"_s) {
+                environment.unset(variable);
+                return u"unset"_s;
+            }
+            const QString where = dir.filePath(QString::fromLatin1(variable));
+            const QString path = QDir().mkdir(where) ? test::plantFolder(where, kind) : QString();
+            if (path.isEmpty())
+                return QString();
+            environment.set(variable, QFile::encodeName(path));
+            return path;
+        };
+        const QString tempPath = plant("TEMP", temp);
+        const QString runtimePath = plant("XDG_RUNTIME_DIR", runtime);
+        QVERIFY2(!tempPath.isEmpty() && !runtimePath.isEmpty(), "the folders could not be made");
+        const QString system = dir.filePath(u"system"_s);
+        QVERIFY(QDir().mkdir(system));
+        QVERIFY(::chmod(QFile::encodeName(system).constData(), 0700) == 0);
+        environment.set("TMPDIR", QFile::encodeName(system));
+        const QString ownName = u"quorbel-%1"_s.arg(::geteuid());
+        if (squatted) {
+            QVERIFY(QDir(system).mkdir(ownName));
+            QVERIFY(::lchown(QFile::encodeName(QDir(system).filePath(ownName)).constData(), 65534, 65534) == 0);
+        }
+
+        const QString folder = scratchFolder();
+        QCOMPARE(scratchFolder(), folder); // the same while it is there
+        struct stat info {};
+        QVERIFY(::lstat(QFile::encodeName(folder).constData(), &info) == 0);
+        QVERIFY(S_ISDIR(info.st_mode) && info.st_uid == ::geteuid());
+        QCOMPARE(int(info.st_mode & 07777), 0700);
+        const QString parent = QFileInfo(folder).path();
+        const QString name = QFileInfo(folder).fileName();
+        bool made = false;
+        if (expected == u"TEMP"_s) {
+            QCOMPARE(folder, QFileInfo(tempPath).canonicalFilePath());
+        } else if (expected == u"inside TEMP"_s) {
+            QCOMPARE(parent, QFileInfo(tempPath).canonicalFilePath());
+            QVERIFY2(name.startsWith(u"quorbel-"_s) && name.size() == 14, qPrintable(name));
+            made = true;
+        } else if (expected == u"runtime"_s) {
+            QCOMPARE(folder, QFileInfo(runtimePath).canonicalFilePath() + u"/quorbel"_s);
+        } else if (expected == u"system folder"_s) {
+            QCOMPARE(folder, QDir(system).filePath(ownName));
+        } else {
+            QCOMPARE(parent, system);
+            QVERIFY2(name.startsWith(ownName + u"-"_s) && name.size() == ownName.size() + 7, qPrintable(name));
+            made = true;
+        }
+        // A folder made for the run goes once its last scratch file went.
+        releaseScratchFolder(QDir(folder).filePath(u"temp.bmp"_s));
+        QCOMPARE(QFileInfo::exists(folder), !made);
     }
 
     void environmentGuardPutsBackWhatWasThere()

@@ -13,6 +13,7 @@
 #include "SpareOffice.h"
 #include "Spreadsheet.h"
 #include "TemplateWorkbook.h"
+#include "TestFolders.h"
 #include "TestHome.h"
 #include "editor_test_support.h"
 
@@ -180,8 +181,7 @@ private slots:
     void init()
     {
         clearStore();
-        QDir(scratchFolder()).removeRecursively();
-        QDir().mkpath(scratchFolder());
+        test::emptyFolder(scratchFolder());
         m_dialogs = std::make_unique<ScriptedDialogs>();
         m_fixture.dialogs = m_dialogs.get();
         m_fixture.programEnds = 0;

@@ -1,11 +1,13 @@
-// The sheet snapshot module and the cell-input rules, without an office: the
-// object model is a small fake here.
+// The sheet snapshot module, the cell-input rules and how an office is
+// started, without an office: the object model is a small fake here.
 
 #include "CellInput.h"
 #include "ErrorReport.h"
 #include "Failure.h"
 #include "IsInstalled.h"
+#include "OfficeCommand.h"
 #include "Offices.h"
+#include "TestFolders.h"
 #include "ScriptedDialogs.h"
 #include "Snapshot.h"
 #include "Spreadsheet.h"
@@ -17,11 +19,15 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QMimeData>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QLocale>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <map>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace quorbel;
 using namespace Qt::StringLiterals;
@@ -492,6 +498,74 @@ private slots:
         QCOMPARE(int(typed.kind), kind);
         if (date.isValid())
             QCOMPARE(typed.date, date);
+    }
+
+    // The environment an office gets: its own temporary folder whatever the
+    // program's, its profile and fontconfig file, the rest of the program's
+    // as it was, and XDG_RUNTIME_DIR only when that is a private folder of
+    // the user's own.
+    void officeEnvironmentIsTheOfficesOwn_data()
+    {
+        QTest::addColumn<QString>("runtime");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("own 0700") << QStringLiteral("own 0700") << true;
+        QTest::newRow("own 0755") << QStringLiteral("own 0755") << false;
+        QTest::newRow("own 1777") << QStringLiteral("own 1777") << false;
+        QTest::newRow("nobody's 0700") << QStringLiteral("nobody's 0700") << false;
+        QTest::newRow("a link to own 0700") << QStringLiteral("link to own 0700") << false;
+        QTest::newRow("missing") << QStringLiteral("missing") << false;
+    }
+
+    void officeEnvironmentIsTheOfficesOwn()
+    {
+        QFETCH(QString, runtime);
+        QFETCH(bool, kept);
+        if (test::plantingNeedsRoot(runtime) && ::geteuid() != 0)
+            QSKIP("giving a folder to another user needs root");
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString runtimePath = test::plantFolder(dir.path(), runtime);
+        QVERIFY(!runtimePath.isEmpty());
+        QProcessEnvironment program;
+        program.insert(QStringLiteral("TEMP"), QStringLiteral("/tmp"));
+        program.insert(QStringLiteral("TMPDIR"), QStringLiteral("/tmp"));
+        program.insert(QStringLiteral("LANG"), QStringLiteral("de_DE.UTF-8"));
+        program.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimePath);
+        const QString temp = dir.filePath(QStringLiteral("office/tmp"));
+        const QString fontConfig = dir.filePath(QStringLiteral("fonts.conf"));
+        const QProcessEnvironment office =
+            lo::officeEnvironment(program, dir.filePath(QStringLiteral("office/my profile")), fontConfig, temp);
+        for (const char *name : {"TEMP", "TMPDIR", "TMP"})
+            QCOMPARE(office.value(QLatin1String(name)), temp);
+        QCOMPARE(office.value(QStringLiteral("UserInstallation")),
+                 QStringLiteral("file://%1/office/my%20profile").arg(dir.path()));
+        QCOMPARE(office.value(QStringLiteral("FONTCONFIG_FILE")), fontConfig);
+        QCOMPARE(office.value(QStringLiteral("LANG")), QStringLiteral("de_DE.UTF-8"));
+        QCOMPARE(office.contains(QStringLiteral("XDG_RUNTIME_DIR")), kept);
+        if (kept)
+            QCOMPARE(office.value(QStringLiteral("XDG_RUNTIME_DIR")), runtimePath);
+    }
+
+    // Whatever the program's umask, an office starts with 022: what it makes
+    // for the whole machine stays readable by everyone, and its sockets
+    // admit no one else.
+    void officeUmaskIsFixed()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        for (const mode_t programMask : {mode_t(0), mode_t(002), mode_t(077)}) {
+            const QString log = dir.filePath(QStringLiteral("umask-%1").arg(programMask, 0, 8));
+            const mode_t before = ::umask(programMask);
+            QProcess child;
+            lo::prepareOfficeProcess(child, dir.filePath(QStringLiteral("profile")), QString(), dir.path(), log);
+            child.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("umask")});
+            const bool ended = child.waitForFinished(10000);
+            ::umask(before);
+            QVERIFY(ended);
+            QFile output(log);
+            QVERIFY(output.open(QIODevice::ReadOnly));
+            QCOMPARE(output.readAll().trimmed(), QByteArray("0022"));
+        }
     }
 
 private:

@@ -9,6 +9,7 @@
 #include "Snapshot.h"
 #include "TemplateFilling.h"
 #include "TemplateWorkbook.h"
+#include "TestFolders.h"
 
 #include <QDir>
 #include <QFile>
@@ -131,8 +132,7 @@ private slots:
         world->templateSheet.rowStyle[6] = QStringLiteral("data");
         auto w = world;
         offices = std::make_unique<FakeOffices>([w] { return makeFakeApplication(w); });
-        QDir(scratchFolder()).removeRecursively();
-        QDir().mkpath(scratchFolder());
+        test::emptyFolder(scratchFolder());
     }
 
     void cleanup() { offices.reset(); }

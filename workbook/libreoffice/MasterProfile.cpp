@@ -211,8 +211,11 @@ QString masterProfile(const QString &program, std::chrono::milliseconds setUpLim
     }
     const QString staging = cache + QStringLiteral("/profile-staging-") + randomName();
     makePrivateFolder(staging);
+    // The set-up office's temporary files stay in the staging folder, out
+    // of others' reach, and go with it.
+    const QString temp = makePrivateFolder(staging + QStringLiteral("/tmp"));
     QProcess process;
-    prepareOfficeProcess(process, staging + QStringLiteral("/profile"), QString(), QString(), QString());
+    prepareOfficeProcess(process, staging + QStringLiteral("/profile"), QString(), temp, QString());
     process.start(program, officeArguments());
     // Setting up a profile on a slow or cold disk can take far longer than
     // any call: it has a limit of its own, in minutes.
@@ -236,6 +239,7 @@ QString masterProfile(const QString &program, std::chrono::milliseconds setUpLim
                                               : QStringLiteral("did not finish within %1 minutes")
                                                     .arg(QString::number(limit / 60000.0, 'g', 3))));
     }
+    removeOwnFolder(temp);
     try {
         addSettings(staging + QStringLiteral("/profile"), privateOfficeSettings(officeVersion(program)));
     } catch (...) {

@@ -2,6 +2,7 @@
 
 #include "FileUrl.h"
 #include "Failure.h"
+#include "ScratchFolder.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -36,10 +37,10 @@ QString officeConnectionUrl(const QString &pipeName)
     return QStringLiteral("pipe,name=%1;urp;").arg(pipeName);
 }
 
-void prepareOfficeProcess(QProcess &process, const QString &profile, const QString &fontConfig,
-                          const QString &tempFolder, const QString &logFile)
+QProcessEnvironment officeEnvironment(const QProcessEnvironment &base, const QString &profile,
+                                      const QString &fontConfig, const QString &tempFolder)
 {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment environment = base;
     // The office reads its bootstrap variables from the environment as well
     // as from -env: arguments. Given here, the profile's path stays out of
     // the command line, which every user can read; the name of the pipe
@@ -49,12 +50,22 @@ void prepareOfficeProcess(QProcess &process, const QString &profile, const QStri
     if (!fontConfig.isEmpty())
         environment.insert(QStringLiteral("FONTCONFIG_FILE"), fontConfig);
     // The office's own temporary files go with its folder, also when it is
-    // killed.
-    if (!tempFolder.isEmpty()) {
-        for (const char *name : {"TMPDIR", "TMP", "TEMP"})
-            environment.insert(QLatin1String(name), tempFolder);
-    }
-    process.setProcessEnvironment(environment);
+    // killed, and never into a folder that others can reach.
+    for (const char *name : {"TMPDIR", "TMP", "TEMP"})
+        environment.insert(QLatin1String(name), tempFolder);
+    // Others could take or read what the office keeps in a runtime folder
+    // that is not the user's alone (GLib's dconf files among them).
+    const QString runtime = QStringLiteral("XDG_RUNTIME_DIR");
+    if (environment.contains(runtime) && !isOwnPrivateFolder(environment.value(runtime)))
+        environment.remove(runtime);
+    return environment;
+}
+
+void prepareOfficeProcess(QProcess &process, const QString &profile, const QString &fontConfig,
+                          const QString &tempFolder, const QString &logFile)
+{
+    process.setProcessEnvironment(
+        officeEnvironment(QProcessEnvironment::systemEnvironment(), profile, fontConfig, tempFolder));
     process.setStandardInputFile(QProcess::nullDevice());
     if (logFile.isEmpty()) {
         process.setStandardOutputFile(QProcess::nullDevice());
@@ -66,9 +77,7 @@ void prepareOfficeProcess(QProcess &process, const QString &profile, const QStri
     const pid_t parent = ::getpid();
     process.setChildProcessModifier([parent] {
         ::setpgid(0, 0);
-        // The office's pipes, profile and temporary files are this user's
-        // alone.
-        ::umask(077);
+        ::umask(kOfficeUmask);
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (::getppid() != parent)
             ::_exit(127);
