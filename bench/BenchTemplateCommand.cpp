@@ -22,6 +22,7 @@
 #include "Failure.h"
 #include "Form1.h"
 #include "Form2.h"
+#include "PictureBox.h"
 #include "ProcStat.h"
 #include "Program.h"
 #include "SheetPicture.h"
@@ -34,11 +35,9 @@
 #include <QEventLoop>
 #include <QDir>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
-#include <QMimeData>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -109,7 +108,10 @@ void finishPreviewDrawing()
 }
 
 // With a clock, the click's calls are timed by group (see CallBreakdown.h).
-double oneClick(int entries, CountingDialogs &dialogs, CallClock *clock = nullptr)
+// `pictureBytes`, when given, receives the size of the picture file the
+// click wrote (the office's pages the preview shows), or -1 when it shows
+// none of them.
+double oneClick(int entries, CountingDialogs &dialogs, CallClock *clock = nullptr, qint64 *pictureBytes = nullptr)
 {
     auto timedOffices = std::make_unique<bench::TimingOffices>(Options::fromEnvironment());
     bench::TimingOffices &timing = *timedOffices;
@@ -152,6 +154,10 @@ double oneClick(int entries, CountingDialogs &dialogs, CallClock *clock = nullpt
     Form2 &preview = program.previewWindow();
     if (!preview.isVisible() || dialogs.boxes != boxesBefore)
         std::fprintf(stderr, "  (the run for %d entries reported failures)\n", entries);
+    if (pictureBytes) {
+        const auto &pages = preview.Zoom_Ori->sheetPicture();
+        *pictureBytes = pages ? pages->toBytes().size() : -1;
+    }
     preview.PushButton8_Click(); // back: deletes the scratch workbook
     return ms;
 }
@@ -159,16 +165,17 @@ double oneClick(int entries, CountingDialogs &dialogs, CallClock *clock = nullpt
 // One click in a process of its own ("--one <entries>"), so that its peak
 // resident memory is that click's: prints "<ms> <peak MiB> <boxes>", and on
 // a second line the size of the picture file the click wrote (the office's
-// pages, which the clipboard still holds), when it wrote pages.
+// pages), when it wrote pages.
 int oneClickAlone(int argc, char *argv[], CountingDialogs &dialogs)
 {
     if (argc < 3 || QByteArray(argv[1]) != "--one")
         return -1;
     const int entries = QByteArray(argv[2]).toInt();
-    const double ms = oneClick(entries, dialogs);
+    qint64 pictureBytes = -1;
+    const double ms = oneClick(entries, dialogs, nullptr, &pictureBytes);
     std::printf("%.0f %.1f %d\n", ms, statusMiB(QStringLiteral("self"), "VmHWM"), dialogs.boxes);
-    if (const QMimeData *data = QGuiApplication::clipboard()->mimeData(); data && data->hasFormat(SheetPicture::kMimeType))
-        std::printf("picture file: %.2f MB\n", double(data->data(SheetPicture::kMimeType).size()) / 1e6);
+    if (pictureBytes >= 0)
+        std::printf("picture file: %.2f MB\n", double(pictureBytes) / 1e6);
     return 0;
 }
 

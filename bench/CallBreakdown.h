@@ -157,7 +157,7 @@ public:
     int Column() override { return (*m_phase)("Column", [&] { return m_inner->Column(); }); }
     void Copy() override { (*m_phase)("Copy", [&] { m_inner->Copy(); }); }
     void Insert(int shift) override { (*m_phase)("Insert", [&] { m_inner->Insert(shift); }); }
-    void CopyPicture() override { (*m_phase)("CopyPicture", [&] { m_inner->CopyPicture(); }); }
+    QByteArray Picture() override { return (*m_phase)("Picture", [&] { return m_inner->Picture(); }); }
 
 private:
     std::shared_ptr<xl::XlRange> m_inner;

@@ -1,15 +1,14 @@
-// The sheet picture on any bytes (the picture file in the scratch folder and
-// the clipboard carry it): reading either gives a picture or throws Failure;
-// a picture read gives its size and draws small parts of itself.
+// The sheet picture on any bytes (as the picture file in the scratch folder
+// carries it): reading them gives a picture or throws Failure; a picture
+// read gives its size and draws small parts of itself.
 //
 // What is drawn: the geometry the bytes declare (width, height, the blocks
 // and where they lie) with every page replaced by a real page of the
 // office's, taken from the seed picture. The pages' PDF is interpreted by
 // poppler, not by this program, and the program draws only pages its own
-// office made (its own clipboard object, or a picture file of the user's own
-// in a private folder); a page whose PDF bytes were changed can make
-// poppler's font engine ask for gigabytes, which says nothing about this
-// program's code. Everything this program does with the bytes (the header,
+// office made (a picture file of the user's own in a private folder); a
+// page whose PDF bytes were changed can make poppler's font engine ask for
+// gigabytes, which says nothing about this program's code. Everything this program does with the bytes (the header,
 // the sizes, the blocks, the arithmetic of sizes and parts, choosing and
 // placing the pages of a part) runs on the fuzzed input.
 #include "Failure.h"

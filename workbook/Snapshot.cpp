@@ -5,15 +5,9 @@
 #include "InstanceFailure.h"
 #include "FileProcs.h"
 #include "Offices.h"
-#include "SheetPicture.h"
 
-#include <QBuffer>
-#include <QClipboard>
-#include <QDeadlineTimer>
 #include <QFile>
-#include <QGuiApplication>
 #include <QLocale>
-#include <QMimeData>
 
 #include <cerrno>
 #include <cmath>
@@ -26,34 +20,6 @@ namespace quorbel {
 namespace {
 
 using xl::use;
-
-constexpr int kClipboardRequests = 1000;
-// However the requests go, the clipboard is read for no longer than this.
-constexpr int kClipboardDeadlineMs = 3000;
-
-// The picture object this program put on the clipboard, while the program
-// still owns the clipboard; null for anything else. Nothing another
-// program offers is read: its bytes are never parsed, and asking it could
-// wait for an answer that does not come. (The offscreen platform has no
-// other clients and reports no ownership.)
-const SheetPictureMimeData *ownClipboardPicture()
-{
-    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-        return nullptr;
-    QClipboard *clipboard = QGuiApplication::clipboard();
-    if (!clipboard->ownsClipboard() && QGuiApplication::platformName() != QLatin1String("offscreen"))
-        return nullptr;
-    // The office module, loaded at run time, carries its own copy of the
-    // class: qobject_cast compares meta-objects by address and would miss
-    // it, the C++ type check compares the class by name.
-    return dynamic_cast<const SheetPictureMimeData *>(clipboard->mimeData());
-}
-
-QImage readSystemClipboard(int /*format*/)
-{
-    const SheetPictureMimeData *own = ownClipboardPicture();
-    return own ? own->bitmap() : QImage();
-}
 
 // Creates the picture file: a new file of this user's only, never through a
 // link and never over a file already there. Returns its descriptor.
@@ -83,8 +49,7 @@ void writePictureFile(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
-void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path, Dialogs &dialogs,
-                          const CancellationToken *cancel, const ClipboardSource &clipboard)
+void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path, Dialogs &dialogs, const CancellationToken *cancel)
 {
     // A lost instance ends the procedure: every later step would only fail
     // the same way. The caller learns of it and reports it once.
@@ -110,33 +75,14 @@ void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path, Dialogs
     bool large = true;
     steps(106, [&] { large = lastRow > 1 && lastColumn > 1; });
     if (large && !steps.stopped()) {
-        steps(110, [&] {
-            // A picture that fails must not leave the clipboard's older
-            // content to be saved as this sheet's picture.
-            if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-                QGuiApplication::clipboard()->clear();
-            use(use(sheet, "worksheet").UsedRange(), "used range").CopyPicture();
-        });
+        // The office's own pages, which the preview draws at whatever size
+        // it shows them.
+        QByteArray picture;
+        steps(110, [&] { picture = use(use(sheet, "worksheet").UsedRange(), "used range").Picture(); });
         steps(112, [&] {
-            // The office's own pages, when the clipboard has them: the
-            // preview draws them at whatever size it shows them.
-            const QByteArray sheetPicture = clipboard ? QByteArray() : GetClipboardSheetPicture();
-            if (!sheetPicture.isEmpty()) {
-                writePictureFile(path, sheetPicture);
-                return;
-            }
-            const QImage picture = GetClipboardPicture(0, cancel, clipboard);
-            if (picture.isNull())
-                throw Failure(QStringLiteral("The clipboard holds no picture of the cells."));
-            // Opaque 24-bit pixels: the form every picture reader takes. Qt
-            // writes a 32-bit picture as a 24-bit BMP, byte for byte what
-            // a 24-bit one gives, and many times faster.
-            QByteArray bmp;
-            QBuffer buffer(&bmp);
-            buffer.open(QIODevice::WriteOnly);
-            if (!picture.convertToFormat(QImage::Format_RGB32).save(&buffer, "BMP"))
-                throw Failure(QStringLiteral("The picture could not be written to %1.").arg(path));
-            writePictureFile(path, bmp);
+            if (picture.isEmpty())
+                throw Failure(QStringLiteral("No picture of the cells was made, so none was written to %1.").arg(path));
+            writePictureFile(path, picture);
         });
     }
     if (steps.stopped())
@@ -171,29 +117,6 @@ int WorkbookSaveFormat(xl::XlApplication &application)
     if (whole < std::numeric_limits<qint16>::min() || whole > std::numeric_limits<qint16>::max())
         throw Failure(QStringLiteral("The spreadsheet application's version \"%1\" is out of range.").arg(version));
     return qint16(whole) > 11 ? xl::xlExcel8 : xl::xlWorkbookNormal;
-}
-
-QImage GetClipboardPicture(int format, const CancellationToken *cancel, const ClipboardSource &source)
-{
-    const QDeadlineTimer deadline(kClipboardDeadlineMs);
-    for (int request = 0; request < kClipboardRequests; ++request) {
-        if (cancel)
-            cancel->throwIfCancelled();
-        QImage picture = source ? source(format) : readSystemClipboard(format);
-        if (!picture.isNull())
-            return picture;
-        if (deadline.hasExpired())
-            break;
-    }
-    return {};
-}
-
-QByteArray GetClipboardSheetPicture()
-{
-    const SheetPictureMimeData *own = ownClipboardPicture();
-    if (!own || !own->sheetPicture())
-        return {};
-    return own->sheetPicture()->toBytes();
 }
 
 QChar DecimalSeparator()

@@ -10,10 +10,8 @@
 #include "Spreadsheet.h"
 
 #include <QChar>
-#include <QImage>
 #include <QString>
 
-#include <functional>
 #include <memory>
 
 namespace quorbel {
@@ -22,39 +20,27 @@ class Dialogs;
 class Offices;
 
 // Writes a picture of the used area of `workbook`'s active sheet to `path`
-// (the caller passes the scratch folder's "temp.bmp"): the office's PDF
-// pages of it as a SheetPicture's byte string when the clipboard carries
-// them, else the clipboard's image as a BMP file. The area
-// runs from the used range's first cell to its last row and column; when it
-// ends in row 1 or column A nothing is written. The picture travels through
-// the system clipboard, whose earlier content is lost.
+// (the caller passes the scratch folder's "temp.bmp"): the range's picture
+// as the office drew it, a SheetPicture's byte string (XlRange::Picture).
+// The area runs from the used range's first cell to its last row and
+// column; when it ends in row 1 or column A nothing is written. The picture
+// goes from the office to the file inside the program: the system
+// clipboard is neither read nor changed.
 //
 // Every ordinary failing step is reported with `dialogs` in the
 // "Application Error" box for "Excel1.saveCellsActivesheet" with its step
 // number (100 active sheet, 102 last row, 104 last column, 106 the size
-// test, 110 the picture onto the clipboard, 112 the picture into the file),
-// and the procedure goes on with the next step. A lost instance
+// test, 110 the picture made by the office, 112 the picture into the file),
+// and the procedure goes on with the next step: after a failed 110, step
+// 112 has no picture to write and says so. A lost instance
 // (InstanceFailure) ends it at once, unreported, and is thrown to the
-// caller: it is the only failure that leaves the procedure. A file already at `path` is removed first and the
-// clipboard is emptied before the picture is made, so that a failed snapshot
-// never leaves an older picture behind.
-//
-// The picture is taken from the clipboard only as the picture object this
-// program put there, while it still owns the clipboard; the file is made
-// new (mode 0600, never through a link or over another file). `cancel`,
-// when given, is asked before each step and while the clipboard is read:
-// once it is cancelled the procedure stops and throws Cancelled.
-//
-// `clipboard`, when given, is asked for the picture instead of the system
-// clipboard (see GetClipboardPicture); the office's pages are then not looked
-// for.
-// Where the clipboard's picture is asked for: one request, returning a null
-// image when it fails. Empty: the system clipboard, where only the bitmap of
-// this program's own picture object counts, while the program owns the
-// clipboard; anything else is no picture.
-using ClipboardSource = std::function<QImage(int format)>;
+// caller: it is the only failure that leaves the procedure. A file already
+// at `path` is removed first, so that a failed snapshot never leaves an
+// older picture behind; the file is made new (mode 0600, never through a
+// link or over another file). `cancel`, when given, is asked before each
+// step: once it is cancelled the procedure stops and throws Cancelled.
 void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path, Dialogs &dialogs,
-                          const CancellationToken *cancel = nullptr, const ClipboardSource &clipboard = {});
+                          const CancellationToken *cancel = nullptr);
 
 // A new, hidden application instance of `offices` with the workbook file at
 // `path` open (not read-only). The caller owns the instance and ends it with Quit.
@@ -70,22 +56,6 @@ std::unique_ptr<xl::XlApplication> OpenInNewInstance(Offices &offices, const QSt
 // instance cannot be made or the version does not read as a number.
 int WorkbookSaveFormat(xl::XlApplication &application);
 int WorkbookSaveFormat(Offices &offices);
-
-// The clipboard's picture (`format` 0: whichever picture format the
-// clipboard offers). A failed request is repeated at once, up to 1000
-// requests and 3 seconds in all; returns a null image when every request
-// failed. `cancel`, when given, is asked before each request: once it is
-// cancelled, Cancelled is thrown. The requests go to `clipboard`, or to the
-// system clipboard when it is empty.
-QImage GetClipboardPicture(int format, const CancellationToken *cancel = nullptr,
-                           const ClipboardSource &clipboard = {});
-
-// The clipboard's picture of a sheet as the office drew it (the byte string
-// of a SheetPicture), or empty when it holds none.
-// Only this program's own picture object counts, taken directly while the
-// program owns the clipboard.
-QByteArray GetClipboardSheetPicture();
-
 
 // The current locale's decimal separator: the second character of one half
 // written as a number in the current locale (QLocale()), trimmed.

@@ -74,10 +74,9 @@ QString scratchWorkbookName(const DigitSource &digits);
 //   workbook and no picture.
 // An instance lost after its work was done (while closing) costs nothing
 // and is not reported. `cancel` cancelled (the program is ending) stops the
-// run at its next step while it fills, saves and pictures (also while it
-// waits for the clipboard), the same way, without a report and without a
-// second run; a picture stopped so leaves the preview to open and close as
-// a failed one does. A host member that throws Cancelled stops it so too.
+// run at its next step while it fills, saves and pictures, the same way,
+// without a report and without a second run; a picture stopped so leaves
+// the preview to open and close as a failed one does. A host member that throws Cancelled stops it so too.
 // A second run never shows a box the first one showed.
 void CreateTemplateWorkbook(TemplateHost &host, Offices &offices, const CancellationToken &cancel = {},
                             const DigitSource &digits = {});

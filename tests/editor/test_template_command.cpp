@@ -18,16 +18,18 @@
 #include "editor_test_support.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QJsonArray>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QTreeWidget>
-#include <QUrl>
 
 #include <atomic>
 #include <chrono>
@@ -93,23 +95,6 @@ bool waitForEndWithoutEvents(qint64 pid, int ms)
         QThread::msleep(5);
     }
     return false;
-}
-
-// The private folder of the office `pid`: the parent of the profile its
-// environment names.
-QString instanceFolderOf(qint64 pid)
-{
-    QFile file(QStringLiteral("/proc/%1/environ").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray key = "UserInstallation=";
-    for (const QByteArray &argument : file.readAll().split('\0')) {
-        if (argument.startsWith(key)) {
-            const QString profile = QUrl(QString::fromUtf8(argument.mid(key.size()))).toLocalFile();
-            return QFileInfo(profile).path();
-        }
-    }
-    return {};
 }
 
 bool isEmptyCell(const xl::CellValue &value)
@@ -332,6 +317,49 @@ private slots:
             QVERIFY(main.isVisible());
             QVERIFY(!preview.isVisible());
         }
+    }
+
+    // A build leaves the clipboard as the user had it: what was copied
+    // before "Start Creating Template" is still there afterwards, the same
+    // object, never replaced or cleared on the way.
+    void clipboardLeftAsItWas_data()
+    {
+        QTest::addColumn<bool>("image");
+        QTest::newRow("a text") << false;
+        QTest::newRow("an image") << true;
+    }
+    void clipboardLeftAsItWas()
+    {
+        QFETCH(bool, image);
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        QImage copied(9, 4, QImage::Format_RGB32);
+        copied.fill(qRgb(0x12, 0x34, 0x56));
+        const QString words = QStringLiteral("copied before the build");
+        if (image)
+            clipboard->setImage(copied);
+        else
+            clipboard->setText(words);
+        const QMimeData *before = clipboard->mimeData();
+        QVERIFY(before);
+        QSignalSpy changes(clipboard, &QClipboard::dataChanged);
+
+        Program program(m_fixture.services());
+        program.showMainWindow();
+        addEntry(program.mainWindow(), QStringLiteral("soon"), QStringLiteral("Clipboard"), QStringLiteral("kept"), false);
+        Form2 &preview = build(program);
+        QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join(u"\n---\n"_s)));
+        QVERIFY(preview.isVisible());
+        QVERIFY(preview.Zoom_Ori->hasPicture());
+
+        QCOMPARE(changes.count(), 0);
+        QCOMPARE(clipboard->mimeData(), before);
+        if (image) {
+            QCOMPARE(clipboard->image().convertToFormat(QImage::Format_RGB32), copied);
+        } else {
+            QCOMPARE(clipboard->text(), words);
+            QVERIFY(!clipboard->mimeData()->hasImage());
+        }
+        QTest::mouseClick(preview.PushButton8, Qt::LeftButton);
     }
 
     // The sample's due dates are written as this locale's short dates; they

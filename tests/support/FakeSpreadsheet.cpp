@@ -2,11 +2,8 @@
 
 #include "Failure.h"
 
-#include "SheetPicture.h"
+#include <QBuffer>
 #include <QFile>
-#include <QClipboard>
-#include <QGuiApplication>
-
 #include <QImage>
 
 #include <algorithm>
@@ -160,14 +157,17 @@ public:
         styles[at] = m_s->copiedStyle;
         m_s->sheet.rowStyle = styles;
     }
-    void CopyPicture() override
+    QByteArray Picture() override
     {
-        m_s->call(QStringLiteral("UsedRange.CopyPicture"));
+        m_s->call(QStringLiteral("UsedRange.Picture"));
         QImage image(10 * (m_lastColumn - m_column + 1), 10 * (m_lastRow - m_row + 1), QImage::Format_RGB32);
         image.fill(Qt::white);
-        // The program's own picture object, as the office module puts one,
-        // with a plain image in place of the office's pages.
-        QGuiApplication::clipboard()->setMimeData(new SheetPictureMimeData(image));
+        // A plain PNG in place of the office's pages: the preview reads both.
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        return png;
     }
 
 private:

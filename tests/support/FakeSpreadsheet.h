@@ -49,7 +49,6 @@ struct FakeWorld {
     QMap<QString, FakeSheet> savedFiles;
     // A template opened from disk gets this sheet.
     FakeSheet templateSheet;
-    std::function<void(const QString &)> pictureWriter; // CopyPicture hook
     std::function<void(const QString &)> onCall;        // sees every call first
 
     // Logs a call; throws the failure it is set up to meet. Returns true

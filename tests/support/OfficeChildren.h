@@ -7,9 +7,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 #include <unistd.h>
 
@@ -37,6 +39,23 @@ inline QSet<qint64> officeChildren()
 inline bool processExists(qint64 pid)
 {
     return pid > 0 && QFile::exists(QStringLiteral("/proc/%1").arg(pid));
+}
+
+// The private folder of the office `pid` (its profile and scratch files):
+// the parent of the profile its environment names; empty when there is none.
+inline QString instanceFolderOf(qint64 pid)
+{
+    QFile file(QStringLiteral("/proc/%1/environ").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray key = "UserInstallation=";
+    for (const QByteArray &argument : file.readAll().split('\0')) {
+        if (argument.startsWith(key)) {
+            const QString profile = QUrl(QString::fromUtf8(argument.mid(key.size()))).toLocalFile();
+            return QFileInfo(profile).path();
+        }
+    }
+    return {};
 }
 
 } // namespace quorbel::test

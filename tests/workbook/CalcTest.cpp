@@ -16,7 +16,6 @@
 #include "Spreadsheet.h"
 #include "TemplateWorkbook.h"
 
-#include <QClipboard>
 #include <QDirIterator>
 #include <QGuiApplication>
 #include <QJsonArray>
@@ -93,6 +92,7 @@ private slots:
         m_excel = freshOffices().createApplication();
         m_started += officeChildren();
         QCOMPARE(m_started.size(), 1);
+        m_officePid = *m_started.begin();
     }
 
     void cleanupTestCase()
@@ -483,10 +483,8 @@ private slots:
         const auto used = workbook->ActiveSheet()->UsedRange();
         QCOMPARE(lastRowOf(*used), 5 + entries);
 
-        QGuiApplication::clipboard()->clear();
-        used->CopyPicture();
         const double ratio = qGuiApp->devicePixelRatio();
-        const QImage drawn = QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
+        const QImage drawn = SheetPicture::fromBytes(used->Picture())->image(ratio).convertToFormat(QImage::Format_RGB32);
         QVERIFY(!drawn.isNull());
         // 16.5 pt a data row at 96 dpi is 22 pixels.
         const double height = drawn.height() / ratio;
@@ -500,10 +498,10 @@ private slots:
         QVERIFY(ink > qint64(drawn.width()) * 10);
     }
 
-    // The picture is made for the screen's device pixel ratio r (1 here, 2
-    // in the run under QT_SCALE_FACTOR=2): r times the pixels each way, at
-    // r x 96 dpi, carrying r; the snapshot file keeps the resolution, from
-    // which the preview takes the ratio again.
+    // The picture drawn for the screen's device pixel ratio r (1 here, 2 in
+    // the run under QT_SCALE_FACTOR=2): r times the pixels each way, at r x
+    // 96 dpi, carrying r; the snapshot file keeps the office's pages, which
+    // draw the same.
     void pictureAtTheScreensPixelRatio()
     {
         const double ratio = qGuiApp->devicePixelRatio();
@@ -511,9 +509,8 @@ private slots:
         fillRows(*m_excel, {{QStringLiteral("12/1/2026"), QStringLiteral("One"), QStringLiteral("first"), QStringLiteral("V")},
                         {QStringLiteral("12/2/2026"), QStringLiteral("Two"), QStringLiteral("second"), QString()},
                         {QStringLiteral("12/3/2026"), QStringLiteral("Three"), QStringLiteral("third"), QString()}});
-        QGuiApplication::clipboard()->clear();
-        workbook->ActiveSheet()->UsedRange()->CopyPicture();
-        const QImage picture = QGuiApplication::clipboard()->image();
+        const auto pages = SheetPicture::fromBytes(workbook->ActiveSheet()->UsedRange()->Picture());
+        const QImage picture = pages->image(ratio);
         QVERIFY(!picture.isNull());
         QCOMPARE(picture.devicePixelRatio(), ratio);
         QVERIFY2(qAbs(picture.dotsPerMeterX() - 96.0 * ratio / 0.0254) <= 1, qPrintable(QString::number(picture.dotsPerMeterX())));
@@ -531,16 +528,15 @@ private slots:
         QCOMPARE(saved.size(), picture.size());
         QCOMPARE(saved.dotsPerMeterX(), picture.dotsPerMeterX());
 
-        // The clipboard also carries the office's pages, and the one-page
-        // PDF itself; a sheet too large for one bitmap pastes as an image of
-        // a lower resolution that says so, at ratio 1.
-        const QMimeData *data = QGuiApplication::clipboard()->mimeData();
-        QVERIFY(data && data->hasFormat(SheetPicture::kMimeType));
-        QVERIFY(data->data(QStringLiteral("application/pdf")).startsWith("%PDF"));
+        // On the clipboard the sheet carries the office's pages, an image
+        // and the one-page PDF itself; a sheet too large for one bitmap
+        // pastes as an image of a lower resolution that says so, at ratio 1.
+        const SheetPictureMimeData data(pages, ratio);
+        QCOMPARE(data.data(SheetPicture::kMimeType), pages->toBytes());
+        QVERIFY(data.data(QStringLiteral("application/pdf")).startsWith("%PDF"));
         QImage png;
-        QVERIFY(png.loadFromData(data->data(QStringLiteral("image/png")), "PNG"));
+        QVERIFY(png.loadFromData(data.data(QStringLiteral("image/png")), "PNG"));
         QCOMPARE(png.size(), picture.size());
-        const auto pages = SheetPicture::fromBytes(data->data(SheetPicture::kMimeType));
         const QSize logical = pages->logicalSize();
         const QImage reduced = pages->image(ratio, qint64(logical.width()) * logical.height() / 4);
         QVERIFY2(qAbs(reduced.width() - logical.width() / 2) <= 2, qPrintable(QString::number(reduced.width())));
@@ -560,6 +556,33 @@ private slots:
         QImage picture;
         QVERIFY(loadPictureFile(picture, picturePath));
         QCOMPARE(picture.height(), kRowTop[7]);  // rows 1 to 6
+    }
+
+    // A picture whose PDF export fails (a folder stands where the office
+    // exports to) is reported at step 110 with what failed, step 112 finds
+    // nothing to write, no file is left, and the instance goes on working.
+    void failedPdfExportIsReportedAsThePictureStep()
+    {
+        auto workbook = openTemplate();
+        fillRows(*m_excel, {});
+        const QString folder = instanceFolderOf(m_officePid);
+        QVERIFY(!folder.isEmpty());
+        const QString blocker = folder + QStringLiteral("/picture.pdf/inside");
+        QVERIFY(QDir().mkpath(blocker));
+        ScriptedDialogs dialogs;
+        const QString picturePath = temp(QStringLiteral("failed.bmp"));
+        saveCellsActivesheet(*workbook, picturePath, dialogs);
+        QDir(folder + QStringLiteral("/picture.pdf")).removeRecursively();
+        const QStringList errors = dialogs.errorTexts();
+        QCOMPARE(errors.size(), 2);
+        QVERIFY2(errors.at(0).startsWith(QStringLiteral("LibreOffice's PDF export of the cells failed")), qPrintable(errors.at(0)));
+        QVERIFY2(errors.at(0).contains(QStringLiteral("at line 110")), qPrintable(errors.at(0)));
+        QVERIFY2(errors.at(1).contains(QStringLiteral("at line 112")), qPrintable(errors.at(1)));
+        QVERIFY(!QFile::exists(picturePath));
+
+        saveCellsActivesheet(*workbook, picturePath, dialogs);
+        QCOMPARE(dialogs.errorTexts().size(), 2);
+        QVERIFY(QFile::exists(picturePath));
     }
 
     void secondInstanceIsSeparate()
@@ -674,6 +697,7 @@ private:
     QByteArray m_templateBytes;
     QString m_template;
     QSet<qint64> m_started;
+    qint64 m_officePid = 0; // m_excel's office
 };
 
 QTEST_MAIN(CalcTest)

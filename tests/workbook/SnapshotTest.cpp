@@ -1,6 +1,5 @@
 // The sheet snapshot module, the cell-input rules and how an office is
-// started, without an office: the object model is a small fake here, the
-// clipboard an injected source.
+// started, without an office: the object model is a small fake here.
 
 #include "CellInput.h"
 #include "ErrorReport.h"
@@ -23,10 +22,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QLocale>
+#include <QSignalSpy>
 #include <QTest>
-#include <QtEndian>
 
-#include <functional>
 #include <map>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,15 +35,22 @@ using quorbel::test::ScriptedDialogs;
 
 namespace {
 
+// A sheet's picture as the office module gives it (the page is no real PDF:
+// the snapshot never draws it).
+QByteArray testPicture()
+{
+    return SheetPicture(10000, 5000, QVector<SheetPicture::Block> {SheetPicture::Block {0, 5000, QByteArray("%PDF-1.4 page")}})
+        .toBytes();
+}
+
 // A fake of the object model, as far as the snapshot goes.
 struct FakeState {
     int usedFirstRow = 1, usedFirstColumn = 2, usedLastRow = 8, usedLastColumn = 7;
     QString version = QStringLiteral("16.0");
-    QImage picture;                  // what CopyPicture puts on the clipboard
-    std::function<QMimeData *()> clipboardContent; // when set, put there instead
+    QByteArray picture = testPicture(); // what Picture returns
     std::map<QString, int> failAt;   // member name -> throw on its n-th call (1 = first)
     std::map<QString, int> calls;
-    bool copyPictureCalled = false;
+    bool pictureCalled = false;
 
     void enter(const QString &member)
     {
@@ -85,13 +90,11 @@ public:
     int Column() override { return m_column; }
     void Copy() override {}
     void Insert(int) override {}
-    void CopyPicture() override
+    QByteArray Picture() override
     {
-        m_state.enter(QStringLiteral("CopyPicture"));
-        m_state.copyPictureCalled = true;
-        // As the office module does: the program's own picture object.
-        QGuiApplication::clipboard()->setMimeData(m_state.clipboardContent ? m_state.clipboardContent()
-                                                                           : new SheetPictureMimeData(m_state.picture));
+        m_state.enter(QStringLiteral("Picture"));
+        m_state.pictureCalled = true;
+        return m_state.picture;
     }
 
 private:
@@ -155,15 +158,6 @@ public:
 private:
     FakeState &m_state;
 };
-
-QImage testPicture(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    for (int x = 0; x < width; ++x)
-        image.setPixel(x, height / 2, qRgb(0x4A, 0x4A, 0x6E));
-    return image;
-}
 
 // The step numbers quoted by the error boxes shown so far.
 QList<int> reportedSteps(const ScriptedDialogs &dialogs)
@@ -259,125 +253,45 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(Failure, WorkbookSaveFormat(application));
     }
 
-    void clipboardPictureRetriesAtOnce()
+    // The range's picture goes into the file byte for byte, for the user
+    // alone, and the clipboard keeps what the user had put there.
+    void snapshotWritesThePictureAndLeavesTheClipboard_data()
     {
-        int requests = 0;
-        QList<int> formats;
-        const ClipboardSource clipboard = [&](int format) {
-            ++requests;
-            formats.append(format);
-            return requests == 1 ? QImage() : testPicture(30, 20);
-        };
-        const QImage picture = GetClipboardPicture(0, {}, clipboard);
-        QCOMPARE(requests, 2);
-        QCOMPARE(picture.size(), QSize(30, 20));
-        QCOMPARE(formats, (QList<int> {0, 0}));
+        QTest::addColumn<QString>("held");
+        QTest::newRow("a text") << u"text"_s;
+        QTest::newRow("an image") << u"image"_s;
     }
+    void snapshotWritesThePictureAndLeavesTheClipboard()
+    {
+        QFETCH(QString, held);
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        QImage image(7, 5, QImage::Format_RGB32);
+        image.fill(qRgb(0x4A, 0x4A, 0x6E));
+        if (held == u"text"_s)
+            clipboard->setText(u"the user's own words"_s);
+        else
+            clipboard->setImage(image);
+        const QMimeData *before = clipboard->mimeData();
+        QSignalSpy changes(clipboard, &QClipboard::dataChanged);
 
-    // Only the program's own picture object is taken from the clipboard:
-    // an image or a sheet picture's bytes that another program put there
-    // (it took the clipboard between the copy and the read) is no picture.
-    void snapshotTakesOnlyTheProgramsOwnPicture_data()
-    {
-        QTest::addColumn<QString>("content");
-        QTest::addColumn<bool>("written");
-        QTest::newRow("own bitmap") << u"own bitmap"_s << true;
-        QTest::newRow("own sheet picture") << u"own sheet"_s << true;
-        QTest::newRow("another program's image") << u"foreign image"_s << false;
-        QTest::newRow("another program's sheet picture bytes") << u"foreign sheet"_s << false;
-    }
-    void snapshotTakesOnlyTheProgramsOwnPicture()
-    {
-        QFETCH(QString, content);
-        QFETCH(bool, written);
         ScriptedDialogs dialogs;
         FakeState state;
-        const auto sheet = std::make_shared<SheetPicture>(
-            10000, 5000, QVector<SheetPicture::Block> {SheetPicture::Block {0, 5000, QByteArray("%PDF-1.4 page")}});
-        state.clipboardContent = [&]() -> QMimeData * {
-            if (content == u"own bitmap"_s)
-                return new SheetPictureMimeData(testPicture(40, 30));
-            if (content == u"own sheet"_s)
-                return new SheetPictureMimeData(sheet, 1.0);
-            auto *data = new QMimeData;
-            if (content == u"foreign image"_s)
-                data->setImageData(testPicture(40, 30));
-            else
-                data->setData(SheetPicture::kMimeType, sheet->toBytes());
-            return data;
-        };
-        FakeWorkbook workbook(state);
-        saveCellsActivesheet(workbook, m_picture, dialogs);
-        QCOMPARE(QFile::exists(m_picture), written);
-        QCOMPARE(reportedSteps(dialogs), written ? QList<int> {} : QList<int> {112});
-        if (content == u"own sheet"_s) {
-            QFile file(m_picture);
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QCOMPARE(file.readAll(), sheet->toBytes());
-        }
-        if (written) // made for the user alone
-            QCOMPARE(QFile::permissions(m_picture) & ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser),
-                     QFile::Permissions());
-    }
-
-    // A request to end stops the clipboard read at once, as a cancel.
-    void clipboardReadStopsWhenTheProgramEnds()
-    {
-        int requests = 0;
-        const ClipboardSource clipboard = [&](int) {
-            ++requests;
-            return QImage();
-        };
-        CancellationToken cancel;
-        cancel.setPoll([&] {
-            if (requests == 3)
-                cancel.cancel();
-        });
-        bool cancelled = false;
-        try {
-            GetClipboardPicture(0, &cancel, clipboard);
-        } catch (const Cancelled &) {
-            cancelled = true;
-        }
-        QVERIFY(cancelled);
-        QCOMPARE(requests, 3);
-    }
-
-    void clipboardPictureGivesUpAfterAThousandRequests()
-    {
-        int requests = 0;
-        const ClipboardSource clipboard = [&](int) {
-            ++requests;
-            return QImage();
-        };
-        QVERIFY(GetClipboardPicture(0, {}, clipboard).isNull());
-        QCOMPARE(requests, 1000);
-    }
-
-    void snapshotWritesTheClipboardPicture()
-    {
-        ScriptedDialogs dialogs;
-        FakeState state;
-        state.picture = testPicture(691, 173);
         FakeWorkbook workbook(state);
         saveCellsActivesheet(workbook, m_picture, dialogs);
         QVERIFY(dialogs.boxes.isEmpty());
-        QVERIFY(state.copyPictureCalled);
-        QImage written;
-        QVERIFY(written.load(m_picture, "BMP"));
-        QCOMPARE(written.size(), QSize(691, 173));
-        QCOMPARE(written.pixel(10, 173 / 2), qRgb(0x4A, 0x4A, 0x6E));
-        QCOMPARE(written.pixel(10, 0), qRgb(255, 255, 255));
-        // A plain 24-bit BMP: bits per pixel 24 (offset 28), no compression
-        // (offset 30), rows padded to four bytes.
+        QVERIFY(state.pictureCalled);
         QFile file(m_picture);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = file.readAll();
-        QVERIFY(bytes.startsWith("BM"));
-        QCOMPARE(qFromLittleEndian<quint16>(bytes.constData() + 28), quint16(24));
-        QCOMPARE(qFromLittleEndian<quint32>(bytes.constData() + 30), quint32(0));
-        const qsizetype offset = qFromLittleEndian<quint32>(bytes.constData() + 10);
-        QCOMPARE(bytes.size(), offset + qsizetype((691 * 3 + 3) / 4 * 4) * 173);
+        QCOMPARE(file.readAll(), testPicture());
+        QCOMPARE(QFile::permissions(m_picture) & ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser),
+                 QFile::Permissions());
+
+        QCOMPARE(changes.count(), 0);
+        QCOMPARE(clipboard->mimeData(), before);
+        if (held == u"text"_s)
+            QCOMPARE(clipboard->text(), u"the user's own words"_s);
+        else
+            QCOMPARE(clipboard->image().convertToFormat(QImage::Format_RGB32), image);
     }
 
     void snapshotOfASheetEndingInRowOneOrColumnA_data()
@@ -398,11 +312,10 @@ private slots:
         state.usedFirstColumn = 1;
         state.usedLastRow = lastRow;
         state.usedLastColumn = lastColumn;
-        state.picture = testPicture(10, 10);
         FakeWorkbook workbook(state);
         saveCellsActivesheet(workbook, m_picture, dialogs);
         QVERIFY(dialogs.boxes.isEmpty());
-        QVERIFY(!state.copyPictureCalled);
+        QVERIFY(!state.pictureCalled);
         QVERIFY(!QFile::exists(m_picture));
     }
 
@@ -410,7 +323,6 @@ private slots:
     {
         ScriptedDialogs dialogs;
         FakeState state;
-        state.picture = testPicture(10, 10);
         state.failAt[QStringLiteral("ActiveSheet")] = 0;
         FakeWorkbook workbook(state);
         saveCellsActivesheet(workbook, m_picture, dialogs);
@@ -418,7 +330,7 @@ private slots:
         QCOMPARE(reportedSteps(dialogs), (QList<int> {100, 102, 104}));
         QVERIFY(dialogs.errorTexts().first().contains(QStringLiteral("Excel1.saveCellsActivesheet")));
         QVERIFY(dialogs.errorTexts().first().startsWith(QStringLiteral("ActiveSheet failed")));
-        QVERIFY(!state.copyPictureCalled);
+        QVERIFY(!state.pictureCalled);
         QVERIFY(!QFile::exists(m_picture));
     }
 
@@ -426,43 +338,42 @@ private slots:
     {
         ScriptedDialogs dialogs;
         FakeState state;
-        state.picture = testPicture(10, 10);
         state.failAt[QStringLiteral("Rows")] = 1;
         FakeWorkbook workbook(state);
         saveCellsActivesheet(workbook, m_picture, dialogs);
         QCOMPARE(reportedSteps(dialogs), (QList<int> {102}));
-        QVERIFY(!state.copyPictureCalled);
+        QVERIFY(!state.pictureCalled);
         QVERIFY(!QFile::exists(m_picture));
     }
 
+    // A picture the office could not make is reported at step 110 with
+    // what failed; step 112 still runs, has nothing to write and says so.
+    // An empty picture is no picture either. No file is left, not even an
+    // older one.
+    void snapshotReportsAFailedPictureAndSavesNoOlderOne_data()
+    {
+        QTest::addColumn<bool>("fails");
+        QTest::addColumn<QList<int>>("steps");
+        QTest::newRow("the office's export fails") << true << QList<int> {110, 112};
+        QTest::newRow("an empty picture") << false << QList<int> {112};
+    }
     void snapshotReportsAFailedPictureAndSavesNoOlderOne()
     {
+        QFETCH(bool, fails);
+        QFETCH(QList<int>, steps);
+        QImage(3, 3, QImage::Format_RGB32).save(m_picture, "BMP");
         ScriptedDialogs dialogs;
         FakeState state;
-        state.picture = testPicture(10, 10);
-        state.failAt[QStringLiteral("CopyPicture")] = 1;
-        QGuiApplication::clipboard()->setImage(testPicture(5, 5));  // what the clipboard held before
+        if (fails)
+            state.failAt[QStringLiteral("Picture")] = 1;
+        else
+            state.picture.clear();
         FakeWorkbook workbook(state);
         saveCellsActivesheet(workbook, m_picture, dialogs);
-        // Step 112 still runs, finds no picture and says so.
-        QCOMPARE(reportedSteps(dialogs), (QList<int> {110, 112}));
-        QVERIFY(!QFile::exists(m_picture));
-    }
-
-    void snapshotWithAnEmptyClipboardReportsStep112()
-    {
-        ScriptedDialogs dialogs;
-        FakeState state;
-        state.picture = testPicture(10, 10);
-        int requests = 0;
-        const ClipboardSource clipboard = [&](int) {
-            ++requests;
-            return QImage();
-        };
-        FakeWorkbook workbook(state);
-        saveCellsActivesheet(workbook, m_picture, dialogs, {}, clipboard);
-        QCOMPARE(requests, 1000);
-        QCOMPARE(reportedSteps(dialogs), (QList<int> {112}));
+        QCOMPARE(reportedSteps(dialogs), steps);
+        if (fails)
+            QVERIFY(dialogs.errorTexts().first().startsWith(QStringLiteral("Picture failed")));
+        QVERIFY(dialogs.errorTexts().last().contains(QStringLiteral("No picture of the cells was made")));
         QVERIFY(!QFile::exists(m_picture));
     }
 
@@ -483,7 +394,6 @@ private slots:
     {
         ScriptedDialogs dialogs;
         FakeState state;
-        state.picture = testPicture(10, 10);
         FakeWorkbook workbook(state);
         const QString folder = QDir(qEnvironmentVariable("TEMP")).filePath(QStringLiteral("no-such-folder"));
         saveCellsActivesheet(workbook, folder + QStringLiteral("/temp.bmp"), dialogs);

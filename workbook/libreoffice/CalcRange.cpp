@@ -5,6 +5,7 @@
 #include "CalcInternals.h"
 
 #include "RangePicture.h"
+#include "SheetPicture.h"
 
 #include <limits>
 
@@ -274,13 +275,14 @@ public:
         });
     }
 
-    void CopyPicture() override
+    QByteArray Picture() override
     {
-        m_session->connection().call([&] {
+        return m_session->connection().call([&] {
             checkOpen(*m_document);
             flushHeldWork(*m_session, *m_document);
-            copyPictureOfRange(m_session->connection(), *m_document, sheetState(*m_document, m_area.sheet).sheet,
-                               rangeAt(*m_document, m_area));
+            return sheetPictureOfRange(m_session->connection(), *m_document, sheetState(*m_document, m_area.sheet).sheet,
+                                       rangeAt(*m_document, m_area))
+                ->toBytes();
         });
     }
 

@@ -9,14 +9,13 @@
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/io/IOException.hpp>
 #include <com/sun/star/sheet/XCellRangeAddressable.hpp>
 #include <com/sun/star/sheet/XPrintAreas.hpp>
 #include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
 
 #include <QFile>
-#include <QGuiApplication>
-#include <QClipboard>
 #include <QUrl>
 
 #include <algorithm>
@@ -47,15 +46,6 @@ constexpr sal_Int32 kPagePadding = SheetPicture::kPagePaddingHmm;
 // border of its first row lie on the pixel just outside it. Each page
 // keeps that edge on the left and at the top.
 constexpr sal_Int32 kEdgeHmm = SheetPicture::kEdgeHmm;
-
-// The device pixel ratio the picture is made for: the highest of the
-// program's screens, 1 without a screen that needs more.
-double pictureScale()
-{
-    const auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
-    const double ratio = app ? app->devicePixelRatio() : 1.0;
-    return ratio > 1.0 ? ratio : 1.0;
-}
 
 // Sets page style properties and puts the old values back when it ends.
 class PageStyleChange {
@@ -260,11 +250,19 @@ QByteArray exportPdf(const Reference<css::frame::XStorable> &storable, const Ref
 {
     const auto filterData = properties({{"Selection", Any(range)}});
     QFile::remove(pdfPath);
-    storable->storeToURL(pdfUrl, properties({{"FilterName", Any(rtl::OUString("calc_pdf_Export"))},
-                                             {"FilterData", Any(filterData)}}));
+    try {
+        storable->storeToURL(pdfUrl, properties({{"FilterName", Any(rtl::OUString("calc_pdf_Export"))},
+                                                 {"FilterData", Any(filterData)}}));
+    } catch (const css::io::IOException &error) {
+        // The export itself failed (the office lost during the call fails
+        // otherwise, and is told apart by the connection).
+        const QString why = describe(error);
+        throw Failure(QStringLiteral("LibreOffice's PDF export of the cells failed%1")
+                          .arg(why.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + why));
+    }
     QFile file(pdfPath);
     if (!file.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("LibreOffice wrote no picture of the cells."));
+        throw Failure(QStringLiteral("LibreOffice's PDF export of the cells wrote no file (%1).").arg(pdfPath));
     QByteArray pdf = file.readAll();
     file.close();
     QFile::remove(pdfPath);
@@ -354,17 +352,6 @@ std::shared_ptr<SheetPicture> sheetPictureOfRange(OfficeConnection &office, Docu
                                                       SheetPicture::kMaxBlockHeightHmm + SheetPicture::kPagePaddingHmm));
     const qint64 sum = blocksHeight();
     return std::make_shared<SheetPicture>(print.total.Width, sum, std::move(pages));
-}
-
-void copyPictureOfRange(OfficeConnection &office, Document &document, const Reference<css::sheet::XSpreadsheet> &sheet,
-                        const Reference<css::table::XCellRange> &range)
-{
-    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-        throw Failure(QStringLiteral("A picture can only be put on the clipboard by a program with a user interface."));
-    // The office's PDF pages go onto the clipboard; an image of them is
-    // drawn only for a program that asks for one.
-    std::shared_ptr<const SheetPicture> picture = sheetPictureOfRange(office, document, sheet, range);
-    QGuiApplication::clipboard()->setMimeData(new SheetPictureMimeData(std::move(picture), pictureScale()));
 }
 
 } // namespace quorbel::lo

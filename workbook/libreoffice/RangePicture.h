@@ -1,7 +1,7 @@
 #pragma once
 
 // The picture of a cell range as the office prints it: its PDF pages (a
-// SheetPicture), put on the system clipboard. The picture is one edge wider
+// SheetPicture), handed to the caller. The picture is one edge wider
 // and taller than the cells: that first column and row carry the range's
 // left and top border lines, which the office draws just outside the first
 // column and row.
@@ -30,13 +30,5 @@ struct Document;
 std::shared_ptr<SheetPicture> sheetPictureOfRange(OfficeConnection &office, Document &document,
                                                   const css::uno::Reference<css::sheet::XSpreadsheet> &sheet,
                                                   const css::uno::Reference<css::table::XCellRange> &range);
-
-// The picture of `range` onto the clipboard of the running QGuiApplication:
-// sheetPictureOfRange() as a SheetPictureMimeData for the screen's device
-// pixel ratio (an image of it is drawn only for a program that asks for
-// one). Throws Failure.
-void copyPictureOfRange(OfficeConnection &office, Document &document,
-                        const css::uno::Reference<css::sheet::XSpreadsheet> &sheet,
-                        const css::uno::Reference<css::table::XCellRange> &range);
 
 } // namespace quorbel::lo

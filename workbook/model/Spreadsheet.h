@@ -96,15 +96,13 @@ public:
     virtual void Copy() = 0;
     virtual void Insert(int shift) = 0;
 
-    // Puts a picture of the range, as the office prints it (no gridlines, no
-    // filter buttons), on QGuiApplication's clipboard, replacing its content:
-    // the office's PDF pages (a SheetPicture), from which an image is drawn
-    // only for whoever asks for one, at 96 dpi times the screen's device
-    // pixel ratio (lower for a very long sheet). The picture is the range's
-    // cells plus one edge column on the left and one edge row on top (a
-    // pixel at 96 dpi), which carry the range's left and top border lines.
-    // Needs a QGuiApplication.
-    virtual void CopyPicture() = 0;
+    // A picture of the range, as the office prints it (no gridlines, no
+    // filter buttons): the office's PDF pages as a SheetPicture's byte
+    // string, from which an image is drawn only where one is wanted, at any
+    // resolution. The picture is the range's cells plus one edge column on
+    // the left and one edge row on top (a pixel at 96 dpi), which carry the
+    // range's left and top border lines. The system clipboard is not used.
+    virtual QByteArray Picture() = 0;
 };
 
 class XlWorksheet {

@@ -14,8 +14,9 @@
 // column and row. At scale 1 that is the picture's logical size, the size
 // the preview's geometry works with.
 //
-// The picture travels as one byte string (the snapshot file and the
-// clipboard's kMimeType): a header line, one line a block, then the PDFs.
+// The picture travels as one byte string (from the office module to the
+// snapshot file, and on the clipboard as kMimeType): a header line, one line
+// a block, then the PDFs.
 
 #include <QByteArray>
 #include <QImage>
@@ -119,16 +120,12 @@ private:
     std::unique_ptr<Pages> m_pages; // read-back pages, a few kept
 };
 
-// The clipboard's content for a sheet's picture: the picture itself
+// The clipboard's content for a sheet's picture, for putting the sheet on
+// the clipboard when the user asks for it: the picture itself
 // (SheetPicture::kMimeType), an image of it for any program that pastes
 // pictures (made only when asked for: at the ratio it was made for, reduced
 // for very long sheets), and the office's PDF when the range took one page.
-//
-// It may carry a plain image instead (offered as an image), which the
-// snapshot writes as an ordinary picture file; the office module always
-// puts the picture. Only this program makes these objects: the snapshot
-// takes its picture from one it finds on the clipboard directly, and
-// nothing else.
+// It may carry a plain image instead (offered as an image).
 class SheetPictureMimeData : public QMimeData {
     Q_OBJECT
 public:
