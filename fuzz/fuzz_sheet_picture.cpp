@@ -8,9 +8,10 @@
 // poppler, not by this program, and the program draws only pages its own
 // office made (a picture file of the user's own in a private folder); a
 // page whose PDF bytes were changed can make poppler's font engine ask for
-// gigabytes, which says nothing about this program's code. Everything this program does with the bytes (the header,
-// the sizes, the blocks, the arithmetic of sizes and parts, choosing and
-// placing the pages of a part) runs on the fuzzed input.
+// gigabytes, which says nothing about this program's code. Everything this
+// program does with the bytes (the header, the sizes, the blocks, the
+// arithmetic of sizes and parts, choosing and placing the pages of a part)
+// runs on the fuzzed input.
 #include "Failure.h"
 #include "SheetPicture.h"
 
