@@ -3,13 +3,14 @@
 #include "A1Reference.h"
 #include "Failure.h"
 #include "FileProcs.h"
-#include "FilesLog.h"
 #include "Offices.h"
 #include "Spreadsheet.h"
 #include "TemplateCells.h"
 
-#include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <cerrno>
 #include <cmath>
@@ -70,20 +71,18 @@ void removeTarget(const QString &path)
     ::unlink(QFile::encodeName(path).constData());
 }
 
-// The scratch workbook's bytes into a new file at `target`.
-void copyWorkbook(const QString &workbook, const QString &target)
+// The scratch workbook's bytes into the new file `path`.
+void copyWorkbook(const QString &workbook, const QString &path)
 {
     const QByteArray bytes = readOwnFile(workbook, kMaxWorkbookBytes);
-    const QByteArray native = QFile::encodeName(target);
-    ::unlink(native.constData());
-    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0)
-        throw Failure(QStringLiteral("Could not write %1: %2").arg(target, QString::fromLocal8Bit(std::strerror(errno))));
+        throw Failure(QStringLiteral("Could not write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
     int error = writeAll(fd, bytes.constData(), bytes.size());
     if (::close(fd) != 0 && error == 0)
         error = errno;
     if (error != 0)
-        throw Failure(QStringLiteral("Could not write %1: %2").arg(target, QString::fromLocal8Bit(std::strerror(error))));
+        throw Failure(QStringLiteral("Could not write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(error))));
 }
 
 // A sheet set up to print on paper of `paperMm`: portrait, scaled to the
@@ -108,21 +107,6 @@ void setUpForPaper(xl::XlWorksheet &sheet, QSizeF paperMm)
         page->setPrintTitleRows(xl::a1Reference({1, 0, sheet::kFirstEntryRow - 1, 0}));
 }
 
-const char *formatName(SheetFormat format)
-{
-    switch (format) {
-    case SheetFormat::Xls:
-        return ".xls";
-    case SheetFormat::Xlsx:
-        return ".xlsx";
-    case SheetFormat::Ods:
-        return ".ods";
-    case SheetFormat::Pdf:
-        return "PDF";
-    }
-    return "?";
-}
-
 } // namespace
 
 void OfficeSheetExporter::exportWorkbook(const QString &workbook, SheetFormat format, const QString &target,
@@ -137,18 +121,26 @@ void OfficeSheetExporter::exportWorkbook(const QString &workbook, SheetFormat fo
         throw Failure(QStringLiteral("The paper size %1 x %2 mm cannot be printed on.")
                           .arg(paperMm.width())
                           .arg(paperMm.height()));
-    QElapsedTimer timer;
-    timer.start();
     try {
+        // The new file is written in a folder of the program's own beside
+        // the target (mode 0700, removed with whatever is left in it) and
+        // then renamed to the target, which replaces whatever was put there
+        // meanwhile and never writes through it.
+        const QFileInfo place(target);
+        QTemporaryDir folder(place.absoluteDir().filePath(QStringLiteral(".quorbel-XXXXXX")));
+        if (!folder.isValid())
+            throw Failure(QStringLiteral("Could not write %1: %2").arg(target, folder.errorString()));
+        const QString written = folder.filePath(QStringLiteral("new-") + place.fileName());
         if (format == SheetFormat::Xls)
-            copyWorkbook(workbook, target);
+            copyWorkbook(workbook, written);
         else
-            convert(workbook, format, target, paperMm, cancel);
+            convert(workbook, format, written, paperMm, cancel);
+        if (::rename(QFile::encodeName(written).constData(), QFile::encodeName(target).constData()) != 0)
+            throw Failure(QStringLiteral("Could not write %1: %2").arg(target, QString::fromLocal8Bit(std::strerror(errno))));
     } catch (...) {
         removeTarget(target);
         throw;
     }
-    qCInfo(lcQuorbelFiles).noquote() << "workbook written as" << formatName(format) << "in" << timer.elapsed() << "ms";
 }
 
 void OfficeSheetExporter::convert(const QString &workbook, SheetFormat format, const QString &target, QSizeF paperMm,

@@ -21,7 +21,10 @@
 //
 // The workbook must be the user's own regular file (never one reached
 // through a link); the target must be absent or a regular file of the
-// user's own (it is replaced). The cancellation token is asked before each
+// user's own (it is replaced). The new file is written in a folder of the
+// program's own made beside the target (".quorbel-" and six characters,
+// mode 0700) and renamed to the target once it is complete, so nothing is
+// ever written through a link put in the target's place. The cancellation token is asked before each
 // step (after the office has started, after the workbook is open, before it
 // is written out): a cancel ends the instance, removes what was written and
 // throws Cancelled.

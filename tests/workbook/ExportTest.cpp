@@ -149,6 +149,9 @@ private slots:
         QVERIFY(officeChildren().isEmpty());
         QCOMPARE(digestOf(m_short), before);
         QVERIFY(QFileInfo(target).size() > 0);
+        // The folder it was written in is gone.
+        QCOMPARE(QDir(qEnvironmentVariable("TEMP")).entryList({QStringLiteral(".quorbel-*")}, QDir::AllEntries | QDir::Hidden),
+                 QStringList());
 
         const QStringList texts = {QStringLiteral("To-do list"), QStringLiteral("Jane Roe"), QStringLiteral("Apollo"),
                                    QStringLiteral("Due By"), projectOf(1), notesOf(1), projectOf(3), notesOf(3)};

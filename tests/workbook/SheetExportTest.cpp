@@ -127,6 +127,9 @@ private slots:
             OfficeSheetExporter exporter(offices);
             QCOMPARE(outcomeOf([&] { exporter.exportWorkbook(m_workbook, format, m_target, kA4, &cancel); }), outcome);
             QVERIFY2(!QFile::exists(m_target), qPrintable(m_world->log.join(QLatin1Char('\n'))));
+            // Nor anything else beside it.
+            QCOMPARE(QDir(m_folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                     QStringList {QFileInfo(m_workbook).fileName()});
             QCOMPARE(m_world->applicationsAlive, 0);
             QCOMPARE(m_world->applicationsCreated, startFails ? 0 : 1);
             QCOMPARE(readFile(m_workbook), QByteArray("the scratch workbook"));
