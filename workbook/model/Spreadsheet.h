@@ -132,7 +132,7 @@ public:
     virtual void setOrientation(int orientation) = 0;
     // The paper's width and height in millimetres as it stands in portrait
     // (the office takes any size, where Excel names its sizes by code);
-    // in landscape it lies on its side. Sizes that are not positive are
+    // in landscape it lies on its side. A side under 1 mm or over 10 m is
     // refused.
     virtual void setPaperSize(const QSizeF &millimetres) = 0;
     // The print is scaled down so that it is at most this many pages wide,
