@@ -2,8 +2,11 @@
 // LibreOffice backend: starting an instance, opening the template, filling
 // 10 and 1,000 entries, saving, picturing the saved sheet, ending the
 // instance (the save split into the version read, the fill's held-back
-// work and the store); and, for comparison in the same run, one bare
-// `soffice --headless --convert-to xls` of the same template.
+// work and the store); the saved workbook of 10 entries written as .xlsx,
+// .ods and PDF by the preview's exporter (each in an office started for it
+// and ended before it returns, as while the preview shows); and, for
+// comparison in the same run, one bare `soffice --headless --convert-to xls`
+// of the same template.
 //
 //     bench_workbook [runs]        (default 3; medians are printed)
 
@@ -12,6 +15,7 @@
 #include "Failure.h"
 #include "FileProcs.h"
 #include "ListFill.h"
+#include "OfficeSheetExporter.h"
 #include "Offices.h"
 #include "Snapshot.h"
 #include "Spreadsheet.h"
@@ -100,6 +104,24 @@ void oneBuild(Offices &offices, const QString &folder, const QString &templatePa
     excel->Quit();
 }
 
+// The preview's conversions of the saved workbook of `entries` entries.
+void exports(Offices &offices, const QString &folder, int entries)
+{
+    const QString suffix = QStringLiteral(" (%1 entries)").arg(entries);
+    const QString saved = QDir(folder).filePath(QStringLiteral("bench-%1.xls").arg(entries));
+    OfficeSheetExporter exporter(offices);
+    const struct {
+        SheetFormat format;
+        const char *name;
+    } formats[] = {{SheetFormat::Xlsx, ".xlsx"}, {SheetFormat::Ods, ".ods"}, {SheetFormat::Pdf, ".pdf"}};
+    for (const auto &[format, name] : formats) {
+        const QString target = QDir(folder).filePath(QStringLiteral("export") + QLatin1String(name));
+        QFile::remove(target);
+        timed(QStringLiteral("export as %1").arg(QLatin1String(name)) + suffix,
+              [&] { exporter.exportWorkbook(saved, format, target, QSizeF(210, 297)); });
+    }
+}
+
 void bareConversion(const QString &folder, const QString &templatePath, bool firstRun)
 {
     const double ms = bench::bareConversionMs(folder, templatePath);
@@ -135,10 +157,15 @@ int main(int argc, char *argv[])
         WriteBytesToFile(templateWorkbookBytes(), templatePath);
         std::printf("Quorbel workbook benchmark, %d run(s), medians in ms\n", runs);
         // Warm-up: makes the per-user office profile if there is none yet.
+        QElapsedTimer first;
+        first.start();
         offices.createApplication()->Quit();
+        std::printf("  first office of the run (makes the profile when there is none): %lld ms\n",
+                    static_cast<long long>(first.elapsed()));
         bareConversion(folder.path(), templatePath, true);
         for (int run = 0; run < runs; ++run) {
             oneBuild(offices, folder.path(), templatePath, 10);
+            exports(offices, folder.path(), 10);
             oneBuild(offices, folder.path(), templatePath, 1000);
             bareConversion(folder.path(), templatePath, false);
         }

@@ -178,6 +178,10 @@ public:
     {
         return TimedRange::wrap((*m_phase)("UsedRange", [&] { return m_inner->UsedRange(); }), m_phase);
     }
+    std::shared_ptr<xl::XlPageSetup> PageSetup() override
+    {
+        return (*m_phase)("PageSetup", [&] { return m_inner->PageSetup(); });
+    }
 
 private:
     std::shared_ptr<xl::XlWorksheet> m_inner;
@@ -215,6 +219,10 @@ public:
         return TimedWorksheet::wrap((*m_phase)("ActiveSheet", [&] { return m_inner->ActiveSheet(); }), m_phase);
     }
     void SaveAs(const QString &fileName, int format) override { (*m_phase)("SaveAs", [&] { m_inner->SaveAs(fileName, format); }); }
+    void ExportAsFixedFormat(int type, const QString &fileName) override
+    {
+        (*m_phase)("ExportAsFixedFormat", [&] { m_inner->ExportAsFixedFormat(type, fileName); });
+    }
     void Close() override { (*m_phase)("Close", [&] { m_inner->Close(); }); }
 
 private:

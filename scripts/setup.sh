@@ -56,6 +56,8 @@ packages_for() {
     packages+=(
       # authoring and independent reading of the template workbook
       libspreadsheet-writeexcel-perl python3 python3-xlrd python3-uno
+      # independent reading of the workbook written as .xlsx, .ods and PDF
+      python3-openpyxl python3-odf poppler-utils
       # locales the tests run the program in
       locales
       # the session test: a session manager of its own (libSM, libICE) and an

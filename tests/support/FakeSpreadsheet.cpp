@@ -176,6 +176,28 @@ private:
     int m_row, m_column, m_lastRow, m_lastColumn;
 };
 
+// Logs each setting as "PageSetup.<name>=<value>".
+class FakePageSetup final : public xl::XlPageSetup {
+public:
+    explicit FakePageSetup(std::shared_ptr<FakeState> s) : m_s(std::move(s)) {}
+    void setPrintArea(const QString &area) override { set("PrintArea", area); }
+    void setPrintTitleRows(const QString &rows) override { set("PrintTitleRows", rows); }
+    void setOrientation(int orientation) override { set("Orientation", QString::number(orientation)); }
+    void setPaperSize(const QSizeF &mm) override
+    {
+        set("PaperSize", QStringLiteral("%1x%2").arg(mm.width()).arg(mm.height()));
+    }
+    void setFitToPagesWide(int pages) override { set("FitToPagesWide", QString::number(pages)); }
+    void setFitToPagesTall(int pages) override { set("FitToPagesTall", QString::number(pages)); }
+
+private:
+    void set(const char *name, const QString &value)
+    {
+        m_s->call(QStringLiteral("PageSetup.%1=%2").arg(QLatin1String(name), value));
+    }
+    std::shared_ptr<FakeState> m_s;
+};
+
 class FakeWorksheet final : public xl::XlWorksheet {
 public:
     explicit FakeWorksheet(std::shared_ptr<FakeState> s) : m_s(std::move(s)) {}
@@ -187,6 +209,7 @@ public:
         m_s->call(QStringLiteral("UsedRange"));
         return std::make_shared<FakeRange>(m_s, FakeRange::RowSpan, 1, 2, m_s->sheet.lastRow(), m_s->sheet.lastColumn());
     }
+    std::shared_ptr<xl::XlPageSetup> PageSetup() override { return std::make_shared<FakePageSetup>(m_s); }
 
 private:
     std::shared_ptr<FakeState> m_s;
@@ -224,6 +247,17 @@ public:
         m_s->call(QStringLiteral("SaveAs(%1)").arg(fileFormat));
         file.write("workbook");
         m_s->world->savedFiles[fileName] = m_s->sheet;
+    }
+    void ExportAsFixedFormat(int type, const QString &fileName) override
+    {
+        // Begun before the office can fail, as SaveAs.
+        QFile file(fileName);
+        if (!file.open(QIODevice::WriteOnly))
+            throw Failure(QStringLiteral("Cannot export to %1").arg(fileName));
+        file.write("fake ");
+        file.flush();
+        m_s->call(QStringLiteral("ExportAsFixedFormat(%1)").arg(type));
+        file.write("pages");
     }
     void Close() override
     {

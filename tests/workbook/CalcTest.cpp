@@ -334,7 +334,9 @@ private slots:
         m_excel->Cells(1, 7)->setValue(QStringLiteral("changed"));
         // Opened read-only: never saved over its own file.
         QVERIFY_THROWS_EXCEPTION(Failure, workbook->SaveAs(m_template, xl::xlExcel8));
-        QVERIFY_THROWS_EXCEPTION(Failure, workbook->SaveAs(temp(QStringLiteral("x.xlsx")), 51));
+        // Formats other than 97-2003, .xlsx and .ods are refused (6: CSV).
+        QVERIFY_THROWS_EXCEPTION(Failure, workbook->SaveAs(temp(QStringLiteral("x.csv")), 6));
+        QVERIFY_THROWS_EXCEPTION(Failure, workbook->ExportAsFixedFormat(1, temp(QStringLiteral("x.xps"))));
         QVERIFY_THROWS_EXCEPTION(Failure, m_excel->Workbooks()->Open(temp(QStringLiteral("missing.xls"))));
         QVERIFY_THROWS_EXCEPTION(Failure, m_excel->setVisible(true));
         m_excel->setVisible(false);

@@ -116,6 +116,7 @@ public:
                                            m_state.usedLastRow - m_state.usedFirstRow + 1,
                                            m_state.usedLastColumn - m_state.usedFirstColumn + 1);
     }
+    std::shared_ptr<xl::XlPageSetup> PageSetup() override { return nullptr; }
 
 private:
     FakeState &m_state;
@@ -131,6 +132,7 @@ public:
         return std::make_shared<FakeSheet>(m_state);
     }
     void SaveAs(const QString &, int) override {}
+    void ExportAsFixedFormat(int, const QString &) override {}
     void Close() override {}
 
 private:

@@ -72,6 +72,9 @@ enum class RangeKind { Cells, Rows, Columns };
 std::shared_ptr<xl::XlRange> makeRange(std::shared_ptr<Session> session, std::shared_ptr<Document> document, Area area,
                                        RangeKind kind = RangeKind::Cells);
 std::shared_ptr<xl::XlWorkbook> makeWorkbook(std::shared_ptr<Session> session, std::shared_ptr<Document> document);
+// A sheet's page set-up (CalcPageSetup.cpp).
+std::shared_ptr<xl::XlPageSetup> makePageSetup(std::shared_ptr<Session> session, std::shared_ptr<Document> document,
+                                               int sheetIndex);
 
 // ---------------------------------------------------------------- sheets and cells (CalcCells.cpp)
 

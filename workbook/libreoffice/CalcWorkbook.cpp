@@ -66,6 +66,12 @@ public:
         return makeRange(m_session, m_document, area);
     }
 
+    std::shared_ptr<xl::XlPageSetup> PageSetup() override
+    {
+        m_session->connection().call([&] { sheetState(*m_document, m_index); });
+        return makePageSetup(m_session, m_document, m_index);
+    }
+
 private:
     std::shared_ptr<Session> m_session;
     std::shared_ptr<Document> m_document;
@@ -120,23 +126,44 @@ public:
 
     void SaveAs(const QString &fileName, int fileFormat) override
     {
-        if (fileFormat != xl::xlExcel8 && fileFormat != xl::xlWorkbookNormal)
+        const char *filter = saveFilter(fileFormat);
+        if (!filter)
             throw Failure(QStringLiteral("The workbook file format %1 is not supported.").arg(fileFormat));
         if (fileName.isEmpty())
             throw Failure(QStringLiteral("No file name was given to save the workbook as."));
         m_session->connection().call([&] {
-            checkOpen(*m_document);
-            if (m_document->readOnly && QFileInfo(fileName).absoluteFilePath() == m_document->path)
-                throw Failure(QStringLiteral("The workbook %1 was opened read-only and cannot be saved over itself.").arg(fileName));
+            checkNotItsOwnFile(fileName);
             flushHeldWork(*m_session, *m_document);
             removeImportedFilterNames(*m_document);
             const Reference<css::frame::XStorable> storable(m_document->component, UNO_QUERY_THROW);
             try {
                 storable->storeAsURL(toU(fileUrl(fileName)),
-                                     properties({{"FilterName", Any(rtl::OUString("MS Excel 97"))},
+                                     properties({{"FilterName", Any(rtl::OUString::createFromAscii(filter))},
                                                  {"Overwrite", Any(true)}}));
             } catch (const css::io::IOException &e) {
                 throw Failure(QStringLiteral("The workbook could not be saved as %1. %2").arg(fileName, describe(e)));
+            }
+        });
+    }
+
+    void ExportAsFixedFormat(int type, const QString &fileName) override
+    {
+        if (type != xl::xlTypePDF)
+            throw Failure(QStringLiteral("The fixed format %1 is not supported.").arg(type));
+        if (fileName.isEmpty())
+            throw Failure(QStringLiteral("No file name was given to export the workbook to."));
+        m_session->connection().call([&] {
+            checkNotItsOwnFile(fileName);
+            flushHeldWork(*m_session, *m_document);
+            // A copy of the document goes out: the workbook keeps its own
+            // file and its modified state.
+            const Reference<css::frame::XStorable> storable(m_document->component, UNO_QUERY_THROW);
+            try {
+                storable->storeToURL(toU(fileUrl(fileName)),
+                                     properties({{"FilterName", Any(rtl::OUString("calc_pdf_Export"))},
+                                                 {"Overwrite", Any(true)}}));
+            } catch (const css::io::IOException &e) {
+                throw Failure(QStringLiteral("The workbook could not be exported to %1. %2").arg(fileName, describe(e)));
             }
         });
     }
@@ -167,6 +194,30 @@ public:
     }
 
 private:
+    // The office's export filter of a SaveAs format, or none.
+    static const char *saveFilter(int fileFormat)
+    {
+        switch (fileFormat) {
+        case xl::xlExcel8:
+        case xl::xlWorkbookNormal:
+            return "MS Excel 97";
+        case xl::xlOpenXMLWorkbook:
+            return "Calc MS Excel 2007 XML";
+        case xl::xlOpenDocumentSpreadsheet:
+            return "calc8";
+        default:
+            return nullptr;
+        }
+    }
+
+    // A workbook opened read-only is never written over its own file.
+    void checkNotItsOwnFile(const QString &fileName) const
+    {
+        checkOpen(*m_document);
+        if (m_document->readOnly && QFileInfo(fileName).absoluteFilePath() == m_document->path)
+            throw Failure(QStringLiteral("The workbook %1 was opened read-only and cannot be saved over itself.").arg(fileName));
+    }
+
     std::shared_ptr<Session> m_session;
     std::shared_ptr<Document> m_document;
 };

@@ -25,6 +25,7 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QSizeF>
 #include <QString>
 
 #include <functional>
@@ -37,6 +38,11 @@ namespace quorbel::xl {
 constexpr int xlShiftDown = -4121;
 constexpr int xlExcel8 = 56;         // 97-2003 workbook
 constexpr int xlWorkbookNormal = -4143;
+constexpr int xlOpenXMLWorkbook = 51;          // .xlsx
+constexpr int xlOpenDocumentSpreadsheet = 60;  // .ods
+constexpr int xlTypePDF = 0;                   // ExportAsFixedFormat
+constexpr int xlPortrait = 1;                  // PageSetup orientation
+constexpr int xlLandscape = 2;
 
 // What a cell holds or takes: nothing, a text, a date, a number.
 using CellValue = std::variant<std::monostate, QString, QDate, double>;
@@ -105,6 +111,37 @@ public:
     virtual QByteArray Picture() = 0;
 };
 
+// How a worksheet prints. The office keeps these settings in the sheet's
+// page style, which other sheets of the workbook may share: a change shows
+// in all of them. Each setter changes the open workbook only (as every
+// change does until it is saved). References are in A1 style, with or
+// without "$".
+class XlPageSetup {
+public:
+    virtual ~XlPageSetup() = default;
+    // The cells printed ("$B$1:$G$20"); empty: the sheet's used area, as
+    // without a print area.
+    virtual void setPrintArea(const QString &area) = 0;
+    // Whole rows repeated at the top of every printed page ("$1:$5");
+    // empty: none.
+    virtual void setPrintTitleRows(const QString &rows) = 0;
+    // xlPortrait or xlLandscape; the paper turns with it (its longer side
+    // runs down in portrait, across in landscape).
+    virtual void setOrientation(int orientation) = 0;
+    // The paper's width and height in millimetres as it stands in portrait
+    // (the office takes any size, where Excel names its sizes by code);
+    // in landscape it lies on its side. A side under 1 mm or over 10 m is
+    // refused.
+    virtual void setPaperSize(const QSizeF &millimetres) = 0;
+    // The print is scaled down so that it is at most this many pages wide,
+    // and tall; 0 leaves that direction free (Excel's False), so that
+    // FitToPagesWide 1 with FitToPagesTall 0 fits the columns to the width
+    // of the page and runs the rows over as many pages as they need. Both 0:
+    // printed at full size. Negative counts are refused.
+    virtual void setFitToPagesWide(int pages) = 0;
+    virtual void setFitToPagesTall(int pages) = 0;
+};
+
 class XlWorksheet {
 public:
     virtual ~XlWorksheet() = default;
@@ -116,6 +153,7 @@ public:
     // as in a desktop spreadsheet; a format given to whole columns or rows
     // does not). A6 when only A6 is used; A1 for an empty sheet.
     virtual std::shared_ptr<XlRange> UsedRange() = 0;
+    virtual std::shared_ptr<XlPageSetup> PageSetup() = 0;
 };
 
 class XlWorksheets {
@@ -131,10 +169,17 @@ public:
     virtual std::shared_ptr<XlWorksheets> Worksheets() = 0;
     virtual std::shared_ptr<XlWorksheet> ActiveSheet() = 0;
     // xlExcel8 and xlWorkbookNormal both write the 97-2003 workbook format
-    // (.xls); other formats are refused. An existing file is replaced
-    // without a question; a workbook opened read-only is never saved over
-    // its own file. The workbook then belongs to the new file.
+    // (.xls), xlOpenXMLWorkbook the Office Open XML workbook (.xlsx),
+    // xlOpenDocumentSpreadsheet the OpenDocument spreadsheet (.ods); other
+    // formats are refused. An existing file is replaced without a question;
+    // a workbook opened read-only is never saved over its own file. The
+    // workbook then belongs to the new file.
     virtual void SaveAs(const QString &fileName, int fileFormat) = 0;
+    // xlTypePDF: the workbook's sheets as they print (each sheet's page
+    // set-up, print area and title rows), their text as text, in the PDF
+    // file `fileName` (an existing file is replaced). The workbook stays as
+    // it was, with its own file. Other types are refused.
+    virtual void ExportAsFixedFormat(int type, const QString &fileName) = 0;
     // Closes without saving.
     virtual void Close() = 0;
 };
