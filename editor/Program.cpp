@@ -85,9 +85,11 @@ BoxAnswer Program::ProgramDialogs::showBox(const Box &box)
     return m_ending.cancelledAlready() ? box.defaultButton : m_shown.showBox(box);
 }
 
-QString Program::ProgramDialogs::getSaveFileName(const QString &title, const QString &filter)
+SaveChoice Program::ProgramDialogs::getSaveFileName(const QString &title, const QStringList &filters)
 {
-    return m_ending.cancelledAlready() ? QString() : m_shown.getSaveFileName(title, filter);
+    if (m_ending.cancelledAlready())
+        return {QString(), filters.value(0)};
+    return m_shown.getSaveFileName(title, filters);
 }
 
 void Program::runTemplateCommand()

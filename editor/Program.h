@@ -92,7 +92,7 @@ private:
     public:
         ProgramDialogs(Dialogs &shown, const CancellationToken &ending) : m_shown(shown), m_ending(ending) {}
         BoxAnswer showBox(const Box &box) override;
-        QString getSaveFileName(const QString &title, const QString &filter) override;
+        SaveChoice getSaveFileName(const QString &title, const QStringList &filters) override;
 
     private:
         Dialogs &m_shown;

@@ -277,7 +277,7 @@ void Form2::PushButton6_Click()
     QString stagingError;
 
     steps(100, [&] {
-        chosen = m_dialogs.getSaveFileName(QStringLiteral("Save File"), QStringLiteral("Excel Files (*.xls)"));
+        chosen = m_dialogs.getSaveFileName(QStringLiteral("Save File"), {QStringLiteral("Excel Files (*.xls)")}).fileName;
     });
     if (steps.test(102, [&] { return !chosen.isEmpty(); })) {
         // Any entry at the name counts, the name itself and not what it

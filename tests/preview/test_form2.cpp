@@ -351,7 +351,7 @@ void Form2Test::saveCancelled()
     QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
     QCOMPARE(s.dialogs.saveRequests.size(), 1);
     QCOMPARE(s.dialogs.saveRequests.first().title, QStringLiteral("Save File"));
-    QCOMPARE(s.dialogs.saveRequests.first().filter, QStringLiteral("Excel Files (*.xls)"));
+    QCOMPARE(s.dialogs.saveRequests.first().filters, QStringList {QStringLiteral("Excel Files (*.xls)")});
     QCOMPARE(s.dialogs.boxes.size(), 1);
     const Box &done = s.dialogs.boxes.first();
     QCOMPARE(done.text, QStringLiteral("Done."));
