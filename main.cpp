@@ -1,6 +1,7 @@
 #include "AccessiblePicture.h"
 #include "AccessibleWindows.h"
 #include "Program.h"
+#include "SystemPrinting.h"
 #include "WidgetDialogs.h"
 
 #include <QApplication>
@@ -20,5 +21,11 @@ int main(int argc, char *argv[])
     quorbel::WidgetDialogs dialogs;
     quorbel::Form1::Services services;
     services.dialogs = &dialogs;
-    return quorbel::runQuorbel(app, services, launch);
+    // The preview converts the workbook with the exporter given here (none
+    // yet: saving as .xlsx, .ods or PDF and printing say so) and prints
+    // through the system's print dialog and CUPS.
+    quorbel::SystemPrinting printing;
+    quorbel::Form2Services preview;
+    preview.printing = &printing;
+    return quorbel::runQuorbel(app, services, launch, preview);
 }

@@ -25,7 +25,10 @@ public:
         std::fprintf(stderr, "box: %s\n", qUtf8Printable(box.text));
         return box.defaultButton;
     }
-    QString getSaveFileName(const QString &, const QString &) override { return {}; }
+    SaveChoice getSaveFileName(const QString &, const QStringList &filters) override
+    {
+        return {QString(), filters.value(0)};
+    }
 };
 
 // The program's services for a run: the office is known to be installed

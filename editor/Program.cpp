@@ -53,19 +53,20 @@ Form1::Services mainWindowServices(Form1::Services services, Offices &offices, D
 
 } // namespace
 
-Program::Program(Form1::Services services, const Options &options)
-    : Program(std::move(services), std::make_unique<Offices>(options, &m_input))
+Program::Program(Form1::Services services, const Options &options, Form2Services preview)
+    : Program(std::move(services), std::make_unique<Offices>(options, &m_input), preview)
 {
 }
 
 // The main window's start-up runs the availability check with the offices;
 // "Start Creating Template" runs the command with them; the preview's
 // "< Back" shows the main window again through the host.
-Program::Program(Form1::Services services, std::unique_ptr<Offices> offices)
+Program::Program(Form1::Services services, std::unique_ptr<Offices> offices, Form2Services preview)
     : m_dialogs(services.dialogs ? *services.dialogs : m_stderrDialogs, m_ending),
       m_offices(std::move(offices)),
       m_mainWindow(std::make_unique<Form1>(mainWindowServices(std::move(services), *m_offices, m_dialogs))),
-      m_host(*m_mainWindow, [this] { showMainWindow(); })
+      m_host(*m_mainWindow, [this] { showMainWindow(); }),
+      m_previewServices(preview)
 {
     // A check that failed leaves nothing running.
     if (!m_mainWindow->startUpCompleted())
@@ -85,9 +86,11 @@ BoxAnswer Program::ProgramDialogs::showBox(const Box &box)
     return m_ending.cancelledAlready() ? box.defaultButton : m_shown.showBox(box);
 }
 
-QString Program::ProgramDialogs::getSaveFileName(const QString &title, const QString &filter)
+SaveChoice Program::ProgramDialogs::getSaveFileName(const QString &title, const QStringList &filters)
 {
-    return m_ending.cancelledAlready() ? QString() : m_shown.getSaveFileName(title, filter);
+    if (m_ending.cancelledAlready())
+        return {QString(), filters.value(0)};
+    return m_shown.getSaveFileName(title, filters);
 }
 
 void Program::runTemplateCommand()
@@ -161,7 +164,7 @@ void Program::showRunningWindow(const LaunchToken &launch)
 Form2 &Program::previewWindow()
 {
     if (!m_previewWindow)
-        m_previewWindow = std::make_unique<Form2>(m_host, m_dialogs);
+        m_previewWindow = std::make_unique<Form2>(m_host, m_dialogs, m_previewServices);
     return *m_previewWindow;
 }
 
@@ -238,7 +241,8 @@ private:
 
 } // namespace
 
-int runQuorbel(QApplication &app, const Form1::Services &services, const LaunchToken &launch)
+int runQuorbel(QApplication &app, const Form1::Services &services, const LaunchToken &launch,
+               const Form2Services &preview)
 {
     SingleInstance instance(SingleInstance::keyFor(settingsFilePath()));
     if (!instance.isFirst()) {
@@ -282,7 +286,7 @@ int runQuorbel(QApplication &app, const Form1::Services &services, const LaunchT
     QObject::connect(&app, &QGuiApplication::saveStateRequest, &connections, saveRequest);
 
     // The program's environment variables, read once.
-    Program program(services, Options::fromEnvironment());
+    Program program(services, Options::fromEnvironment(), preview);
     // A signal that waits from the start-up counts as one of the start-up.
     if (unixSignals.pending())
         unixSignals.deliverPending();

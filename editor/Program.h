@@ -3,6 +3,7 @@
 #include "CancellationToken.h"
 #include "Dialogs.h"
 #include "Form1.h"
+#include "Form2.h"
 #include "InputPause.h"
 #include "MainWindowHost.h"
 #include "Offices.h"
@@ -17,8 +18,6 @@
 class QApplication;
 
 namespace quorbel {
-
-class Form2;
 
 // The program's windows. Creating it creates the main window, which runs its
 // start-up sequence; the preview window is created on its first use (its
@@ -35,10 +34,12 @@ public:
     // The boxes and save dialogs show through `services.dialogs` (printed to
     // standard error when null) until the program is ending. The offices
     // follow `options` (read from the environment when the program starts)
-    // and wait for pauses of the user's input.
-    explicit Program(Form1::Services services = {}, const Options &options = Options::fromEnvironment());
+    // and wait for pauses of the user's input. The preview window converts
+    // and prints with `preview`.
+    explicit Program(Form1::Services services = {}, const Options &options = Options::fromEnvironment(),
+                     Form2Services preview = {});
     // With offices of the caller's (a benchmark's timed ones).
-    Program(Form1::Services services, std::unique_ptr<Offices> offices);
+    Program(Form1::Services services, std::unique_ptr<Offices> offices, Form2Services preview = {});
     ~Program();
 
     Form1 &mainWindow() { return *m_mainWindow; }
@@ -92,7 +93,7 @@ private:
     public:
         ProgramDialogs(Dialogs &shown, const CancellationToken &ending) : m_shown(shown), m_ending(ending) {}
         BoxAnswer showBox(const Box &box) override;
-        QString getSaveFileName(const QString &title, const QString &filter) override;
+        SaveChoice getSaveFileName(const QString &title, const QStringList &filters) override;
 
     private:
         Dialogs &m_shown;
@@ -113,6 +114,7 @@ private:
     std::unique_ptr<Offices> m_offices;
     std::unique_ptr<Form1> m_mainWindow;
     MainWindowHost m_host;
+    Form2Services m_previewServices;
     std::unique_ptr<Form2> m_previewWindow;
 };
 
@@ -126,6 +128,9 @@ private:
 // `services.dialogs` shows its boxes and save dialogs (main() gives the Qt ones).
 // `launch` is what this start's launcher handed it (main() reads it before
 // the application object takes it): a later start hands it to the first.
-int runQuorbel(QApplication &app, const Form1::Services &services, const LaunchToken &launch = {});
+// The preview window converts and prints with `preview` (main() gives the
+// system's printing).
+int runQuorbel(QApplication &app, const Form1::Services &services, const LaunchToken &launch = {},
+               const Form2Services &preview = {});
 
 } // namespace quorbel

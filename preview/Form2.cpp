@@ -6,18 +6,27 @@
 #include "Failure.h"
 #include "FileCopy.h"
 #include "FileProcs.h"
+#include "Paper.h"
 #include "PictureBox.h"
+#include "Printing.h"
+#include "SaveTypes.h"
 #include "ScratchFolder.h"
+#include "SheetPicture.h"
 #include "Title.h"
 #include "WindowLook.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QScrollBar>
 #include <QSignalBlocker>
 
@@ -35,9 +44,41 @@ void syncBar(QScrollBar *widget, const ScrollBarState &state)
     widget->setEnabled(state.enabled);
 }
 
+// The busy pointer over the whole program while a conversion runs.
+class BusyPointer {
+public:
+    BusyPointer() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyPointer() { QGuiApplication::restoreOverrideCursor(); }
+    BusyPointer(const BusyPointer &) = delete;
+    BusyPointer &operator=(const BusyPointer &) = delete;
+};
+
+// Puts a complete copy of `source` at `target`. Any entry at the name is
+// replaced only when `overwrite` (the user agreed); the copy is made beside
+// it first, so that the old entry goes only once its replacement is
+// complete, and the name itself is replaced, never what a link there leads
+// to.
+void putInPlace(const QString &source, const QString &target, bool overwrite)
+{
+    std::unique_ptr<StagedCopy> staged;
+    try {
+        staged = std::make_unique<StagedCopy>(source, target);
+    } catch (const Failure &failure) {
+        if (overwrite)
+            throw Failure(failure.description() + QStringLiteral(" The existing file was kept."));
+        throw;
+    }
+    staged->commit(overwrite);
+}
+
+QString overwriteQuestion(const QString &name)
+{
+    return QStringLiteral("Are you sure you wish to overwrite ") + name + QStringLiteral(" ?");
+}
+
 } // namespace
 
-Form2::Form2(Form2Host &host, Dialogs &dialogs, QWidget *parent)
+Form2::Form2(Form2Host &host, Dialogs &dialogs, Form2Services services, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       Picture2(new PictureBox(2, this)),
@@ -50,8 +91,12 @@ Form2::Form2(Form2Host &host, Dialogs &dialogs, QWidget *parent)
       PushButton2(new QPushButton(QStringLiteral("Zoom Out"), Frame1)),
       PushButton8(new QPushButton(QStringLiteral("< Back"), this)),
       PushButton6(new QPushButton(QStringLiteral("Save Results To Excel File"), this)),
+      PictureMenu(new QMenu(this)),
+      mnuCopy(new QAction(QStringLiteral("Copy"), this)),
+      mnuPrint(new QAction(QStringLiteral("Print..."), this)),
       m_host(host),
       m_dialogs(dialogs),
+      m_services(services),
       m_geometry(PreviewGeometry::standard(this)),
       m_hand(Qt::ArrowCursor)
 {
@@ -62,6 +107,8 @@ Form2::Form2(Form2Host &host, Dialogs &dialogs, QWidget *parent)
     connect(PushButton2, &QPushButton::clicked, this, &Form2::PushButton2_Click);
     connect(PushButton6, &QPushButton::clicked, this, &Form2::PushButton6_Click);
     connect(PushButton8, &QPushButton::clicked, this, &Form2::PushButton8_Click);
+    connect(mnuCopy, &QAction::triggered, this, &Form2::mnuCopy_Click);
+    connect(mnuPrint, &QAction::triggered, this, &Form2::mnuPrint_Click);
     connect(HScroll1, &QScrollBar::valueChanged, this, &Form2::HScroll1_Change);
     connect(VScroll1, &QScrollBar::valueChanged, this, &Form2::VScroll1_Change);
     Picture1->installEventFilter(this);
@@ -121,12 +168,28 @@ void Form2::buildLayout()
     VScroll1->setAccessibleName(QStringLiteral("Scroll the picture up and down"));
     for (QPushButton *button : {PushButton1, PushButton2, PushButton8, PushButton6})
         pressOnReturn(button);
+
+    // The commands of the picture's menu; their keys work anywhere in the
+    // window.
+    PictureMenu->setObjectName(QStringLiteral("PictureMenu"));
+    mnuCopy->setObjectName(QStringLiteral("mnuCopy"));
+    mnuCopy->setShortcut(QKeySequence::Copy);
+    mnuCopy->setEnabled(false);
+    mnuPrint->setObjectName(QStringLiteral("mnuPrint"));
+    mnuPrint->setShortcut(QKeySequence::Print);
+    for (QAction *action : {mnuCopy, mnuPrint}) {
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+        PictureMenu->addAction(action);
+    }
 }
 
 // --- Hand-over -----------------------------------------------------------------
 
 void Form2::setPicture(const PreviewPicture &picture)
 {
+    m_picture = picture;
+    mnuCopy->setEnabled(!picture.isNull());
     if (m_noPictureNote)
         m_noPictureNote->setVisible(picture.isNull());
     Picture1->setPicture(picture);
@@ -262,63 +325,155 @@ void Form2::closeEvent(QCloseEvent *event)
     Form_Unload();
 }
 
-// --- Save and back -------------------------------------------------------------
+void Form2::contextMenuEvent(QContextMenuEvent *event)
+{
+    // The picture's menu: over the picture area, or from the keyboard
+    // anywhere in the window (the buttons pass the Menu key on).
+    const bool keyboard = event->reason() == QContextMenuEvent::Keyboard;
+    if (!keyboard && !Picture2->geometry().contains(event->pos())) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    PictureMenu->popup(keyboard ? Picture2->mapToGlobal(Picture2->rect().center()) : event->globalPos());
+}
+
+// --- Save, copy, print and back -----------------------------------------------------
 
 void Form2::PushButton6_Click()
 {
     Steps steps(m_dialogs, QStringLiteral("Form2.PushButton6_Click"));
-    QString chosen;
+    SaveTarget target;
     std::optional<BoxAnswer> answer;
     bool alreadyThere = false;
     bool overwrite = false; // the user agreed to replace the entry at the name
-    // Over an existing entry the copy is made beside it first, so that the
-    // old entry goes only once its replacement is complete.
-    std::unique_ptr<StagedCopy> staged;
-    QString stagingError;
+    QString source;         // what goes to the name: the scratch workbook or its conversion
+    QString converted;      // the conversion, in the scratch folder
 
     steps(100, [&] {
-        chosen = m_dialogs.getSaveFileName(QStringLiteral("Save File"), QStringLiteral("Excel Files (*.xls)"));
+        const SaveChoice choice = m_dialogs.getSaveFileName(QStringLiteral("Save File"), saveFilters());
+        if (choice.fileName.isEmpty())
+            return;
+        const SaveTarget chosen = saveTarget(choice.fileName, choice.filter);
+        if (chosen.format != SheetFormat::Xls && !m_services.exporter)
+            throw Failure(QStringLiteral("The workbook cannot be saved as %1: no converter is available. "
+                                         "\"%2\" saves it as it is.")
+                              .arg(saveType(chosen.format).filter, saveType(SheetFormat::Xls).filter));
+        target = chosen;
     });
-    if (steps.test(102, [&] { return !chosen.isEmpty(); })) {
+    if (steps.test(102, [&] { return !target.fileName.isEmpty(); })) {
         // Any entry at the name counts, the name itself and not what it
         // leads to: a link planted there (also one leading nowhere) is asked
         // about, and a Yes replaces the link, never its target.
-        if (steps.test(104, [&] { return nameTaken(chosen); })) {
+        if (steps.test(104, [&] { return nameTaken(target.fileName); })) {
             steps(106, [&] {
-                answer = messageBox(m_dialogs,
-                                    QStringLiteral("Are you sure you wish to overwrite ") + chosen + QStringLiteral(" ?"),
-                                    BoxButtons::YesNo, BoxAnswer::Yes);
+                answer = messageBox(m_dialogs, overwriteQuestion(target.fileName), BoxButtons::YesNo, BoxAnswer::Yes);
             });
-            // Choosing the scratch workbook itself: it already is the
-            // result, and deleting it first would lose it.
-            alreadyThere = sameFile(chosen, mExcelFile);
-            if (steps.test(108, [&] { return answer == BoxAnswer::Yes; }) && !alreadyThere) {
+            // Choosing the scratch workbook itself as the workbook: it
+            // already is the result, and replacing it would lose it.
+            alreadyThere = target.format == SheetFormat::Xls && sameFile(target.fileName, mExcelFile);
+            if (steps.test(108, [&] { return answer == BoxAnswer::Yes; }) && !alreadyThere)
                 overwrite = true;
-                steps(110, [&] {
-                    try {
-                        staged = std::make_unique<StagedCopy>(mExcelFile, chosen);
-                    } catch (const Failure &failure) {
-                        stagingError = failure.description();
-                        return; // the old file stays
-                    }
-                });
-            }
         } else {
-            steps(112, [&] { answer = BoxAnswer::Yes; });
+            steps(110, [&] { answer = BoxAnswer::Yes; });
         }
     }
-    if (steps.test(114, [&] { return answer == BoxAnswer::Yes; }) && !alreadyThere) {
-        steps(116, [&] {
-            if (!stagingError.isEmpty())
-                throw Failure(stagingError + QStringLiteral(" The existing file was kept."));
-            if (!staged)
-                staged = std::make_unique<StagedCopy>(mExcelFile, chosen);
-            // The copy replaces the old entry in one step; a name found free
-            // is only taken, never replaced unasked.
-            staged->commit(overwrite);
+    if (steps.test(112, [&] { return answer == BoxAnswer::Yes; }) && !alreadyThere) {
+        steps(114, [&] {
+            if (target.format == SheetFormat::Xls) {
+                source = mExcelFile;
+                return;
+            }
+            // A PDF is laid out for the paper of the user's locale.
+            convertWorkbook(target.format, paperMillimetres(localePaper()), converted);
+            source = converted;
+        });
+        // The copy replaces the old entry in one step; a name found free is
+        // only taken, never replaced unasked.
+        if (!source.isEmpty())
+            steps(116, [&] { putInPlace(source, target.fileName, overwrite); });
+        if (!converted.isEmpty()) {
+            steps(118, [&] {
+                DeleteFileQuietly(converted);
+                releaseScratchFolder(converted);
+            });
+        }
+    }
+    steps(120, [&] { messageBox(m_dialogs, QStringLiteral("Done.")); });
+}
+
+void Form2::mnuCopy_Click()
+{
+    Steps steps(m_dialogs, QStringLiteral("Form2.mnuCopy_Click"));
+    steps(100, [&] {
+        if (m_picture.isNull())
+            return;
+        // The image is drawn when a program asks for it, at the ratio of the
+        // screen the window is on.
+        auto *offered = m_picture.isSheet() ? new SheetPictureMimeData(m_picture.sheet(), devicePixelRatioF())
+                                            : new SheetPictureMimeData(m_picture.image());
+        QGuiApplication::clipboard()->setMimeData(offered);
+    });
+}
+
+void Form2::mnuPrint_Click()
+{
+    Steps steps(m_dialogs, QStringLiteral("Form2.mnuPrint_Click"));
+    std::optional<PrintChoice> choice;
+    QString pdf;
+    std::optional<BoxAnswer> answer;
+    bool overwrite = false;
+
+    const bool available = steps(100, [&] {
+        if (!m_services.printing)
+            throw Failure(QStringLiteral("The sheet cannot be printed: printing is not available."));
+        if (!m_services.exporter)
+            throw Failure(QStringLiteral("The sheet cannot be printed: no converter is available."));
+    });
+    if (!available)
+        return;
+    steps(102, [&] { choice = m_services.printing->choosePrinter(kProductTitle, paperMillimetres(localePaper())); });
+    if (!choice)
+        return;
+    // The sheet as the office paginates it for the paper chosen.
+    if (steps(104, [&] { convertWorkbook(SheetFormat::Pdf, choice->paperMm, pdf); })) {
+        if (choice->toFile()) {
+            if (steps.test(106, [&] { return nameTaken(choice->file); })) {
+                steps(108, [&] {
+                    answer = messageBox(m_dialogs, overwriteQuestion(choice->file), BoxButtons::YesNo, BoxAnswer::Yes);
+                });
+                overwrite = true;
+            } else {
+                answer = BoxAnswer::Yes;
+            }
+            if (answer == BoxAnswer::Yes)
+                steps(110, [&] { putInPlace(pdf, choice->file, overwrite); });
+        } else {
+            steps(112, [&] { m_services.printing->printFile(*choice, pdf, kProductTitle); });
+        }
+    }
+    if (!pdf.isEmpty()) {
+        steps(114, [&] {
+            DeleteFileQuietly(pdf);
+            releaseScratchFolder(pdf);
         });
     }
-    steps(118, [&] { messageBox(m_dialogs, QStringLiteral("Done.")); });
+}
+
+void Form2::convertWorkbook(SheetFormat format, QSizeF paperMm, QString &file)
+{
+    if (!m_services.exporter)
+        throw Failure(QStringLiteral("No converter is available."));
+    // A name of the program's own in its private scratch folder, which no
+    // one else can write to.
+    const QString extension = saveType(format).extension;
+    do {
+        file = scratchPath(QStringLiteral("quorbel-%1.%2")
+                               .arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'))
+                               .arg(extension));
+    } while (nameTaken(file));
+    const BusyPointer busy;
+    m_services.exporter->exportWorkbook(mExcelFile, format, file, paperMm);
 }
 
 void Form2::PushButton8_Click()

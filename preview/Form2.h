@@ -3,16 +3,21 @@
 #include "Form2Host.h"
 #include "PreviewGeometry.h"
 #include "PreviewPicture.h"
+#include "SheetExport.h"
 
 #include <QCursor>
 #include <QImage>
 #include <QString>
 #include <QWidget>
 
+#include <QSizeF>
+
 #include <memory>
 
+class QAction;
 class QGroupBox;
 class QLabel;
+class QMenu;
 class QPushButton;
 class QScrollBar;
 
@@ -20,11 +25,26 @@ namespace quorbel {
 
 class Dialogs;
 class PictureBox;
+class Printing;
+
+// What the preview window uses from outside besides its host and its
+// dialogs. Not owned; either may be null.
+struct Form2Services {
+    // Writes the workbook as .xlsx, .ods or a PDF for paper: saving in those
+    // formats, and printing. Null: those commands report that no converter
+    // is available.
+    SheetExporter *exporter = nullptr;
+    // The system's print dialog and print queues. Null: "Print..." reports
+    // that printing is not available.
+    Printing *printing = nullptr;
+};
 
 // The preview window: the picture of the filled sheet with zoom, scroll bars
 // and drag-to-pan, "Save Results To Excel File" (a copy of the scratch
-// workbook under a name the user picks) and "< Back" to the main window.
-// Closing it deletes the scratch workbook and ends the program.
+// workbook under a name the user picks, or the workbook converted to .xlsx,
+// .ods or PDF) and "< Back" to the main window. The picture's context menu
+// and the window's keys copy the picture (Ctrl+C) and print the sheet
+// (Ctrl+P). Closing it deletes the scratch workbook and ends the program.
 //
 // Hand-over from the template command, in this order:
 //
@@ -52,8 +72,9 @@ public:
     static constexpr int kClientWidth = 656;
     static constexpr int kClientHeight = 626;
 
-    // Its boxes and the save dialog show through `dialogs`.
-    Form2(Form2Host &host, Dialogs &dialogs, QWidget *parent = nullptr);
+    // Its boxes and the save dialog show through `dialogs`; converting and
+    // printing go through `services`.
+    Form2(Form2Host &host, Dialogs &dialogs, Form2Services services = {}, QWidget *parent = nullptr);
     ~Form2() override;
 
     // The full path of the scratch workbook; copied on save, deleted on
@@ -92,6 +113,12 @@ public:
     QPushButton *const PushButton2; // "Zoom Out"
     QPushButton *const PushButton8; // "< Back"
     QPushButton *const PushButton6; // "Save Results To Excel File"
+    // The picture's context menu (right mouse button over the picture, the
+    // Menu key or Shift+F10 anywhere in the window) and its commands, whose
+    // keys work anywhere in the window.
+    QMenu *const PictureMenu;
+    QAction *const mnuCopy;  // "Copy", Ctrl+C; enabled while a picture shows
+    QAction *const mnuPrint; // "Print...", Ctrl+P
 
     const PreviewGeometry &previewGeometry() const { return m_geometry; }
     // True until the next activation has set up the picture.
@@ -109,6 +136,14 @@ public:
     void PushButton2_Click();
     void PushButton6_Click();
     void PushButton8_Click();
+    // "Copy": the sheet's picture on the clipboard, as PNG at the screen's
+    // scale (SheetPictureMimeData: reduced for very long sheets) and, for a
+    // sheet the office drew on one page, that page as PDF.
+    void mnuCopy_Click();
+    // "Print...": the system's print dialog; the sheet as the office
+    // paginates it for the paper chosen, handed as a PDF to the queue chosen
+    // or written to the file chosen.
+    void mnuPrint_Click();
     void HScroll1_Change(int value);
     void VScroll1_Change(int value);
     void Picture1_MouseDown(Qt::MouseButton button, float x, float y);
@@ -119,6 +154,7 @@ protected:
     bool event(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -131,10 +167,16 @@ private:
     void controlsChanged() override;
 
     void buildLayout();
+    // Writes the workbook in `format` on paper of `paperMm` to a new file in
+    // the scratch folder, whose name goes to `file` first (so that the caller
+    // deletes whatever is there, also after a failure).
+    void convertWorkbook(SheetFormat format, QSizeF paperMm, QString &file);
     void setScrollbarByPercent(QScrollBar *bar, qint16 percent);
 
     Form2Host &m_host;
     Dialogs &m_dialogs;
+    Form2Services m_services;
+    PreviewPicture m_picture; // as handed over; what "Copy" copies
     QLabel *m_noPictureNote = nullptr;
     PreviewGeometry m_geometry;
     bool mFirstActivate = true;

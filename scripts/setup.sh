@@ -45,8 +45,9 @@ fi
 packages_for() {
   local mode="$1"
   local packages=(
-    # build (libxcb1-dev: a later start's window activation on X11)
-    cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libpoppler-cpp-dev libxcb1-dev
+    # build (libxcb1-dev: a later start's window activation on X11; libcups2-dev:
+    # printing the sheet through CUPS)
+    cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libpoppler-cpp-dev libxcb1-dev libcups2-dev
     # the spreadsheet application
     libreoffice-calc-nogui libreoffice-draw-nogui
     # fonts the template names: Tahoma and Marlett, and Arial's metric twin
@@ -66,6 +67,8 @@ packages_for() {
       libsm-dev libice-dev xvfb x11-session-utils at-spi2-core python3-pyatspi dbus-x11
       # the fuzz targets (scripts/fuzz.sh): clang with libFuzzer
       clang
+      # the printing test reads the text of what a real CUPS queue printed
+      poppler-utils
     )
   fi
   if [ "$mode" = package ] || [ "$mode" = test ]; then
@@ -83,6 +86,12 @@ packages_for() {
 # runtime), so the tests would run another office than users get.
 lean_packages=(libreoffice-dev libreoffice-dev-common)
 
+# The test mode's, installed the same way: the printing test's own CUPS
+# scheduler with a queue that writes PDF files (cups-daemon, cups-client and
+# ghostscript come with it), without the network printing services CUPS
+# recommends.
+lean_test_packages=(printer-driver-cups-pdf)
+
 # Of the packages named, those not installed, one a line.
 missing_of() {
   local package
@@ -95,10 +104,13 @@ missing_of() {
 
 # Installs what `mode` needs and is missing.
 install_packages() {
-  local mode="$1" packages missing missing_lean
+  local mode="$1" packages missing missing_lean lean=("${lean_packages[@]}")
+  if [ "$mode" = test ]; then
+    lean+=("${lean_test_packages[@]}")
+  fi
   mapfile -t packages < <(packages_for "$mode")
   mapfile -t missing < <(missing_of "${packages[@]}")
-  mapfile -t missing_lean < <(missing_of "${lean_packages[@]}")
+  mapfile -t missing_lean < <(missing_of "${lean[@]}")
   if [ "${#missing[@]}" -eq 0 ] && [ "${#missing_lean[@]}" -eq 0 ]; then
     return
   fi

@@ -12,9 +12,9 @@ BoxAnswer StderrDialogs::showBox(const Box &box)
     return box.defaultButton;
 }
 
-QString StderrDialogs::getSaveFileName(const QString &, const QString &)
+SaveChoice StderrDialogs::getSaveFileName(const QString &, const QStringList &filters)
 {
-    return {};
+    return {QString(), filters.value(0)};
 }
 
 BoxAnswer messageBox(Dialogs &dialogs, const QString &text, BoxButtons buttons, BoxAnswer defaultButton)

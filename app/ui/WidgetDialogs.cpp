@@ -121,17 +121,20 @@ BoxAnswer WidgetDialogs::showBox(const Box &box)
     return BoxAnswer::Ok;
 }
 
-QString WidgetDialogs::getSaveFileName(const QString &title, const QString &filter)
+SaveChoice WidgetDialogs::getSaveFileName(const QString &title, const QStringList &filters)
 {
     // The program asks its own overwrite question, and uses the name as given.
-    QFileDialog dialog(QApplication::activeWindow(), title, QString(), filter);
+    QFileDialog dialog(QApplication::activeWindow(), title);
+    dialog.setNameFilters(filters);
+    if (!filters.isEmpty())
+        dialog.selectNameFilter(filters.constFirst());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog.selectFile(QString());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().constFirst();
+        return {QString(), dialog.selectedNameFilter()};
+    return {dialog.selectedFiles().constFirst(), dialog.selectedNameFilter()};
 }
 
 } // namespace quorbel

@@ -13,7 +13,7 @@ namespace quorbel {
 class WidgetDialogs final : public Dialogs {
 public:
     BoxAnswer showBox(const Box &box) override;
-    QString getSaveFileName(const QString &title, const QString &filter) override;
+    SaveChoice getSaveFileName(const QString &title, const QStringList &filters) override;
 };
 
 // A box's text as the message box shows it: every "\r\n", bare "\r" and

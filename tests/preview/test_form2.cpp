@@ -1,5 +1,6 @@
 // The preview window on offscreen: layout, hand-over, zoom and drag through
-// real events, saving with scripted dialogs, "< Back" and closing.
+// real events, saving with scripted dialogs and a fake converter, copying,
+// printing through a fake print system, "< Back" and closing.
 
 #include "ErrorReport.h"
 #include "Failure.h"
@@ -7,7 +8,10 @@
 #include "FileProcs.h"
 #include "Form2.h"
 #include "PictureBox.h"
+#include "Printing.h"
+#include "ScratchFolder.h"
 #include "ScriptedDialogs.h"
+#include "SheetExport.h"
 #include "SheetPicture.h"
 #include "Title.h"
 
@@ -15,8 +19,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QAction>
 #include <QBuffer>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDir>
+#include <QMenu>
+#include <QMimeData>
 #include <QPdfWriter>
 #include <QApplication>
 #include <QFile>
@@ -70,16 +79,80 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
+// A converter that writes bytes of its own for each format, or fails as
+// told (leaving a part of a file behind, which the window must not keep).
+class FakeExporter final : public SheetExporter {
+public:
+    struct Call {
+        QString workbook;
+        SheetFormat format;
+        QString target;
+        QSizeF paperMm;
+    };
+    QList<Call> calls;
+    QString failure;
+
+    static QByteArray bytesFor(SheetFormat format)
+    {
+        return QByteArray("converted, format ") + QByteArray::number(int(format)) + QByteArray("\x00\xff", 2);
+    }
+
+    void exportWorkbook(const QString &workbook, SheetFormat format, const QString &target, QSizeF paperMm,
+                        const CancellationToken *) override
+    {
+        calls.append({workbook, format, target, paperMm});
+        QFile file(target);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            throw Failure(QStringLiteral("The converter could not write ") + target);
+        if (!failure.isEmpty()) {
+            file.write("a part");
+            throw Failure(failure);
+        }
+        file.write(bytesFor(format));
+    }
+};
+
+// The print dialog answers as scripted; each job records what it was handed,
+// the bytes of the file among them, or fails as told.
+class FakePrinting final : public Printing {
+public:
+    std::optional<PrintChoice> next;
+    QList<QSizeF> offeredPaper;
+    struct Job {
+        PrintChoice choice;
+        QByteArray bytes;
+        QString title;
+    };
+    QList<Job> jobs;
+    QString failure;
+
+    std::optional<PrintChoice> choosePrinter(const QString &, QSizeF paperMm) override
+    {
+        offeredPaper.append(paperMm);
+        return next;
+    }
+    int printFile(const PrintChoice &choice, const QString &pdf, const QString &title) override
+    {
+        jobs.append({choice, readAll(pdf), title});
+        if (!failure.isEmpty())
+            throw Failure(failure);
+        return 41;
+    }
+};
+
 // A shown preview with a scratch workbook in a folder of its own.
 struct Shown {
     test::ScriptedDialogs dialogs;
     FakeHost host;
+    FakeExporter exporter;
+    FakePrinting printing;
     QTemporaryDir dir;
-    Form2 form{host, dialogs};
+    Form2 form;
     QString scratch;
     QByteArray scratchBytes;
 
-    explicit Shown(QSize picture = QSize(1000, 700))
+    explicit Shown(QSize picture = QSize(1000, 700), bool converter = true)
+        : form(host, dialogs, Form2Services {converter ? &exporter : nullptr, &printing})
     {
         scratch = dir.filePath(QStringLiteral("vantyk12345678.xls"));
         scratchBytes = QByteArray("workbook bytes \x00\x01\x02 end", 22);
@@ -135,6 +208,14 @@ private slots:
     void saveKeepsTheTargetsPermissions();
     void noPictureStillSavesTheWorkbook();
     void pictureFileOfAHigherPixelRatio();
+    void saveInEachType_data();
+    void saveInEachType();
+    void convertedSaveOverALinkOrFailing_data();
+    void convertedSaveOverALinkOrFailing();
+    void copyPutsPngAndPdfOnTheClipboard_data();
+    void copyPutsPngAndPdfOnTheClipboard();
+    void printHandsTheConvertersPdfOn_data();
+    void printHandsTheConvertersPdfOn();
 };
 
 void Form2Test::initTestCase()
@@ -351,7 +432,9 @@ void Form2Test::saveCancelled()
     QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
     QCOMPARE(s.dialogs.saveRequests.size(), 1);
     QCOMPARE(s.dialogs.saveRequests.first().title, QStringLiteral("Save File"));
-    QCOMPARE(s.dialogs.saveRequests.first().filter, QStringLiteral("Excel Files (*.xls)"));
+    QCOMPARE(s.dialogs.saveRequests.first().filters,
+             (QStringList {QStringLiteral("Excel Files (*.xls)"), QStringLiteral("Excel Workbook (*.xlsx)"),
+                           QStringLiteral("OpenDocument Spreadsheet (*.ods)"), QStringLiteral("PDF (*.pdf)")}));
     QCOMPARE(s.dialogs.boxes.size(), 1);
     const Box &done = s.dialogs.boxes.first();
     QCOMPARE(done.text, QStringLiteral("Done."));
@@ -903,6 +986,327 @@ void Form2Test::noPictureStillSavesTheWorkbook()
     QFile saved(target);
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QCOMPARE(saved.readAll(), QByteArray("workbook bytes"));
+}
+
+namespace {
+
+// The default locale for one test, and back afterwards.
+struct LocaleForTest {
+    QLocale before;
+    explicit LocaleForTest(const QString &name) { QLocale::setDefault(QLocale(name)); }
+    ~LocaleForTest() { QLocale::setDefault(before); }
+};
+
+bool samePaper(QSizeF a, QSizeF b)
+{
+    return qAbs(a.width() - b.width()) < 0.1 && qAbs(a.height() - b.height()) < 0.1;
+}
+
+// The converter's files still in the scratch folder.
+QStringList conversionsLeft()
+{
+    return QDir(scratchFolder())
+        .entryList({QStringLiteral("quorbel-*")}, QDir::AllEntries | QDir::Hidden | QDir::System);
+}
+
+const QSizeF kA4(210, 297);
+const QSizeF kLetter(215.9, 279.4);
+
+} // namespace
+
+// The filter chosen or the extension typed decides the type; an .xls is the
+// scratch workbook's bytes, every other type the converter's, made on the
+// locale's paper for a PDF, in the scratch folder and gone afterwards.
+void Form2Test::saveInEachType_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QString>("saved");
+    QTest::addColumn<SheetFormat>("format");
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QSizeF>("paper");
+    const QString xlsx = QStringLiteral("Excel Workbook (*.xlsx)");
+    const QString ods = QStringLiteral("OpenDocument Spreadsheet (*.ods)");
+    const QString pdf = QStringLiteral("PDF (*.pdf)");
+    const std::tuple<const char *, const char *, QString, const char *, SheetFormat, const char *, QSizeF> rows[] = {
+        {"xls, the first filter", "result.xls", QString(), "result.xls", SheetFormat::Xls, "de_DE", QSizeF()},
+        {"xlsx by its filter, extension added", "result", xlsx, "result.xlsx", SheetFormat::Xlsx, "de_DE", QSizeF()},
+        {"ods by its filter, extension added", "result", ods, "result.ods", SheetFormat::Ods, "de_DE", QSizeF()},
+        {"pdf by its filter, Letter in the US", "result", pdf, "result.pdf", SheetFormat::Pdf, "en_US", kLetter},
+        {"pdf typed over the xls filter, A4 in Germany", "result.PDF", QString(), "result.PDF", SheetFormat::Pdf,
+         "de_DE", kA4},
+        {"pdf, Letter in Canada", "sheet.pdf", QString(), "sheet.pdf", SheetFormat::Pdf, "en_CA", kLetter},
+        {"xlsx typed over the pdf filter", "report.xlsx", pdf, "report.xlsx", SheetFormat::Xlsx, "en_US", QSizeF()},
+        {"xls typed over the ods filter", "book.xls", ods, "book.xls", SheetFormat::Xls, "en_US", QSizeF()},
+        {"unknown extension: the name as typed, the filter's type", "notes.txt", ods, "notes.txt", SheetFormat::Ods,
+         "en_US", QSizeF()},
+    };
+    for (const auto &[row, typed, filter, saved, format, locale, paper] : rows)
+        QTest::newRow(row) << QString::fromLatin1(typed) << filter << QString::fromLatin1(saved) << format
+                           << QString::fromLatin1(locale) << paper;
+}
+
+void Form2Test::saveInEachType()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, filter);
+    QFETCH(QString, saved);
+    QFETCH(SheetFormat, format);
+    QFETCH(QString, locale);
+    QFETCH(QSizeF, paper);
+    const LocaleForTest inLocale(locale);
+    Shown s;
+    s.dialogs.setNextFileName(s.path(typed), filter);
+    QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
+
+    QCOMPARE(s.boxTexts(), QStringList {QStringLiteral("Done.")});
+    const QString target = s.path(saved);
+    QCOMPARE(readAll(target), format == SheetFormat::Xls ? s.scratchBytes : FakeExporter::bytesFor(format));
+    QCOMPARE(QDir(s.dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+             (QStringList {saved, QStringLiteral("vantyk12345678.xls")}));
+    QCOMPARE(s.exporter.calls.size(), format == SheetFormat::Xls ? 0 : 1);
+    if (format != SheetFormat::Xls) {
+        const FakeExporter::Call &call = s.exporter.calls.first();
+        QCOMPARE(call.workbook, s.scratch);
+        QCOMPARE(call.format, format);
+        QCOMPARE(QFileInfo(call.target).absolutePath(), QFileInfo(scratchFolder()).absoluteFilePath());
+        QVERIFY(!QFileInfo::exists(call.target));
+        if (paper.isValid())
+            QVERIFY2(samePaper(call.paperMm, paper),
+                     qPrintable(QStringLiteral("%1 x %2").arg(call.paperMm.width()).arg(call.paperMm.height())));
+    }
+    QCOMPARE(conversionsLeft(), QStringList());
+}
+
+enum class AtName { Nothing, File, DanglingLink };
+enum class Converter { Works, Fails, Missing };
+
+void Form2Test::convertedSaveOverALinkOrFailing_data()
+{
+    QTest::addColumn<AtName>("planted");
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<Converter>("converter");
+    QTest::newRow("free name, the converter fails") << AtName::Nothing << true << Converter::Fails;
+    QTest::newRow("over a file, Yes, the converter fails") << AtName::File << true << Converter::Fails;
+    QTest::newRow("over a dangling link, Yes") << AtName::DanglingLink << true << Converter::Works;
+    QTest::newRow("over a dangling link, No") << AtName::DanglingLink << false << Converter::Works;
+    QTest::newRow("over a file, no converter") << AtName::File << true << Converter::Missing;
+}
+
+// A converted save asks about any entry at the name and replaces the entry
+// itself; a converter that fails, or none at all, is reported with its step
+// and leaves the name as it was.
+void Form2Test::convertedSaveOverALinkOrFailing()
+{
+    QFETCH(AtName, planted);
+    QFETCH(bool, yes);
+    QFETCH(Converter, converter);
+    Shown s(QSize(1000, 700), converter != Converter::Missing);
+    if (converter == Converter::Fails)
+        s.exporter.failure = QStringLiteral("The office could not write the PDF.");
+    const QString target = s.path(QStringLiteral("result.pdf"));
+    const QString leadsTo = s.path(QStringLiteral("elsewhere.pdf"));
+    const QByteArray older("an older PDF");
+    if (planted == AtName::File)
+        writeFile(target, older);
+    else if (planted == AtName::DanglingLink)
+        QVERIFY(QFile::link(leadsTo, target));
+    s.dialogs.setNextFileName(target);
+    s.dialogs.setNextAnswer(yes ? BoxAnswer::Yes : BoxAnswer::No);
+    QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
+
+    QStringList expected;
+    if (converter == Converter::Missing) {
+        expected << errorReportText(QStringLiteral("The workbook cannot be saved as PDF (*.pdf): no converter is "
+                                                   "available. \"Excel Files (*.xls)\" saves it as it is."),
+                                    QStringLiteral("Form2.PushButton6_Click"), 100);
+    } else {
+        if (planted != AtName::Nothing)
+            expected << QStringLiteral("Are you sure you wish to overwrite ") + target + QStringLiteral(" ?");
+        if (converter == Converter::Fails)
+            expected << errorReportText(s.exporter.failure, QStringLiteral("Form2.PushButton6_Click"), 114);
+    }
+    expected << QStringLiteral("Done.");
+    QCOMPARE(s.boxTexts(), expected);
+    QCOMPARE(s.exporter.calls.size(), converter == Converter::Missing || !yes ? 0 : 1);
+
+    const QFileInfo atName(target);
+    if (converter == Converter::Works && yes) {
+        QVERIFY(!atName.isSymLink());
+        QCOMPARE(readAll(target), FakeExporter::bytesFor(SheetFormat::Pdf));
+    } else if (planted == AtName::File) {
+        QCOMPARE(readAll(target), older);
+    } else if (planted == AtName::DanglingLink) {
+        QCOMPARE(atName.symLinkTarget(), leadsTo);
+    } else {
+        QVERIFY(!atName.exists() && !atName.isSymLink());
+    }
+    QVERIFY(!QFileInfo::exists(leadsTo));
+    QCOMPARE(conversionsLeft(), QStringList());
+    QCOMPARE(QDir(s.dir.path()).entryList({QStringLiteral("result.pdf.*")}, QDir::AllEntries | QDir::Hidden),
+             QStringList());
+}
+
+void Form2Test::copyPutsPngAndPdfOnTheClipboard_data()
+{
+    QTest::addColumn<int>("pages");
+    QTest::newRow("sheet drawn on one page") << 1;
+    QTest::newRow("sheet drawn on two pages") << 2;
+    QTest::newRow("ordinary image") << 0;
+}
+
+// Ctrl+C and the picture's "Copy" put the picture on the clipboard: PNG at
+// the screen's scale, and the office's page as PDF when the sheet took one.
+void Form2Test::copyPutsPngAndPdfOnTheClipboard()
+{
+    QFETCH(int, pages);
+    Shown s(QSize(300, 200));
+    QVERIFY(QTest::qWaitForWindowActive(&s.form));
+    const QByteArray pdf = onePagePdf();
+    QVector<SheetPicture::Block> blocks;
+    for (int page = 0; page < pages; ++page)
+        blocks.append(SheetPicture::Block {page * 5000, 5000, pdf});
+    const auto sheet = std::make_shared<const SheetPicture>(10000, pages * 5000, blocks);
+    const QImage image = makePicture(300, 200);
+    s.form.setPicture(pages > 0 ? PreviewPicture(sheet) : PreviewPicture(image));
+
+    // The picture's menu holds both commands with their keys.
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(20, 20),
+                                 s.form.Picture1->mapToGlobal(QPoint(20, 20)));
+    QCoreApplication::sendEvent(s.form.Picture1, &rightClick);
+    QTRY_VERIFY(s.form.PictureMenu->isVisible());
+    QStringList items;
+    for (const QAction *action : s.form.PictureMenu->actions())
+        items << action->text() + QLatin1Char('\t') + action->shortcut().toString();
+    QCOMPARE(items, (QStringList {QStringLiteral("Copy\tCtrl+C"), QStringLiteral("Print...\tCtrl+P")}));
+    s.form.PictureMenu->hide();
+
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(&s.form, Qt::Key_C, Qt::ControlModifier);
+    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+    QVERIFY(data);
+    QVERIFY(data->hasFormat(QStringLiteral("image/png")));
+    const QImage png = QImage::fromData(data->data(QStringLiteral("image/png")), "PNG");
+    const qreal ratio = s.form.devicePixelRatioF();
+    if (pages > 0) {
+        QCOMPARE(png.size(), sheet->sizeAt(ratio, ratio));
+        QCOMPARE(png.convertToFormat(QImage::Format_RGB32),
+                 sheet->image(ratio).convertToFormat(QImage::Format_RGB32));
+    } else {
+        QCOMPARE(png.convertToFormat(QImage::Format_RGB32), image);
+    }
+    QCOMPARE(data->hasFormat(QStringLiteral("application/pdf")), pages == 1);
+    if (pages == 1)
+        QCOMPARE(data->data(QStringLiteral("application/pdf")), pdf);
+
+    // Without a picture there is nothing to copy: the clipboard stays.
+    s.form.showNoPicture();
+    QVERIFY(!s.form.mnuCopy->isEnabled());
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(&s.form, Qt::Key_C, Qt::ControlModifier);
+    const QMimeData *after = QGuiApplication::clipboard()->mimeData();
+    QVERIFY(!after || after->formats().isEmpty());
+    QVERIFY(s.dialogs.boxes.isEmpty());
+}
+
+enum class Route { Queue, File, LinkedFile, Cancelled };
+enum class PrintFault { None, QueueRefuses, ConverterFails, NoConverter };
+
+void Form2Test::printHandsTheConvertersPdfOn_data()
+{
+    QTest::addColumn<Route>("route");
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<PrintFault>("fault");
+    QTest::newRow("queue") << Route::Queue << true << PrintFault::None;
+    QTest::newRow("to a file") << Route::File << true << PrintFault::None;
+    QTest::newRow("to a file over a dangling link, Yes") << Route::LinkedFile << true << PrintFault::None;
+    QTest::newRow("to a file over a dangling link, No") << Route::LinkedFile << false << PrintFault::None;
+    QTest::newRow("cancelled") << Route::Cancelled << true << PrintFault::None;
+    QTest::newRow("the queue refuses the job") << Route::Queue << true << PrintFault::QueueRefuses;
+    QTest::newRow("the converter fails") << Route::Queue << true << PrintFault::ConverterFails;
+    QTest::newRow("no converter") << Route::Queue << true << PrintFault::NoConverter;
+}
+
+// Ctrl+P: the print dialog is offered the locale's paper; the converter
+// makes the PDF for the paper chosen, which goes as it is to the queue chosen
+// with the copies and options chosen, or to the file chosen, never through a
+// link there unasked. Failures are reported with their steps.
+void Form2Test::printHandsTheConvertersPdfOn()
+{
+    QFETCH(Route, route);
+    QFETCH(bool, yes);
+    QFETCH(PrintFault, fault);
+    const LocaleForTest inLocale(QStringLiteral("en_US"));
+    Shown s(QSize(300, 200), fault != PrintFault::NoConverter);
+    QVERIFY(QTest::qWaitForWindowActive(&s.form));
+    const QString file = s.path(QStringLiteral("sheet.pdf"));
+    const QString leadsTo = s.path(QStringLiteral("elsewhere.pdf"));
+    PrintChoice choice;
+    choice.copies = 3;
+    choice.paperMm = QSizeF(148, 210); // A5
+    if (route == Route::Queue) {
+        choice.printer = QStringLiteral("office-laser");
+        choice.options = {{QStringLiteral("media"), QStringLiteral("A5")},
+                          {QStringLiteral("sides"), QStringLiteral("one-sided")}};
+    } else {
+        choice.file = file;
+    }
+    if (route == Route::LinkedFile)
+        QVERIFY(QFile::link(leadsTo, file));
+    if (route != Route::Cancelled)
+        s.printing.next = choice;
+    if (fault == PrintFault::QueueRefuses)
+        s.printing.failure = QStringLiteral("The printer office-laser did not take the sheet: stopped");
+    if (fault == PrintFault::ConverterFails)
+        s.exporter.failure = QStringLiteral("The office could not write the PDF.");
+    s.dialogs.setNextAnswer(yes ? BoxAnswer::Yes : BoxAnswer::No);
+    QTest::keyClick(&s.form, Qt::Key_P, Qt::ControlModifier);
+
+    const QString location = QStringLiteral("Form2.mnuPrint_Click");
+    QStringList expected;
+    if (route == Route::LinkedFile)
+        expected << QStringLiteral("Are you sure you wish to overwrite ") + file + QStringLiteral(" ?");
+    if (fault == PrintFault::NoConverter)
+        expected << errorReportText(QStringLiteral("The sheet cannot be printed: no converter is available."),
+                                    location, 100);
+    if (fault == PrintFault::ConverterFails)
+        expected << errorReportText(s.exporter.failure, location, 104);
+    if (fault == PrintFault::QueueRefuses)
+        expected << errorReportText(s.printing.failure, location, 112);
+    QCOMPARE(s.boxTexts(), expected);
+
+    // The dialog is shown only when there is something to print with.
+    QCOMPARE(s.printing.offeredPaper.size(), fault == PrintFault::NoConverter ? 0 : 1);
+    if (!s.printing.offeredPaper.isEmpty())
+        QVERIFY(samePaper(s.printing.offeredPaper.first(), kLetter));
+    const bool converts = route != Route::Cancelled && fault != PrintFault::NoConverter;
+    QCOMPARE(s.exporter.calls.size(), converts ? 1 : 0);
+    if (converts) {
+        QCOMPARE(s.exporter.calls.first().workbook, s.scratch);
+        QCOMPARE(s.exporter.calls.first().format, SheetFormat::Pdf);
+        QCOMPARE(s.exporter.calls.first().paperMm, QSizeF(148, 210));
+    }
+    const bool printed = converts && fault != PrintFault::ConverterFails;
+    QCOMPARE(s.printing.jobs.size(), printed && route == Route::Queue ? 1 : 0);
+    if (!s.printing.jobs.isEmpty()) {
+        const FakePrinting::Job &job = s.printing.jobs.first();
+        QCOMPARE(job.choice.printer, QStringLiteral("office-laser"));
+        QCOMPARE(job.choice.copies, 3);
+        QCOMPARE(job.choice.options, choice.options);
+        QCOMPARE(job.bytes, FakeExporter::bytesFor(SheetFormat::Pdf));
+        QCOMPARE(job.title, QStringLiteral("Quorbel"));
+    }
+    const QFileInfo atFile(file);
+    if (printed && route != Route::Queue && yes) {
+        QVERIFY(!atFile.isSymLink());
+        QCOMPARE(readAll(file), FakeExporter::bytesFor(SheetFormat::Pdf));
+    } else if (route == Route::LinkedFile) {
+        QCOMPARE(atFile.symLinkTarget(), leadsTo);
+    } else {
+        QVERIFY(!atFile.exists());
+    }
+    QVERIFY(!QFileInfo::exists(leadsTo));
+    QCOMPARE(conversionsLeft(), QStringList());
 }
 
 QTEST_MAIN(Form2Test)

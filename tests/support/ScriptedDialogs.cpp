@@ -10,10 +10,13 @@ BoxAnswer ScriptedDialogs::showBox(const Box &box)
     return m_answers.isEmpty() ? box.defaultButton : m_answers.dequeue();
 }
 
-QString ScriptedDialogs::getSaveFileName(const QString &title, const QString &filter)
+SaveChoice ScriptedDialogs::getSaveFileName(const QString &title, const QStringList &filters)
 {
-    saveRequests.append({title, filter});
-    return m_fileNames.isEmpty() ? QString() : m_fileNames.dequeue();
+    saveRequests.append({title, filters});
+    SaveChoice choice = m_saves.isEmpty() ? SaveChoice() : m_saves.dequeue();
+    if (choice.filter.isEmpty())
+        choice.filter = filters.value(0);
+    return choice;
 }
 
 QStringList ScriptedDialogs::errorTexts() const
@@ -31,7 +34,7 @@ void ScriptedDialogs::clear()
     boxes.clear();
     saveRequests.clear();
     m_answers.clear();
-    m_fileNames.clear();
+    m_saves.clear();
 }
 
 } // namespace quorbel::test

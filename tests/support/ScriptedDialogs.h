@@ -10,20 +10,21 @@ namespace quorbel::test {
 
 // Dialogs with scripted answers: every box shown is recorded; Yes/No boxes
 // take the next queued answer (the box's default when none is queued); the
-// save dialog takes the next queued name (empty = cancelled). The code under
+// save dialog takes the next queued name (empty = cancelled) with the filter
+// queued with it (the first filter offered when none was). The code under
 // test is handed it.
 class ScriptedDialogs final : public Dialogs {
 public:
     BoxAnswer showBox(const Box &box) override;
-    QString getSaveFileName(const QString &title, const QString &filter) override;
+    SaveChoice getSaveFileName(const QString &title, const QStringList &filters) override;
 
     void setNextAnswer(BoxAnswer answer) { m_answers.enqueue(answer); }
-    void setNextFileName(const QString &name) { m_fileNames.enqueue(name); }
+    void setNextFileName(const QString &name, const QString &filter = QString()) { m_saves.enqueue({name, filter}); }
 
     QList<Box> boxes;
     struct SaveRequest {
         QString title;
-        QString filter;
+        QStringList filters;
     };
     QList<SaveRequest> saveRequests;
 
@@ -33,7 +34,7 @@ public:
 
 private:
     QQueue<BoxAnswer> m_answers;
-    QQueue<QString> m_fileNames;
+    QQueue<SaveChoice> m_saves;
 };
 
 } // namespace quorbel::test
