@@ -21,9 +21,8 @@ int main(int argc, char *argv[])
     quorbel::WidgetDialogs dialogs;
     quorbel::Form1::Services services;
     services.dialogs = &dialogs;
-    // The preview converts the workbook with the exporter given here (none
-    // yet: saving as .xlsx, .ods or PDF and printing say so) and prints
-    // through the system's print dialog and CUPS.
+    // The preview converts the workbook through the program's offices and
+    // prints through the system's print dialog and CUPS.
     quorbel::SystemPrinting printing;
     quorbel::Form2Services preview;
     preview.printing = &printing;

@@ -9,6 +9,7 @@
 #include "Failure.h"
 #include "FilesLog.h"
 #include "IsInstalled.h"
+#include "OfficeSheetExporter.h"
 #include "SettingsStore.h"
 #include "SignalEvents.h"
 #include "SingleInstance.h"
@@ -68,6 +69,10 @@ Program::Program(Form1::Services services, std::unique_ptr<Offices> offices, For
       m_host(*m_mainWindow, [this] { showMainWindow(); }),
       m_previewServices(preview)
 {
+    if (!m_previewServices.exporter) {
+        m_exporter = std::make_unique<OfficeSheetExporter>(*m_offices);
+        m_previewServices.exporter = m_exporter.get();
+    }
     // A check that failed leaves nothing running.
     if (!m_mainWindow->startUpCompleted())
         m_offices->stopKeeping();

@@ -114,6 +114,9 @@ private:
     std::unique_ptr<Offices> m_offices;
     std::unique_ptr<Form1> m_mainWindow;
     MainWindowHost m_host;
+    // Converts the workbook for the preview's saves and prints with an
+    // office of its own for each conversion, unless the caller gives one.
+    std::unique_ptr<SheetExporter> m_exporter;
     Form2Services m_previewServices;
     std::unique_ptr<Form2> m_previewWindow;
 };
