@@ -61,6 +61,47 @@ bool isOwnSocket(const QString &path)
         && info.st_uid == ::getuid();
 }
 
+} // namespace
+
+// The address to bind or connect to for the socket at `path`: the path
+// itself while a socket address holds it; a longer one (a deep cache or
+// runtime folder) is reached through the descriptor of its folder, opened
+// here, in /proc/self/fd, which the kernel resolves to the same entry. The
+// folder stays open as long as the address is used.
+class SocketAddress {
+public:
+    explicit SocketAddress(const QString &path)
+    {
+        if (QFile::encodeName(path).size() < qsizetype(sizeof(sockaddr_un::sun_path))) {
+            m_address = path;
+            return;
+        }
+        const QFileInfo info(path);
+        m_folder = ::open(QFile::encodeName(info.path()).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (m_folder >= 0)
+            m_address = QStringLiteral("/proc/self/fd/%1/%2").arg(m_folder).arg(info.fileName());
+        if (QFile::encodeName(m_address).size() >= qsizetype(sizeof(sockaddr_un::sun_path)))
+            m_address.clear();
+    }
+    ~SocketAddress()
+    {
+        if (m_folder >= 0)
+            ::close(m_folder);
+    }
+    SocketAddress(const SocketAddress &) = delete;
+    SocketAddress &operator=(const SocketAddress &) = delete;
+
+    // Empty when the socket cannot be reached (a folder that cannot be
+    // opened, a file name too long on its own).
+    QString address() const { return m_address; }
+
+private:
+    QString m_address;
+    int m_folder = -1;
+};
+
+namespace {
+
 // $XDG_RUNTIME_DIR when it is a folder of this user's own (not a link) that
 // the group and others cannot enter. Otherwise empty, and `why` says why
 // when the variable is set.
@@ -181,6 +222,7 @@ SingleInstance::~SingleInstance()
     // The socket goes (its file with it) while the lock is still held: a
     // later start that takes the lock finds no socket of this program.
     delete m_server;
+    m_socketAddress.reset();
     if (m_lockFd >= 0) {
         // Unlinked while still held: a later start that opened the old file
         // finds it gone when it checks, and opens the path again.
@@ -268,8 +310,9 @@ void SingleInstance::listen()
             qCWarning(lcQuorbelFiles).noquote() << "the single-instance socket" << path << reason;
         };
         const QByteArray native = QFile::encodeName(path);
-        if (native.size() >= qsizetype(sizeof(sockaddr_un::sun_path))) {
-            skip(QStringLiteral("is too long a path for a socket"));
+        auto address = std::make_unique<SocketAddress>(path);
+        if (address->address().isEmpty()) {
+            skip(QStringLiteral("cannot be reached as a socket (%1)").arg(systemError(errno)));
             continue;
         }
         struct stat info {};
@@ -296,14 +339,16 @@ void SingleInstance::listen()
             skip(QStringLiteral("could not be read (%1)").arg(systemError(errno)));
             continue;
         }
+        // The folder is the user's alone, so the socket in it is too. (Qt's
+        // access options would bind a longer path first, in a folder of
+        // their own beside it.)
         auto server = std::make_unique<QLocalServer>();
-        // Closed to the group and to others, as the folder is.
-        server->setSocketOptions(QLocalServer::UserAccessOption);
-        if (!server->listen(path)) {
+        if (!server->listen(address->address())) {
             skip(QStringLiteral("could not be listened on (%1)").arg(server->errorString()));
             continue;
         }
         m_server = server.release();
+        m_socketAddress = std::move(address);
         m_socketPath = path;
         connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::acceptConnections);
         return;
@@ -381,8 +426,9 @@ bool SingleInstance::askFirstToShow(const LaunchToken &launch, int waitMs)
         for (const QString &path : socketPaths()) {
             if (!isOwnSocket(path))
                 continue;
+            const SocketAddress address(path);
             QLocalSocket socket;
-            socket.connectToServer(path);
+            socket.connectToServer(address.address());
             if (socket.waitForConnected(250) && peerIsThisUser(socket.socketDescriptor())) {
                 socket.write(request);
                 if (socket.waitForBytesWritten(1000)) {

@@ -5,10 +5,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class QLocalServer;
 class QLocalSocket;
 
 namespace quorbel {
+
+class SocketAddress;
 
 // What the desktop hands a program it starts so that the program's window
 // may come to the front: XDG_ACTIVATION_TOKEN on Wayland, DESKTOP_STARTUP_ID
@@ -110,6 +114,8 @@ private:
     QString m_lockPath;
     int m_lockFd = -1;
     QLocalServer *m_server = nullptr;
+    // How the server's socket is reached while it listens.
+    std::unique_ptr<SocketAddress> m_socketAddress;
     QString m_socketPath;
 };
 

@@ -189,6 +189,7 @@ private slots:
         QTest::newRow("runtime folder open to others") << "open folder" << false;
         QTest::newRow("runtime folder is a link") << "folder link" << false;
         QTest::newRow("no runtime folder") << "no folder" << false;
+        QTest::newRow("socket path longer than an address") << "deep folder" << true;
     }
 
     void aLaterStartReachesTheFirst()
@@ -199,7 +200,7 @@ private slots:
             QSKIP("only root gives a file to another user");
         QTemporaryDir scratch;
         QVERIFY(scratch.isValid());
-        QString runtime = scratch.filePath(QStringLiteral("runtime"));
+        QString runtime = scratch.filePath(inTheWay == u"deep folder" ? QString(110, u'r') : QStringLiteral("runtime"));
         QVERIFY(QDir().mkdir(runtime));
         QCOMPARE(::chmod(QFile::encodeName(runtime).constData(), 0700), 0);
         const QString name = m_key + QStringLiteral(".socket");
