@@ -179,8 +179,9 @@ public:
     // Releasing an instance without Quit ends it too.
     virtual void Quit() = 0;
 
-    // Work of the instance that holds its office for long (the picture of a
-    // long sheet) asks `cancel` between its calls to the office and stops
+    // Work of the instance that holds its office for long (the held cells of
+    // a long list written, the picture of a long sheet) asks `cancel`
+    // between its calls to the office and stops
     // with Cancelled once it is cancelled; the instance is then ended with
     // Quit as ever, which, once `cancel` is cancelled, ends the office at
     // once without closing its workbooks first. Null (the default): never
