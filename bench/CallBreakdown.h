@@ -277,6 +277,7 @@ public:
     void setCutCopyMode(bool on) override { (*m_phase)("setCutCopyMode", [&] { m_inner->setCutCopyMode(on); }); }
     QString Version() override { return (*m_phase)("Version", [&] { return m_inner->Version(); }); }
     void Quit() override { (*m_phase)("Quit", [&] { m_inner->Quit(); }); }
+    void setCancellation(const CancellationToken *cancel) override { m_inner->setCancellation(cancel); }
 
 private:
     std::unique_ptr<xl::XlApplication> m_inner;

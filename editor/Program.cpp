@@ -98,16 +98,30 @@ SaveChoice Program::ProgramDialogs::getSaveFileName(const QString &title, const 
     return m_shown.getSaveFileName(title, filters);
 }
 
+// A long build lets the event loop run for its progress window, whose
+// modality keeps the main window from input; a click that reaches the
+// button all the same while a build runs does nothing. The offices kept
+// ahead of need neither start nor warm up while it runs.
 void Program::runTemplateCommand()
 {
+    if (m_commandRunning)
+        return;
     m_commandRunning = true;
+    m_offices->spare().hold(true);
     {
-        TemplateCommandHost host(*this);
-        CreateTemplateWorkbook(host, *m_offices, m_ending);
+        // Stopped by the program's end and by the progress window's "Cancel".
+        CancellationToken build = m_ending.child();
+        TemplateCommandHost host(*this, build, m_progressTiming);
+        build.setPoll([&host] { host.keepResponsive(); });
+        CreateTemplateWorkbook(host, *m_offices, build);
+        build.setPoll({});
     }
     m_commandRunning = false;
-    if (m_ending.cancelledAlready())
+    if (m_ending.cancelledAlready()) {
         closeShownWindow();
+        return;
+    }
+    m_offices->spare().hold(false);
 }
 
 // No office waits while the preview shows: it never uses one.

@@ -8,6 +8,7 @@
 #include "MainWindowHost.h"
 #include "Offices.h"
 #include "Options.h"
+#include "ProgressWindow.h"
 #include "SingleInstance.h"
 
 #include <QObject>
@@ -81,6 +82,10 @@ public:
     // start's launcher handed it, which lets the desktop bring it forward.
     void showRunningWindow(const LaunchToken &launch);
 
+    // When a build's progress window shows and how often it draws (tests
+    // set their own clock).
+    void setProgressTiming(ProgressTiming timing) { m_progressTiming = std::move(timing); }
+
 private:
     void closeShownWindow();
     void runTemplateCommand();
@@ -100,10 +105,12 @@ private:
         const CancellationToken &m_ending;
     };
 
-    // Cancelled by requestEnd(); the template command gets it and stops at
-    // its next step.
+    // Cancelled by requestEnd(); the template command gets a child of it,
+    // which its progress window's "Cancel" cancels too, and stops at its
+    // next step.
     CancellationToken m_ending;
     bool m_commandRunning = false;
+    ProgressTiming m_progressTiming;
     // The program's own dialogs when the caller gives none.
     StderrDialogs m_stderrDialogs;
     ProgramDialogs m_dialogs;

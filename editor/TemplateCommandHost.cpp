@@ -5,12 +5,58 @@
 #include "PictureBox.h"
 #include "Program.h"
 
+#include <QLocale>
 
 namespace quorbel {
+namespace {
 
-TemplateCommandHost::TemplateCommandHost(Program &program)
-    : m_program(program), m_mainWindow(program.mainWindow())
+// The text of a stage: while filling, the entry and the count in the
+// user's locale.
+QString progressText(BuildStage stage, int done, int total)
 {
+    switch (stage) {
+    case BuildStage::Starting:
+        return QStringLiteral("Starting the spreadsheet application");
+    case BuildStage::Filling:
+        return QStringLiteral("Filling entry %1 of %2").arg(QLocale().toString(done), QLocale().toString(total));
+    case BuildStage::Saving:
+        return QStringLiteral("Saving the workbook");
+    case BuildStage::Picturing:
+        return QStringLiteral("Making the picture of the sheet");
+    case BuildStage::Finished:
+        break;
+    }
+    return {};
+}
+
+} // namespace
+
+TemplateCommandHost::TemplateCommandHost(Program &program, const CancellationToken &cancel,
+                                         const ProgressTiming &timing)
+    : m_program(program), m_mainWindow(program.mainWindow()),
+      m_progressWindow(program.mainWindow(), cancel, [this] { return report(); }, timing)
+{
+}
+
+// The bar counts the entries while they are written; the other stages last
+// as long as they last.
+ProgressReport TemplateCommandHost::report() const
+{
+    const bool filling = m_stage == BuildStage::Filling;
+    return ProgressReport {progressText(m_stage, m_done, m_total), filling ? m_done : 0, filling ? m_total : 0};
+}
+
+// Called at every entry: only the numbers are kept; the window asks for
+// its text when it draws.
+void TemplateCommandHost::progress(BuildStage stage, int done, int total)
+{
+    m_stage = stage;
+    m_done = done;
+    m_total = total;
+    if (stage == BuildStage::Finished)
+        m_progressWindow.close();
+    else
+        m_progressWindow.pump();
 }
 
 QString TemplateCommandHost::completedBy() { return m_mainWindow.completedBy(); }

@@ -52,10 +52,19 @@ bool SpareOffice::warming() const
 void SpareOffice::keep()
 {
     m_keeping = true;
-    if (!wanted())
+    if (!wanted() || m_held)
         return;
     topUp();  // the first office is launched at once
     m_poll.start();
+}
+
+void SpareOffice::hold(bool held)
+{
+    m_held = held;
+    if (held)
+        m_poll.stop();
+    else if (m_keeping && wanted())
+        m_poll.start();
 }
 
 void SpareOffice::stop()
@@ -187,6 +196,10 @@ void SpareOffice::warmStep(Kept &kept)
 
 void SpareOffice::advance()
 {
+    if (m_held) {
+        m_poll.stop();
+        return;
+    }
     const bool warm = warming() && m_failedWarmUps < kWarmUpTries;
     for (size_t i = 0; i < m_kept.size();) {
         Kept &kept = m_kept[i];
@@ -231,7 +244,7 @@ void SpareOffice::checkEnded()
         if (m_kept[i].stage == Stage::Ready && m_kept[i].office->hasEnded())
             drop(i);
     }
-    if (m_keeping && wanted() && int(m_kept.size()) < kKept)
+    if (m_keeping && wanted() && !m_held && int(m_kept.size()) < kKept)
         m_poll.start();
 }
 
@@ -239,7 +252,7 @@ std::unique_ptr<xl::XlApplication> SpareOffice::takeInstance()
 {
     // Replacements start from the event loop, after the command: an office
     // starting beside the build would slow it down.
-    if (m_keeping && wanted())
+    if (m_keeping && wanted() && !m_held)
         m_poll.start();
     while (!m_kept.empty()) {
         // The readiest office first: ready, then warming, then starting.

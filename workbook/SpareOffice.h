@@ -22,7 +22,8 @@
 // cannot warm up is not started over and over). An office found dead when it is asked for is
 // dropped, and the next one is tried; with none left, Offices::createApplication
 // starts one the ordinary way. The offices taken by a command are replaced
-// from the event loop, once the command has ended.
+// from the event loop, once the command has ended (the command holds the
+// keeping while it runs).
 //
 // QUORBEL_SPARE_OFFICE=0 turns it off (each instance is then started when
 // it is needed, and nothing is warmed). It is off, too, when the offices
@@ -69,6 +70,11 @@ public:
     // Ends the waiting offices and keeps none until keep().
     void stop();
     bool keeping() const { return m_keeping; }
+    // While held, nothing is started or warmed: a build runs, and lets the
+    // event loop run for its progress window, and an office starting or
+    // warming beside it would slow it down. Released, the keeping goes on
+    // (offices a build took are replaced then).
+    void hold(bool held);
 
     // Starts an office and waits until it is connected, keeping it (the
     // availability check's office; it is warmed up later, from the event
@@ -109,6 +115,7 @@ private:
 
     std::vector<Kept> m_kept;
     bool m_keeping = false;
+    bool m_held = false;
     int m_starts = 0;
     int m_warmed = 0;
     int m_failedWarmUps = 0;

@@ -141,7 +141,11 @@ void fillAndSave(Build &b)
     QString nameText;
 
     steps(100, [&] { host.setBusyPointer(true); });
-    steps.essential(102, [&] { b.excel = b.offices.createApplication(); });
+    host.progress(BuildStage::Starting, 0, 0);
+    steps.essential(102, [&] {
+        b.excel = b.offices.createApplication();
+        b.excel->setCancellation(&b.cancel);
+    });
     steps.essential(104, [&] { templateBytes = templateWorkbookBytes(); });
     steps.essential(106, [&] {
         const QString path = scratchPath(QStringLiteral("template.xlt"));
@@ -184,6 +188,7 @@ void fillAndSave(Build &b)
         }
     });
     for (int position = 1; position <= count && !steps.stopped(); ++position) {
+        host.progress(BuildStage::Filling, position, count);
         if (steps.test(128, [&] { return position < count; })) {
             steps(130, [&] { b.app().Rows(row)->Select(); });
             steps(132, [&] { b.app().Selection()->Copy(); });
@@ -205,6 +210,7 @@ void fillAndSave(Build &b)
         steps(154, [&] { row = qint16(row + 1); });
     }
 
+    host.progress(BuildStage::Saving, 0, 0);
     steps(158, [&] { host.setBusyPointer(true); });
     steps(160, [&] { b.firstSheet()->Select(); });
     steps(162, [&] { b.cell(sheet::kSavedSelectionCell)->Select(); });
@@ -239,7 +245,11 @@ void fillAndSave(Build &b)
 void makePicture(Build &b)
 {
     Steps &steps = b.steps;
-    steps.essential(194, [&] { b.excel = OpenInNewInstance(b.offices, b.workbookPath); });
+    b.host.progress(BuildStage::Picturing, 0, 0);
+    steps.essential(194, [&] {
+        b.excel = OpenInNewInstance(b.offices, b.workbookPath);
+        b.excel->setCancellation(&b.cancel);
+    });
     steps(196, [&] { b.host.setBusyPointer(true); });
     steps.essential(198, [&] {
         const auto books = b.app().Workbooks();
@@ -290,6 +300,7 @@ void CreateTemplateWorkbook(TemplateHost &host, Offices &offices, const Cancella
             // already) or a failed start is reported at once.
             if (crashed(b.steps.stop()) && attempt == 1)
                 continue;
+            host.progress(BuildStage::Finished, 0, 0);
             host.setBusyPointer(false);
             reportStop(b.steps, b.steps.stop());
             return;
@@ -304,6 +315,13 @@ void CreateTemplateWorkbook(TemplateHost &host, Offices &offices, const Cancella
             b.endInstance();
             b.steps.clearStop();
             makePicture(b);
+        }
+        host.progress(BuildStage::Finished, 0, 0);
+        // Cancelled: nothing is handed over, and the workbook goes too.
+        if (b.steps.stopped() && b.steps.stop().cancelled) {
+            removeLeftovers(b, false);
+            host.setBusyPointer(false);
+            return;
         }
         const bool pictureLost = b.steps.stopped();
         if (pictureLost) {

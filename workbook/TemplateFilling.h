@@ -13,6 +13,15 @@ namespace quorbel {
 class Dialogs;
 class Offices;
 
+// How far a build has come.
+enum class BuildStage {
+    Starting,   // taking an office, opening the template
+    Filling,    // writing the entries, one by one
+    Saving,     // saving the scratch workbook
+    Picturing,  // making the picture of the sheet
+    Finished,   // the build is over (a hand-over to the preview may follow)
+};
+
 // What "Start Creating Template" reads from the main window and hands back to
 // it. The window implements it; the template command knows no window class.
 // Every member may throw Failure; the command reports it with its step.
@@ -32,6 +41,11 @@ public:
 
     // The main window's pointer: busy (hourglass) or the default.
     virtual void setBusyPointer(bool busy) = 0;
+
+    // How far the build has come: its stage and, while filling, the entry
+    // being written (`done`, from 1) of `total`. Called at every entry, so
+    // it is cheap; a long build shows it. Never fails.
+    virtual void progress(BuildStage stage, int done, int total) = 0;
 
     // The hand-over to the preview window, in this order. The first use of
     // the preview loads it.
@@ -73,11 +87,15 @@ QString scratchWorkbookName(const DigitSource &digits);
 //   start, the failure is reported once and the preview opens with the
 //   workbook and no picture.
 // An instance lost after its work was done (while closing) costs nothing
-// and is not reported. `cancel` cancelled (the program is ending) stops the
-// run at its next step while it fills, saves and pictures, the same way,
-// without a report and without a second run; a picture stopped so leaves
-// the preview to open and close as a failed one does. A host member that throws Cancelled stops it so too.
-// A second run never shows a box the first one showed.
+// and is not reported. `cancel` cancelled (the user's Cancel, or the
+// program ending) stops the run at its next step while it fills, saves and
+// pictures (also between the pages of a long sheet's picture): the instance
+// is ended, the template copy, the picture and the scratch workbook are
+// deleted, no box shows, there is no second run and no preview, and the
+// main window stays as it was. A host member that throws Cancelled stops it
+// so too. A second run never shows a box the first one showed. The host
+// hears of each stage (progress()), and of Finished before the hand-over or
+// when the run stops.
 void CreateTemplateWorkbook(TemplateHost &host, Offices &offices, const CancellationToken &cancel = {},
                             const DigitSource &digits = {});
 

@@ -277,6 +277,28 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(Cancelled, cancelled.stop().rethrow());
         QCOMPARE(ran.size(), 2);
         QCOMPARE(dialogs.errorTexts().size(), 2);
+
+        // One command's token: its own cancel stays its own; its parent's
+        // (the program's end, delivered by the parent's poll) stops it too.
+        CancellationToken ending;
+        CancellationToken command = ending.child();
+        QStringList polls;
+        command.setPoll([&] { polls << u"command"_s; });
+        ending.setPoll([&] {
+            polls << u"ending"_s;
+            if (polls.size() > 2)
+                ending.cancel();
+        });
+        QVERIFY(!command.isCancelled());
+        QVERIFY(command.isCancelled());
+        QCOMPARE(polls, (QStringList{u"command"_s, u"ending"_s, u"command"_s, u"ending"_s}));
+        QVERIFY(command.isCancelled());
+        QCOMPARE(polls.size(), 4);
+        QVERIFY(ending.child().child().cancelledAlready());
+        CancellationToken running;
+        CancellationToken stopped = running.child();
+        stopped.cancel();
+        QVERIFY(stopped.cancelledAlready() && !running.isCancelled());
     }
 
     void procStatLinesParse_data()

@@ -2,6 +2,7 @@
 // window's handlers driven as a user would, the preview window, the saved
 // workbook read back in a fresh office instance and by an independent reader.
 
+#include "EntryList.h"
 #include "Form1.h"
 #include "Form2.h"
 #include "OfficeTestSupport.h"
@@ -17,18 +18,24 @@
 #include "TestHome.h"
 #include "editor_test_support.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDialog>
 #include <QDir>
 #include <QJsonArray>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <atomic>
@@ -778,7 +785,226 @@ private slots:
         QCOMPARE(main.entryCount(), 300);
     }
 
+    // A long build shows its progress over the main window, and "Cancel"
+    // (pressed, or Escape) stops it within a second, in the fill (also
+    // while the office writes a batch of 4,096 held entries) or in the
+    // picture (between the pages of a long sheet): no box, no scratch file,
+    // no office but those kept ahead of need, the main window as it was.
+    // A click on "Start Creating Template" while the window shows reaches
+    // nothing.
+    void cancelALongBuild_data()
+    {
+        QTest::addColumn<QString>("stage");  // what the window says when "Cancel" is pressed
+        QTest::addColumn<int>("afterMs");    // how long it has said so by then
+        QTest::addColumn<bool>("escape");
+        QTest::newRow("filling, Escape") << u"Filling entry"_s << 0 << true;
+        // The first 4,096 entries go to the office in one batch.
+        QTest::newRow("filling a batch, Cancel") << u"Filling entry"_s << 150 << false;
+        // Well into the picture of the long sheet.
+        QTest::newRow("picture, Cancel") << u"Making the picture of the sheet"_s << 150 << false;
+    }
+
+    void cancelALongBuild()
+    {
+        QFETCH(QString, stage);
+        QFETCH(int, afterMs);
+        QFETCH(bool, escape);
+        constexpr int entries = 5000;
+        // Numbers as the user's locale writes them.
+        const QLocale before = QLocale();
+        const QLocale locale(QLocale::German, QLocale::Germany);
+        QLocale::setDefault(locale);
+        const auto restoreLocale = qScopeGuard([&] { QLocale::setDefault(before); });
+        QList<ListEntry> list;
+        for (int i = 1; i <= entries; ++i)
+            list.append({u"3/%1/2026"_s.arg(1 + i % 28), u"project %1"_s.arg(i), u"notes %1"_s.arg(i),
+                         i % 3 ? u""_s : u"V"_s});
+        storeValue(u"ToDo"_s, encodeEntryList(list));
+
+        Program program(m_fixture.services());
+        // Shown at once, and drawn often: the program's own part of the fill is quick.
+        program.setProgressTiming({0, 10, {}});
+        Form1 &main = program.mainWindow();
+        program.showMainWindow();
+        main.txtName->setText(u"Ann"_s);
+        QCOMPARE(main.entryCount(), entries);
+        QTRY_VERIFY_WITH_TIMEOUT(program.spareOffice().ready(), 60000);
+        const QList<qint64> kept = program.spareOffice().processIds();
+        main.activateWindow();
+        main.PushButton6->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), main.PushButton6);
+        const QList<ListEntry> entriesBefore = main.entries();
+        QSignalSpy startClicks(main.PushButton6, &QPushButton::clicked);
+        // As the window system brings a click: a window that a modal one
+        // blocks takes none.
+        const auto clickStart = [&main] {
+            const QPoint centre = main.PushButton6->mapTo(&main, main.PushButton6->rect().center());
+            QTest::mouseClick(main.windowHandle(), Qt::LeftButton, {}, centre);
+        };
+
+        // Driven from the event loop that the build lets run: the window's
+        // texts are read, a second click goes to "Start Creating Template",
+        // and "Cancel" is pressed once the wanted stage has shown a while.
+        QSet<QString> texts;
+        QStringList barsWrong;
+        QElapsedTimer stageShown;
+        QElapsedTimer sinceCancel;
+        // The longest the build let no event through while the window showed:
+        // a click waits that long before it is seen.
+        QElapsedTimer sinceEvents;
+        qint64 longestWithoutEvents = 0;
+        bool clickedAgain = false;
+        bool busy = true;
+        QTimer driver;
+        driver.setInterval(5);
+        connect(&driver, &QTimer::timeout, this, [&] {
+            QDialog *window = progressWindow();
+            if (!window || sinceCancel.isValid())
+                return;
+            if (sinceEvents.isValid())
+                longestWithoutEvents = std::max(longestWithoutEvents, sinceEvents.elapsed());
+            sinceEvents.start();
+            const QString text = window->findChild<QLabel *>()->text();
+            texts.insert(text);
+            // (The test's window shows from the first step on, before the
+            // pointer is set.)
+            if (!text.startsWith(u"Starting"_s))
+                busy = busy && main.cursor().shape() == Qt::WaitCursor;
+            // A screen reader reads the bar as a progress bar at the entry
+            // being written.
+            const QRegularExpressionMatch filling =
+                QRegularExpression(u"^Filling entry ([\\d.]+) of 5\\.000$"_s).match(text);
+            if (filling.hasMatch()) {
+                QAccessibleInterface *bar = QAccessible::queryAccessibleInterface(window->findChild<QProgressBar *>());
+                if (!bar || bar->role() != QAccessible::ProgressBar || !bar->valueInterface()
+                    || bar->valueInterface()->maximumValue().toInt() != entries
+                    || bar->valueInterface()->currentValue().toInt() != locale.toInt(filling.captured(1)))
+                    barsWrong << text;
+            }
+            if (!clickedAgain) {
+                clickedAgain = true;
+                clickStart();
+            }
+            if (!text.startsWith(stage))
+                return;
+            if (!stageShown.isValid())
+                stageShown.start();
+            if (stageShown.elapsed() < afterMs)
+                return;
+            sinceCancel.start();
+            if (escape) {
+                QTest::keyClick(window->windowHandle(), Qt::Key_Escape);
+            } else {
+                auto *cancel = window->findChild<QPushButton *>();
+                QCOMPARE(cancel->text(), u"Cancel"_s);
+                const QPoint centre = cancel->mapTo(window, cancel->rect().center());
+                QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, centre);
+            }
+        });
+        driver.start();
+        clickStart();
+        driver.stop();
+
+        QVERIFY2(sinceCancel.isValid(), qPrintable(QStringList(texts.values()).join(u" / "_s)));
+        QVERIFY2(longestWithoutEvents + sinceCancel.elapsed() < 1000,
+                 qPrintable(u"%1 ms without events, %2 ms to stop"_s.arg(longestWithoutEvents)
+                                .arg(sinceCancel.elapsed())));
+        QVERIFY(clickedAgain);
+        QCOMPARE(startClicks.count(), 1);
+        QVERIFY2(busy, "the busy pointer went while the build ran");
+        QVERIFY(!progressWindow());
+        bool numbers = false;
+        for (const QString &text : std::as_const(texts))
+            numbers = numbers
+                || QRegularExpression(u"^Filling entry [1-9]\\d{0,2}(\\.\\d{3})? of 5\\.000$"_s).match(text).hasMatch();
+        QVERIFY2(numbers, qPrintable(QStringList(texts.values()).join(u" / "_s)));
+        QVERIFY2(barsWrong.isEmpty(), qPrintable(barsWrong.join(u" / "_s)));
+
+        QVERIFY2(m_dialogs->boxes.isEmpty(), qPrintable(m_dialogs->errorTexts().join(u"\n---\n"_s)));
+        QVERIFY(main.isVisible() && main.isEnabled());
+        QVERIFY(!program.previewWindowLoaded() || !program.previewWindow().isVisible());
+        QVERIFY(main.cursor().shape() != Qt::WaitCursor);
+        QCOMPARE(main.entries(), entriesBefore);
+        QCOMPARE(main.txtName->text(), u"Ann"_s);
+        QCOMPARE(QApplication::activeWindow(), &main);
+        QCOMPARE(QApplication::focusWidget(), main.PushButton6);
+        const QStringList left =
+            QDir(scratchFolder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        QVERIFY2(left.isEmpty(), qPrintable(left.join(u' ')));
+        // The offices the build took are gone; only those kept for the next
+        // build run.
+        const QList<qint64> keptNow = program.spareOffice().processIds();
+        QSet<qint64> others = officeChildren();
+        others.subtract(QSet<qint64>(keptNow.begin(), keptNow.end()));
+        QVERIFY2(others.isEmpty(), "an office runs that is not kept for the next build");
+        QVERIFY(!processExists(kept.front()));
+        if (stage.startsWith(u"Making"_s))
+            QVERIFY(!processExists(kept.back()));
+    }
+
+    // Nothing shows for a build that is over within half a second (the
+    // window's clock says so); from half a second on the window shows.
+    void progressWindowAfterHalfASecond_data()
+    {
+        QTest::addColumn<qint64>("elapsedMs");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("499 ms") << qint64(499) << false;
+        QTest::newRow("500 ms") << qint64(500) << true;
+    }
+
+    void progressWindowAfterHalfASecond()
+    {
+        QFETCH(qint64, elapsedMs);
+        QFETCH(bool, shown);
+        Program program(m_fixture.services());
+        program.setProgressTiming({500, 50, [elapsedMs] { return elapsedMs; }});
+        Form1 &main = program.mainWindow();
+        program.showMainWindow();
+        addEntry(main, u"soon"_s, u"Short"_s, u"build"_s, false);
+        QStringList shownTexts;
+        EventWatch watch([&](QObject *watched, QEvent *event) {
+            if (event->type() == QEvent::Show && watched->objectName() == QLatin1String("progressWindow"))
+                shownTexts << static_cast<QWidget *>(watched)->findChild<QLabel *>()->text();
+        });
+        Form2 &preview = build(program);
+        QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join(u"\n---\n"_s)));
+        QVERIFY(preview.isVisible());
+        QCOMPARE(shownTexts, shown ? QStringList {u"Starting the spreadsheet application"_s} : QStringList());
+        QVERIFY(!progressWindow());
+        QTest::mouseClick(preview.PushButton8, Qt::LeftButton);
+    }
+
 private:
+    // The shown progress window of a build, or none.
+    static QDialog *progressWindow()
+    {
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (widget->objectName() == QLatin1String("progressWindow") && widget->isVisible())
+                return qobject_cast<QDialog *>(widget);
+        }
+        return nullptr;
+    }
+
+    // Runs a function on every event of the application while it lives.
+    class EventWatch final : public QObject {
+    public:
+        explicit EventWatch(std::function<void(QObject *, QEvent *)> watch) : m_watch(std::move(watch))
+        {
+            QCoreApplication::instance()->installEventFilter(this);
+        }
+        ~EventWatch() override { QCoreApplication::instance()->removeEventFilter(this); }
+
+    protected:
+        bool eventFilter(QObject *watched, QEvent *event) override
+        {
+            m_watch(watched, event);
+            return false;
+        }
+
+    private:
+        std::function<void(QObject *, QEvent *)> m_watch;
+    };
+
     // One "Application Error" box for the template command (at `step`
     // unless 0), no preview, the main window shown as it was, no office and
     // no scratch file left.

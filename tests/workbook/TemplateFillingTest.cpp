@@ -40,6 +40,7 @@ public:
     QList<Entry> entries;
 
     QStringList calls;
+    QStringList stages;
     QList<bool> pointer;
     QString picturePath;
     bool pictureExisted = false;
@@ -56,6 +57,14 @@ public:
         return ListEntry {e.dueBy, e.project, e.notes, e.done};
     }
     void setBusyPointer(bool busy) override { pointer.append(busy); }
+    void progress(BuildStage stage, int done, int total) override
+    {
+        static const char *const names[] = {"starting", "filling", "saving", "picturing", "finished"};
+        QString step = QLatin1String(names[int(stage)]);
+        if (stage == BuildStage::Filling)
+            step += QStringLiteral(" %1/%2").arg(done).arg(total);
+        stages << step;
+    }
     void loadPreviewPicture(const QString &path) override
     {
         calls << QStringLiteral("picture");
@@ -220,6 +229,13 @@ private slots:
             QCOMPARE(cellText(saved, row, 2), marks.at(i % marks.size()) == QLatin1String("V") ? QStringLiteral("a") : QString());
         }
         QCOMPARE(cellText(saved, 5, 3), QStringLiteral("Development project"));
+
+        // Each entry is reported as it is written, each stage once.
+        QStringList stages {u"starting"_s};
+        for (int i = 1; i <= count; ++i)
+            stages << QStringLiteral("filling %1/%2").arg(i).arg(count);
+        stages << u"saving"_s << u"picturing"_s << u"finished"_s;
+        QCOMPARE(host.stages, stages);
     }
 
     void takenNamesAreNeverUsed()

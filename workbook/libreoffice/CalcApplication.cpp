@@ -227,12 +227,24 @@ QString CalcApplication::Version()
     return m_session->version;
 }
 
+void CalcApplication::setCancellation(const CancellationToken *cancel)
+{
+    if (m_session->office)
+        m_session->office->setCancellation(cancel);
+}
+
 void CalcApplication::Quit()
 {
     if (!m_session->office || m_session->office->ended())
         return;
     // Closing each workbook first lets the office finish with its files.
+    // After a cancel the office is ended at once: closing a long workbook
+    // can take longer than a user waits for a stop, and its work is not
+    // wanted any more.
+    const bool cancelled = m_session->office->cancelled();
     for (const auto &document : m_session->documents) {
+        if (cancelled)
+            break;
         try {
             m_session->office->call([&] {
                 if (document->closed)

@@ -156,6 +156,7 @@ public:
     void setCutCopyMode(bool on) override;
     QString Version() override;
     void Quit() override;
+    void setCancellation(const CancellationToken *cancel) override;
 
     // What the application's handles share (the backend's own use).
     const std::shared_ptr<Session> &session() const { return m_session; }

@@ -32,6 +32,17 @@ namespace {
 constexpr int kMaxHeldCopies = 4096;
 constexpr size_t kMaxHeldWrites = 16384;
 
+// A batch of held cells can take the office a second or more (a text with
+// a digit is read as a number by the office, a round trip a cell): the work
+// may be cancelled between cells, every so many.
+constexpr int kCellsBetweenCheckpoints = 64;
+
+void checkpointEvery(Session &session, int index)
+{
+    if (index % kCellsBetweenCheckpoints == 0)
+        session.connection().checkpoint();
+}
+
 bool wholeRowsOf(const Document &document, const Area &area)
 {
     return area.firstColumn == 0 && area.lastColumn >= document.maxColumn;
@@ -100,8 +111,11 @@ void writeColumnBlock(Session &session, Document &document, const std::vector<co
     const Reference<css::beans::XPropertyState> states(range, UNO_QUERY_THROW);
     const rtl::OUString numberFormat("NumberFormat");
     if (states->getPropertyState(numberFormat) == css::beans::PropertyState_AMBIGUOUS_VALUE) {
-        for (const CellWrite *cell : cells)
-            writeCell(session, document, cell->sheet, cell->row, cell->column, cell->value, cell->locale);
+        for (int i = 0; i < count; ++i) {
+            checkpointEvery(session, i);
+            const CellWrite &cell = *cells[size_t(i)];
+            writeCell(session, document, cell.sheet, cell.row, cell.column, cell.value, cell.locale);
+        }
         return;
     }
     sal_Int32 key = 0;
@@ -113,6 +127,7 @@ void writeColumnBlock(Session &session, Document &document, const std::vector<co
     std::vector<int> literal;                          // texts that must keep the cell's format
     std::vector<std::pair<int, sal_Int32>> newFormats;  // cells that take a format with their value
     for (int i = 0; i < count; ++i) {
+        checkpointEvery(session, i);
         const CellWrite &cell = *cells[size_t(i)];
         Any item {rtl::OUString()};  // an empty text clears the cell's content
         if (const auto *number = std::get_if<double>(&cell.value)) {
@@ -159,7 +174,9 @@ void writeColumnBlock(Session &session, Document &document, const std::vector<co
         const bool unchanged = states->getPropertyState(numberFormat) != css::beans::PropertyState_AMBIGUOUS_VALUE
             && (properties->getPropertyValue(numberFormat) >>= after) && after == key;
         if (!unchanged) {
-            for (const int i : literal) {
+            for (size_t n = 0; n < literal.size(); ++n) {
+                checkpointEvery(session, int(n));
+                const int i = literal[n];
                 const auto cellProperties = propertiesOf(range->getCellByPosition(0, i));
                 sal_Int32 now = key;
                 cellProperties->getPropertyValue(numberFormat) >>= now;
@@ -168,8 +185,11 @@ void writeColumnBlock(Session &session, Document &document, const std::vector<co
             }
         }
     }
-    for (const auto &[i, format] : newFormats)
+    for (size_t n = 0; n < newFormats.size(); ++n) {
+        checkpointEvery(session, int(n));
+        const auto &[i, format] = newFormats[n];
         propertiesOf(range->getCellByPosition(0, i))->setPropertyValue(numberFormat, Any(format));
+    }
 }
 
 // Writes held cells. In rows whose height is their own (the office never
@@ -179,14 +199,17 @@ void writeColumnBlock(Session &session, Document &document, const std::vector<co
 void writeHeldCells(Session &session, Document &document, std::vector<CellWrite> &writes, bool inBlocks)
 {
     std::vector<const CellWrite *> order;
+    int written = 0;
     for (const CellWrite &write : writes) {
         const auto *text = std::get_if<QString>(&write.value);
         // The office makes a text of several lines a rich text cell.
         const bool lines = text && (text->contains(QLatin1Char('\n')) || text->contains(QLatin1Char('\r')));
-        if (inBlocks && !lines)
+        if (inBlocks && !lines) {
             order.push_back(&write);
-        else
+        } else {
+            checkpointEvery(session, written++);
             writeCell(session, document, write.sheet, write.row, write.column, write.value, write.locale);
+        }
     }
     std::sort(order.begin(), order.end(), [](const CellWrite *a, const CellWrite *b) {
         return std::tie(a->sheet, a->column, a->row) < std::tie(b->sheet, b->column, b->row);

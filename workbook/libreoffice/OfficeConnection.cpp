@@ -385,6 +385,8 @@ void OfficeConnection::leaveWithError()
         throw;
     } catch (const Failure &) {
         throw;
+    } catch (const Cancelled &) {
+        throw;
     } catch (const css::lang::DisposedException &) {
         throw endAfterFault();
     } catch (const css::uno::Exception &e) {

@@ -9,6 +9,7 @@
 #include "OfficeProcess.h"
 #include "UnoText.h"
 
+#include "CancellationToken.h"
 #include "InstanceFailure.h"
 
 #include <com/sun/star/bridge/XBridge.hpp>
@@ -74,7 +75,8 @@ public:
 
     // Runs `body` (UNO calls) as one bounded call. UNO exceptions become
     // Failure; when the office has ended (died, hung, quit) the Failure says
-    // so and every later call fails at once.
+    // so and every later call fails at once. A Cancelled (checkpoint())
+    // passes through as it is.
     template<typename Body>
     auto call(Body &&body) -> std::invoke_result_t<Body>
     {
@@ -120,6 +122,18 @@ public:
     // True once the office process has ended; never blocks.
     bool processEnded();
 
+    // What long work asks between its calls to the office (null: nothing).
+    void setCancellation(const CancellationToken *cancel) { m_cancel = cancel; }
+    // Where long work may stop: throws Cancelled once the cancellation is
+    // cancelled (asking it may let the program's event loop run a moment).
+    void checkpoint() const
+    {
+        if (m_cancel)
+            m_cancel->throwIfCancelled();
+    }
+    // True once the cancellation is cancelled (without asking it anew).
+    bool cancelled() const { return m_cancel && m_cancel->cancelledAlready(); }
+
     // A folder of this instance's own for scratch files.
     QString scratchFolder() const;
     qint64 pid() const;
@@ -160,6 +174,7 @@ private:
     std::chrono::milliseconds m_ordinaryLimit;
     QString m_program;
     int m_depth = 0;
+    const CancellationToken *m_cancel = nullptr;
     bool m_ended = false;
     QString m_endReason;
     // How the office was lost (None after an ordinary Quit).

@@ -328,6 +328,7 @@ std::shared_ptr<SheetPicture> sheetPictureOfRange(OfficeConnection &office, Docu
 
         qint64 top = 0;
         for (const Block &block : print.blocks) {
+            office.checkpoint();  // a long sheet's picture can be cancelled between its pages
             QByteArray pdf = exportPdf(print.storable, block.range, print.pdfPath, print.pdfUrl);
             // Each block on one page: a page break in it would lose rows.
             if (PdfPage(pdf).pageCount() > 1)

@@ -20,6 +20,7 @@
 // instance usable.
 // Objects may be kept beyond their instance; they then only fail.
 
+#include "CancellationToken.h"
 #include "Failure.h"
 #include "InstanceFailure.h"
 
@@ -220,6 +221,16 @@ public:
     // (and its profile folder). Never fails; a second Quit does nothing.
     // Releasing an instance without Quit ends it too.
     virtual void Quit() = 0;
+
+    // Work of the instance that holds its office for long (the held cells of
+    // a long list written, the picture of a long sheet) asks `cancel`
+    // between its calls to the office and stops
+    // with Cancelled once it is cancelled; the instance is then ended with
+    // Quit as ever, which, once `cancel` is cancelled, ends the office at
+    // once without closing its workbooks first. Null (the default): never
+    // asked. The token must outlive the instance or be taken back. An
+    // instance whose every call is short need not ask.
+    virtual void setCancellation(const CancellationToken *cancel) { (void)cancel; }
 
     XlApplication &Application() { return *this; }
 };
