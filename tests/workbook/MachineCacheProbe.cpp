@@ -40,6 +40,7 @@ public:
         return ListEntry {QStringLiteral("12/24/26"), QStringLiteral("Office"), QStringLiteral("a note"), QString()};
     }
     void setBusyPointer(bool) override {}
+    void progress(BuildStage, int, int) override {}
     void loadPreviewPicture(const QString &path) override { pictured = QFileInfo(path).size() > 0; }
     void showNoPreviewPicture() override {}
     void setPreviewWorkbook(const QString &path) override { workbook = path; }
