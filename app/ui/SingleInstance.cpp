@@ -69,10 +69,14 @@ bool isOwnSocket(const QString &path)
 // here, in /proc/self/fd, which the kernel resolves to the same entry. The
 // folder stays open as long as the address is used.
 class SocketAddress {
+    // Qt refuses a path some bytes short of what a socket address holds
+    // (108 bytes with its NUL): a path of 107 bytes fails to listen.
+    static constexpr qsizetype kLongestDirectPath = 96;
+
 public:
     explicit SocketAddress(const QString &path)
     {
-        if (QFile::encodeName(path).size() < qsizetype(sizeof(sockaddr_un::sun_path))) {
+        if (QFile::encodeName(path).size() < kLongestDirectPath) {
             m_address = path;
             return;
         }

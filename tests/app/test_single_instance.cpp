@@ -190,6 +190,7 @@ private slots:
         QTest::newRow("runtime folder is a link") << "folder link" << false;
         QTest::newRow("no runtime folder") << "no folder" << false;
         QTest::newRow("socket path longer than an address") << "deep folder" << true;
+        QTest::newRow("socket path just short of an address") << "107 bytes" << true;
     }
 
     void aLaterStartReachesTheFirst()
@@ -201,6 +202,12 @@ private slots:
         QTemporaryDir scratch;
         QVERIFY(scratch.isValid());
         QString runtime = scratch.filePath(inTheWay == u"deep folder" ? QString(110, u'r') : QStringLiteral("runtime"));
+        if (inTheWay == u"107 bytes") {
+            // The socket's path, with its NUL, fills a socket address exactly.
+            const qsizetype room = 107 - QFile::encodeName(scratch.path()).size() - 2 - m_key.size() - 7;
+            QVERIFY(room > 0);
+            runtime = scratch.filePath(QString(room, u'r'));
+        }
         QVERIFY(QDir().mkdir(runtime));
         QCOMPARE(::chmod(QFile::encodeName(runtime).constData(), 0700), 0);
         const QString name = m_key + QStringLiteral(".socket");
