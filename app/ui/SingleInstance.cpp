@@ -127,6 +127,10 @@ QString privateRuntimeFolder(QString &why)
         why = QStringLiteral("belongs to another user");
     else if ((info.st_mode & 077) != 0)
         why = QStringLiteral("is open to the group or to others");
+    // The scratch files' test of a private folder decides, as it does for
+    // them: it also looks at the folders above.
+    else if (!isOwnPrivateFolder(folder))
+        why = QStringLiteral("lies below a folder that others could rename");
     else
         return folder;
     return {};
