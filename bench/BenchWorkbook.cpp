@@ -16,6 +16,7 @@
 #include "FileProcs.h"
 #include "ListFill.h"
 #include "OfficeSheetExporter.h"
+#include "PreviewPicture.h"
 #include "Offices.h"
 #include "Snapshot.h"
 #include "Spreadsheet.h"
@@ -26,7 +27,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QImage>
 #include <QLocale>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -98,8 +98,9 @@ void oneBuild(Offices &offices, const QString &folder, const QString &templatePa
         QFile::remove(copy);
         QFile::copy(picture, copy);
     }
-    QImage image(picture);
-    std::printf("  picture%s: %d x %d pixels\n", qPrintable(suffix), image.width(), image.height());
+    // The file holds the office's pages, which the preview reads as it does.
+    const QSize size = PreviewPicture::fromFile(picture).logicalSize();
+    std::printf("  picture%s: %d x %d pixels\n", qPrintable(suffix), size.width(), size.height());
     workbook->Close();
     excel->Quit();
 }

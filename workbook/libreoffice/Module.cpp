@@ -1,4 +1,4 @@
-// The entry points Spreadsheet.cpp resolves when it loads this module.
+// The entry points Offices.cpp resolves when it loads this module.
 
 #include "CalcObjects.h"
 #include "WarmUp.h"
