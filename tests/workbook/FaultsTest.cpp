@@ -72,7 +72,6 @@ private slots:
         m_template = temp(QStringLiteral("template.xlt"));
         WriteBytesToFile(templateWorkbookBytes(), m_template);
         SetApplicationTitle();
-        m_pipesBefore = ownPipesLeft();
     }
 
     void cleanupTestCase()
@@ -483,15 +482,12 @@ os.execv(office, [office] + sys.argv[1:])
 private:
     FreshOffices freshOffices;
 
-    // The offices' pipes in /tmp that were not there when the run began.
-    QStringList ownPipesLeft() const
+    // The pipes in /tmp named after this process's offices (other runs'
+    // offices may come and go beside it at any time).
+    static QStringList ownPipesLeft()
     {
-        QStringList pipes = QDir(QStringLiteral("/tmp")).entryList(
-            {QStringLiteral("OSL_PIPE_%1_quorbel-%2-*").arg(::getuid()).arg(::getpid()),
-             QStringLiteral("OSL_PIPE_%1_SingleOfficeIPC_*").arg(::getuid())},
-            QDir::System | QDir::Files);
-        pipes.removeIf([this](const QString &pipe) { return m_pipesBefore.contains(pipe); });
-        return pipes;
+        return QDir(QStringLiteral("/tmp")).entryList(
+            {QStringLiteral("OSL_PIPE_%1_quorbel-%2-*").arg(::getuid()).arg(::getpid())}, QDir::System | QDir::Files);
     }
 
     std::unique_ptr<xl::XlApplication> startWithTemplate()
@@ -507,7 +503,6 @@ private:
 
     QString m_template;
     QSet<qint64> m_started;
-    QStringList m_pipesBefore;
     std::optional<quorbel::test::ScopedEnvironment> m_environment;
 };
 
