@@ -381,7 +381,8 @@ found = re.search(r'pipe,name=([^;<]+);urp;', settings)
 if found:
     path = '/tmp/OSL_PIPE_%d_%s' % (os.getuid(), found.group(1))
     program = os.getppid()
-    if os.fork() == 0:
+    planter = os.fork()
+    if planter == 0:
         # A process of its own, which ending the office does not end.
         os.setsid()
         planted = socket.socket(socket.AF_UNIX)
@@ -409,7 +410,14 @@ if found:
             with open('%1', 'a') as log:
                 log.write('connected\n')
         os._exit(0)
-    while not os.path.exists('%1'):
+    # Each start's own planter has made its socket before the office
+    # starts (the program may start more than one office).
+    def noted():
+        try:
+            return open('%1').read()
+        except OSError:
+            return ''
+    while ('planted %d\n' % planter) not in noted():
         time.sleep(0.01)
 os.execv(office, [office] + sys.argv[1:])
 )").arg(log, otherUser ? QStringLiteral("True") : QStringLiteral("False")).toUtf8()));
