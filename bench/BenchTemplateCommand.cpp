@@ -155,7 +155,7 @@ double oneClick(int entries, CountingDialogs &dialogs, CallClock *clock = nullpt
     if (!preview.isVisible() || dialogs.boxes != boxesBefore)
         std::fprintf(stderr, "  (the run for %d entries reported failures)\n", entries);
     if (pictureBytes) {
-        const auto &pages = preview.Zoom_Ori->sheetPicture();
+        const auto &pages = preview.picture().sheet();
         *pictureBytes = pages ? pages->toBytes().size() : -1;
     }
     preview.PushButton8_Click(); // back: deletes the scratch workbook

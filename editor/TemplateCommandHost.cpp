@@ -91,7 +91,7 @@ void TemplateCommandHost::showPreview()
 {
     // What a screen reader says of the picture (its size is added to it).
     const int entries = m_mainWindow.entryCount();
-    m_program.previewWindow().Picture1->setAccessibleDescription(
+    m_program.previewWindow().setPictureDescription(
         entries == 1 ? QStringLiteral("The sheet filled with 1 to-do entry")
                      : QStringLiteral("The sheet filled with %1 to-do entries").arg(entries));
     m_program.showPreviewWindow();

@@ -223,6 +223,11 @@ void Form2::loadPictureFile(const QString &path)
     }
 }
 
+void Form2::setPictureDescription(const QString &description)
+{
+    Picture1->setAccessibleDescription(description);
+}
+
 void Form2::showNoPicture()
 {
     if (!m_noPictureNote) {

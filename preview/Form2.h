@@ -48,12 +48,15 @@ struct Form2Services {
 //
 // Hand-over from the template command, in this order:
 //
-//     Form2 &preview = ...;                 // constructing it is its load:
+//     Form2 &preview = program.previewWindow(); // made at its first use:
 //                                           // Form_Load runs in the constructor
 //     preview.loadPictureFile(bmpPath);     // or preview.setPicture(image)
 //     preview.mExcelFile = workbookPath;
-//     preview.show();                       // not modal; the first activation
-//                                           // sets up zoom and scroll bars
+//     preview.setPictureDescription(text);  // what a screen reader says of it
+//     program.showPreviewWindow();          // ends the offices kept ahead and
+//                                           // shows it, not modal; the first
+//                                           // activation sets up zoom and
+//                                           // scroll bars
 //     mainWindow->hide();
 //
 // The window is kept after "< Back" and reused for the next run: a picture
@@ -102,23 +105,11 @@ public:
     void SetHScrollbarByPercent(QScrollBar *HScrollbar, qint16 percent);
     void SetVScrollbarByPercent(QScrollBar *VScrollbar, qint16 percent);
 
-    // Controls, with their designed names.
-    PictureBox *const Picture2;
-    PictureBox *const Picture1;
-    PictureBox *const Zoom_Ori;
-    QScrollBar *const HScroll1;
-    QScrollBar *const VScroll1;
-    QGroupBox *const Frame1;
-    QPushButton *const PushButton1; // "Zoom In"
-    QPushButton *const PushButton2; // "Zoom Out"
-    QPushButton *const PushButton8; // "< Back"
-    QPushButton *const PushButton6; // "Save Results To Excel File"
-    // The picture's context menu (right mouse button over the picture, the
-    // Menu key or Shift+F10 anywhere in the window) and its commands, whose
-    // keys work anywhere in the window.
-    QMenu *const PictureMenu;
-    QAction *const mnuCopy;  // "Copy", Ctrl+C; enabled while a picture shows
-    QAction *const mnuPrint; // "Print...", Ctrl+P
+    // The picture as handed over (setPicture, loadPictureFile): what "Copy"
+    // copies. Null while no picture shows.
+    const PreviewPicture &picture() const { return m_picture; }
+    // What a screen reader says of the picture (its size is added to it).
+    void setPictureDescription(const QString &description);
 
     const PreviewGeometry &previewGeometry() const { return m_geometry; }
     // True until the next activation has set up the picture.
@@ -158,6 +149,25 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Controls, with their designed names, which are also their object
+    // names.
+    PictureBox *const Picture2;
+    PictureBox *const Picture1;
+    PictureBox *const Zoom_Ori;
+    QScrollBar *const HScroll1;
+    QScrollBar *const VScroll1;
+    QGroupBox *const Frame1;
+    QPushButton *const PushButton1; // "Zoom In"
+    QPushButton *const PushButton2; // "Zoom Out"
+    QPushButton *const PushButton8; // "< Back"
+    QPushButton *const PushButton6; // "Save Results To Excel File"
+    // The picture's context menu (right mouse button over the picture, the
+    // Menu key or Shift+F10 anywhere in the window) and its commands, whose
+    // keys work anywhere in the window.
+    QMenu *const PictureMenu;
+    QAction *const mnuCopy;  // "Copy", Ctrl+C; enabled while a picture shows
+    QAction *const mnuPrint; // "Print...", Ctrl+P
+
     // PreviewSurface
     void preparePicture() override;
     void fillHolder() override;

@@ -43,18 +43,19 @@ void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path, Dialogs
                           const CancellationToken *cancel = nullptr);
 
 // A new, hidden application instance of `offices` with the workbook file at
-// `path` open (not read-only). The caller owns the instance and ends it with Quit.
-// Throws Failure (no spreadsheet application, a file that cannot be opened);
-// no instance is left running then.
+// `path` open (not read-only). The caller owns the instance and ends it with
+// Quit. Throws Failure (no spreadsheet application, a file that cannot be
+// opened); no instance is left running then.
 std::unique_ptr<xl::XlApplication> OpenInNewInstance(Offices &offices, const QString &path);
 
 // xlExcel8 (56) for application versions above 11, else xlWorkbookNormal
-// (-4143); both save the 97-2003 workbook format. Reads `application`'s
-// Version, or that of a new instance of `offices` that it ends again.
-// The version is read as a number the way the current locale reads numbers
-// and rounded to a whole number (halves to even). Throws Failure when the
-// instance cannot be made or the version does not read as a number.
+// (-4143); both save the 97-2003 workbook format. The version is
+// `application`'s Version, read as a number the way the current locale reads
+// numbers and rounded to a whole number (halves to even). Throws Failure when
+// the version does not read as a number or lies outside 16-bit whole numbers.
 int WorkbookSaveFormat(xl::XlApplication &application);
+// The same for the version of a new instance of `offices`, which it ends
+// again. Throws Failure also when the instance cannot be made.
 int WorkbookSaveFormat(Offices &offices);
 
 // The current locale's decimal separator: the second character of one half

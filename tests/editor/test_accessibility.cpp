@@ -6,6 +6,7 @@
 #include "Form2.h"
 #include "AccessiblePicture.h"
 #include "AccessibleWindows.h"
+#include "Controls.h"
 #include "Form2Host.h"
 #include "PictureBox.h"
 #include "ScriptedDialogs.h"
@@ -201,14 +202,16 @@ void TestAccessibility::previewControlsAreNamed_data()
     QTest::addColumn<QString>("control");
     QTest::addColumn<int>("role");
     QTest::addColumn<QString>("name"); // empty: any name but an empty one
-    // What a picture box says it shows, holding a 40 x 30 picture.
+    // What a picture box says it shows, holding a 40 x 30 picture described
+    // as the template command describes it.
     QTest::addColumn<QString>("description");
 
     QTest::newRow("window") << "" << int(QAccessible::Window) << "Quorbel" << "";
     // The viewport describes the picture it frames.
     QTest::newRow("picture area") << "Picture2" << int(QAccessible::Graphic) << "Picture of the filled sheet"
-                                  << "40 by 30 pixels";
-    QTest::newRow("picture") << "Picture1" << int(QAccessible::Graphic) << "Filled sheet" << "40 by 30 pixels";
+                                  << "The sheet filled with 2 to-do entries; 40 by 30 pixels";
+    QTest::newRow("picture") << "Picture1" << int(QAccessible::Graphic) << "Filled sheet"
+                             << "The sheet filled with 2 to-do entries; 40 by 30 pixels";
     QTest::newRow("horizontal bar") << "HScroll1" << int(QAccessible::ScrollBar) << "" << "";
     QTest::newRow("vertical bar") << "VScroll1" << int(QAccessible::ScrollBar) << "" << "";
     QTest::newRow("zoom frame") << "Frame1" << int(QAccessible::Grouping) << "Zoom:" << "";
@@ -230,6 +233,7 @@ void TestAccessibility::previewControlsAreNamed()
     QImage picture(40, 30, QImage::Format_RGB32);
     picture.fill(Qt::white);
     preview.setPicture(picture);
+    preview.setPictureDescription(u"The sheet filled with 2 to-do entries"_s);
     QWidget *widget = control.isEmpty() ? &preview : preview.findChild<QWidget *>(control);
     QVERIFY(widget);
     QAccessibleInterface *face = accessible(widget);
@@ -250,7 +254,8 @@ void TestAccessibility::previewControlsAreNamed()
     }
 
     // The two bars are told apart by their names.
-    QVERIFY(accessibleName(preview.HScroll1) != accessibleName(preview.VScroll1));
+    QVERIFY(accessibleName(test::control<QScrollBar>(preview, "HScroll1"))
+            != accessibleName(test::control<QScrollBar>(preview, "VScroll1")));
 }
 
 void TestAccessibility::spaceAndReturnPressTheFocusedButton_data()

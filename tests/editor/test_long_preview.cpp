@@ -7,6 +7,7 @@
 #include "Form1.h"
 #include "Form2.h"
 #include "PictureBox.h"
+#include "PreviewControls.h"
 #include "Program.h"
 #include "ScriptedDialogs.h"
 #include "SheetPicture.h"
@@ -108,9 +109,10 @@ class TestLongPreview : public QObject {
             QVERIFY2(dialogs.boxes.isEmpty(), qPrintable(dialogs.errorTexts().join(QLatin1Char('\n'))));
             QVERIFY(preview.isVisible());
             QVERIFY(!preview.noPictureNote());
+            const PreviewControls ui(preview);
             // The holder keeps the office's pages; the picture box draws them.
-            QVERIFY(preview.Zoom_Ori->sheetPicture());
-            QVERIFY(preview.Picture1->drawsSheet());
+            QVERIFY(ui.Zoom_Ori->sheetPicture());
+            QVERIFY(ui.Picture1->drawsSheet());
         }();
         return preview;
     }
@@ -134,7 +136,8 @@ private slots:
         Form2 &preview = build(program, dialogs);
         if (QTest::currentTestFailed())
             return;
-        const auto sheet = preview.Zoom_Ori->sheetPicture();
+        const PreviewControls ui(preview);
+        const auto sheet = ui.Zoom_Ori->sheetPicture();
         const PreviewGeometry &geometry = preview.previewGeometry();
 
         // The natural size is the picture's at 96 dpi whatever the screen:
@@ -143,8 +146,8 @@ private slots:
         // rows; a row more or less would be 22).
         QCOMPARE(geometry.origHeight(), sheet->logicalSize().height());
         QVERIFY2(qAbs(geometry.origHeight() - (kFirstDataRowTop + 22 * entries)) <= 3, qPrintable(QString::number(geometry.origHeight())));
-        QCOMPARE(preview.Picture1->size(), geometry.pictureOuter());
-        QVERIFY(preview.VScroll1->isEnabled());
+        QCOMPARE(ui.Picture1->size(), geometry.pictureOuter());
+        QVERIFY(ui.VScroll1->isEnabled());
 
         // Dragged up as far as it goes: the picture's bottom meets the
         // viewport's bottom inner edge.
@@ -152,13 +155,13 @@ private slots:
         preview.Picture1_MouseMove(Qt::LeftButton, 10.0f, -1.0e6f);
         const int viewportInner = geometry.viewportInner().height();
         QCOMPARE(geometry.pictureOffset().y(), viewportInner - geometry.pictureOuter().height());
-        QCOMPARE(preview.Picture1->y(), geometry.pictureOffset().y());
+        QCOMPARE(ui.Picture1->y(), geometry.pictureOffset().y());
 
         // What the screen shows of the viewport, in device pixels. The
         // picture's last row lies on the viewport's last inner row (its box
         // border below it is outside); its left edge one border in.
-        const QImage shot = preview.Picture2->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        const int border = preview.Picture2->frameWidth();
+        const QImage shot = ui.Picture2->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const int border = ui.Picture2->frameWidth();
         const int bottom = int(std::lround((border + viewportInner - 1) * ratio)); // the box's bottom border
         const int left = int(std::lround((border + 1) * ratio));
 
@@ -192,7 +195,7 @@ private slots:
 
         // Released, the bars take the position; the picture is still drawn.
         preview.Picture1_MouseUp(Qt::LeftButton, 10.0f, -1.0e6f);
-        QVERIFY(ink(preview.Picture2->grab().toImage()) > band);
+        QVERIFY(ink(ui.Picture2->grab().toImage()) > band);
     }
 
     void zoomDrawsTheSheetSharp()
@@ -206,7 +209,8 @@ private slots:
         Form2 &preview = build(program, dialogs);
         if (QTest::currentTestFailed())
             return;
-        const auto sheet = preview.Zoom_Ori->sheetPicture();
+        const PreviewControls ui(preview);
+        const auto sheet = ui.Zoom_Ori->sheetPicture();
         QCOMPARE(sheet->blocks().size(), 1);
         for (int i = 0; i < 4; ++i)
             preview.PushButton1_Click();
@@ -214,9 +218,9 @@ private slots:
         QCOMPARE(geometry.zoom(), 2.0f);
         const QSize zoomed(geometry.zoomWidth(), geometry.zoomHeight());
         QCOMPARE(zoomed, sheet->logicalSize() * 2);
-        QCOMPARE(preview.Picture1->size(), geometry.pictureOuter());
+        QCOMPARE(ui.Picture1->size(), geometry.pictureOuter());
 
-        const QImage drawn = preview.Picture1->sheetDrawingPart(QRect(QPoint(0, 0), zoomed));
+        const QImage drawn = ui.Picture1->sheetDrawingPart(QRect(QPoint(0, 0), zoomed));
         const QSize device = zoomed * ratio;
         QCOMPARE(drawn.size(), device);
 
@@ -239,8 +243,8 @@ private slots:
                  qPrintable(QStringLiteral("%1 of %2 pixels differ from the stretched drawing").arg(fromStretched).arg(all)));
 
         // On the screen, the viewport shows those pixels.
-        const QImage shot = preview.Picture2->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        const int inset = int(std::lround((preview.Picture2->frameWidth() + 1) * ratio));
+        const QImage shot = ui.Picture2->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const int inset = int(std::lround((ui.Picture2->frameWidth() + 1) * ratio));
         const QSize visible(int(std::lround(600 * ratio)), int(std::lround(480 * ratio)));
         QVERIFY(differing(shot.copy(QRect(QPoint(inset, inset), visible)), drawn.copy(QRect(QPoint(0, 0), visible)), 0, 48)
                 * 1000 <= qint64(visible.width()) * visible.height());

@@ -7,6 +7,7 @@
 #include "Form2.h"
 #include "Form2Host.h"
 #include "PictureBox.h"
+#include "PreviewControls.h"
 #include "PreviewGeometry.h"
 #include "ScriptedDialogs.h"
 #include "ErrorReport.h"
@@ -21,6 +22,7 @@
 #include <QtTest>
 
 using namespace quorbel;
+using quorbel::test::PreviewControls;
 using quorbel::test::ScriptedDialogs;
 using quorbel::test::QuietHost;
 using quorbel::test::WindowFixture;
@@ -108,14 +110,15 @@ void TestScale2x::previewKeepsItsLayout()
 {
     QuietHost host;
     Form2 preview(host, m_dialogs);
+    const PreviewControls ui(preview);
     preview.show();
     QVERIFY(QTest::qWaitForWindowExposed(&preview));
     QCOMPARE(preview.devicePixelRatioF(), 2.0);
     QCOMPARE(preview.size(), QSize(656, 626));
-    QCOMPARE(preview.Picture2->geometry(), QRect(8, 8, 622, 495));
-    QCOMPARE(preview.VScroll1->geometry(), QRect(630, 8, 17, 495));
-    QCOMPARE(preview.HScroll1->geometry(), QRect(8, 503, 622, 17));
-    QCOMPARE(preview.PushButton6->geometry(), QRect(328, 590, 320, 27));
+    QCOMPARE(ui.Picture2->geometry(), QRect(8, 8, 622, 495));
+    QCOMPARE(ui.VScroll1->geometry(), QRect(630, 8, 17, 495));
+    QCOMPARE(ui.HScroll1->geometry(), QRect(8, 503, 622, 17));
+    QCOMPARE(ui.PushButton6->geometry(), QRect(328, 590, 320, 27));
 }
 
 void TestScale2x::zoomAndScrollNumbersStayLogical_data()
@@ -135,24 +138,25 @@ void TestScale2x::zoomAndScrollNumbersStayLogical()
 
     QuietHost host;
     Form2 preview(host, m_dialogs);
+    const PreviewControls ui(preview);
     preview.setPicture(gridPicture(natural, 1));
     preview.show();
     QVERIFY(QTest::qWaitForWindowActive(&preview));
     for (int i = 0; i < zoomSteps; ++i)
-        preview.PushButton1->click();
+        ui.PushButton1->click();
 
     const PreviewGeometry expected = plainGeometry(natural, zoomSteps);
-    QCOMPARE(preview.HScroll1->maximum(), int(expected.bar(Axis::Horizontal).max));
-    QCOMPARE(preview.VScroll1->maximum(), int(expected.bar(Axis::Vertical).max));
-    QCOMPARE(preview.HScroll1->isEnabled(), expected.bar(Axis::Horizontal).enabled);
-    QCOMPARE(preview.Picture1->size(), expected.pictureOuter());
+    QCOMPARE(ui.HScroll1->maximum(), int(expected.bar(Axis::Horizontal).max));
+    QCOMPARE(ui.VScroll1->maximum(), int(expected.bar(Axis::Vertical).max));
+    QCOMPARE(ui.HScroll1->isEnabled(), expected.bar(Axis::Horizontal).enabled);
+    QCOMPARE(ui.Picture1->size(), expected.pictureOuter());
     if (natural == QSize(1000, 800) && zoomSteps == 0)
-        QCOMPARE(preview.HScroll1->maximum(), 38); // round((1002 - 622) / 10)
+        QCOMPARE(ui.HScroll1->maximum(), 38); // round((1002 - 622) / 10)
 
     // Scrolling moves the picture by logical pixels.
-    if (preview.HScroll1->isEnabled() && preview.HScroll1->maximum() >= 1) {
-        preview.HScroll1->setValue(1);
-        QCOMPARE(preview.Picture1->x(), -int(expected.step(Axis::Horizontal)));
+    if (ui.HScroll1->isEnabled() && ui.HScroll1->maximum() >= 1) {
+        ui.HScroll1->setValue(1);
+        QCOMPARE(ui.Picture1->x(), -int(expected.step(Axis::Horizontal)));
     }
 }
 
@@ -160,13 +164,14 @@ void TestScale2x::pictureIsDrawnAtTheScreensRatio()
 {
     QuietHost host;
     Form2 preview(host, m_dialogs);
+    const PreviewControls ui(preview);
     preview.setPicture(gridPicture(QSize(300, 200), 1));
     preview.show();
     QVERIFY(QTest::qWaitForWindowActive(&preview));
 
     // Zoom 1.0: the drawing has twice the picture's pixels, each one doubled
     // with no blur: the line at x = 20 covers device columns 40 and 41 only.
-    QImage drawing = preview.Picture1->drawing();
+    QImage drawing = ui.Picture1->drawing();
     QCOMPARE(drawing.devicePixelRatio(), 2.0);
     QCOMPARE(drawing.size(), QSize(600, 400));
     QCOMPARE(drawing.pixelColor(40, 10), kLine);
@@ -176,7 +181,7 @@ void TestScale2x::pictureIsDrawnAtTheScreensRatio()
 
     // On the screen: the box's border is one logical pixel, the picture
     // starts after it, at device pixel 2.
-    const QImage screen = preview.Picture1->grab().toImage();
+    const QImage screen = ui.Picture1->grab().toImage();
     QCOMPARE(screen.devicePixelRatio(), 2.0);
     QCOMPARE(screen.pixelColor(2 + 40, 20), kLine);
     QCOMPARE(screen.pixelColor(2 + 41, 20), kLine);
@@ -184,8 +189,8 @@ void TestScale2x::pictureIsDrawnAtTheScreensRatio()
 
     // Zoom 2.0: four device pixels a picture pixel, still repeated.
     for (int i = 0; i < 4; ++i)
-        preview.PushButton1->click();
-    drawing = preview.Picture1->drawing();
+        ui.PushButton1->click();
+    drawing = ui.Picture1->drawing();
     QCOMPARE(drawing.size(), QSize(1200, 800));
     QCOMPARE(drawing.devicePixelRatio(), 2.0);
     for (int x = 80; x < 84; ++x)
@@ -196,8 +201,8 @@ void TestScale2x::pictureIsDrawnAtTheScreensRatio()
     // Zoom 1.25: an uneven stretch, made straight at 2.5 device pixels a
     // picture pixel; the drawing keeps the logical size of the zoom.
     for (int i = 0; i < 3; ++i)
-        preview.PushButton2->click();
-    drawing = preview.Picture1->drawing();
+        ui.PushButton2->click();
+    drawing = ui.Picture1->drawing();
     QCOMPARE(drawing.size(), QSize(750, 500));
     QCOMPARE(drawing.deviceIndependentSize().toSize(), QSize(375, 250));
 }
@@ -208,12 +213,13 @@ void TestScale2x::sharperPictureIsShownPixelForPixel()
     // window and is shown with every one of its pixels.
     QuietHost host;
     Form2 preview(host, m_dialogs);
+    const PreviewControls ui(preview);
     const QImage picture = gridPicture(QSize(300, 200), 2);
     preview.setPicture(picture);
     preview.show();
     QVERIFY(QTest::qWaitForWindowActive(&preview));
-    QCOMPARE(preview.Picture1->size(), plainGeometry(QSize(300, 200), 0).pictureOuter());
-    const QImage drawing = preview.Picture1->drawing();
+    QCOMPARE(ui.Picture1->size(), plainGeometry(QSize(300, 200), 0).pictureOuter());
+    const QImage drawing = ui.Picture1->drawing();
     QCOMPARE(drawing.size(), picture.size());
     QCOMPARE(drawing.convertToFormat(QImage::Format_RGB32), picture.convertToFormat(QImage::Format_RGB32));
 }

@@ -2,6 +2,7 @@
 // window's handlers driven as a user would, the preview window, the saved
 // workbook read back in a fresh office instance and by an independent reader.
 
+#include "Controls.h"
 #include "EntryList.h"
 #include "Form1.h"
 #include "Form2.h"
@@ -222,8 +223,8 @@ private slots:
         QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join(u"\n---\n"_s)));
         QVERIFY(preview.isVisible());
         QVERIFY(!main.isVisible());
-        QVERIFY(preview.Zoom_Ori->hasPicture());
-        QVERIFY(preview.Zoom_Ori->pictureSize().width() > 600);
+        QVERIFY(control<PictureBox>(preview, "Zoom_Ori")->hasPicture());
+        QVERIFY(control<PictureBox>(preview, "Zoom_Ori")->pictureSize().width() > 600);
         QVERIFY(main.cursor().shape() != Qt::WaitCursor);
         const QString scratch = preview.mExcelFile;
         QVERIFY(QRegularExpression(QStringLiteral("/vantyk[1-9]{8}\\.xls$")).match(scratch).hasMatch());
@@ -233,7 +234,7 @@ private slots:
         // Save through the preview under a chosen name.
         const QString saved = m_saveFolder.filePath(QStringLiteral("my list.xls"));
         m_dialogs->setNextFileName(saved);
-        QTest::mouseClick(preview.PushButton6, Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(preview, "PushButton6"), Qt::LeftButton);
         QCOMPARE(m_dialogs->boxes.last().text, QStringLiteral("Done."));
         QVERIFY(QFile::exists(saved));
 
@@ -299,7 +300,7 @@ private slots:
             Form2 &preview = build(program);
             QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join(u"\n---\n"_s)));
             QVERIFY(preview.isVisible());
-            QVERIFY(preview.Zoom_Ori->hasPicture());
+            QVERIFY(control<PictureBox>(preview, "Zoom_Ori")->hasPicture());
             checkNothingLeftBehind();
 
             const ReadBack back = readWorkbook(preview.mExcelFile, 7);
@@ -319,7 +320,7 @@ private slots:
 
             // Back to the list: the scratch workbook goes, the main window returns.
             const QString scratch = preview.mExcelFile;
-            QTest::mouseClick(preview.PushButton8, Qt::LeftButton);
+            QTest::mouseClick(control<QPushButton>(preview, "PushButton8"), Qt::LeftButton);
             QVERIFY(!QFile::exists(scratch));
             QVERIFY(main.isVisible());
             QVERIFY(!preview.isVisible());
@@ -356,7 +357,7 @@ private slots:
         Form2 &preview = build(program);
         QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join(u"\n---\n"_s)));
         QVERIFY(preview.isVisible());
-        QVERIFY(preview.Zoom_Ori->hasPicture());
+        QVERIFY(control<PictureBox>(preview, "Zoom_Ori")->hasPicture());
 
         QCOMPARE(changes.count(), 0);
         QCOMPARE(clipboard->mimeData(), before);
@@ -366,7 +367,7 @@ private slots:
             QCOMPARE(clipboard->text(), words);
             QVERIFY(!clipboard->mimeData()->hasImage());
         }
-        QTest::mouseClick(preview.PushButton8, Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(preview, "PushButton8"), Qt::LeftButton);
     }
 
     // The sample's due dates are written as this locale's short dates; they
@@ -385,7 +386,7 @@ private slots:
         QCOMPARE(back.cells[u"D7"_s], xl::CellValue(QDate(2026, 3, 20)));
         QCOMPARE(back.cells[u"G2"_s], xl::CellValue(main.deadline()));
         QCOMPARE(main.deadline(), QDate(2026, 3, 31));
-        QTest::mouseClick(preview.PushButton8, Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(preview, "PushButton8"), Qt::LeftButton);
     }
 
     // Two offices (one for each half of a build) are kept started and warm
@@ -420,7 +421,7 @@ private slots:
             Form2 &preview = build(program);
             QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join(u"\n---\n"_s)));
             QVERIFY(preview.isVisible());
-            QVERIFY(preview.Zoom_Ori->hasPicture());
+            QVERIFY(control<PictureBox>(preview, "Zoom_Ori")->hasPicture());
             // Both waiting offices were taken and nothing was started while
             // the command ran or the preview shows.
             QCOMPARE(spare.starts(), 2);
@@ -429,7 +430,7 @@ private slots:
             for (const qint64 pid : kept)
                 QVERIFY(!processExists(pid));
 
-            QTest::mouseClick(preview.PushButton8, Qt::LeftButton);
+            QTest::mouseClick(control<QPushButton>(preview, "PushButton8"), Qt::LeftButton);
             QVERIFY(main.isVisible());
             QVERIFY(spare.hasOffice());
             QTRY_VERIFY_WITH_TIMEOUT(spare.ready(), 60000);
@@ -515,7 +516,7 @@ private slots:
         addEntry(main, QStringLiteral("soon"), QStringLiteral("After"), QStringLiteral("a warm-up lost"), false);
         Form2 &preview = build(program);
         QVERIFY2(m_dialogs->boxes.isEmpty(), qPrintable(m_dialogs->errorTexts().join(u"\n---\n"_s)));
-        QVERIFY(preview.Zoom_Ori->hasPicture());
+        QVERIFY(control<PictureBox>(preview, "Zoom_Ori")->hasPicture());
         const ReadBack back = readWorkbook(preview.mExcelFile, 6);
         QCOMPARE(text(back.cells[u"C6"_s]), QStringLiteral("After"));
         QVERIFY(officeChildren().isEmpty());
@@ -554,7 +555,7 @@ private slots:
         Form2 &preview = build(program);
         QVERIFY2(m_dialogs->boxes.isEmpty(), qPrintable(m_dialogs->errorTexts().join(u"\n---\n"_s)));
         QVERIFY(preview.isVisible());
-        QVERIFY(preview.Zoom_Ori->hasPicture());
+        QVERIFY(control<PictureBox>(preview, "Zoom_Ori")->hasPicture());
         const ReadBack back = readWorkbook(preview.mExcelFile, 6);
         QCOMPARE(text(back.cells[u"C6"_s]), QStringLiteral("After"));
         QVERIFY(officeChildren().isEmpty());
@@ -574,8 +575,8 @@ private slots:
             QVERIFY(officeChildren().isEmpty());
             Form2 &preview = build(program);
             QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join(u"\n---\n"_s)));
-            QVERIFY(preview.Zoom_Ori->hasPicture());
-            QTest::mouseClick(preview.PushButton8, Qt::LeftButton);
+            QVERIFY(control<PictureBox>(preview, "Zoom_Ori")->hasPicture());
+            QTest::mouseClick(control<QPushButton>(preview, "PushButton8"), Qt::LeftButton);
             QTest::qWait(300);
             QVERIFY(officeChildren().isEmpty());
             QCOMPARE(program.spareOffice().starts(), 0);
@@ -676,7 +677,7 @@ private slots:
         QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join(u"\n---\n"_s)));
         QVERIFY(preview.isVisible());
         QVERIFY(!main.isVisible());
-        QVERIFY(preview.Zoom_Ori->hasPicture());
+        QVERIFY(control<PictureBox>(preview, "Zoom_Ori")->hasPicture());
         QVERIFY(!preview.noPictureNote());
         checkNothingLeftBehind();
 
@@ -687,7 +688,7 @@ private slots:
         QCOMPARE(text(back.cells[u"E305"_s]), QStringLiteral("notes 300"));
         QCOMPARE(text(back.cells[u"B305"_s]), QStringLiteral("a"));
         QVERIFY(isEmptyCell(back.cells[u"B304"_s]));
-        QTest::mouseClick(preview.PushButton8, Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(preview, "PushButton8"), Qt::LeftButton);
         QVERIFY(QDir(scratchFolder()).entryList(QDir::Files).isEmpty());
     }
 
@@ -725,7 +726,7 @@ private slots:
         Form2 &preview = build(program);
         QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join(u"\n---\n"_s)));
         QVERIFY(preview.isVisible());
-        QVERIFY(preview.Zoom_Ori->hasPicture());
+        QVERIFY(control<PictureBox>(preview, "Zoom_Ori")->hasPicture());
         QVERIFY(!preview.noPictureNote());
 
         // The workbook lies in a private folder inside the shared one.
@@ -753,7 +754,7 @@ private slots:
             QCOMPARE(QFileInfo(QDir(shared).filePath(name)).symLinkTarget(), QFileInfo(mine).absoluteFilePath());
 
         // Back to the list: the workbook and its private folder go.
-        QTest::mouseClick(preview.PushButton8, Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(preview, "PushButton8"), Qt::LeftButton);
         QVERIFY(!QFileInfo::exists(privateFolder));
         QCOMPARE(QDir(shared).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System), planted);
     }
@@ -971,7 +972,7 @@ private slots:
         QVERIFY(preview.isVisible());
         QCOMPARE(shownTexts, shown ? QStringList {u"Starting the spreadsheet application"_s} : QStringList());
         QVERIFY(!progressWindow());
-        QTest::mouseClick(preview.PushButton8, Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(preview, "PushButton8"), Qt::LeftButton);
     }
 
 private:

@@ -8,6 +8,7 @@
 #include "FileProcs.h"
 #include "Form2.h"
 #include "PictureBox.h"
+#include "PreviewControls.h"
 #include "Printing.h"
 #include "ScratchFolder.h"
 #include "ScriptedDialogs.h"
@@ -148,11 +149,12 @@ struct Shown {
     FakePrinting printing;
     QTemporaryDir dir;
     Form2 form;
+    test::PreviewControls ui;
     QString scratch;
     QByteArray scratchBytes;
 
     explicit Shown(QSize picture = QSize(1000, 700), bool converter = true)
-        : form(host, dialogs, Form2Services {converter ? &exporter : nullptr, &printing})
+        : form(host, dialogs, Form2Services {converter ? &exporter : nullptr, &printing}), ui(form)
     {
         scratch = dir.filePath(QStringLiteral("vantyk12345678.xls"));
         scratchBytes = QByteArray("workbook bytes \x00\x01\x02 end", 22);
@@ -229,29 +231,30 @@ void Form2Test::layoutFollowsTheDesign()
     test::ScriptedDialogs dialogs;
     FakeHost host;
     Form2 form(host, dialogs);
+    const test::PreviewControls ui(form);
     QCOMPARE(form.size(), QSize(656, 626));
-    QCOMPARE(form.Picture2->geometry(), QRect(8, 8, 622, 495));
-    QCOMPARE(form.Picture2->contentsRect(), QRect(2, 2, 618, 491));
-    QCOMPARE(form.Picture1->frameWidth(), 1);
-    QCOMPARE(form.Picture1->pos(), QPoint(0, 0));
-    QCOMPARE(form.Picture1->parentWidget()->parentWidget(), form.Picture2);
-    QCOMPARE(form.Picture1->parentWidget()->geometry(), QRect(2, 2, 618, 491));
-    QVERIFY(form.Picture1->parentWidget()->isVisibleTo(form.Picture2));
-    QCOMPARE(form.VScroll1->geometry(), QRect(630, 8, 17, 495));
-    QCOMPARE(form.HScroll1->geometry(), QRect(8, 503, 622, 17));
-    QCOMPARE(form.Frame1->geometry(), QRect(8, 524, 640, 57));
-    QCOMPARE(form.Frame1->title(), QStringLiteral("Zoom:"));
-    QCOMPARE(form.PushButton1->parentWidget(), form.Frame1);
-    QCOMPARE(form.PushButton1->geometry(), QRect(16, 20, 296, 27));
-    QCOMPARE(form.PushButton1->text(), QStringLiteral("Zoom In"));
-    QCOMPARE(form.PushButton2->geometry(), QRect(320, 20, 304, 27));
-    QCOMPARE(form.PushButton2->text(), QStringLiteral("Zoom Out"));
-    QCOMPARE(form.PushButton8->geometry(), QRect(8, 590, 312, 27));
-    QCOMPARE(form.PushButton8->text(), QStringLiteral("< Back"));
-    QCOMPARE(form.PushButton6->geometry(), QRect(328, 590, 320, 27));
-    QCOMPARE(form.PushButton6->text(), QStringLiteral("Save Results To Excel File"));
-    QCOMPARE(form.Zoom_Ori->pos(), QPoint(688, 32));
-    QCOMPARE(form.HScroll1->maximum(), 32767);
+    QCOMPARE(ui.Picture2->geometry(), QRect(8, 8, 622, 495));
+    QCOMPARE(ui.Picture2->contentsRect(), QRect(2, 2, 618, 491));
+    QCOMPARE(ui.Picture1->frameWidth(), 1);
+    QCOMPARE(ui.Picture1->pos(), QPoint(0, 0));
+    QCOMPARE(ui.Picture1->parentWidget()->parentWidget(), ui.Picture2);
+    QCOMPARE(ui.Picture1->parentWidget()->geometry(), QRect(2, 2, 618, 491));
+    QVERIFY(ui.Picture1->parentWidget()->isVisibleTo(ui.Picture2));
+    QCOMPARE(ui.VScroll1->geometry(), QRect(630, 8, 17, 495));
+    QCOMPARE(ui.HScroll1->geometry(), QRect(8, 503, 622, 17));
+    QCOMPARE(ui.Frame1->geometry(), QRect(8, 524, 640, 57));
+    QCOMPARE(ui.Frame1->title(), QStringLiteral("Zoom:"));
+    QCOMPARE(ui.PushButton1->parentWidget(), ui.Frame1);
+    QCOMPARE(ui.PushButton1->geometry(), QRect(16, 20, 296, 27));
+    QCOMPARE(ui.PushButton1->text(), QStringLiteral("Zoom In"));
+    QCOMPARE(ui.PushButton2->geometry(), QRect(320, 20, 304, 27));
+    QCOMPARE(ui.PushButton2->text(), QStringLiteral("Zoom Out"));
+    QCOMPARE(ui.PushButton8->geometry(), QRect(8, 590, 312, 27));
+    QCOMPARE(ui.PushButton8->text(), QStringLiteral("< Back"));
+    QCOMPARE(ui.PushButton6->geometry(), QRect(328, 590, 320, 27));
+    QCOMPARE(ui.PushButton6->text(), QStringLiteral("Save Results To Excel File"));
+    QCOMPARE(ui.Zoom_Ori->pos(), QPoint(688, 32));
+    QCOMPARE(ui.HScroll1->maximum(), 32767);
     QVERIFY(form.firstActivatePending());
     QVERIFY(dialogs.boxes.isEmpty());
 }
@@ -287,32 +290,33 @@ void Form2Test::firstShowSetsUpThePicture()
     test::ScriptedDialogs dialogs;
     FakeHost host;
     Form2 form(host, dialogs);
+    const test::PreviewControls ui(form);
     const QImage picture = makePicture(1000, 700);
     form.setPicture(picture);
     // Handed over, not yet shown: sized to the picture plus its border.
-    QCOMPARE(form.Picture1->size(), QSize(1002, 702));
+    QCOMPARE(ui.Picture1->size(), QSize(1002, 702));
     QVERIFY(form.firstActivatePending());
 
     form.show();
     QVERIFY(!form.firstActivatePending());
-    QVERIFY(form.Zoom_Ori->isHidden());
-    QCOMPARE(form.Zoom_Ori->size(), QSize(1002, 702));
-    QCOMPARE(form.Zoom_Ori->picture(), picture);
+    QVERIFY(ui.Zoom_Ori->isHidden());
+    QCOMPARE(ui.Zoom_Ori->size(), QSize(1002, 702));
+    QCOMPARE(ui.Zoom_Ori->picture(), picture);
     QCOMPARE(form.previewGeometry().zoom(), 1.0f);
-    QCOMPARE(form.Picture1->size(), QSize(1000, 700));
-    QCOMPARE(form.Picture1->drawing().size(), QSize(1000, 700));
-    QCOMPARE(form.Picture1->drawing().pixel(20, 40), picture.pixel(20, 40));
-    QCOMPARE(form.HScroll1->maximum(), 38);
-    QCOMPARE(form.VScroll1->maximum(), 20);
-    QVERIFY(form.HScroll1->isEnabled());
-    QCOMPARE(form.HScroll1->value(), 0);
+    QCOMPARE(ui.Picture1->size(), QSize(1000, 700));
+    QCOMPARE(ui.Picture1->drawing().size(), QSize(1000, 700));
+    QCOMPARE(ui.Picture1->drawing().pixel(20, 40), picture.pixel(20, 40));
+    QCOMPARE(ui.HScroll1->maximum(), 38);
+    QCOMPARE(ui.VScroll1->maximum(), 20);
+    QVERIFY(ui.HScroll1->isEnabled());
+    QCOMPARE(ui.HScroll1->value(), 0);
     QCOMPARE(form.cursor().shape(), Qt::ArrowCursor);
 
     // Later activations change nothing.
     QVERIFY(QTest::qWaitForWindowActive(&form));
     QEvent activate(QEvent::WindowActivate);
     QCoreApplication::sendEvent(&form, &activate);
-    QCOMPARE(form.Picture1->size(), QSize(1000, 700));
+    QCOMPARE(ui.Picture1->size(), QSize(1000, 700));
     QVERIFY(dialogs.boxes.isEmpty());
 }
 
@@ -320,36 +324,36 @@ void Form2Test::zoomButtonsRedrawAndStop()
 {
     Shown s(QSize(400, 300));
     for (int i = 0; i < 5; ++i)
-        QTest::mouseClick(s.form.PushButton1, Qt::LeftButton);
+        QTest::mouseClick(s.ui.PushButton1, Qt::LeftButton);
     QCOMPARE(s.form.previewGeometry().zoom(), 2.0f);
-    QCOMPARE(s.form.Picture1->size(), QSize(800, 600));
-    QCOMPARE(s.form.Picture1->drawing().size(), QSize(800, 600));
-    QVERIFY(s.form.HScroll1->isEnabled());
-    QVERIFY(s.form.VScroll1->isEnabled());
+    QCOMPARE(s.ui.Picture1->size(), QSize(800, 600));
+    QCOMPARE(s.ui.Picture1->drawing().size(), QSize(800, 600));
+    QVERIFY(s.ui.HScroll1->isEnabled());
+    QVERIFY(s.ui.VScroll1->isEnabled());
     // Ranges stay those of the first activation: the picture fitted then.
-    QCOMPARE(s.form.HScroll1->maximum(), 32767);
+    QCOMPARE(s.ui.HScroll1->maximum(), 32767);
 
     for (int i = 0; i < 8; ++i)
-        QTest::mouseClick(s.form.PushButton2, Qt::LeftButton);
+        QTest::mouseClick(s.ui.PushButton2, Qt::LeftButton);
     QCOMPARE(s.form.previewGeometry().zoom(), 0.25f);
-    QCOMPARE(s.form.Picture1->size(), QSize(100, 75));
-    QVERIFY(!s.form.HScroll1->isEnabled());
+    QCOMPARE(s.ui.Picture1->size(), QSize(100, 75));
+    QVERIFY(!s.ui.HScroll1->isEnabled());
     QVERIFY(s.dialogs.boxes.isEmpty());
 }
 
 void Form2Test::scrollBarsMoveThePicture()
 {
     Shown s(QSize(1000, 560));
-    s.form.HScroll1->setValue(12);
-    QCOMPARE(s.form.Picture1->pos(), QPoint(-120, 0));
-    s.form.VScroll1->setValue(65);
-    QCOMPARE(s.form.Picture1->pos(), QPoint(-120, -65));
-    s.form.HScroll1->triggerAction(QAbstractSlider::SliderToMaximum);
-    QCOMPARE(s.form.Picture1->pos(), QPoint(-380, -65));
+    s.ui.HScroll1->setValue(12);
+    QCOMPARE(s.ui.Picture1->pos(), QPoint(-120, 0));
+    s.ui.VScroll1->setValue(65);
+    QCOMPARE(s.ui.Picture1->pos(), QPoint(-120, -65));
+    s.ui.HScroll1->triggerAction(QAbstractSlider::SliderToMaximum);
+    QCOMPARE(s.ui.Picture1->pos(), QPoint(-380, -65));
     // A redraw brings both back.
-    QTest::mouseClick(s.form.PushButton2, Qt::LeftButton);
-    QCOMPARE(s.form.Picture1->pos(), QPoint(0, 0));
-    QCOMPARE(s.form.HScroll1->value(), 0);
+    QTest::mouseClick(s.ui.PushButton2, Qt::LeftButton);
+    QCOMPARE(s.ui.Picture1->pos(), QPoint(0, 0));
+    QCOMPARE(s.ui.HScroll1->value(), 0);
 }
 
 void Form2Test::pointerOverButtonsAndAfterRedraw()
@@ -363,27 +367,27 @@ void Form2Test::pointerOverButtonsAndAfterRedraw()
     const bool handFile = FileExists(QDir(programFolder()).filePath(QStringLiteral("HAND-M.CUR")));
     QCOMPARE(s.form.customPointer().shape(), handFile ? Qt::BitmapCursor : Qt::ArrowCursor);
 
-    moveOver(s.form.PushButton6);
+    moveOver(s.ui.PushButton6);
     QCOMPARE(s.form.cursor().shape(), s.form.customPointer().shape());
-    moveOver(s.form.Frame1);
+    moveOver(s.ui.Frame1);
     QCOMPARE(s.form.cursor().shape(), Qt::ArrowCursor);
-    moveOver(s.form.PushButton8);
+    moveOver(s.ui.PushButton8);
     QCOMPARE(s.form.cursor().shape(), s.form.customPointer().shape());
     moveOver(&s.form);
     QCOMPARE(s.form.cursor().shape(), Qt::ArrowCursor);
 
     // The busy pointer is left alone by the feedback, not by a redraw.
     s.form.setCursor(Qt::WaitCursor);
-    moveOver(s.form.PushButton1);
+    moveOver(s.ui.PushButton1);
     QCOMPARE(s.form.cursor().shape(), Qt::WaitCursor);
-    QTest::mouseClick(s.form.PushButton1, Qt::LeftButton);
+    QTest::mouseClick(s.ui.PushButton1, Qt::LeftButton);
     QCOMPARE(s.form.cursor().shape(), Qt::ArrowCursor);
 }
 
 void Form2Test::dragWithTheMouseMovesAndClamps()
 {
     Shown s(QSize(1000, 700));
-    PictureBox *picture = s.form.Picture1;
+    PictureBox *picture = s.ui.Picture1;
     QTest::mousePress(picture, Qt::LeftButton, {}, QPoint(500, 300));
     QTest::mouseMove(picture, QPoint(450, 280));
     QCOMPARE(picture->pos(), QPoint(-50, -20));
@@ -391,11 +395,11 @@ void Form2Test::dragWithTheMouseMovesAndClamps()
     QTest::mouseMove(picture, QPoint(-4000, -4000));
     QCOMPARE(picture->pos(), QPoint(-382, -209));
     // Bars are not touched while the button is held.
-    QCOMPARE(s.form.HScroll1->value(), 0);
+    QCOMPARE(s.ui.HScroll1->value(), 0);
     QTest::mouseRelease(picture, Qt::LeftButton, {}, QPoint(100, 100));
     // 101% and 102%: above Max, so bars and picture stay.
-    QCOMPARE(s.form.HScroll1->value(), 0);
-    QCOMPARE(s.form.VScroll1->value(), 0);
+    QCOMPARE(s.ui.HScroll1->value(), 0);
+    QCOMPARE(s.ui.VScroll1->value(), 0);
     QCOMPARE(picture->pos(), QPoint(-382, -209));
 
     // Dropped part way: the bars follow and the picture snaps to 10 pixels.
@@ -403,7 +407,7 @@ void Form2Test::dragWithTheMouseMovesAndClamps()
     QTest::mouseMove(picture, QPoint(287, 100));
     QCOMPARE(picture->pos(), QPoint(-195, -209));
     QTest::mouseRelease(picture, Qt::LeftButton, {}, QPoint(287, 100));
-    QCOMPARE(s.form.HScroll1->value(), 20);
+    QCOMPARE(s.ui.HScroll1->value(), 20);
     QCOMPARE(picture->pos(), QPoint(-200, -209));
 
     // Moving without a button does nothing.
@@ -417,7 +421,7 @@ void Form2Test::dragWithTheMouseMovesAndClamps()
 void Form2Test::clickOnPictureAsWideAsViewportReportsAndGoesOn()
 {
     Shown s(QSize(622, 300));
-    QTest::mouseClick(s.form.Picture1, Qt::LeftButton, {}, QPoint(50, 50));
+    QTest::mouseClick(s.ui.Picture1, Qt::LeftButton, {}, QPoint(50, 50));
     const QStringList errors = s.dialogs.errorTexts();
     QCOMPARE(errors.size(), 1);
     QCOMPARE(errors.first(), errorReportText(QStringLiteral("Division by zero"),
@@ -429,7 +433,7 @@ void Form2Test::saveCancelled()
 {
     Shown s;
     s.dialogs.setNextFileName(QString());
-    QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
+    QTest::mouseClick(s.ui.PushButton6, Qt::LeftButton);
     QCOMPARE(s.dialogs.saveRequests.size(), 1);
     QCOMPARE(s.dialogs.saveRequests.first().title, QStringLiteral("Save File"));
     QCOMPARE(s.dialogs.saveRequests.first().filters,
@@ -449,7 +453,7 @@ void Form2Test::saveToNewName()
     Shown s;
     const QString target = s.path(QStringLiteral("result.xls"));
     s.dialogs.setNextFileName(target);
-    QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
+    QTest::mouseClick(s.ui.PushButton6, Qt::LeftButton);
     QCOMPARE(readAll(target), s.scratchBytes);
     QCOMPARE(s.boxTexts(), QStringList{QStringLiteral("Done.")});
     QVERIFY(FileExists(s.scratch));
@@ -502,7 +506,7 @@ void Form2Test::saveOverExistingFile()
     }
     s.dialogs.setNextFileName(target);
     s.dialogs.setNextAnswer(yes ? BoxAnswer::Yes : BoxAnswer::No);
-    QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
+    QTest::mouseClick(s.ui.PushButton6, Qt::LeftButton);
 
     QCOMPARE(s.dialogs.boxes.size(), 2);
     const Box &question = s.dialogs.boxes.first();
@@ -601,14 +605,14 @@ void Form2Test::saveKeepsTheTargetsPermissions()
     QFile::setPermissions(s.scratch, privateFile | QFile::ReadGroup | QFile::ReadOther);
     s.dialogs.setNextFileName(target);
     s.dialogs.setNextAnswer(BoxAnswer::Yes);
-    QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
+    QTest::mouseClick(s.ui.PushButton6, Qt::LeftButton);
     QCOMPARE(readAll(target), s.scratchBytes);
     QCOMPARE(QFile::permissions(target), privateFile);
 
     const QString fresh = s.path(QStringLiteral("fresh.xls"));
     const mode_t mask = ::umask(0027);
     s.dialogs.setNextFileName(fresh);
-    QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
+    QTest::mouseClick(s.ui.PushButton6, Qt::LeftButton);
     ::umask(mask);
     QCOMPARE(readAll(fresh), s.scratchBytes);
     QCOMPARE(QFile::permissions(fresh), privateFile | QFile::ReadGroup);
@@ -620,7 +624,7 @@ void Form2Test::saveUsesNameWithoutExtensionUnchanged()
     Shown s;
     const QString target = s.path(QStringLiteral("result"));
     s.dialogs.setNextFileName(target);
-    QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
+    QTest::mouseClick(s.ui.PushButton6, Qt::LeftButton);
     QCOMPARE(readAll(target), s.scratchBytes);
     QVERIFY(!QFile::exists(target + QStringLiteral(".xls")));
     QCOMPARE(s.boxTexts(), QStringList{QStringLiteral("Done.")});
@@ -632,9 +636,9 @@ void Form2Test::twoSavesGiveIdenticalCopies()
     const QString first = s.path(QStringLiteral("first.xls"));
     const QString second = s.path(QStringLiteral("second.xls"));
     s.dialogs.setNextFileName(first);
-    QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
+    QTest::mouseClick(s.ui.PushButton6, Qt::LeftButton);
     s.dialogs.setNextFileName(second);
-    QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
+    QTest::mouseClick(s.ui.PushButton6, Qt::LeftButton);
     QCOMPARE(readAll(first), s.scratchBytes);
     QCOMPARE(readAll(second), s.scratchBytes);
     QCOMPARE(readAll(s.scratch), s.scratchBytes);
@@ -647,7 +651,7 @@ void Form2Test::failedCopyIsReportedThenDone()
     // A folder that does not exist.
     const QString target = s.path(QStringLiteral("no such folder/result.xls"));
     s.dialogs.setNextFileName(target);
-    QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
+    QTest::mouseClick(s.ui.PushButton6, Qt::LeftButton);
     QCOMPARE(s.dialogs.boxes.size(), 2);
     const Box &error = s.dialogs.boxes.first();
     QCOMPARE(error.title, QStringLiteral("Application Error"));
@@ -660,7 +664,7 @@ void Form2Test::failedCopyIsReportedThenDone()
     s.dialogs.clear();
     QVERIFY(QFile::remove(s.scratch));
     s.dialogs.setNextFileName(s.path(QStringLiteral("other.xls")));
-    QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
+    QTest::mouseClick(s.ui.PushButton6, Qt::LeftButton);
     QCOMPARE(s.dialogs.errorTexts().size(), 1);
     QCOMPARE(s.dialogs.boxes.last().text, QStringLiteral("Done."));
     QVERIFY(!QFile::exists(s.path(QStringLiteral("other.xls"))));
@@ -674,7 +678,7 @@ void Form2Test::failedCopyOverAnExistingFileKeepsIt()
     QVERIFY(QFile::remove(s.scratch));
     s.dialogs.setNextFileName(target);
     s.dialogs.setNextAnswer(BoxAnswer::Yes);
-    QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
+    QTest::mouseClick(s.ui.PushButton6, Qt::LeftButton);
     const QStringList errors = s.dialogs.errorTexts();
     QCOMPARE(errors.size(), 1);
     QVERIFY(errors.first().contains(QStringLiteral("The existing file was kept.\r\nin Lintravo2021/08/31.Form2.PushButton6_Click at line 116\r\r")));
@@ -688,7 +692,7 @@ void Form2Test::saveOntoScratchWorkbookKeepsIt()
     Shown s;
     s.dialogs.setNextFileName(s.scratch);
     s.dialogs.setNextAnswer(BoxAnswer::Yes);
-    QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
+    QTest::mouseClick(s.ui.PushButton6, Qt::LeftButton);
     QCOMPARE(s.boxTexts(), (QStringList{QStringLiteral("Are you sure you wish to overwrite ") + s.scratch
                                             + QStringLiteral(" ?"),
                                         QStringLiteral("Done.")}));
@@ -698,8 +702,8 @@ void Form2Test::saveOntoScratchWorkbookKeepsIt()
 void Form2Test::backDeletesScratchShowsMainWindowAndHides()
 {
     Shown s;
-    QTest::mouseClick(s.form.PushButton1, Qt::LeftButton);
-    QTest::mouseClick(s.form.PushButton8, Qt::LeftButton);
+    QTest::mouseClick(s.ui.PushButton1, Qt::LeftButton);
+    QTest::mouseClick(s.ui.PushButton8, Qt::LeftButton);
     QVERIFY(!QFile::exists(s.scratch));
     QCOMPARE(s.host.calls, QStringList{QStringLiteral("showMainWindow")});
     QVERIFY(s.form.isHidden());
@@ -721,9 +725,9 @@ void Form2Test::closingDeletesStoresAndEnds()
 void Form2Test::secondPictureAfterBackStartsAfresh()
 {
     Shown s(QSize(1000, 700));
-    QTest::mouseClick(s.form.PushButton1, Qt::LeftButton);
-    s.form.HScroll1->setValue(5);
-    QTest::mouseClick(s.form.PushButton8, Qt::LeftButton);
+    QTest::mouseClick(s.ui.PushButton1, Qt::LeftButton);
+    s.ui.HScroll1->setValue(5);
+    QTest::mouseClick(s.ui.PushButton8, Qt::LeftButton);
 
     // The next run of the template command hands over a new picture.
     const QImage second = makePicture(700, 400, Qt::darkGreen);
@@ -733,44 +737,44 @@ void Form2Test::secondPictureAfterBackStartsAfresh()
 
     QCOMPARE(s.form.previewGeometry().zoom(), 1.0f);
     QCOMPARE(s.form.previewGeometry().origWidth(), 700);
-    QCOMPARE(s.form.Zoom_Ori->picture(), second);
-    QCOMPARE(s.form.Zoom_Ori->size(), QSize(702, 402));
-    QCOMPARE(s.form.Picture1->size(), QSize(700, 400));
-    QCOMPARE(s.form.Picture1->pos(), QPoint(0, 0));
-    QCOMPARE(s.form.Picture1->drawing().pixel(0, 0), second.pixel(0, 0));
+    QCOMPARE(s.ui.Zoom_Ori->picture(), second);
+    QCOMPARE(s.ui.Zoom_Ori->size(), QSize(702, 402));
+    QCOMPARE(s.ui.Picture1->size(), QSize(700, 400));
+    QCOMPARE(s.ui.Picture1->pos(), QPoint(0, 0));
+    QCOMPARE(s.ui.Picture1->drawing().pixel(0, 0), second.pixel(0, 0));
     // Overhang 78: a step-1 bar; the new picture fits vertically: a fresh,
     // disabled bar (Max 32767 as loaded).
-    QCOMPARE(s.form.HScroll1->maximum(), 78);
-    QCOMPARE(s.form.HScroll1->value(), 0);
+    QCOMPARE(s.ui.HScroll1->maximum(), 78);
+    QCOMPARE(s.ui.HScroll1->value(), 0);
     QCOMPARE(s.form.previewGeometry().step(Axis::Horizontal), qint16(1));
-    QVERIFY(!s.form.VScroll1->isEnabled());
-    QCOMPARE(s.form.VScroll1->maximum(), 32767);
+    QVERIFY(!s.ui.VScroll1->isEnabled());
+    QCOMPARE(s.ui.VScroll1->maximum(), 32767);
     QCOMPARE(s.form.previewGeometry().step(Axis::Vertical), qint16(0));
-    s.form.HScroll1->setValue(78);
-    QCOMPARE(s.form.Picture1->pos(), QPoint(-78, 0));
+    s.ui.HScroll1->setValue(78);
+    QCOMPARE(s.ui.Picture1->pos(), QPoint(-78, 0));
     QVERIFY(s.dialogs.boxes.isEmpty());
 }
 
 void Form2Test::showAgainWithoutNewPictureKeepsState()
 {
     Shown s(QSize(1000, 700));
-    QTest::mouseClick(s.form.PushButton1, Qt::LeftButton);
-    QTest::mouseClick(s.form.PushButton8, Qt::LeftButton);
+    QTest::mouseClick(s.ui.PushButton1, Qt::LeftButton);
+    QTest::mouseClick(s.ui.PushButton8, Qt::LeftButton);
     s.form.show();
     QCOMPARE(s.form.previewGeometry().zoom(), 1.25f);
-    QCOMPARE(s.form.Picture1->size(), QSize(1250, 875));
-    QCOMPARE(s.form.HScroll1->maximum(), 38);
+    QCOMPARE(s.ui.Picture1->size(), QSize(1250, 875));
+    QCOMPARE(s.ui.HScroll1->maximum(), 38);
 }
 
 void Form2Test::newPictureOnShownWindowIsSetUpAtOnce()
 {
     Shown s(QSize(1000, 700));
-    QTest::mouseClick(s.form.PushButton1, Qt::LeftButton);
+    QTest::mouseClick(s.ui.PushButton1, Qt::LeftButton);
     s.form.setPicture(makePicture(900, 300));
     QCOMPARE(s.form.previewGeometry().zoom(), 1.0f);
-    QCOMPARE(s.form.Picture1->size(), QSize(900, 300));
-    QCOMPARE(s.form.HScroll1->maximum(), 28); // round(27.8)
-    QVERIFY(!s.form.VScroll1->isEnabled());
+    QCOMPARE(s.ui.Picture1->size(), QSize(900, 300));
+    QCOMPARE(s.ui.HScroll1->maximum(), 28); // round(27.8)
+    QVERIFY(!s.ui.VScroll1->isEnabled());
     QVERIFY(s.dialogs.boxes.isEmpty());
 }
 
@@ -778,15 +782,15 @@ void Form2Test::pictureWiderThan16BitsScrollsToItsEdge()
 {
     // Overhang 33,500 + 2 - 622 = 32,880 pixels: more than a 16-bit offset.
     Shown s(QSize(33500, 20));
-    QCOMPARE(s.form.Picture1->width(), 33502); // not redrawn: too large
-    QCOMPARE(s.form.HScroll1->maximum(), 3288);
-    s.form.HScroll1->setValue(3288);
-    QCOMPARE(s.form.Picture1->x(), -32880);
-    QTest::mousePress(s.form.Picture1, Qt::LeftButton, {}, QPoint(40000, 10));
-    QTest::mouseMove(s.form.Picture1, QPoint(100, 10));
-    QCOMPARE(s.form.Picture1->x(), 618 - 33502);
-    QTest::mouseRelease(s.form.Picture1, Qt::LeftButton, {}, QPoint(100, 10));
-    QCOMPARE(s.form.HScroll1->value(), 3288);
+    QCOMPARE(s.ui.Picture1->width(), 33502); // not redrawn: too large
+    QCOMPARE(s.ui.HScroll1->maximum(), 3288);
+    s.ui.HScroll1->setValue(3288);
+    QCOMPARE(s.ui.Picture1->x(), -32880);
+    QTest::mousePress(s.ui.Picture1, Qt::LeftButton, {}, QPoint(40000, 10));
+    QTest::mouseMove(s.ui.Picture1, QPoint(100, 10));
+    QCOMPARE(s.ui.Picture1->x(), 618 - 33502);
+    QTest::mouseRelease(s.ui.Picture1, Qt::LeftButton, {}, QPoint(100, 10));
+    QCOMPARE(s.ui.HScroll1->value(), 3288);
     QVERIFY(s.dialogs.boxes.isEmpty());
 }
 
@@ -796,12 +800,13 @@ void Form2Test::loadPictureFile()
     FakeHost host;
     QTemporaryDir dir;
     Form2 form(host, dialogs);
+    const test::PreviewControls ui(form);
     const QImage picture = makePicture(320, 240);
     const QString bmp = dir.filePath(QStringLiteral("temp.bmp"));
     QVERIFY(picture.save(bmp, "BMP"));
     form.loadPictureFile(bmp);
-    QCOMPARE(form.Picture1->picture().size(), QSize(320, 240));
-    QCOMPARE(form.Picture1->size(), QSize(322, 242));
+    QCOMPARE(ui.Picture1->picture().size(), QSize(320, 240));
+    QCOMPARE(ui.Picture1->size(), QSize(322, 242));
 
     bool failed = false;
     try {
@@ -812,17 +817,17 @@ void Form2Test::loadPictureFile()
     QVERIFY(failed);
     // The older picture never stands beside a new workbook: the picture
     // area says that there is no picture.
-    QVERIFY(form.Picture1->picture().isNull());
+    QVERIFY(ui.Picture1->picture().isNull());
     QVERIFY(form.noPictureNote());
     const auto *note = qobject_cast<const QLabel *>(form.noPictureNote());
     QVERIFY(note);
     QCOMPARE(note->textFormat(), Qt::PlainText);
     QVERIFY(note->text().contains(QStringLiteral("No picture of the sheet could be made.")));
-    QVERIFY(form.Picture2->rect().contains(note->geometry()));
+    QVERIFY(ui.Picture2->rect().contains(note->geometry()));
 
     // The next picture takes the sentence's place.
     form.loadPictureFile(bmp);
-    QCOMPARE(form.Picture1->picture().size(), QSize(320, 240));
+    QCOMPARE(ui.Picture1->picture().size(), QSize(320, 240));
     QVERIFY(!form.noPictureNote());
 }
 
@@ -894,14 +899,15 @@ void Form2Test::hostilePictureFileIsNoPicture()
     FakeHost host;
     QTemporaryDir dir;
     Form2 form(host, dialogs);
+    const test::PreviewControls ui(form);
     const QString path = dir.filePath(QStringLiteral("temp.bmp"));
     // The previous build's picture, shown.
     QVERIFY(makePicture(320, 240).save(path, "BMP"));
     form.loadPictureFile(path);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QVERIFY(form.Zoom_Ori->hasPicture());
-    QVERIFY(!form.Picture1->drawing().isNull());
+    QVERIFY(ui.Zoom_Ori->hasPicture());
+    QVERIFY(!ui.Picture1->drawing().isNull());
 
     QVERIFY(QFile::remove(path));
     const QString target = link ? dir.filePath(QStringLiteral("elsewhere")) : path;
@@ -919,11 +925,11 @@ void Form2Test::hostilePictureFileIsNoPicture()
     form.repaint();
     QTRY_VERIFY(form.noPictureNote() && form.noPictureNote()->isVisible());
     // Nothing of the previous picture, nor of this one, is shown or kept.
-    QVERIFY(!form.Picture1->hasPicture());
-    QVERIFY(!form.Picture1->drawsSheet());
-    QVERIFY(form.Picture1->drawing().isNull());
-    QVERIFY(!form.Zoom_Ori->hasPicture());
-    QVERIFY(!form.Zoom_Ori->drawsSheet());
+    QVERIFY(!ui.Picture1->hasPicture());
+    QVERIFY(!ui.Picture1->drawsSheet());
+    QVERIFY(ui.Picture1->drawing().isNull());
+    QVERIFY(!ui.Zoom_Ori->hasPicture());
+    QVERIFY(!ui.Zoom_Ori->drawsSheet());
     QVERIFY(!form.grab().isNull());
     QVERIFY(dialogs.boxes.isEmpty());
 }
@@ -936,23 +942,24 @@ void Form2Test::pictureFileOfAHigherPixelRatio()
     FakeHost host;
     QTemporaryDir dir;
     Form2 form(host, dialogs);
+    const test::PreviewControls ui(form);
     QImage sharp = makePicture(400, 300);
     sharp.setDotsPerMeterX(int(std::lround(192 / 0.0254)));
     sharp.setDotsPerMeterY(int(std::lround(192 / 0.0254)));
     const QString bmp = dir.filePath(QStringLiteral("sharp.bmp"));
     QVERIFY(sharp.save(bmp, "BMP"));
     form.loadPictureFile(bmp);
-    QCOMPARE(form.Picture1->picture().devicePixelRatio(), 2.0);
-    QCOMPARE(form.Picture1->picture().size(), QSize(400, 300));
-    QCOMPARE(form.Picture1->size(), QSize(202, 152));
+    QCOMPARE(ui.Picture1->picture().devicePixelRatio(), 2.0);
+    QCOMPARE(ui.Picture1->picture().size(), QSize(400, 300));
+    QCOMPARE(ui.Picture1->size(), QSize(202, 152));
 
     QImage plain = makePicture(400, 300);
     plain.setDotsPerMeterX(int(std::lround(96 / 0.0254)));
     plain.setDotsPerMeterY(int(std::lround(96 / 0.0254)));
     QVERIFY(plain.save(bmp, "BMP"));
     form.loadPictureFile(bmp);
-    QCOMPARE(form.Picture1->picture().devicePixelRatio(), 1.0);
-    QCOMPARE(form.Picture1->size(), QSize(402, 302));
+    QCOMPARE(ui.Picture1->picture().devicePixelRatio(), 1.0);
+    QCOMPARE(ui.Picture1->size(), QSize(402, 302));
 }
 
 // A preview without a picture still saves the workbook, zooms and drags
@@ -963,6 +970,7 @@ void Form2Test::noPictureStillSavesTheWorkbook()
     FakeHost host;
     QTemporaryDir dir;
     Form2 form(host, dialogs);
+    const test::PreviewControls ui(form);
     form.setPicture(makePicture(900, 700));
     form.showNoPicture();
     const QString workbook = dir.filePath(QStringLiteral("vantyk12345678.xls"));
@@ -974,14 +982,14 @@ void Form2Test::noPictureStillSavesTheWorkbook()
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QVERIFY(form.noPictureNote() && form.noPictureNote()->isVisible());
-    QVERIFY(form.Picture1->picture().isNull());
-    QVERIFY(form.Zoom_Ori->picture().isNull());
+    QVERIFY(ui.Picture1->picture().isNull());
+    QVERIFY(ui.Zoom_Ori->picture().isNull());
 
-    QTest::mouseClick(form.PushButton1, Qt::LeftButton);
-    QTest::mouseClick(form.PushButton2, Qt::LeftButton);
+    QTest::mouseClick(ui.PushButton1, Qt::LeftButton);
+    QTest::mouseClick(ui.PushButton2, Qt::LeftButton);
     const QString target = dir.filePath(QStringLiteral("mine.xls"));
     dialogs.setNextFileName(target);
-    QTest::mouseClick(form.PushButton6, Qt::LeftButton);
+    QTest::mouseClick(ui.PushButton6, Qt::LeftButton);
     QCOMPARE(dialogs.errorTexts(), QStringList());
     QFile saved(target);
     QVERIFY(saved.open(QIODevice::ReadOnly));
@@ -1057,7 +1065,7 @@ void Form2Test::saveInEachType()
     const LocaleForTest inLocale(locale);
     Shown s;
     s.dialogs.setNextFileName(s.path(typed), filter);
-    QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
+    QTest::mouseClick(s.ui.PushButton6, Qt::LeftButton);
 
     QCOMPARE(s.boxTexts(), QStringList {QStringLiteral("Done.")});
     const QString target = s.path(saved);
@@ -1113,7 +1121,7 @@ void Form2Test::convertedSaveOverALinkOrFailing()
         QVERIFY(QFile::link(leadsTo, target));
     s.dialogs.setNextFileName(target);
     s.dialogs.setNextAnswer(yes ? BoxAnswer::Yes : BoxAnswer::No);
-    QTest::mouseClick(s.form.PushButton6, Qt::LeftButton);
+    QTest::mouseClick(s.ui.PushButton6, Qt::LeftButton);
 
     QStringList expected;
     if (converter == Converter::Missing) {
@@ -1172,14 +1180,14 @@ void Form2Test::copyPutsPngAndPdfOnTheClipboard()
 
     // The picture's menu holds both commands with their keys.
     QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(20, 20),
-                                 s.form.Picture1->mapToGlobal(QPoint(20, 20)));
-    QCoreApplication::sendEvent(s.form.Picture1, &rightClick);
-    QTRY_VERIFY(s.form.PictureMenu->isVisible());
+                                 s.ui.Picture1->mapToGlobal(QPoint(20, 20)));
+    QCoreApplication::sendEvent(s.ui.Picture1, &rightClick);
+    QTRY_VERIFY(s.ui.PictureMenu->isVisible());
     QStringList items;
-    for (const QAction *action : s.form.PictureMenu->actions())
+    for (const QAction *action : s.ui.PictureMenu->actions())
         items << action->text() + QLatin1Char('\t') + action->shortcut().toString();
     QCOMPARE(items, (QStringList {QStringLiteral("Copy\tCtrl+C"), QStringLiteral("Print...\tCtrl+P")}));
-    s.form.PictureMenu->hide();
+    s.ui.PictureMenu->hide();
 
     QGuiApplication::clipboard()->clear();
     QTest::keyClick(&s.form, Qt::Key_C, Qt::ControlModifier);
@@ -1201,7 +1209,7 @@ void Form2Test::copyPutsPngAndPdfOnTheClipboard()
 
     // Without a picture there is nothing to copy: the clipboard stays.
     s.form.showNoPicture();
-    QVERIFY(!s.form.mnuCopy->isEnabled());
+    QVERIFY(!s.ui.mnuCopy->isEnabled());
     QGuiApplication::clipboard()->clear();
     QTest::keyClick(&s.form, Qt::Key_C, Qt::ControlModifier);
     const QMimeData *after = QGuiApplication::clipboard()->mimeData();
