@@ -1,10 +1,8 @@
 #pragma once
 
-#include "DeadlinePicker.h"
 #include "Dialogs.h"
 #include "EntryList.h"
-#include "EntryListView.h"
-#include "SelectAllLineEdit.h"
+#include "EntryListModel.h"
 
 #include <QDate>
 #include <QList>
@@ -19,14 +17,16 @@ class QCheckBox;
 class QGroupBox;
 class QMenu;
 class QPushButton;
-class QTreeWidgetItem;
 class QUndoStack;
 
 namespace quorbel {
 
 class Clock;
+class DeadlinePicker;
+class EntryListView;
+class HeaderFields;
 class ListChange;
-class ListViewRows;
+class SelectAllLineEdit;
 class Steps;
 
 // What the main window uses from outside; every member has a default.
@@ -55,16 +55,18 @@ struct Form1Services {
 // The main window: header fields, the entry fields, the to-do list and the
 // commands. Creating it runs the start-up sequence (Form_Load).
 //
-// The list keeps a current (selected) row while it has rows: the first row
-// after start-up or when rows appear in an empty list, the row that moves
-// into the gap after a delete (the new last row when the last one went),
-// and a row the user deselects is selected again. Adding a row leaves the
-// current row where it is.
+// The list is the window's EntryListModel, shown by its list view, which
+// keeps a current (selected) row while the list has rows (the first one
+// after start-up). Adding a row leaves the current row where it is.
 //
 // Every change of the list (the four list commands, an edit in place, a
-// move, a sort) is one step of the window's undo stack, kept for the whole
-// run; an undo or a redo is stored at once, as every change is. Undone and
-// redone, a change makes the row it touched current.
+// move, a sort) is one change (ListChange) pushed to the window's undo
+// stack, which makes it; the stack keeps it for the whole run. The list is
+// stored once for every change, undo and redo. Undone and redone, a change
+// makes the row it touched current.
+//
+// Its controls keep their designed names as object names (PushButton1,
+// txtName, ListView1, mnuList, ...); nothing outside the window holds them.
 class Form1 : public QWidget {
     Q_OBJECT
 
@@ -82,10 +84,12 @@ public:
     QString completedBy() const;   // "To Be Completed By:"
     QString projectName() const;   // "Project Name:"
     QDate deadline() const;        // "Deadline:"
-    QList<ListEntry> entries() const;
+    const QList<ListEntry> &entries() const;
     int entryCount() const;
     // The entry of row `index` (from 0); throws Failure when there is none.
     ListEntry entry(int index) const;
+    // The list itself, as its views see it.
+    const EntryListModel &entryList() const { return m_entries; }
     // Busy (hourglass) or default pointer for the whole window.
     void setBusyPointer(bool busy);
     // What "Start Creating Template" runs. Empty: the button does nothing.
@@ -100,33 +104,6 @@ public:
     // window's closing step does not run afterwards, not even when it is
     // closed.
     void Form_Unload();
-
-    // --- Controls (designed names) -------------------------------------------
-    QPushButton *PushButton1 = nullptr; // "Add"
-    QPushButton *PushButton2 = nullptr; // "Delete Selected"
-    QPushButton *PushButton3 = nullptr; // "Help"
-    QPushButton *PushButton5 = nullptr; // "Check Selected As Done"
-    QPushButton *PushButton6 = nullptr; // "Start Creating Template"
-    QPushButton *PushButton7 = nullptr; // "Load Sample/Example Data"
-    QGroupBox *Frame1 = nullptr;        // "General Options"
-    QGroupBox *Frame2 = nullptr;        // "To Do List Entries"
-    DeadlinePicker *dtpDate = nullptr;
-    SelectAllLineEdit *txtName = nullptr;
-    SelectAllLineEdit *txtProName = nullptr;
-    SelectAllLineEdit *txtDate = nullptr;
-    SelectAllLineEdit *txtProj = nullptr;
-    SelectAllLineEdit *txtNotes = nullptr;
-    QCheckBox *Check1 = nullptr;
-    EntryListView *ListView1 = nullptr;
-    // The list's context menu and its items (their keys: ListMenu.h).
-    QMenu *mnuList = nullptr;
-    QAction *mnuUndo = nullptr;
-    QAction *mnuRedo = nullptr;
-    QAction *mnuEdit = nullptr;
-    QAction *mnuMoveUp = nullptr;
-    QAction *mnuMoveDown = nullptr;
-    QAction *mnuSortByDueDate = nullptr;
-    QAction *mnuDeleteSelected = nullptr; // runs "Delete Selected"
 
     // The list's changes, for the whole run.
     QUndoStack *undoStack() const { return m_undoStack; }
@@ -167,22 +144,46 @@ private:
     void txtProName_Change(const QString &text);
 
     QDate today() const;
-    QTreeWidgetItem *appendRow(const QString &dueBy);
     int currentRow() const;
-    QTreeWidgetItem *requireCurrentRow() const;
-    void keepCurrentRow();
-    QList<ListEntry> entriesFrom(int first) const;
-    // A change the command's own steps have made, kept for undo.
-    void recordMade(ListChange *change);
+    // The current row; throws Failure when there is none.
+    int requireCurrentRow() const;
     // Makes `change` as step `step`; false when there was nothing to change
     // or the step failed.
     bool makeChange(Steps &steps, int step, ListChange *change);
     void moveCurrentRowBy(const QString &location, int offset);
 
+    // Controls (designed names).
+    QPushButton *PushButton1 = nullptr; // "Add"
+    QPushButton *PushButton2 = nullptr; // "Delete Selected"
+    QPushButton *PushButton3 = nullptr; // "Help"
+    QPushButton *PushButton5 = nullptr; // "Check Selected As Done"
+    QPushButton *PushButton6 = nullptr; // "Start Creating Template"
+    QPushButton *PushButton7 = nullptr; // "Load Sample/Example Data"
+    QGroupBox *Frame1 = nullptr;        // "General Options"
+    QGroupBox *Frame2 = nullptr;        // "To Do List Entries"
+    DeadlinePicker *dtpDate = nullptr;
+    SelectAllLineEdit *txtName = nullptr;
+    SelectAllLineEdit *txtProName = nullptr;
+    SelectAllLineEdit *txtDate = nullptr;
+    SelectAllLineEdit *txtProj = nullptr;
+    SelectAllLineEdit *txtNotes = nullptr;
+    QCheckBox *Check1 = nullptr;
+    EntryListView *ListView1 = nullptr;
+    // The list's context menu and its items (their keys: ListMenu.h).
+    QMenu *mnuList = nullptr;
+    QAction *mnuUndo = nullptr;
+    QAction *mnuRedo = nullptr;
+    QAction *mnuEdit = nullptr;
+    QAction *mnuMoveUp = nullptr;
+    QAction *mnuMoveDown = nullptr;
+    QAction *mnuSortByDueDate = nullptr;
+    QAction *mnuDeleteSelected = nullptr; // runs "Delete Selected"
+
     Services m_services;
     StderrDialogs m_stderrDialogs;
+    EntryListModel m_entries;
     QUndoStack *m_undoStack = nullptr;
-    std::unique_ptr<ListViewRows> m_rows;
+    std::unique_ptr<HeaderFields> m_headerFields;
     std::function<void()> m_templateCommand;
     bool m_startUpCompleted = false;
     bool m_closingSuppressed = false;
