@@ -126,8 +126,8 @@ public:
     // A row dragged within the list and dropped before row `before`
     // (entryCount(): after the last one).
     void ListView1_OLEDragDrop(int from, int before);
-    // Space or a double-click on a Done cell: "Check Selected As Done" for
-    // that row, which is the current one.
+    // Space in any column of the current row, or a double-click on a Done
+    // cell: "Check Selected As Done" for that row, which is the current one.
     void ListView1_DoneToggle(int row);
 
 protected:

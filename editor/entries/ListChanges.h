@@ -30,8 +30,9 @@ public:
 };
 
 // One change of the list, made by its first redo (pushing it to an undo
-// stack makes it) and undone and redone on the list it was made on. Undone
-// and redone again, a change shows the entry it touched (showEntry).
+// stack makes it) and undone and redone on the list it was made on. Made,
+// undone or redone, a change shows the entry it touched
+// (EntryListModel::showEntry); what each one shows is told below.
 class ListChange : public QUndoCommand {
 public:
     void redo() final;
@@ -69,7 +70,8 @@ private:
 // it set; undone, the header fields are as they were before.
 class LoadSample final : public InsertEntries {
 public:
-    LoadSample(EntryListModel &list, HeaderFields &header, int row, QList<ListEntry> entries, HeaderValues before, HeaderValues after);
+    LoadSample(EntryListModel &list, HeaderFields &header, int row, QList<ListEntry> entries, HeaderValues before,
+               HeaderValues after);
 
 protected:
     void apply() override;
@@ -81,7 +83,8 @@ private:
     HeaderValues m_after;
 };
 
-// "Delete Selected": the entries that were at a row.
+// "Delete Selected": the entries that were at a row. Undone, the first of
+// them is current again.
 class RemoveEntries final : public ListChange {
 public:
     RemoveEntries(EntryListModel &list, int row, QList<ListEntry> removed);
@@ -95,7 +98,8 @@ private:
     QList<ListEntry> m_removed;
 };
 
-// One cell's new text: an edit in place, or the Done mark switched.
+// One cell's new text: an edit in place, or the Done mark switched; its
+// entry is current.
 class SetEntryField final : public ListChange {
 public:
     SetEntryField(EntryListModel &list, int row, EntryField field, QString before, QString after);
@@ -133,8 +137,9 @@ private:
 // their order.
 QList<int> dueDateOrder(const QList<ListEntry> &entries, const QLocale &locale = QLocale());
 
-// "Sort by Due Date". A list already in that order gives a change that does
-// nothing (isObsolete()), which the undo stack does not keep.
+// "Sort by Due Date"; the current entry stays current where it lands. A
+// list already in that order gives a change that does nothing
+// (isObsolete()), which the undo stack does not keep.
 class SortByDueDate final : public ListChange {
 public:
     explicit SortByDueDate(EntryListModel &list, const QLocale &locale = QLocale());
