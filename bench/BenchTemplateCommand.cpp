@@ -17,6 +17,7 @@
 #include "BareConversion.h"
 #include "BenchSupport.h"
 #include "CallBreakdown.h"
+#include "Controls.h"
 #include "ListFill.h"
 #include "Dialogs.h"
 #include "Failure.h"
@@ -118,11 +119,15 @@ double oneClick(int entries, CountingDialogs &dialogs, CallClock *clock = nullpt
     Program program(bench::programServices(dialogs), std::move(timedOffices));
     Form1 &main = program.mainWindow();
     program.showMainWindow();
+    auto *dueBy = test::control<QLineEdit>(main, "txtDate");
+    auto *project = test::control<QLineEdit>(main, "txtProj");
+    auto *notes = test::control<QLineEdit>(main, "txtNotes");
+    auto *done = test::control<QCheckBox>(main, "Check1");
     for (int i = 0; i < entries; ++i) {
-        main.txtDate->setText(QStringLiteral("12/%1/2026").arg(i % 28 + 1));
-        main.txtProj->setText(QStringLiteral("Project %1").arg(i + 1));
-        main.txtNotes->setText(QStringLiteral("Notes for entry %1").arg(i + 1));
-        main.Check1->setChecked(i % 3 == 0);
+        dueBy->setText(QStringLiteral("12/%1/2026").arg(i % 28 + 1));
+        project->setText(QStringLiteral("Project %1").arg(i + 1));
+        notes->setText(QStringLiteral("Notes for entry %1").arg(i + 1));
+        done->setChecked(i % 3 == 0);
         main.PushButton1_Click();
     }
     // A user takes longer than an office start to type a list.

@@ -15,6 +15,9 @@
 namespace quorbel {
 namespace {
 
+// The width of the current cell's frame, in pixels.
+constexpr int kCellFrameWidth = 2;
+
 // Edits a text cell with a line edit named after its column, and hands the
 // committed text to the view's cellEdited instead of writing it into the
 // row: the window makes the change, so that it can be undone.
@@ -51,29 +54,45 @@ private:
 
 } // namespace
 
-EntryListView::EntryListView(QWidget *parent)
-    : QTreeWidget(parent)
+EntryListView::EntryListView(EntryListModel &list, QWidget *parent)
+    : QTreeView(parent), m_list(list)
 {
+    setModel(&list);
     setItemDelegate(new CellDelegate(this));
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
-    // The focus frame marks the current cell; the selection marks its row.
+    // The frame of paintEvent marks the current cell; the selection marks
+    // its row.
     setAllColumnsShowFocus(false);
     // Rows move within the list by the mouse (see mouseMoveEvent); nothing
     // is dropped in from elsewhere.
     setDragEnabled(false);
     setAcceptDrops(false);
     setDragDropMode(QAbstractItemView::NoDragDrop);
+
+    // After the view's own handling of each change (connected by setModel).
+    connect(&list, &QAbstractItemModel::rowsInserted, this, &EntryListView::keepCurrentRow);
+    connect(&list, &QAbstractItemModel::rowsRemoved, this, &EntryListView::keepCurrentRow);
+    connect(&list, &QAbstractItemModel::layoutChanged, this, &EntryListView::keepCurrentRow);
+    connect(&list, &QAbstractItemModel::modelReset, this, &EntryListView::keepCurrentRow);
+    // A row the user deselects (Ctrl+click) is selected again once the
+    // click is over.
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &EntryListView::keepCurrentRow,
+            Qt::QueuedConnection);
+    connect(&list, &EntryListModel::entryShown, this, [this](int row) { setCurrentCell(row, currentField()); });
 }
 
-QTreeWidgetItem *EntryListView::newRow(const ListEntry &entry)
+void EntryListView::keepCurrentRow()
 {
-    auto *row = new QTreeWidgetItem;
-    row->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled | Qt::ItemIsEditable);
-    row->setText(int(EntryField::DueBy), entry.dueBy);
-    row->setText(int(EntryField::Project), entry.project);
-    row->setText(int(EntryField::Notes), entry.notes);
-    row->setText(int(EntryField::Done), entry.done);
-    return row;
+    if (m_list.entryCount() == 0 || selectionModel()->hasSelection())
+        return;
+    const QModelIndex current = currentIndex();
+    setCurrentIndex(current.isValid() ? current : m_list.index(0, 0));
+}
+
+int EntryListView::currentRow() const
+{
+    const QModelIndexList selected = selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? -1 : selected.constFirst().row();
 }
 
 EntryField EntryListView::currentField() const
@@ -82,15 +101,20 @@ EntryField EntryListView::currentField() const
     return index.isValid() ? EntryField(index.column()) : EntryField::DueBy;
 }
 
+void EntryListView::setCurrentCell(int row, EntryField field)
+{
+    const QModelIndex cell = m_list.index(row, int(field));
+    if (!cell.isValid())
+        return;
+    selectionModel()->setCurrentIndex(cell, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollTo(cell);
+}
+
 void EntryListView::editCurrentCell()
 {
     const QModelIndex index = currentIndex();
-    if (!index.isValid() || isEditing())
+    if (!index.isValid() || isEditing() || !(index.flags() & Qt::ItemIsEditable))
         return;
-    if (EntryField(index.column()) == EntryField::Done) {
-        emit doneToggleRequested(index.row());
-        return;
-    }
     scrollTo(index);
     QAbstractItemView::edit(index);
 }
@@ -109,15 +133,7 @@ void EntryListView::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditH
 {
     if (hint == QAbstractItemDelegate::EditNextItem || hint == QAbstractItemDelegate::EditPreviousItem)
         hint = QAbstractItemDelegate::NoHint;
-    QTreeWidget::closeEditor(editor, hint);
-}
-
-bool EntryListView::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
-{
-    // The Done cell has no editor: its mark is switched (doneToggleRequested).
-    if (index.isValid() && EntryField(index.column()) == EntryField::Done)
-        return false;
-    return QTreeWidget::edit(index, trigger, event);
+    QTreeView::closeEditor(editor, hint);
 }
 
 void EntryListView::moveCurrentColumn(int step)
@@ -125,7 +141,7 @@ void EntryListView::moveCurrentColumn(int step)
     const QModelIndex current = currentIndex();
     if (!current.isValid())
         return;
-    const int column = qBound(0, current.column() + step, columnCount() - 1);
+    const int column = qBound(0, current.column() + step, m_list.columnCount() - 1);
     const QModelIndex next = current.sibling(current.row(), column);
     selectionModel()->setCurrentIndex(next, QItemSelectionModel::NoUpdate);
     scrollTo(next);
@@ -138,7 +154,8 @@ void EntryListView::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Return:
     case Qt::Key_Enter:
         if (modifiers == Qt::NoModifier) {
-            // The Return that closes an editor comes here too; it only commits.
+            // The Return that closes an editor comes here too; it only
+            // commits. On a Done cell it does nothing.
             if (!isEditing())
                 editCurrentCell();
             event->accept();
@@ -146,7 +163,8 @@ void EntryListView::keyPressEvent(QKeyEvent *event)
         }
         break;
     case Qt::Key_Space:
-        if (modifiers == Qt::NoModifier && currentIndex().isValid() && currentField() == EntryField::Done) {
+        // From any column: the mark of the current entry.
+        if (modifiers == Qt::NoModifier && currentIndex().isValid() && !isEditing()) {
             emit doneToggleRequested(currentIndex().row());
             event->accept();
             return;
@@ -177,7 +195,7 @@ void EntryListView::keyPressEvent(QKeyEvent *event)
     default:
         break;
     }
-    QTreeWidget::keyPressEvent(event);
+    QTreeView::keyPressEvent(event);
 }
 
 void EntryListView::mouseDoubleClickEvent(QMouseEvent *event)
@@ -188,7 +206,7 @@ void EntryListView::mouseDoubleClickEvent(QMouseEvent *event)
         emit doneToggleRequested(index.row());
         return;
     }
-    QTreeWidget::mouseDoubleClickEvent(event);
+    QTreeView::mouseDoubleClickEvent(event);
 }
 
 void EntryListView::openContextMenu()
@@ -221,13 +239,13 @@ int EntryListView::dropRow(QPoint position) const
 {
     const QModelIndex index = indexAt(position);
     if (!index.isValid())
-        return topLevelItemCount();
+        return m_list.entryCount();
     return position.y() < visualRect(index).center().y() ? index.row() : index.row() + 1;
 }
 
 void EntryListView::mousePressEvent(QMouseEvent *event)
 {
-    QTreeWidget::mousePressEvent(event);
+    QTreeView::mousePressEvent(event);
     const QModelIndex index = indexAt(event->position().toPoint());
     if (event->button() == Qt::LeftButton && index.isValid() && !isEditing()) {
         m_pressRow = index.row();
@@ -241,7 +259,7 @@ void EntryListView::mouseMoveEvent(QMouseEvent *event)
 {
     if (m_pressRow < 0 || !(event->buttons() & Qt::LeftButton)) {
         m_pressRow = -1;
-        QTreeWidget::mouseMoveEvent(event);
+        QTreeView::mouseMoveEvent(event);
         return;
     }
     const QPoint position = event->position().toPoint();
@@ -267,7 +285,7 @@ void EntryListView::mouseReleaseEvent(QMouseEvent *event)
 {
     if (!m_dragging || event->button() != Qt::LeftButton) {
         m_pressRow = -1;
-        QTreeWidget::mouseReleaseEvent(event);
+        QTreeView::mouseReleaseEvent(event);
         return;
     }
     const int from = m_pressRow;
@@ -294,23 +312,34 @@ void EntryListView::endRowDrag()
 void EntryListView::focusOutEvent(QFocusEvent *event)
 {
     endRowDrag();
-    QTreeWidget::focusOutEvent(event);
+    QTreeView::focusOutEvent(event);
 }
 
-// The line between the rows where a dragged row would go.
+// The frame of the current cell, while the list has the focus, drawn over
+// the selected row in the colour of its text; and the line between the rows
+// where a dragged row would go.
 void EntryListView::paintEvent(QPaintEvent *event)
 {
-    QTreeWidget::paintEvent(event);
+    QTreeView::paintEvent(event);
+    QPainter painter(viewport());
+    const QModelIndex current = currentIndex();
+    if (hasFocus() && current.isValid() && !isEditing() && !m_dragging) {
+        const bool selected = selectionModel()->isSelected(current);
+        const QColor colour = palette().color(selected ? QPalette::HighlightedText : QPalette::Text);
+        painter.setPen(QPen(colour, kCellFrameWidth, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+        painter.setBrush(Qt::NoBrush);
+        const qreal inset = kCellFrameWidth / 2.0;
+        painter.drawRect(QRectF(visualRect(current)).adjusted(inset, inset, -inset, -inset));
+    }
     if (!m_dragging || m_dropRow < 0)
         return;
     int y = 0;
-    if (QTreeWidgetItem *before = topLevelItem(m_dropRow))
-        y = visualItemRect(before).top();
-    else if (QTreeWidgetItem *last = topLevelItem(topLevelItemCount() - 1))
-        y = visualItemRect(last).bottom() + 1;
+    if (m_list.hasEntry(m_dropRow))
+        y = visualRect(m_list.index(m_dropRow, 0)).top();
+    else if (m_list.entryCount() > 0)
+        y = visualRect(m_list.index(m_list.entryCount() - 1, 0)).bottom() + 1;
     // At the very top or bottom the line stays whole inside the list.
     y = qBound(1, y, viewport()->height() - 2);
-    QPainter painter(viewport());
     painter.setPen(QPen(palette().color(QPalette::Text), 2));
     painter.drawLine(0, y, viewport()->width(), y);
 }

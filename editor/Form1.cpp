@@ -1,44 +1,34 @@
+// The main window: start-up, closing, the header fields, and what the
+// template command reads. Its controls: Form1Controls.cpp; the list
+// commands: Form1Commands.cpp.
+
 #include "Form1.h"
 
 #include "Clock.h"
 #include "DateText.h"
+#include "DeadlinePicker.h"
 #include "Dialogs.h"
+#include "EntryListView.h"
 #include "ErrorReport.h"
 #include "Failure.h"
 #include "FileProcs.h"
-#include "Form1Columns.h"
 #include "Form1Settings.h"
 #include "IsInstalled.h"
 #include "ListChanges.h"
-#include "ListViewRows.h"
 #include "Offices.h"
+#include "SelectAllLineEdit.h"
 #include "SettingsStore.h"
 #include "Title.h"
 #include "WindowLook.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QDateEdit>
 #include <QDir>
 #include <QGroupBox>
 #include <QPushButton>
-#include <QTreeWidget>
 #include <QUndoStack>
 
 namespace quorbel {
-namespace {
-
-const QString kHelpText = QStringLiteral("Questions? Please contact Team Marvesk at https://www.marvesk.com/contact");
-
-void setCell(QTreeWidgetItem *row, ListColumn column, const QString &text)
-{
-    if (!row)
-        throw Failure(QStringLiteral("There is no new row of the list to fill."));
-    row->setText(column, text);
-}
-
-} // namespace
 
 // ---------------------------------------------------------------------------
 // Form1
@@ -68,8 +58,11 @@ Form1::Form1(Services services, QWidget *parent)
 Form1::~Form1()
 {
     // A cell editor still open loses the focus while the window goes; what
-    // it holds is no change of the list any more.
+    // it holds is no change of the list any more. The view goes before the
+    // list it shows.
     ListView1->disconnect(this);
+    delete ListView1;
+    ListView1 = nullptr;
 }
 
 QDate Form1::today() const
@@ -114,16 +107,11 @@ void Form1::Form_Load()
     steps(114, [&] {
         // Each field with no column is reported in a box of its own, up to
         // a few boxes.
-        m_keepStoredList = !decodeStoredList(storedList, ListView1->topLevelItemCount(), restored,
+        m_keepStoredList = !decodeStoredList(storedList, m_entries.entryCount(), restored,
                                              [&](const Failure &failure) { steps(114, [&] { throw failure; }); });
     });
-    for (const ListEntry &entry : std::as_const(restored)) {
-        QTreeWidgetItem *row = nullptr;
-        steps(114, [&] { row = appendRow(entry.dueBy); });
-        steps(114, [&] { setCell(row, ProjectColumn, entry.project); });
-        steps(114, [&] { setCell(row, NotesColumn, entry.notes); });
-        steps(114, [&] { setCell(row, DoneColumn, entry.done); });
-    }
+    // Restored, not changed: nothing to undo.
+    steps(114, [&] { m_entries.insertEntries(m_entries.entryCount(), restored); });
 
     bool installed = true;
     steps(116, [&] { installed = m_services.isInstalled(); });
@@ -230,27 +218,21 @@ QDate Form1::deadline() const
     return dtpDate->date();
 }
 
-QList<ListEntry> Form1::entries() const
+const QList<ListEntry> &Form1::entries() const
 {
-    QList<ListEntry> list;
-    const int count = entryCount();
-    list.reserve(count);
-    for (int i = 0; i < count; ++i)
-        list.append(entry(i));
-    return list;
+    return m_entries.entries();
 }
 
 int Form1::entryCount() const
 {
-    return ListView1->topLevelItemCount();
+    return m_entries.entryCount();
 }
 
 ListEntry Form1::entry(int index) const
 {
-    const QTreeWidgetItem *row = ListView1->topLevelItem(index);
-    if (!row)
+    if (!m_entries.hasEntry(index))
         throw Failure(QStringLiteral("The list has no entry %1.").arg(index + 1));
-    return {row->text(DueByColumn), row->text(ProjectColumn), row->text(NotesColumn), row->text(DoneColumn)};
+    return m_entries.entry(index);
 }
 
 void Form1::setBusyPointer(bool busy)
@@ -261,244 +243,6 @@ void Form1::setBusyPointer(bool busy)
 void Form1::setTemplateCommand(std::function<void()> command)
 {
     m_templateCommand = std::move(command);
-}
-
-// ---------------------------------------------------------------------------
-// The list and its current row
-
-QTreeWidgetItem *Form1::appendRow(const QString &dueBy)
-{
-    QTreeWidgetItem *row = EntryListView::newRow({dueBy, {}, {}, {}});
-    ListView1->addTopLevelItem(row);
-    keepCurrentRow();
-    return row;
-}
-
-void Form1::keepCurrentRow()
-{
-    quorbel::keepCurrentRow(*ListView1);
-}
-
-QList<ListEntry> Form1::entriesFrom(int first) const
-{
-    QList<ListEntry> list;
-    for (int row = first; row < entryCount(); ++row)
-        list.append(m_rows->rowEntry(row));
-    return list;
-}
-
-int Form1::currentRow() const
-{
-    if (m_services.currentRow)
-        return m_services.currentRow();
-    const QList<QTreeWidgetItem *> selected = ListView1->selectedItems();
-    return selected.isEmpty() ? -1 : ListView1->indexOfTopLevelItem(selected.constFirst());
-}
-
-QTreeWidgetItem *Form1::requireCurrentRow() const
-{
-    const int row = currentRow();
-    QTreeWidgetItem *item = row >= 0 ? ListView1->topLevelItem(row) : nullptr;
-    if (!item)
-        throw Failure(QStringLiteral("No entry of the list is selected."));
-    return item;
-}
-
-// ---------------------------------------------------------------------------
-// Commands
-
-void Form1::PushButton1_Click()
-{
-    Steps steps(*m_services.dialogs, QStringLiteral("Form1.PushButton1_Click"));
-    const int firstNew = entryCount();
-    QTreeWidgetItem *row = nullptr;
-    steps(100, [&] { row = appendRow(txtDate->text()); });
-    steps(102, [&] { setCell(row, ProjectColumn, txtProj->text()); });
-    steps(104, [&] { setCell(row, NotesColumn, txtNotes->text()); });
-    steps(106, [&] { setCell(row, DoneColumn, Check1->isChecked() ? kDoneMark : QString()); });
-    steps(108, [&] { txtDate->clear(); });
-    steps(110, [&] { txtProj->clear(); });
-    steps(112, [&] { txtNotes->clear(); });
-    recordMade(new InsertEntries(*m_rows, firstNew, entriesFrom(firstNew)));
-    storeChangedList(steps, 114, 114);
-}
-
-void Form1::PushButton2_Click()
-{
-    Steps steps(*m_services.dialogs, QStringLiteral("Form1.PushButton2_Click"));
-    if (steps.test(100, [&] { return ListView1->topLevelItemCount() == 0; }))
-        return;
-    const int countBefore = entryCount();
-    const int current = currentRow();
-    const ListEntry removed = m_rows->rowEntry(current);
-    steps(102, [&] { delete ListView1->takeTopLevelItem(ListView1->indexOfTopLevelItem(requireCurrentRow())); });
-    keepCurrentRow();
-    if (entryCount() < countBefore)
-        recordMade(new RemoveEntries(*m_rows, current, {removed}));
-    storeChangedList(steps, 104, 104);
-}
-
-void Form1::PushButton3_Click()
-{
-    Steps steps(*m_services.dialogs, QStringLiteral("Form1.PushButton3_Click"));
-    steps(100, [&] { messageBox(*m_services.dialogs, kHelpText); });
-}
-
-void Form1::PushButton5_Click()
-{
-    Steps steps(*m_services.dialogs, QStringLiteral("Form1.PushButton5_Click"));
-    if (steps.test(100, [&] { return ListView1->topLevelItemCount() == 0; }))
-        return;
-    const int current = currentRow();
-    const QString doneBefore = m_rows->rowEntry(current).done;
-    if (steps.test(102, [&] { return requireCurrentRow()->text(DoneColumn) == kDoneMark; }))
-        steps(104, [&] { requireCurrentRow()->setText(DoneColumn, QString()); });
-    else
-        steps(106, [&] { requireCurrentRow()->setText(DoneColumn, kDoneMark); });
-    if (current >= 0 && current < entryCount())
-        recordMade(new SetEntryField(*m_rows, current, EntryField::Done, doneBefore, m_rows->rowEntry(current).done));
-    storeChangedList(steps, 108, 108);
-}
-
-void Form1::PushButton6_Click()
-{
-    // A cell still being edited is part of the list the command reads.
-    ListView1->commitOpenEditor();
-    if (m_templateCommand)
-        m_templateCommand();
-}
-
-void Form1::PushButton7_Click()
-{
-    Steps steps(*m_services.dialogs, QStringLiteral("Form1.PushButton7_Click"));
-    const HeaderValues headerBefore = m_rows->headerValues();
-    const int firstNew = entryCount();
-    QTreeWidgetItem *row = nullptr;
-    steps(100, [&] { dtpDate->setDate(today().addDays(21)); });
-    steps(102, [&] { txtName->setText(QStringLiteral("Me")); });
-    steps(104, [&] { txtProName->setText(QStringLiteral("Development project")); });
-    steps(106, [&] { txtDate->setText(shortDateText(today().addDays(-3))); });
-    steps(108, [&] { txtProj->setText(QStringLiteral("Research")); });
-    steps(110, [&] { txtNotes->setText(QStringLiteral("Completed in Time")); });
-    steps(112, [&] { Check1->setChecked(true); });
-    steps(114, [&] { row = appendRow(txtDate->text()); });
-    steps(116, [&] { setCell(row, ProjectColumn, txtProj->text()); });
-    steps(118, [&] { setCell(row, NotesColumn, txtNotes->text()); });
-    steps(120, [&] { setCell(row, DoneColumn, Check1->isChecked() ? kDoneMark : QString()); });
-    row = nullptr;
-    steps(122, [&] { txtDate->setText(shortDateText(today().addDays(10))); });
-    steps(124, [&] { txtProj->setText(QStringLiteral("Draft presenatation")); });
-    steps(126, [&] { txtNotes->setText(QStringLiteral("In process")); });
-    steps(128, [&] { Check1->setChecked(false); });
-    steps(130, [&] { row = appendRow(txtDate->text()); });
-    steps(132, [&] { setCell(row, ProjectColumn, txtProj->text()); });
-    steps(134, [&] { setCell(row, NotesColumn, txtNotes->text()); });
-    steps(136, [&] { setCell(row, DoneColumn, Check1->isChecked() ? kDoneMark : QString()); });
-    recordMade(new LoadSample(*m_rows, firstNew, entriesFrom(firstNew), headerBefore, m_rows->headerValues()));
-    storeChangedList(steps, 138, 138);
-}
-
-} // namespace quorbel
-
-namespace quorbel {
-
-// ---------------------------------------------------------------------------
-// Undo, redo, edits in place, moves and the sort
-
-void Form1::recordMade(ListChange *change)
-{
-    std::unique_ptr<ListChange> made(change);
-    if (made->isObsolete())
-        return;
-    made->setAlreadyMade();
-    m_undoStack->push(made.release());
-}
-
-bool Form1::makeChange(Steps &steps, int step, ListChange *change)
-{
-    std::unique_ptr<ListChange> owned(change);
-    if (owned->isObsolete())
-        return false;
-    return steps(step, [&] { m_undoStack->push(owned.release()); });
-}
-
-void Form1::mnuUndo_Click()
-{
-    Steps steps(*m_services.dialogs, QStringLiteral("Form1.mnuUndo_Click"));
-    if (!m_undoStack->canUndo())
-        return;
-    steps(100, [&] { m_undoStack->undo(); });
-    storeChangedList(steps, 102, 102);
-}
-
-void Form1::mnuRedo_Click()
-{
-    Steps steps(*m_services.dialogs, QStringLiteral("Form1.mnuRedo_Click"));
-    if (!m_undoStack->canRedo())
-        return;
-    steps(100, [&] { m_undoStack->redo(); });
-    storeChangedList(steps, 102, 102);
-}
-
-void Form1::mnuEdit_Click()
-{
-    ListView1->setFocus(Qt::OtherFocusReason);
-    ListView1->editCurrentCell();
-}
-
-void Form1::moveCurrentRowBy(const QString &location, int offset)
-{
-    Steps steps(*m_services.dialogs, location);
-    const int from = currentRow();
-    const int to = from + offset;
-    if (from < 0 || from >= entryCount() || to < 0 || to >= entryCount())
-        return;
-    if (makeChange(steps, 100, new MoveEntry(*m_rows, from, to)))
-        storeChangedList(steps, 102, 102);
-}
-
-void Form1::mnuMoveUp_Click()
-{
-    moveCurrentRowBy(QStringLiteral("Form1.mnuMoveUp_Click"), -1);
-}
-
-void Form1::mnuMoveDown_Click()
-{
-    moveCurrentRowBy(QStringLiteral("Form1.mnuMoveDown_Click"), 1);
-}
-
-void Form1::mnuSortByDueDate_Click()
-{
-    Steps steps(*m_services.dialogs, QStringLiteral("Form1.mnuSortByDueDate_Click"));
-    if (makeChange(steps, 100, new SortByDueDate(*m_rows)))
-        storeChangedList(steps, 102, 102);
-}
-
-void Form1::ListView1_AfterLabelEdit(int row, EntryField field, const QString &text)
-{
-    Steps steps(*m_services.dialogs, QStringLiteral("Form1.ListView1_AfterLabelEdit"));
-    if (row < 0 || row >= entryCount())
-        return;
-    const QString before = fieldText(m_rows->rowEntry(row), field);
-    if (makeChange(steps, 100, new SetEntryField(*m_rows, row, field, before, text)))
-        storeChangedList(steps, 102, 102);
-}
-
-void Form1::ListView1_OLEDragDrop(int from, int before)
-{
-    Steps steps(*m_services.dialogs, QStringLiteral("Form1.ListView1_OLEDragDrop"));
-    if (from < 0 || from >= entryCount() || before < 0 || before > entryCount())
-        return;
-    // The row is taken out first: a place below it is one row higher then.
-    const int to = before > from ? before - 1 : before;
-    if (makeChange(steps, 100, new MoveEntry(*m_rows, from, to)))
-        storeChangedList(steps, 102, 102);
-}
-
-void Form1::ListView1_DoneToggle(int row)
-{
-    if (row == currentRow())
-        PushButton5_Click();
 }
 
 } // namespace quorbel

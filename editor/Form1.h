@@ -1,10 +1,8 @@
 #pragma once
 
-#include "DeadlinePicker.h"
 #include "Dialogs.h"
 #include "EntryList.h"
-#include "EntryListView.h"
-#include "SelectAllLineEdit.h"
+#include "EntryListModel.h"
 
 #include <QDate>
 #include <QList>
@@ -19,14 +17,16 @@ class QCheckBox;
 class QGroupBox;
 class QMenu;
 class QPushButton;
-class QTreeWidgetItem;
 class QUndoStack;
 
 namespace quorbel {
 
 class Clock;
+class DeadlinePicker;
+class EntryListView;
+class HeaderFields;
 class ListChange;
-class ListViewRows;
+class SelectAllLineEdit;
 class Steps;
 
 // What the main window uses from outside; every member has a default.
@@ -55,16 +55,18 @@ struct Form1Services {
 // The main window: header fields, the entry fields, the to-do list and the
 // commands. Creating it runs the start-up sequence (Form_Load).
 //
-// The list keeps a current (selected) row while it has rows: the first row
-// after start-up or when rows appear in an empty list, the row that moves
-// into the gap after a delete (the new last row when the last one went),
-// and a row the user deselects is selected again. Adding a row leaves the
-// current row where it is.
+// The list is the window's EntryListModel, shown by its list view, which
+// keeps a current (selected) row while the list has rows (the first one
+// after start-up). Adding a row leaves the current row where it is.
 //
 // Every change of the list (the four list commands, an edit in place, a
-// move, a sort) is one step of the window's undo stack, kept for the whole
-// run; an undo or a redo is stored at once, as every change is. Undone and
-// redone, a change makes the row it touched current.
+// move, a sort) is one change (ListChange) pushed to the window's undo
+// stack, which makes it; the stack keeps it for the whole run. The list is
+// stored once for every change, undo and redo. Undone and redone, a change
+// makes the row it touched current.
+//
+// Its controls keep their designed names as object names (PushButton1,
+// txtName, ListView1, mnuList, ...); nothing outside the window holds them.
 class Form1 : public QWidget {
     Q_OBJECT
 
@@ -82,10 +84,12 @@ public:
     QString completedBy() const;   // "To Be Completed By:"
     QString projectName() const;   // "Project Name:"
     QDate deadline() const;        // "Deadline:"
-    QList<ListEntry> entries() const;
+    const QList<ListEntry> &entries() const;
     int entryCount() const;
     // The entry of row `index` (from 0); throws Failure when there is none.
     ListEntry entry(int index) const;
+    // The list itself, as its views see it.
+    const EntryListModel &entryList() const { return m_entries; }
     // Busy (hourglass) or default pointer for the whole window.
     void setBusyPointer(bool busy);
     // What "Start Creating Template" runs. Empty: the button does nothing.
@@ -101,7 +105,54 @@ public:
     // closed.
     void Form_Unload();
 
-    // --- Controls (designed names) -------------------------------------------
+    // The list's changes, for the whole run.
+    QUndoStack *undoStack() const { return m_undoStack; }
+
+    // --- Event handlers --------------------------------------------------------
+    void PushButton1_Click(); // Add
+    void PushButton2_Click(); // Delete Selected
+    void PushButton3_Click(); // Help
+    void PushButton5_Click(); // Check Selected As Done
+    void PushButton6_Click(); // Start Creating Template
+    void PushButton7_Click(); // Load Sample/Example Data
+    void mnuUndo_Click();
+    void mnuRedo_Click();
+    void mnuEdit_Click();          // edits the current cell in place
+    void mnuMoveUp_Click();        // the current row one place up
+    void mnuMoveDown_Click();      // the current row one place down
+    void mnuSortByDueDate_Click(); // oldest first, entries without a date last
+    // A cell's text committed in place.
+    void ListView1_AfterLabelEdit(int row, quorbel::EntryField field, const QString &text);
+    // A row dragged within the list and dropped before row `before`
+    // (entryCount(): after the last one).
+    void ListView1_OLEDragDrop(int from, int before);
+    // Space in any column of the current row, or a double-click on a Done
+    // cell: "Check Selected As Done" for that row, which is the current one.
+    void ListView1_DoneToggle(int row);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createControls();
+    void Form_Load();
+    void Form_QueryUnload();
+    void storeChangedList(Steps &steps, int buildStep, int writeStep);
+    bool keepsStoredList() const;
+    void dtpDate_Change(QDate date);
+    void txtName_Change(const QString &text);
+    void txtProName_Change(const QString &text);
+
+    QDate today() const;
+    int currentRow() const;
+    // The current row; throws Failure when there is none.
+    int requireCurrentRow() const;
+    // Makes `change` as step `step`; false when there was nothing to change
+    // or the step failed.
+    bool makeChange(Steps &steps, int step, ListChange *change);
+    void moveCurrentRowBy(const QString &location, int offset);
+
+    // Controls (designed names).
     QPushButton *PushButton1 = nullptr; // "Add"
     QPushButton *PushButton2 = nullptr; // "Delete Selected"
     QPushButton *PushButton3 = nullptr; // "Help"
@@ -128,61 +179,11 @@ public:
     QAction *mnuSortByDueDate = nullptr;
     QAction *mnuDeleteSelected = nullptr; // runs "Delete Selected"
 
-    // The list's changes, for the whole run.
-    QUndoStack *undoStack() const { return m_undoStack; }
-
-    // --- Event handlers --------------------------------------------------------
-    void PushButton1_Click(); // Add
-    void PushButton2_Click(); // Delete Selected
-    void PushButton3_Click(); // Help
-    void PushButton5_Click(); // Check Selected As Done
-    void PushButton6_Click(); // Start Creating Template
-    void PushButton7_Click(); // Load Sample/Example Data
-    void mnuUndo_Click();
-    void mnuRedo_Click();
-    void mnuEdit_Click();          // edits the current cell in place
-    void mnuMoveUp_Click();        // the current row one place up
-    void mnuMoveDown_Click();      // the current row one place down
-    void mnuSortByDueDate_Click(); // oldest first, entries without a date last
-    // A cell's text committed in place.
-    void ListView1_AfterLabelEdit(int row, quorbel::EntryField field, const QString &text);
-    // A row dragged within the list and dropped before row `before`
-    // (entryCount(): after the last one).
-    void ListView1_OLEDragDrop(int from, int before);
-    // Space or a double-click on a Done cell: "Check Selected As Done" for
-    // that row, which is the current one.
-    void ListView1_DoneToggle(int row);
-
-protected:
-    void closeEvent(QCloseEvent *event) override;
-
-private:
-    void createControls();
-    void Form_Load();
-    void Form_QueryUnload();
-    void storeChangedList(Steps &steps, int buildStep, int writeStep);
-    bool keepsStoredList() const;
-    void dtpDate_Change(QDate date);
-    void txtName_Change(const QString &text);
-    void txtProName_Change(const QString &text);
-
-    QDate today() const;
-    QTreeWidgetItem *appendRow(const QString &dueBy);
-    int currentRow() const;
-    QTreeWidgetItem *requireCurrentRow() const;
-    void keepCurrentRow();
-    QList<ListEntry> entriesFrom(int first) const;
-    // A change the command's own steps have made, kept for undo.
-    void recordMade(ListChange *change);
-    // Makes `change` as step `step`; false when there was nothing to change
-    // or the step failed.
-    bool makeChange(Steps &steps, int step, ListChange *change);
-    void moveCurrentRowBy(const QString &location, int offset);
-
     Services m_services;
     StderrDialogs m_stderrDialogs;
+    EntryListModel m_entries;
     QUndoStack *m_undoStack = nullptr;
-    std::unique_ptr<ListViewRows> m_rows;
+    std::unique_ptr<HeaderFields> m_headerFields;
     std::function<void()> m_templateCommand;
     bool m_startUpCompleted = false;
     bool m_closingSuppressed = false;

@@ -4,10 +4,12 @@
 #include "Form1.h"
 
 #include "ButtonKeys.h"
-#include "Form1Columns.h"
+#include "DeadlinePicker.h"
+#include "EntryListView.h"
 #include "Form1Settings.h"
+#include "ListChanges.h"
 #include "ListMenu.h"
-#include "ListViewRows.h"
+#include "SelectAllLineEdit.h"
 #include "Twips.h"
 #include "WindowLook.h"
 
@@ -16,7 +18,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QTreeWidget>
 #include <QUndoStack>
 
 #include <algorithm>
@@ -36,6 +37,37 @@ void makeWhite(QWidget *widget)
 {
     setBackgroundColour(widget, Qt::white);
 }
+
+// The header fields as "Load Sample/Example Data" and its undo set them:
+// setting a field runs its change handler, which writes it to the store, as
+// any other change does.
+class WindowHeaderFields final : public HeaderFields {
+public:
+    WindowHeaderFields(QDateEdit &deadline, QLineEdit &completedBy, QLineEdit &projectName)
+        : m_deadline(deadline), m_completedBy(completedBy), m_projectName(projectName)
+    {
+    }
+
+    HeaderValues headerValues() const override
+    {
+        return {m_deadline.date(), m_completedBy.text(), m_projectName.text()};
+    }
+
+    void setHeaderValues(const HeaderValues &values) override
+    {
+        if (m_deadline.date() != values.deadline)
+            m_deadline.setDate(values.deadline);
+        if (m_completedBy.text() != values.completedBy)
+            m_completedBy.setText(values.completedBy);
+        if (m_projectName.text() != values.projectName)
+            m_projectName.setText(values.projectName);
+    }
+
+private:
+    QDateEdit &m_deadline;
+    QLineEdit &m_completedBy;
+    QLineEdit &m_projectName;
+};
 
 } // namespace
 
@@ -106,33 +138,28 @@ void Form1::createControls()
     PushButton2 = button("PushButton2", QStringLiteral("Delete Selected"), Frame2);
     PushButton5 = button("PushButton5", QStringLiteral("Check Selected As Done"), Frame2);
 
-    ListView1 = new EntryListView(Frame2);
+    // The list's columns and their captions come from its model.
+    ListView1 = new EntryListView(m_entries, Frame2);
     ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setAccessibleName(QStringLiteral("To Do List Entries"));
-    ListView1->setColumnCount(4);
-    ListView1->setHeaderLabels({QStringLiteral("Due By"), QStringLiteral("Project"), QStringLiteral("Notes"),
-                                QStringLiteral("Done")});
     ListView1->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     ListView1->header()->setStretchLastSection(false);
     ListView1->header()->setSectionsMovable(false);
-    ListView1->setColumnWidth(DueByColumn, twipsToPixels(1000));
-    ListView1->setColumnWidth(ProjectColumn, twipsToPixels(2300));
-    ListView1->setColumnWidth(NotesColumn, twipsToPixels(2300));
-    ListView1->setColumnWidth(DoneColumn, twipsToPixels(1440));
+    ListView1->setColumnWidth(int(EntryField::DueBy), twipsToPixels(1000));
+    ListView1->setColumnWidth(int(EntryField::Project), twipsToPixels(2300));
+    ListView1->setColumnWidth(int(EntryField::Notes), twipsToPixels(2300));
+    ListView1->setColumnWidth(int(EntryField::Done), twipsToPixels(1440));
     ListView1->setRootIsDecorated(false);
     ListView1->setItemsExpandable(false);
     ListView1->setUniformRowHeights(true);
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListView1->setSortingEnabled(false);
-    // The list keeps a current row while it has rows; a row the user
-    // deselects (Ctrl+click) is selected again once the click is over.
-    connect(ListView1, &QTreeWidget::itemSelectionChanged, this, &Form1::keepCurrentRow, Qt::QueuedConnection);
 
     // The list's changes: edits in place, moves, undo and redo, the context
     // menu and the keys.
     m_undoStack = new QUndoStack(this);
-    m_rows = std::make_unique<ListViewRows>(*ListView1, *dtpDate, *txtName, *txtProName);
+    m_headerFields = std::make_unique<WindowHeaderFields>(*dtpDate, *txtName, *txtProName);
     const ListMenu menu = makeListMenu(*this, *ListView1, *m_undoStack);
     mnuList = menu.menu;
     mnuUndo = menu.undo;

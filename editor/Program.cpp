@@ -225,8 +225,8 @@ void storeForSession(Form1 &window)
     try {
         window.storeList();
         // Written and waited for: the session may end the program next.
-        saveSetting(kCompletedByKey, window.txtName->text());
-        saveSetting(kProjectNameKey, window.txtProName->text());
+        saveSetting(kCompletedByKey, window.completedBy());
+        saveSetting(kProjectNameKey, window.projectName());
         if (!readStoredDeadline().isEmpty())
             saveSetting(kDeadlineKey, generalDateText(QDateTime(window.deadline(), QTime(0, 0))));
     } catch (const Failure &failure) {

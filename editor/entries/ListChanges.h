@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EntryListModel.h"
 #include "ListEntry.h"
 
 #include <QDate>
@@ -10,14 +11,6 @@
 
 namespace quorbel {
 
-// The list's four columns, in the order of the entry's fields.
-enum class EntryField { DueBy = 0, Project = 1, Notes = 2, Done = 3 };
-
-QString fieldText(const ListEntry &entry, EntryField field);
-void setFieldText(ListEntry &entry, EntryField field, const QString &text);
-// The column's caption: "Due By", "Project", "Notes", "Done".
-QString fieldCaption(EntryField field);
-
 // The header fields "Load Sample/Example Data" sets along with the list.
 struct HeaderValues {
     QDate deadline;
@@ -27,57 +20,42 @@ struct HeaderValues {
     friend bool operator==(const HeaderValues &, const HeaderValues &) = default;
 };
 
-// What the list's changes act on: the rows in list order and the header
-// fields. The main window gives its list view and fields; tests give a plain
-// list.
-class ListRows {
+// Where the header fields are: the main window gives its fields, tests give
+// plain values.
+class HeaderFields {
 public:
-    virtual ~ListRows() = default;
-
-    virtual int rowCount() const = 0;
-    virtual ListEntry rowEntry(int row) const = 0;
-    // Puts `entries` before row `row` (rowCount(): at the end).
-    virtual void insertRows(int row, const QList<ListEntry> &entries) = 0;
-    // Removes `count` rows from `row` on; the rows after them move up.
-    virtual void removeRows(int row, int count) = 0;
-    virtual void setRowField(int row, EntryField field, const QString &text) = 0;
-    // Takes row `from` out and puts it back as row `to`; it becomes current.
-    virtual void moveRow(int from, int to) = 0;
-    // Row i becomes what row order[i] was (order holds each row once); the
-    // current entry stays current where it lands.
-    virtual void reorderRows(const QList<int> &order) = 0;
-    // Makes `row` the current row, so the user sees what changed.
-    virtual void setCurrentRow(int row) = 0;
-
+    virtual ~HeaderFields() = default;
     virtual HeaderValues headerValues() const = 0;
     virtual void setHeaderValues(const HeaderValues &values) = 0;
 };
 
-// One change of the list, undone and redone on the rows it was made on. A
-// change is either made by its first redo (push it to the undo stack) or
-// already made by the command's own steps (setAlreadyMade() before the push:
-// the first redo then only records it).
+// One change of the list, made by its first redo (pushing it to an undo
+// stack makes it) and undone and redone on the list it was made on. Made,
+// undone or redone, a change shows the entry it touched
+// (EntryListModel::showEntry); what each one shows is told below.
 class ListChange : public QUndoCommand {
 public:
     void redo() final;
     void undo() final;
-    void setAlreadyMade() { m_alreadyMade = true; }
 
 protected:
-    ListChange(ListRows &rows, const QString &text);
+    ListChange(EntryListModel &list, const QString &text);
     virtual void apply() = 0;
     virtual void revert() = 0;
-    ListRows &rows() const { return m_rows; }
+    EntryListModel &list() const { return m_list; }
+    // False while the first redo makes the change.
+    bool madeBefore() const { return m_madeBefore; }
 
 private:
-    ListRows &m_rows;
-    bool m_alreadyMade = false;
+    EntryListModel &m_list;
+    bool m_madeBefore = false;
 };
 
-// "Add": entries put in at a row.
+// "Add": entries put in at a row. Made, the current entry stays where it
+// is; redone after an undo, the first new entry becomes current.
 class InsertEntries : public ListChange {
 public:
-    InsertEntries(ListRows &rows, int row, QList<ListEntry> entries, const QString &text = QStringLiteral("Add"));
+    InsertEntries(EntryListModel &list, int row, QList<ListEntry> entries, const QString &text = QStringLiteral("Add"));
 
 protected:
     void apply() override;
@@ -92,21 +70,24 @@ private:
 // it set; undone, the header fields are as they were before.
 class LoadSample final : public InsertEntries {
 public:
-    LoadSample(ListRows &rows, int row, QList<ListEntry> entries, HeaderValues before, HeaderValues after);
+    LoadSample(EntryListModel &list, HeaderFields &header, int row, QList<ListEntry> entries, HeaderValues before,
+               HeaderValues after);
 
 protected:
     void apply() override;
     void revert() override;
 
 private:
+    HeaderFields &m_header;
     HeaderValues m_before;
     HeaderValues m_after;
 };
 
-// "Delete Selected": the entries that were at a row.
+// "Delete Selected": the entries that were at a row. Undone, the first of
+// them is current again.
 class RemoveEntries final : public ListChange {
 public:
-    RemoveEntries(ListRows &rows, int row, QList<ListEntry> removed);
+    RemoveEntries(EntryListModel &list, int row, QList<ListEntry> removed);
 
 protected:
     void apply() override;
@@ -117,10 +98,11 @@ private:
     QList<ListEntry> m_removed;
 };
 
-// One cell's new text: an edit in place, or the Done mark switched.
+// One cell's new text: an edit in place, or the Done mark switched; its
+// entry is current.
 class SetEntryField final : public ListChange {
 public:
-    SetEntryField(ListRows &rows, int row, EntryField field, QString before, QString after);
+    SetEntryField(EntryListModel &list, int row, EntryField field, QString before, QString after);
 
 protected:
     void apply() override;
@@ -134,10 +116,10 @@ private:
 };
 
 // One entry moved from one row to another ("Move Up", "Move Down", or a
-// drag).
+// drag); the moved entry becomes current.
 class MoveEntry final : public ListChange {
 public:
-    MoveEntry(ListRows &rows, int from, int to);
+    MoveEntry(EntryListModel &list, int from, int to);
 
 protected:
     void apply() override;
@@ -155,11 +137,12 @@ private:
 // their order.
 QList<int> dueDateOrder(const QList<ListEntry> &entries, const QLocale &locale = QLocale());
 
-// "Sort by Due Date". A list already in that order gives a change that does
-// nothing (isObsolete()), which the undo stack does not keep.
+// "Sort by Due Date"; the current entry stays current where it lands. A
+// list already in that order gives a change that does nothing
+// (isObsolete()), which the undo stack does not keep.
 class SortByDueDate final : public ListChange {
 public:
-    explicit SortByDueDate(ListRows &rows, const QLocale &locale = QLocale());
+    explicit SortByDueDate(EntryListModel &list, const QLocale &locale = QLocale());
 
 protected:
     void apply() override;

@@ -14,7 +14,7 @@
 
 #include <QCheckBox>
 #include <QDateEdit>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -1355,7 +1355,7 @@ private slots:
         edit->setGeometry(140, 30, 240, 24);
         auto *date = new QDateEdit(QDate(2026, 3, 10), frame);
         date->setGeometry(140, 64, 240, 24);
-        auto *list = new QTreeWidget(frame);
+        auto *list = new QTreeView(frame);
         list->setGeometry(10, 100, 370, 160);
         UseSystemColors(&window);
         window.show();

@@ -3,13 +3,23 @@
 // Helpers shared by the main window's tests.
 
 #include "Clock.h"
+#include "Controls.h"
+#include "DeadlinePicker.h"
+#include "EntryListView.h"
 #include "Form1.h"
 #include "Form2Host.h"
 #include "SettingsStore.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
+#include <QGroupBox>
+#include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
+#include <QPushButton>
 #include <QSettings>
 #include <QString>
 
@@ -31,6 +41,83 @@ Window *findWindow()
             return form;
     }
     return nullptr;
+}
+
+// The main window's controls, found by their designed names.
+struct Form1Controls {
+    explicit Form1Controls(const Form1 &window)
+        : PushButton1(control<QPushButton>(window, "PushButton1")),
+          PushButton2(control<QPushButton>(window, "PushButton2")),
+          PushButton3(control<QPushButton>(window, "PushButton3")),
+          PushButton5(control<QPushButton>(window, "PushButton5")),
+          PushButton6(control<QPushButton>(window, "PushButton6")),
+          PushButton7(control<QPushButton>(window, "PushButton7")),
+          Frame1(control<QGroupBox>(window, "Frame1")),
+          Frame2(control<QGroupBox>(window, "Frame2")),
+          dtpDate(control<DeadlinePicker>(window, "dtpDate")),
+          txtName(control<QLineEdit>(window, "txtName")),
+          txtProName(control<QLineEdit>(window, "txtProName")),
+          txtDate(control<QLineEdit>(window, "txtDate")),
+          txtProj(control<QLineEdit>(window, "txtProj")),
+          txtNotes(control<QLineEdit>(window, "txtNotes")),
+          Check1(control<QCheckBox>(window, "Check1")),
+          ListView1(control<EntryListView>(window, "ListView1")),
+          mnuList(control<QMenu>(window, "mnuList")),
+          mnuUndo(control<QAction>(window, "mnuUndo")),
+          mnuRedo(control<QAction>(window, "mnuRedo")),
+          mnuEdit(control<QAction>(window, "mnuEdit")),
+          mnuMoveUp(control<QAction>(window, "mnuMoveUp")),
+          mnuMoveDown(control<QAction>(window, "mnuMoveDown")),
+          mnuSortByDueDate(control<QAction>(window, "mnuSortByDueDate")),
+          mnuDeleteSelected(control<QAction>(window, "mnuDeleteSelected"))
+    {
+    }
+
+    QPushButton *PushButton1;
+    QPushButton *PushButton2;
+    QPushButton *PushButton3;
+    QPushButton *PushButton5;
+    QPushButton *PushButton6;
+    QPushButton *PushButton7;
+    QGroupBox *Frame1;
+    QGroupBox *Frame2;
+    DeadlinePicker *dtpDate;
+    QLineEdit *txtName;
+    QLineEdit *txtProName;
+    QLineEdit *txtDate;
+    QLineEdit *txtProj;
+    QLineEdit *txtNotes;
+    QCheckBox *Check1;
+    EntryListView *ListView1;
+    QMenu *mnuList;
+    QAction *mnuUndo;
+    QAction *mnuRedo;
+    QAction *mnuEdit;
+    QAction *mnuMoveUp;
+    QAction *mnuMoveDown;
+    QAction *mnuSortByDueDate;
+    QAction *mnuDeleteSelected;
+};
+
+inline Form1Controls ui(const Form1 &window)
+{
+    return Form1Controls(window);
+}
+
+// Makes the cell of `row` in `field` the list's current cell, its row
+// selected.
+inline void makeCurrent(const Form1 &window, int row, EntryField field = EntryField::DueBy)
+{
+    ui(window).ListView1->setCurrentCell(row, field);
+}
+
+// The rows the list has selected, in order.
+inline QList<int> selectedRows(const EntryListView &list)
+{
+    QList<int> rows;
+    for (const QModelIndex &index : list.selectionModel()->selectedRows())
+        rows << index.row();
+    return rows;
 }
 
 class FixedClock final : public Clock {

@@ -21,7 +21,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QtTest>
 
 using namespace quorbel;
@@ -29,6 +29,7 @@ using namespace Qt::Literals::StringLiterals;
 using quorbel::test::ScriptedDialogs;
 using quorbel::test::QuietHost;
 using quorbel::test::WindowFixture;
+using quorbel::test::ui;
 
 namespace {
 
@@ -159,18 +160,18 @@ void TestAccessibility::listRowsReadTheirFourColumns()
         {u"01/05/27"_s, u"Garden"_s, u"Seeds, soil"_s, u""_s},
     };
     for (const QStringList &row : rows) {
-        window->txtDate->setText(row.at(0));
-        window->txtProj->setText(row.at(1));
-        window->txtNotes->setText(row.at(2));
-        window->Check1->setChecked(row.at(3) == QLatin1String("V"));
-        window->PushButton1->click();
+        ui(*window).txtDate->setText(row.at(0));
+        ui(*window).txtProj->setText(row.at(1));
+        ui(*window).txtNotes->setText(row.at(2));
+        ui(*window).Check1->setChecked(row.at(3) == QLatin1String("V"));
+        ui(*window).PushButton1->click();
     }
-    QCOMPARE(window->ListView1->topLevelItemCount(), 2);
+    QCOMPARE(ui(*window).ListView1->model()->rowCount(), 2);
     // The tree lays its rows out when it is shown, as a screen reader finds it.
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
 
-    QAccessibleInterface *list = accessible(window->ListView1);
+    QAccessibleInterface *list = accessible(ui(*window).ListView1);
     QVERIFY(list);
     QAccessibleTableInterface *table = list->tableInterface();
     QVERIFY(table);
@@ -302,16 +303,16 @@ void TestAccessibility::returnWithAModifierOrOnADisabledButtonDoesNothing()
     auto main = m_fixture.makeWindow();
     main->show();
     QVERIFY(QTest::qWaitForWindowActive(main.get()));
-    QSignalSpy clicks(main->PushButton7, &QAbstractButton::clicked);
-    main->PushButton7->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(main->PushButton7, Qt::Key_Return, Qt::ControlModifier);
+    QSignalSpy clicks(ui(*main).PushButton7, &QAbstractButton::clicked);
+    ui(*main).PushButton7->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(ui(*main).PushButton7, Qt::Key_Return, Qt::ControlModifier);
     QCOMPARE(clicks.count(), 0);
-    main->PushButton7->setEnabled(false);
-    QTest::keyClick(main->PushButton7, Qt::Key_Return);
+    ui(*main).PushButton7->setEnabled(false);
+    QTest::keyClick(ui(*main).PushButton7, Qt::Key_Return);
     QCOMPARE(clicks.count(), 0);
-    main->PushButton7->setEnabled(true);
-    main->PushButton7->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(main->PushButton7, Qt::Key_Return);
+    ui(*main).PushButton7->setEnabled(true);
+    ui(*main).PushButton7->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(ui(*main).PushButton7, Qt::Key_Return);
     QCOMPARE(clicks.count(), 1);
 }
 

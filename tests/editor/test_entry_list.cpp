@@ -1,9 +1,17 @@
-// The to-do entries and their stored form ("ToDo").
+// The to-do entries, their stored form ("ToDo"), the list's model and its
+// changes.
 
 #include "EntryList.h"
+#include "EntryListModel.h"
+#include "ListChanges.h"
 
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
 #include <QtTest>
 
+#include <memory>
+
+using namespace quorbel;
 using quorbel::decodeEntryList;
 using quorbel::encodeEntryList;
 using quorbel::ExtraEntryField;
@@ -26,6 +34,31 @@ QList<ListEntry> decode(const QString &stored, QList<ExtraEntryField> *extras = 
             QFAIL(qPrintable(QStringLiteral("unexpected extra field \"%1\"").arg(extra.text)));
     });
     return list;
+}
+
+// Header fields held as plain values.
+class PlainHeader final : public HeaderFields {
+public:
+    HeaderValues values;
+    HeaderValues headerValues() const override { return values; }
+    void setHeaderValues(const HeaderValues &v) override { values = v; }
+};
+
+QStringList projects(const EntryListModel &model)
+{
+    QStringList texts;
+    for (int row = 0; row < model.rowCount(); ++row)
+        texts << model.index(row, int(EntryField::Project)).data().toString();
+    return texts;
+}
+
+QList<int> shownRows(QSignalSpy &spy)
+{
+    QList<int> rows;
+    for (const QList<QVariant> &signal : std::as_const(spy))
+        rows << signal.at(0).toInt();
+    spy.clear();
+    return rows;
 }
 
 QString describe(const QList<ListEntry> &list)
@@ -62,6 +95,11 @@ private slots:
     void readsTheEarlierBackslashForm_data();
     void readsTheEarlierBackslashForm();
     void handlesListsBeyondSixteenBitCounters();
+    void modelShowsTheEntries();
+    void changesOnTheModel_data();
+    void changesOnTheModel();
+    void sortByDueDate_data();
+    void sortByDueDate();
 };
 
 void TestEntryList::encodesThePlainForm_data()
@@ -375,6 +413,181 @@ void TestEntryList::handlesListsBeyondSixteenBitCounters()
     QCOMPARE(decoded.at(32767).dueBy, QStringLiteral("32767"));
     QCOMPARE(decoded.last().dueBy, QStringLiteral("39999"));
     QVERIFY(decoded.last().isDone());
+}
+
+void TestEntryList::modelShowsTheEntries()
+{
+    EntryListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.insertEntries(5, {{u"a"_s, u"b"_s, u"c"_s, u"V"_s}, {u"d"_s, {}, {}, u"v"_s}});
+    model.insertEntries(0, {{u"first"_s, {}, {}, {}}});
+
+    QCOMPARE(model.rowCount(), 3);
+    QCOMPARE(model.columnCount(), 4);
+    const QStringList captions = {u"Due By"_s, u"Project"_s, u"Notes"_s, u"Done"_s};
+    for (int column = 0; column < 4; ++column) {
+        QCOMPARE(model.headerData(column, Qt::Horizontal).toString(), captions.at(column));
+        // Text cells are edited in place; the Done cell has no editor.
+        QCOMPARE(bool(model.flags(model.index(0, column)) & Qt::ItemIsEditable), column != int(EntryField::Done));
+        QVERIFY(model.flags(model.index(0, column)) & Qt::ItemIsSelectable);
+    }
+    QCOMPARE(model.index(1, 2).data().toString(), u"c"_s);
+    QCOMPARE(model.index(1, 3).data(Qt::EditRole).toString(), u"V"_s);
+    QCOMPARE(model.index(2, 3).data().toString(), u"v"_s);
+    QVERIFY(!model.entry(2).isDone());
+    QCOMPARE(model.entry(0).dueBy, u"first"_s);
+    QCOMPARE(model.entry(7), ListEntry());
+    // Nothing is written through the view's way of editing.
+    QVERIFY(!model.setData(model.index(0, 0), u"x"_s));
+    QCOMPARE(model.entry(0).dueBy, u"first"_s);
+}
+
+void TestEntryList::changesOnTheModel_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QStringList>("after"); // the projects, in list order
+    QTest::addColumn<QList<int>>("made");   // the rows the change shows when made
+    QTest::addColumn<QList<int>>("undone"); // ... when undone
+    QTest::addColumn<QList<int>>("redone"); // ... when redone
+
+    const QStringList start = {u"Roof"_s, u"Garden"_s, u"Tax"_s, u"Car"_s};
+    QTest::newRow("Add") << "add" << (start + QStringList{u"New"_s}) << QList<int>{} << QList<int>{}
+                         << QList<int>{4};
+    QTest::newRow("Delete") << "delete" << QStringList{u"Roof"_s, u"Tax"_s, u"Car"_s} << QList<int>{}
+                            << QList<int>{1} << QList<int>{};
+    QTest::newRow("Edit") << "edit" << QStringList{u"Roof"_s, u"Shed"_s, u"Tax"_s, u"Car"_s} << QList<int>{1}
+                          << QList<int>{1} << QList<int>{1};
+    QTest::newRow("Move Up") << "up" << QStringList{u"Garden"_s, u"Roof"_s, u"Tax"_s, u"Car"_s} << QList<int>{0}
+                             << QList<int>{1} << QList<int>{0};
+    QTest::newRow("Move Down") << "down" << QStringList{u"Roof"_s, u"Tax"_s, u"Garden"_s, u"Car"_s}
+                               << QList<int>{2} << QList<int>{1} << QList<int>{2};
+    // Oldest first; "soon" is no date and goes last.
+    QTest::newRow("Sort") << "sort" << QStringList{u"Tax"_s, u"Roof"_s, u"Car"_s, u"Garden"_s} << QList<int>{}
+                          << QList<int>{} << QList<int>{};
+    QTest::newRow("Sample") << "sample" << (start + QStringList{u"Research"_s, u"Draft"_s}) << QList<int>{}
+                            << QList<int>{} << QList<int>{4};
+}
+
+// Each change made, undone and redone on a model that its tester watches:
+// the entries, the rows shown, and an index held on an entry that stays on
+// it (as a view's current and selected rows do).
+void TestEntryList::changesOnTheModel()
+{
+    QFETCH(QString, change);
+    QFETCH(QStringList, after);
+    QFETCH(QList<int>, made);
+    QFETCH(QList<int>, undone);
+    QFETCH(QList<int>, redone);
+
+    EntryListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.insertEntries(0, {{u"3/20/2026"_s, u"Roof"_s, u"call the builder"_s, {}},
+                            {u"soon"_s, u"Garden"_s, u"seeds"_s, u"V"_s},
+                            {u"3/7/2026"_s, u"Tax"_s, u"forms"_s, {}},
+                            {u"1/5/2027"_s, u"Car"_s, u"tyres"_s, {}}});
+    const QList<ListEntry> before = model.entries();
+    PlainHeader header;
+    header.values = {QDate(2026, 3, 12), u"Ann"_s, u"House"_s};
+    const HeaderValues sampleHeader = {QDate(2026, 3, 31), u"Me"_s, u"Development project"_s};
+    QSignalSpy shown(&model, &EntryListModel::entryShown);
+    const QPersistentModelIndex roof = model.index(0, int(EntryField::Notes));
+    const auto roofStaysOnItsEntry = [&] {
+        QVERIFY(roof.isValid());
+        QCOMPARE(roof.column(), int(EntryField::Notes));
+        QCOMPARE(model.entry(roof.row()).project, u"Roof"_s);
+    };
+
+    std::unique_ptr<ListChange> made_;
+    if (change == QLatin1String("add"))
+        made_ = std::make_unique<InsertEntries>(model, 4, QList<ListEntry>{{u"x"_s, u"New"_s, {}, {}}});
+    else if (change == QLatin1String("delete"))
+        made_ = std::make_unique<RemoveEntries>(model, 1, QList<ListEntry>{model.entry(1)});
+    else if (change == QLatin1String("edit"))
+        made_ = std::make_unique<SetEntryField>(model, 1, EntryField::Project, u"Garden"_s, u"Shed"_s);
+    else if (change == QLatin1String("up"))
+        made_ = std::make_unique<MoveEntry>(model, 1, 0);
+    else if (change == QLatin1String("down"))
+        made_ = std::make_unique<MoveEntry>(model, 1, 2);
+    else if (change == QLatin1String("sort"))
+        made_ = std::make_unique<SortByDueDate>(model, QLocale(QLocale::English, QLocale::UnitedStates));
+    else if (change == QLatin1String("sample"))
+        made_ = std::make_unique<LoadSample>(model, header, 4,
+                                             QList<ListEntry>{{u"3/7/2026"_s, u"Research"_s, {}, u"V"_s},
+                                                              {u"3/20/2026"_s, u"Draft"_s, {}, {}}},
+                                             header.values, sampleHeader);
+    QVERIFY(made_);
+    QVERIFY(!made_->isObsolete());
+
+    made_->redo();
+    QCOMPARE(projects(model), after);
+    QCOMPARE(shownRows(shown), made);
+    roofStaysOnItsEntry();
+    if (change == QLatin1String("sample"))
+        QCOMPARE(header.values, sampleHeader);
+
+    made_->undo();
+    QCOMPARE(model.entries(), before);
+    QCOMPARE(shownRows(shown), undone);
+    roofStaysOnItsEntry();
+    QCOMPARE(header.values, (HeaderValues{QDate(2026, 3, 12), u"Ann"_s, u"House"_s}));
+
+    made_->redo();
+    QCOMPARE(projects(model), after);
+    QCOMPARE(shownRows(shown), redone);
+    roofStaysOnItsEntry();
+}
+
+void TestEntryList::sortByDueDate_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QStringList>("dueBy");
+    QTest::addColumn<QStringList>("sorted");
+
+    // A two-digit year reads as this century; the same day keeps the order
+    // of the list; blanks around a date are no matter; texts that are no
+    // date go last in their order.
+    QTest::newRow("en_US") << "en_US"
+                           << QStringList{u"3/20/2026"_s, u"soon"_s, u"3/7/2026"_s, u"12/24/26"_s, u""_s,
+                                          u" 3/7/2026 "_s, u"1/5/2027"_s, u"asap"_s}
+                           << QStringList{u"3/7/2026"_s, u" 3/7/2026 "_s, u"3/20/2026"_s, u"12/24/26"_s,
+                                          u"1/5/2027"_s, u"soon"_s, u""_s, u"asap"_s};
+    // The locale's own form and ISO dates; another locale's form is no date.
+    QTest::newRow("de_DE") << "de_DE"
+                           << QStringList{u"20.03.2026"_s, u"3/7/2026"_s, u"2026-03-01"_s, u"07.03.2026"_s}
+                           << QStringList{u"2026-03-01"_s, u"07.03.2026"_s, u"20.03.2026"_s, u"3/7/2026"_s};
+    QTest::newRow("already in order") << "en_US" << QStringList{u"1/1/2026"_s, u"2/1/2026"_s, u"later"_s}
+                                      << QStringList{u"1/1/2026"_s, u"2/1/2026"_s, u"later"_s};
+    QTest::newRow("no dates") << "en_US" << QStringList{u"b"_s, u"a"_s} << QStringList{u"b"_s, u"a"_s};
+}
+
+// The sort as a command on a list of its own: done, undone, redone.
+void TestEntryList::sortByDueDate()
+{
+    QFETCH(QString, locale);
+    QFETCH(QStringList, dueBy);
+    QFETCH(QStringList, sorted);
+
+    EntryListModel list;
+    QList<ListEntry> before;
+    for (int i = 0; i < dueBy.size(); ++i)
+        before.append({dueBy.at(i), QString::number(i), {}, {}});
+    list.insertEntries(0, before);
+    const auto dueDates = [&list] {
+        QStringList texts;
+        for (const ListEntry &entry : list.entries())
+            texts << entry.dueBy;
+        return texts;
+    };
+
+    SortByDueDate sort(list, QLocale(locale));
+    QCOMPARE(sort.text(), u"Sort by Due Date"_s);
+    QCOMPARE(sort.isObsolete(), sorted == dueBy);
+    sort.redo();
+    QCOMPARE(dueDates(), sorted);
+    sort.undo();
+    QCOMPARE(list.entries(), before);
+    sort.redo();
+    QCOMPARE(dueDates(), sorted);
 }
 
 QTEST_GUILESS_MAIN(TestEntryList)

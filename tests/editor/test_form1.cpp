@@ -19,7 +19,7 @@
 #include <algorithm>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QtTest>
 
 using namespace quorbel;
@@ -31,6 +31,8 @@ using quorbel::test::hasStoredValue;
 using quorbel::test::storedValue;
 using quorbel::test::storeFileText;
 using quorbel::test::storeValue;
+using quorbel::test::selectedRows;
+using quorbel::test::ui;
 
 namespace {
 
@@ -47,10 +49,14 @@ QRect design(int left, int top, int width, int height)
 
 QStringList rowTexts(const Form1 &window)
 {
+    // As the list shows them.
+    const QAbstractItemModel *list = ui(window).ListView1->model();
     QStringList rows;
-    for (int i = 0; i < window.ListView1->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem *row = window.ListView1->topLevelItem(i);
-        rows << QStringLiteral("%1|%2|%3|%4").arg(row->text(0), row->text(1), row->text(2), row->text(3));
+    for (int row = 0; row < list->rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < list->columnCount(); ++column)
+            cells << list->index(row, column).data().toString();
+        rows << cells.join(u'|');
     }
     return rows;
 }
@@ -157,28 +163,28 @@ void TestForm1::layoutFollowsTheDesign()
     };
     Form1 &w = *window;
     const QList<Expected> expected = {
-        {w.PushButton6, &w, design(120, 120, 7800, 405)},
-        {w.PushButton3, &w, design(120, 630, 3840, 405)},
-        {w.PushButton7, &w, design(4080, 630, 3840, 405)},
-        {w.Frame1, &w, design(120, 1110, 7800, 1725)},
-        {label(u"Deadline:"_s), w.Frame1, design(240, 345, 1755, 225)},
-        {w.dtpDate, w.Frame1, design(2160, 300, 5325, 345)},
-        {label(u"To Be Completed By:"_s), w.Frame1, design(240, 795, 1760, 225)},
-        {w.txtName, w.Frame1, design(2160, 750, 5325, 345)},
-        {label(u"Project Name:"_s), w.Frame1, design(240, 1245, 1760, 225)},
-        {w.txtProName, w.Frame1, design(2160, 1200, 5325, 345)},
-        {w.Frame2, &w, design(120, 2910, 7800, 5385)},
-        {label(u"Due By:"_s), w.Frame2, design(240, 345, 1760, 225)},
-        {w.txtDate, w.Frame2, design(2160, 300, 5325, 345)},
-        {label(u"Project:"_s), w.Frame2, design(240, 795, 1760, 225)},
-        {w.txtProj, w.Frame2, design(2160, 750, 5325, 345)},
-        {label(u"Notes:"_s), w.Frame2, design(240, 1245, 1760, 225)},
-        {w.txtNotes, w.Frame2, design(2160, 1200, 5325, 345)},
-        {w.Check1, w.Frame2, design(2160, 1650, 855, 255)},
-        {w.PushButton1, w.Frame2, design(2160, 2040, 2520, 405)},
-        {w.PushButton2, w.Frame2, design(4800, 2040, 2640, 405)},
-        {w.PushButton5, w.Frame2, design(2160, 2550, 5295, 405)},
-        {w.ListView1, w.Frame2, design(255, 3090, 7245, 2130)},
+        {ui(w).PushButton6, &w, design(120, 120, 7800, 405)},
+        {ui(w).PushButton3, &w, design(120, 630, 3840, 405)},
+        {ui(w).PushButton7, &w, design(4080, 630, 3840, 405)},
+        {ui(w).Frame1, &w, design(120, 1110, 7800, 1725)},
+        {label(u"Deadline:"_s), ui(w).Frame1, design(240, 345, 1755, 225)},
+        {ui(w).dtpDate, ui(w).Frame1, design(2160, 300, 5325, 345)},
+        {label(u"To Be Completed By:"_s), ui(w).Frame1, design(240, 795, 1760, 225)},
+        {ui(w).txtName, ui(w).Frame1, design(2160, 750, 5325, 345)},
+        {label(u"Project Name:"_s), ui(w).Frame1, design(240, 1245, 1760, 225)},
+        {ui(w).txtProName, ui(w).Frame1, design(2160, 1200, 5325, 345)},
+        {ui(w).Frame2, &w, design(120, 2910, 7800, 5385)},
+        {label(u"Due By:"_s), ui(w).Frame2, design(240, 345, 1760, 225)},
+        {ui(w).txtDate, ui(w).Frame2, design(2160, 300, 5325, 345)},
+        {label(u"Project:"_s), ui(w).Frame2, design(240, 795, 1760, 225)},
+        {ui(w).txtProj, ui(w).Frame2, design(2160, 750, 5325, 345)},
+        {label(u"Notes:"_s), ui(w).Frame2, design(240, 1245, 1760, 225)},
+        {ui(w).txtNotes, ui(w).Frame2, design(2160, 1200, 5325, 345)},
+        {ui(w).Check1, ui(w).Frame2, design(2160, 1650, 855, 255)},
+        {ui(w).PushButton1, ui(w).Frame2, design(2160, 2040, 2520, 405)},
+        {ui(w).PushButton2, ui(w).Frame2, design(4800, 2040, 2640, 405)},
+        {ui(w).PushButton5, ui(w).Frame2, design(2160, 2550, 5295, 405)},
+        {ui(w).ListView1, ui(w).Frame2, design(255, 3090, 7245, 2130)},
     };
     for (const Expected &e : expected) {
         QVERIFY(e.widget);
@@ -196,31 +202,31 @@ void TestForm1::layoutFollowsTheDesign()
         QVERIFY(caption->geometry().right() < caption->buddy()->x());
     }
     // Two spot checks in plain pixels.
-    QCOMPARE(w.PushButton6->geometry(), QRect(8, 8, 520, 27));
-    QCOMPARE(w.ListView1->pos(), QPoint(17, 206));
+    QCOMPARE(ui(w).PushButton6->geometry(), QRect(8, 8, 520, 27));
+    QCOMPARE(ui(w).ListView1->pos(), QPoint(17, 206));
 
-    QCOMPARE(w.PushButton1->text(), QStringLiteral("Add"));
-    QCOMPARE(w.PushButton2->text(), QStringLiteral("Delete Selected"));
-    QCOMPARE(w.PushButton3->text(), QStringLiteral("Help"));
-    QCOMPARE(w.PushButton5->text(), QStringLiteral("Check Selected As Done"));
-    QCOMPARE(w.PushButton6->text(), QStringLiteral("Start Creating Template"));
-    QCOMPARE(w.PushButton7->text(), QStringLiteral("Load Sample/Example Data"));
-    QCOMPARE(w.Frame1->title(), QStringLiteral("General Options"));
-    QCOMPARE(w.Frame2->title(), QStringLiteral("To Do List Entries"));
-    QCOMPARE(w.Check1->text(), QStringLiteral("Done"));
-    QVERIFY(!w.Check1->isChecked());
-    for (QLineEdit *box : {static_cast<QLineEdit *>(w.txtName), static_cast<QLineEdit *>(w.txtProName),
-                           static_cast<QLineEdit *>(w.txtDate), static_cast<QLineEdit *>(w.txtProj),
-                           static_cast<QLineEdit *>(w.txtNotes)})
+    QCOMPARE(ui(w).PushButton1->text(), QStringLiteral("Add"));
+    QCOMPARE(ui(w).PushButton2->text(), QStringLiteral("Delete Selected"));
+    QCOMPARE(ui(w).PushButton3->text(), QStringLiteral("Help"));
+    QCOMPARE(ui(w).PushButton5->text(), QStringLiteral("Check Selected As Done"));
+    QCOMPARE(ui(w).PushButton6->text(), QStringLiteral("Start Creating Template"));
+    QCOMPARE(ui(w).PushButton7->text(), QStringLiteral("Load Sample/Example Data"));
+    QCOMPARE(ui(w).Frame1->title(), QStringLiteral("General Options"));
+    QCOMPARE(ui(w).Frame2->title(), QStringLiteral("To Do List Entries"));
+    QCOMPARE(ui(w).Check1->text(), QStringLiteral("Done"));
+    QVERIFY(!ui(w).Check1->isChecked());
+    for (QLineEdit *box : {static_cast<QLineEdit *>(ui(w).txtName), static_cast<QLineEdit *>(ui(w).txtProName),
+                           static_cast<QLineEdit *>(ui(w).txtDate), static_cast<QLineEdit *>(ui(w).txtProj),
+                           static_cast<QLineEdit *>(ui(w).txtNotes)})
         QVERIFY(box->text().isEmpty());
 
     // The list: a report of four left-aligned columns, no check boxes.
-    QTreeWidget *list = w.ListView1;
-    QCOMPARE(list->columnCount(), 4);
+    QTreeView *list = ui(w).ListView1;
+    QCOMPARE(list->model()->columnCount(), 4);
     const QStringList captions = {u"Due By"_s, u"Project"_s, u"Notes"_s, u"Done"_s};
     const QList<int> widths = {px(1000), px(2300), px(2300), px(1440)};
     for (int c = 0; c < 4; ++c) {
-        QCOMPARE(list->headerItem()->text(c), captions.at(c));
+        QCOMPARE(list->model()->headerData(c, Qt::Horizontal).toString(), captions.at(c));
         QCOMPARE(list->columnWidth(c), widths.at(c));
         QCOMPARE(list->header()->defaultAlignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
     }
@@ -228,10 +234,10 @@ void TestForm1::layoutFollowsTheDesign()
     QCOMPARE(list->selectionMode(), QAbstractItemView::SingleSelection);
 
     // The deadline picker.
-    QCOMPARE(w.dtpDate->displayFormat(), QStringLiteral("dd-MMM-yyyy"));
-    QCOMPARE(w.dtpDate->minimumDate(), QDate(1601, 1, 1));
-    QCOMPARE(w.dtpDate->maximumDate(), QDate(9999, 12, 31));
-    QVERIFY(w.dtpDate->calendarPopup());
+    QCOMPARE(ui(w).dtpDate->displayFormat(), QStringLiteral("dd-MMM-yyyy"));
+    QCOMPARE(ui(w).dtpDate->minimumDate(), QDate(1601, 1, 1));
+    QCOMPARE(ui(w).dtpDate->maximumDate(), QDate(9999, 12, 31));
+    QVERIFY(ui(w).dtpDate->calendarPopup());
 }
 
 void TestForm1::lookOfTheWindow()
@@ -249,9 +255,9 @@ void TestForm1::lookOfTheWindow()
         return font.family() == QLatin1String("Arial") && font.bold() && qFuzzyCompare(font.pointSizeF(), size);
     };
     QVERIFY(isDesignFont(w.font(), 9));
-    for (QWidget *plain : {static_cast<QWidget *>(w.Frame1), static_cast<QWidget *>(w.Frame2),
-                           static_cast<QWidget *>(w.txtName), static_cast<QWidget *>(w.txtProName),
-                           static_cast<QWidget *>(w.txtDate)})
+    for (QWidget *plain : {static_cast<QWidget *>(ui(w).Frame1), static_cast<QWidget *>(ui(w).Frame2),
+                           static_cast<QWidget *>(ui(w).txtName), static_cast<QWidget *>(ui(w).txtProName),
+                           static_cast<QWidget *>(ui(w).txtDate)})
         QVERIFY2(isDesignFont(plain->font(), 9), qPrintable(plain->objectName()));
     for (QLabel *label : w.findChildren<QLabel *>())
         QVERIFY2(isDesignFont(label->font(), 9), qPrintable(label->text()));
@@ -259,18 +265,18 @@ void TestForm1::lookOfTheWindow()
         QVERIFY2(isDesignFont(button->font(), 11.25), qPrintable(button->text()));
 
     // White backgrounds.
-    QList<QWidget *> white = {&w, w.Frame1, w.Frame2, w.Check1};
-    for (QLabel *label : w.Frame1->findChildren<QLabel *>())
+    QList<QWidget *> white = {&w, ui(w).Frame1, ui(w).Frame2, ui(w).Check1};
+    for (QLabel *label : ui(w).Frame1->findChildren<QLabel *>())
         white << label;
     for (QWidget *widget : white)
         QCOMPARE(widget->palette().color(QPalette::Window), QColor(Qt::white));
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QCOMPARE(w.grab().toImage().pixelColor(2, 2), QColor(Qt::white));
-    QCOMPARE(w.Check1->grab().toImage().pixelColor(w.Check1->width() - 2, 1), QColor(Qt::white));
-    for (QWidget *field : {static_cast<QWidget *>(w.txtName), static_cast<QWidget *>(w.txtProName),
-                           static_cast<QWidget *>(w.txtDate), static_cast<QWidget *>(w.dtpDate),
-                           static_cast<QWidget *>(w.ListView1)})
+    QCOMPARE(ui(w).Check1->grab().toImage().pixelColor(ui(w).Check1->width() - 2, 1), QColor(Qt::white));
+    for (QWidget *field : {static_cast<QWidget *>(ui(w).txtName), static_cast<QWidget *>(ui(w).txtProName),
+                           static_cast<QWidget *>(ui(w).txtDate), static_cast<QWidget *>(ui(w).dtpDate),
+                           static_cast<QWidget *>(ui(w).ListView1)})
         QCOMPARE(field->palette().color(QPalette::Base), QColor(Qt::white));
 }
 
@@ -302,7 +308,7 @@ void TestForm1::skinFileLeavesTheFieldsWhite()
     QVERIFY2(face != QColor(Qt::white), qPrintable(face.name())); // else nothing could tell them apart
 
     // The button face on the window, the frames, the labels and the check box.
-    QList<QWidget *> faced = {&w, w.Frame1, w.Frame2, w.Check1};
+    QList<QWidget *> faced = {&w, ui(w).Frame1, ui(w).Frame2, ui(w).Check1};
     for (QLabel *label : w.findChildren<QLabel *>())
         faced << label;
     for (QWidget *widget : faced) {
@@ -310,21 +316,21 @@ void TestForm1::skinFileLeavesTheFieldsWhite()
         QVERIFY(widget->autoFillBackground());
     }
     QCOMPARE(w.grab().toImage().pixelColor(2, 2), face);
-    QCOMPARE(w.Check1->grab().toImage().pixelColor(w.Check1->width() - 2, 1), face);
+    QCOMPARE(ui(w).Check1->grab().toImage().pixelColor(ui(w).Check1->width() - 2, 1), face);
 
     // White fields, drawn so.
-    const QList<QWidget *> fields = {w.txtName, w.txtProName, w.txtDate, w.txtProj, w.txtNotes, w.dtpDate, w.ListView1};
+    const QList<QWidget *> fields = {ui(w).txtName, ui(w).txtProName, ui(w).txtDate, ui(w).txtProj, ui(w).txtNotes, ui(w).dtpDate, ui(w).ListView1};
     for (QWidget *field : fields)
         QCOMPARE(field->palette().color(QPalette::Base), QColor(Qt::white));
-    for (QLineEdit *box : {static_cast<QLineEdit *>(w.txtName), static_cast<QLineEdit *>(w.txtProName),
-                           static_cast<QLineEdit *>(w.txtDate), static_cast<QLineEdit *>(w.txtProj),
-                           static_cast<QLineEdit *>(w.txtNotes)}) {
+    for (QLineEdit *box : {static_cast<QLineEdit *>(ui(w).txtName), static_cast<QLineEdit *>(ui(w).txtProName),
+                           static_cast<QLineEdit *>(ui(w).txtDate), static_cast<QLineEdit *>(ui(w).txtProj),
+                           static_cast<QLineEdit *>(ui(w).txtNotes)}) {
         const QImage shot = box->grab().toImage();
         QCOMPARE(shot.pixelColor(box->width() * 3 / 4, box->height() / 2), QColor(Qt::white));
     }
-    const QImage date = w.dtpDate->grab().toImage();
-    QCOMPARE(date.pixelColor(w.dtpDate->width() * 2 / 3, w.dtpDate->height() / 2), QColor(Qt::white));
-    const QImage list = w.ListView1->viewport()->grab().toImage();
+    const QImage date = ui(w).dtpDate->grab().toImage();
+    QCOMPARE(date.pixelColor(ui(w).dtpDate->width() * 2 / 3, ui(w).dtpDate->height() / 2), QColor(Qt::white));
+    const QImage list = ui(w).ListView1->viewport()->grab().toImage();
     QCOMPARE(list.pixelColor(list.width() / 2, list.height() / 2), QColor(Qt::white));
 }
 
@@ -334,11 +340,11 @@ void TestForm1::firstStartOnAnEmptyStore()
 
     QVERIFY(window->startUpCompleted());
     QVERIFY(!window->isVisible());
-    QCOMPARE(window->dtpDate->date(), QDate(2026, 3, 10));
-    QCOMPARE(window->dtpDate->text(), QStringLiteral("10-Mar-2026"));
-    QVERIFY(window->txtName->text().isEmpty());
-    QVERIFY(window->txtProName->text().isEmpty());
-    QCOMPARE(window->ListView1->topLevelItemCount(), 0);
+    QCOMPARE(ui(*window).dtpDate->date(), QDate(2026, 3, 10));
+    QCOMPARE(ui(*window).dtpDate->text(), QStringLiteral("10-Mar-2026"));
+    QVERIFY(ui(*window).txtName->text().isEmpty());
+    QVERIFY(ui(*window).txtProName->text().isEmpty());
+    QCOMPARE(ui(*window).ListView1->model()->rowCount(), 0);
     QVERIFY2(m_dialogs.boxes.isEmpty(), qPrintable(m_dialogs.boxes.value(0).text));
     QCOMPARE(m_fixture.availabilityChecks, 1);
     QCOMPARE(m_fixture.programEnds, 0);
@@ -354,14 +360,13 @@ void TestForm1::startUpRestoresHeaderFieldsAndList()
     auto window = m_fixture.makeWindow();
 
     QVERIFY(m_dialogs.boxes.isEmpty());
-    QCOMPARE(window->dtpDate->text(), QStringLiteral("06-Dec-2026"));
+    QCOMPARE(ui(*window).dtpDate->text(), QStringLiteral("06-Dec-2026"));
     QCOMPARE(window->deadline(), QDate(2026, 12, 6));
-    QCOMPARE(window->txtName->text(), QStringLiteral("Ann Example"));
-    QCOMPARE(window->txtProName->text(), QStringLiteral("Roof repair"));
+    QCOMPARE(ui(*window).txtName->text(), QStringLiteral("Ann Example"));
+    QCOMPARE(ui(*window).txtProName->text(), QStringLiteral("Roof repair"));
     QCOMPARE(rowTexts(*window), (QStringList{u"a|b|c|V"_s, u"d|e||"_s, u"f|||v"_s}));
     // The list keeps a current row while it has rows: the first after start-up.
-    QCOMPARE(window->ListView1->selectedItems().size(), 1);
-    QCOMPARE(window->ListView1->selectedItems().constFirst(), window->ListView1->topLevelItem(0));
+    QCOMPARE(selectedRows(*ui(*window).ListView1), QList<int>{0});
     // The restore writes the values back unchanged.
     QCOMPARE(storedValue(u"txtName"_s), QStringLiteral("Ann Example"));
     QCOMPARE(storedValue(u"txtProName"_s), QStringLiteral("Roof repair"));
@@ -395,9 +400,9 @@ void TestForm1::badStoredDeadlineIsReportedAndTodayShown()
     // A text longer than any date is named by its length, not shown.
     QVERIFY2(errors.first().contains(stored.size() <= kMaxDateTextLength ? stored : u"dtpDate"_s),
              qPrintable(errors.first().left(300)));
-    QCOMPARE(window->dtpDate->date(), QDate(2026, 3, 10));
+    QCOMPARE(ui(*window).dtpDate->date(), QDate(2026, 3, 10));
     // The steps after it still ran.
-    QCOMPARE(window->txtName->text(), QStringLiteral("after the deadline"));
+    QCOMPARE(ui(*window).txtName->text(), QStringLiteral("after the deadline"));
     QVERIFY(window->startUpCompleted());
     QCOMPARE(m_fixture.availabilityChecks, 1);
 }
@@ -483,31 +488,31 @@ void TestForm1::headerFieldsAreWrittenAtEveryChange()
     auto window = m_fixture.makeWindow();
 
     // One keystroke is on disk at once.
-    QTest::keyClicks(window->txtProName, u"R"_s);
+    QTest::keyClicks(ui(*window).txtProName, u"R"_s);
     QVERIFY2(storeFileText().contains(QLatin1String("txtProName=R")), qPrintable(storeFileText()));
-    QTest::keyClicks(window->txtProName, u"oof"_s);
+    QTest::keyClicks(ui(*window).txtProName, u"oof"_s);
     QCOMPARE(storedValue(u"txtProName"_s), QStringLiteral("Roof"));
     // A character beyond ASCII.
-    QTest::sendKeyEvent(QTest::Click, window->txtProName, Qt::Key_unknown, QString(QChar(0x00E9)), {});
+    QTest::sendKeyEvent(QTest::Click, ui(*window).txtProName, Qt::Key_unknown, QString(QChar(0x00E9)), {});
     QCOMPARE(storedValue(u"txtProName"_s), QStringLiteral("Roof\u00E9"));
 
-    QTest::keyClicks(window->txtName, u"Me"_s);
+    QTest::keyClicks(ui(*window).txtName, u"Me"_s);
     QCOMPARE(storedValue(u"txtName"_s), QStringLiteral("Me"));
     // A change made by a program statement is written as well.
-    window->txtName->setText(QStringLiteral("Someone else"));
+    ui(*window).txtName->setText(QStringLiteral("Someone else"));
     QCOMPARE(storedValue(u"txtName"_s), QStringLiteral("Someone else"));
-    window->txtName->clear();
+    ui(*window).txtName->clear();
     QVERIFY(hasStoredValue(u"txtName"_s));
     QCOMPARE(storedValue(u"txtName"_s), QString());
 
-    window->dtpDate->setDate(QDate(2026, 12, 6));
+    ui(*window).dtpDate->setDate(QDate(2026, 12, 6));
     const auto stored = readGeneralDateText(storedValue(u"dtpDate"_s));
     QVERIFY(stored);
     QCOMPARE(stored->date(), QDate(2026, 12, 6));
     QCOMPARE(stored->time(), QTime(0, 0));
 
     // The list too is written at every change, in the closing step's form.
-    window->txtDate->setText(QStringLiteral("soon"));
+    ui(*window).txtDate->setText(QStringLiteral("soon"));
     window->PushButton1_Click();
     QCOMPARE(storedValue(u"ToDo"_s), QStringLiteral("soon^^^"));
     window->PushButton5_Click();
@@ -521,17 +526,17 @@ void TestForm1::killedProgramKeepsHeaderFieldsAndListEdits()
 {
     {
         auto window = m_fixture.makeWindow();
-        QTest::keyClicks(window->txtProName, u"Typed project"_s);
-        window->txtDate->setText(QStringLiteral("tomorrow"));
+        QTest::keyClicks(ui(*window).txtProName, u"Typed project"_s);
+        ui(*window).txtDate->setText(QStringLiteral("tomorrow"));
         window->PushButton1_Click();
-        QCOMPARE(window->ListView1->topLevelItemCount(), 1);
+        QCOMPARE(ui(*window).ListView1->model()->rowCount(), 1);
         // The window goes away without its closing step, as in a killed program.
     }
     QCOMPARE(m_fixture.programEnds, 0);
 
     auto next = m_fixture.makeWindow();
-    QCOMPARE(next->txtProName->text(), QStringLiteral("Typed project"));
-    QCOMPARE(next->ListView1->topLevelItemCount(), 1);
+    QCOMPARE(ui(*next).txtProName->text(), QStringLiteral("Typed project"));
+    QCOMPARE(ui(*next).ListView1->model()->rowCount(), 1);
     QCOMPARE(next->entry(0).dueBy, QStringLiteral("tomorrow"));
 }
 
@@ -544,7 +549,7 @@ void TestForm1::failedListWriteIsReportedOnceARun()
     {
         auto window = m_fixture.makeWindow();
         QVERIFY(m_dialogs.boxes.isEmpty());
-        window->txtDate->setText(QStringLiteral("a"));
+        ui(*window).txtDate->setText(QStringLiteral("a"));
         window->PushButton1_Click();
         QCOMPARE(m_dialogs.errorTexts().size(), 1);
         QVERIFY2(m_dialogs.errorTexts().constFirst().contains(QLatin1String("Form1.PushButton1_Click at line 114")),
@@ -592,8 +597,8 @@ void TestForm1::deadlineRoundTrip()
 
     {
         auto window = m_fixture.makeWindow();
-        window->dtpDate->setDate(deadline);
-        QCOMPARE(window->dtpDate->text(), shown);
+        ui(*window).dtpDate->setDate(deadline);
+        QCOMPARE(ui(*window).dtpDate->text(), shown);
     }
     const QString stored = storedValue(u"dtpDate"_s);
     QVERIFY(!stored.isEmpty());
@@ -601,7 +606,7 @@ void TestForm1::deadlineRoundTrip()
     auto next = m_fixture.makeWindow();
     QVERIFY2(m_dialogs.boxes.isEmpty(), qPrintable(stored));
     QCOMPARE(next->deadline(), deadline);
-    QCOMPARE(next->dtpDate->text(), shown);
+    QCOMPARE(ui(*next).dtpDate->text(), shown);
 }
 
 void TestForm1::closingStoresTheListAndEndsTheProgram()
@@ -625,8 +630,8 @@ void TestForm1::closingStoresTheListAndEndsTheProgram()
     QCOMPARE(next->entries().at(0).isDone(), true);
     QCOMPARE(next->entries().at(1).isDone(), false);
     QCOMPARE(next->deadline(), QDate(2026, 3, 31));
-    QCOMPARE(next->txtName->text(), QStringLiteral("Me"));
-    QCOMPARE(next->txtProName->text(), QStringLiteral("Development project"));
+    QCOMPARE(ui(*next).txtName->text(), QStringLiteral("Me"));
+    QCOMPARE(ui(*next).txtProName->text(), QStringLiteral("Development project"));
 }
 
 void TestForm1::closingStoresAnEmptyListAsEmptyText()
@@ -635,9 +640,9 @@ void TestForm1::closingStoresAnEmptyListAsEmptyText()
     storeValue(u"ToDo"_s, u"only^entry^^"_s);
     {
         auto window = m_fixture.makeWindow();
-        QCOMPARE(window->ListView1->topLevelItemCount(), 1);
+        QCOMPARE(ui(*window).ListView1->model()->rowCount(), 1);
         window->PushButton2_Click();
-        QCOMPARE(window->ListView1->topLevelItemCount(), 0);
+        QCOMPARE(ui(*window).ListView1->model()->rowCount(), 0);
         window->close();
     }
     QVERIFY(hasStoredValue(u"ToDo"_s));
@@ -653,7 +658,7 @@ void TestForm1::closingStoresAnEmptyListAsEmptyText()
     QVERIFY(hasStoredValue(u"ToDo"_s));
     QCOMPARE(storedValue(u"ToDo"_s), QString());
     auto next = m_fixture.makeWindow();
-    QCOMPARE(next->ListView1->topLevelItemCount(), 0);
+    QCOMPARE(ui(*next).ListView1->model()->rowCount(), 0);
 }
 
 void TestForm1::typedSeparatorsSurviveTheNextStart()
@@ -666,10 +671,10 @@ void TestForm1::typedSeparatorsSurviveTheNextStart()
     {
         auto window = m_fixture.makeWindow();
         for (const ListEntry &entry : typed) {
-            window->txtDate->setText(entry.dueBy);
-            window->txtProj->setText(entry.project);
-            window->txtNotes->setText(entry.notes);
-            window->Check1->setChecked(entry.isDone());
+            ui(*window).txtDate->setText(entry.dueBy);
+            ui(*window).txtProj->setText(entry.project);
+            ui(*window).txtNotes->setText(entry.notes);
+            ui(*window).Check1->setChecked(entry.isDone());
             window->PushButton1_Click();
         }
         QCOMPARE(window->entries(), typed);
@@ -725,8 +730,8 @@ void TestForm1::unavailableSpreadsheetEndsStartUp()
     QVERIFY(!window->startUpCompleted());
     QVERIFY(!window->isVisible());
     // The data had been loaded before the check ran.
-    QCOMPARE(window->txtName->text(), QStringLiteral("restored first"));
-    QCOMPARE(window->ListView1->topLevelItemCount(), 1);
+    QCOMPARE(ui(*window).txtName->text(), QStringLiteral("restored first"));
+    QCOMPARE(ui(*window).ListView1->model()->rowCount(), 1);
 
     // Even a close that reaches the window does not store the list.
     window->close();
@@ -739,23 +744,23 @@ void TestForm1::focusSelectsTheWholeText()
     auto window = m_fixture.makeWindow();
     window->show();
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
-    QCOMPARE(QApplication::focusWidget(), window->dtpDate);
+    QCOMPARE(QApplication::focusWidget(), ui(*window).dtpDate);
 
-    const QList<QLineEdit *> boxes = {window->txtDate, window->txtProj, window->txtNotes, window->txtName,
-                                      window->txtProName};
+    const QList<QLineEdit *> boxes = {ui(*window).txtDate, ui(*window).txtProj, ui(*window).txtNotes, ui(*window).txtName,
+                                      ui(*window).txtProName};
     for (QLineEdit *box : boxes) {
         const QString text = QStringLiteral("text of %1").arg(box->objectName());
         box->setText(text);
 
         // From the keyboard.
-        window->PushButton6->setFocus(Qt::TabFocusReason);
+        ui(*window).PushButton6->setFocus(Qt::TabFocusReason);
         box->setCursorPosition(3);
         box->setFocus(Qt::TabFocusReason);
         QCOMPARE(box->selectedText(), text);
         QCOMPARE(box->selectionStart(), 0);
 
         // With a click in the middle of the text: the press keeps the selection.
-        window->PushButton6->setFocus(Qt::TabFocusReason);
+        ui(*window).PushButton6->setFocus(Qt::TabFocusReason);
         box->setCursorPosition(3);
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->width() / 2, box->height() / 2));
         QCOMPARE(QApplication::focusWidget(), box);
@@ -767,7 +772,7 @@ void TestForm1::focusSelectsTheWholeText()
         QVERIFY(box->selectedText().isEmpty());
 
         // Typing replaces the selected text.
-        window->PushButton6->setFocus(Qt::TabFocusReason);
+        ui(*window).PushButton6->setFocus(Qt::TabFocusReason);
         box->setFocus(Qt::BacktabFocusReason);
         QTest::keyClicks(box, u"new"_s);
         QCOMPARE(box->text(), QStringLiteral("new"));
@@ -787,12 +792,12 @@ void TestForm1::tabOrderFollowsTheDesign()
     window->show();
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
     Form1 &w = *window;
-    window->txtDate->setText(u"x"_s);
+    ui(*window).txtDate->setText(u"x"_s);
     window->PushButton1_Click(); // a row, so that the list takes part as it does in use
 
-    const QList<QWidget *> order = {w.dtpDate,  w.txtName,   w.txtProName, w.PushButton6, w.txtNotes,
-                                    w.txtDate,  w.txtProj,   w.Check1,     w.PushButton1, w.PushButton2,
-                                    w.ListView1, w.PushButton5, w.PushButton3, w.PushButton7, w.dtpDate};
+    const QList<QWidget *> order = {ui(w).dtpDate,  ui(w).txtName,   ui(w).txtProName, ui(w).PushButton6, ui(w).txtNotes,
+                                    ui(w).txtDate,  ui(w).txtProj,   ui(w).Check1,     ui(w).PushButton1, ui(w).PushButton2,
+                                    ui(w).ListView1, ui(w).PushButton5, ui(w).PushButton3, ui(w).PushButton7, ui(w).dtpDate};
     QCOMPARE(QApplication::focusWidget(), order.first());
     for (qsizetype i = 1; i < order.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -803,7 +808,7 @@ void TestForm1::tabOrderFollowsTheDesign()
 void TestForm1::helpShowsTheContactMessage()
 {
     auto window = m_fixture.makeWindow();
-    QTest::mouseClick(window->PushButton3, Qt::LeftButton);
+    QTest::mouseClick(ui(*window).PushButton3, Qt::LeftButton);
 
     QCOMPARE(m_dialogs.boxes.size(), 1);
     const Box &box = m_dialogs.boxes.first();
@@ -824,49 +829,49 @@ void TestForm1::pointerFeedbackUsesTheHandFile()
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
 
-    for (QWidget *button : {w.PushButton1, w.PushButton2, w.PushButton3, w.PushButton5, w.PushButton6,
-                            w.PushButton7}) {
-        moveMouseOver(w.Frame2);
+    for (QWidget *button : {ui(w).PushButton1, ui(w).PushButton2, ui(w).PushButton3, ui(w).PushButton5, ui(w).PushButton6,
+                            ui(w).PushButton7}) {
+        moveMouseOver(ui(w).Frame2);
         QCOMPARE(w.cursor().shape(), Qt::ArrowCursor);
         moveMouseOver(button);
         QCOMPARE(w.cursor().shape(), Qt::BitmapCursor);
         QCOMPARE(w.cursor().hotSpot(), QPoint(5, 0));
     }
-    for (QWidget *plain : {static_cast<QWidget *>(&w), static_cast<QWidget *>(w.Frame1),
-                           static_cast<QWidget *>(w.Frame2), static_cast<QWidget *>(w.ListView1),
-                           static_cast<QWidget *>(w.txtName), static_cast<QWidget *>(w.txtProName),
-                           static_cast<QWidget *>(w.dtpDate)}) {
-        moveMouseOver(w.PushButton1);
+    for (QWidget *plain : {static_cast<QWidget *>(&w), static_cast<QWidget *>(ui(w).Frame1),
+                           static_cast<QWidget *>(ui(w).Frame2), static_cast<QWidget *>(ui(w).ListView1),
+                           static_cast<QWidget *>(ui(w).txtName), static_cast<QWidget *>(ui(w).txtProName),
+                           static_cast<QWidget *>(ui(w).dtpDate)}) {
+        moveMouseOver(ui(w).PushButton1);
         QCOMPARE(w.cursor().shape(), Qt::BitmapCursor);
         moveMouseOver(plain);
         QCOMPARE(w.cursor().shape(), Qt::ArrowCursor);
     }
     // A move a control passes on to its frame counts for the frame; a move
     // over a button is the button's even where the frame sees it as well.
-    moveMouseOver(w.PushButton1);
-    moveMouseOver(w.Check1);
+    moveMouseOver(ui(w).PushButton1);
+    moveMouseOver(ui(w).Check1);
     QCOMPARE(w.cursor().shape(), Qt::ArrowCursor);
-    QMouseEvent overButton(QEvent::MouseMove, QPointF(w.PushButton2->geometry().center()),
-                           w.Frame2->mapToGlobal(QPointF(w.PushButton2->geometry().center())), Qt::NoButton,
+    QMouseEvent overButton(QEvent::MouseMove, QPointF(ui(w).PushButton2->geometry().center()),
+                           ui(w).Frame2->mapToGlobal(QPointF(ui(w).PushButton2->geometry().center())), Qt::NoButton,
                            Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(w.Frame2, &overButton);
+    QCoreApplication::sendEvent(ui(w).Frame2, &overButton);
     QCOMPARE(w.cursor().shape(), Qt::ArrowCursor); // the frame leaves it to the button
-    moveMouseOver(w.PushButton2);
+    moveMouseOver(ui(w).PushButton2);
     QCOMPARE(w.cursor().shape(), Qt::BitmapCursor);
-    QCoreApplication::sendEvent(w.Frame2, &overButton);
+    QCoreApplication::sendEvent(ui(w).Frame2, &overButton);
     QCOMPARE(w.cursor().shape(), Qt::BitmapCursor);
 
     // The busy pointer is left alone.
     w.setBusyPointer(true);
     QVERIFY(isBusyPointer(&w));
-    moveMouseOver(w.PushButton1);
+    moveMouseOver(ui(w).PushButton1);
     QCOMPARE(w.cursor().shape(), Qt::WaitCursor);
-    moveMouseOver(w.Frame1);
+    moveMouseOver(ui(w).Frame1);
     QCOMPARE(w.cursor().shape(), Qt::WaitCursor);
     w.setBusyPointer(false);
     QVERIFY(!isBusyPointer(&w));
     QCOMPARE(w.cursor().shape(), Qt::ArrowCursor);
-    moveMouseOver(w.PushButton5);
+    moveMouseOver(ui(w).PushButton5);
     QCOMPARE(w.cursor().shape(), Qt::BitmapCursor);
 }
 
@@ -880,7 +885,7 @@ void TestForm1::pointerFeedbackWithoutOrWithABadHandFile()
         QVERIFY(m_dialogs.boxes.isEmpty()); // a missing file is no failure
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        moveMouseOver(window->PushButton1);
+        moveMouseOver(ui(*window).PushButton1);
         QCOMPARE(window->cursor().shape(), Qt::ArrowCursor);
     }
 
@@ -895,9 +900,9 @@ void TestForm1::pointerFeedbackWithoutOrWithABadHandFile()
     QVERIFY2(errors.first().contains(loadLocation(106)), qPrintable(errors.first()));
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    moveMouseOver(window->PushButton1);
+    moveMouseOver(ui(*window).PushButton1);
     QCOMPARE(window->cursor().shape(), Qt::ArrowCursor);
-    QCOMPARE(window->txtProName->text(), QStringLiteral("after the pointer"));
+    QCOMPARE(ui(*window).txtProName->text(), QStringLiteral("after the pointer"));
 }
 
 void TestForm1::handCursorFileHasItsHotspotAtTheFingertip()
@@ -936,7 +941,7 @@ void TestForm1::templateCommandSeamAndReadAccess()
     auto window = m_fixture.makeWindow();
 
     // Without a command the button does nothing.
-    QTest::mouseClick(window->PushButton6, Qt::LeftButton);
+    QTest::mouseClick(ui(*window).PushButton6, Qt::LeftButton);
     QVERIFY(m_dialogs.boxes.isEmpty());
 
     int runs = 0;
@@ -948,7 +953,7 @@ void TestForm1::templateCommandSeamAndReadAccess()
         QCOMPARE(window->projectName(), QStringLiteral("P"));
         QCOMPARE(window->deadline(), QDate(2026, 3, 10));
     });
-    QTest::mouseClick(window->PushButton6, Qt::LeftButton);
+    QTest::mouseClick(ui(*window).PushButton6, Qt::LeftButton);
     QCOMPARE(runs, 1);
     QCOMPARE(seen, (QList<ListEntry>{{u"a"_s, u"b"_s, u"c"_s, u"V"_s}, {u"d"_s, u"e"_s, u""_s, u""_s}}));
 }

@@ -8,7 +8,7 @@
 
 #include <QCheckBox>
 #include <QPushButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QtTest>
 
 #include <memory>
@@ -20,6 +20,9 @@ using quorbel::test::WindowFixture;
 using quorbel::test::clearStore;
 using quorbel::test::storedValue;
 using quorbel::test::storeValue;
+using quorbel::test::makeCurrent;
+using quorbel::test::selectedRows;
+using quorbel::test::ui;
 
 namespace {
 
@@ -33,7 +36,7 @@ QStringList rowTexts(const Form1 &window)
 
 void selectRow(Form1 &window, int row)
 {
-    window.ListView1->setCurrentItem(window.ListView1->topLevelItem(row));
+    makeCurrent(window, row);
 }
 
 QString location(const char *handler, int step)
@@ -76,19 +79,19 @@ void TestListCommands::addTakesTheEntryFields()
 {
     storeValue(u"ToDo"_s, u"first^^^"_s);
     auto window = m_fixture.makeWindow();
-    window->txtDate->setText(u"Friday"_s);
-    window->txtProj->setText(u"Garden"_s);
-    window->txtNotes->setText(u"  spaces kept  "_s);
-    QTest::mouseClick(window->PushButton1, Qt::LeftButton);
+    ui(*window).txtDate->setText(u"Friday"_s);
+    ui(*window).txtProj->setText(u"Garden"_s);
+    ui(*window).txtNotes->setText(u"  spaces kept  "_s);
+    QTest::mouseClick(ui(*window).PushButton1, Qt::LeftButton);
 
     QCOMPARE(rowTexts(*window), (QStringList{u"first|||"_s, u"Friday|Garden|  spaces kept  |"_s}));
-    QVERIFY(window->txtDate->text().isEmpty());
-    QVERIFY(window->txtProj->text().isEmpty());
-    QVERIFY(window->txtNotes->text().isEmpty());
-    QVERIFY(!window->Check1->isChecked());
+    QVERIFY(ui(*window).txtDate->text().isEmpty());
+    QVERIFY(ui(*window).txtProj->text().isEmpty());
+    QVERIFY(ui(*window).txtNotes->text().isEmpty());
+    QVERIFY(!ui(*window).Check1->isChecked());
     QVERIFY(m_dialogs.boxes.isEmpty());
     // The current row stays where it was.
-    QCOMPARE(window->ListView1->selectedItems().value(0), window->ListView1->topLevelItem(0));
+    QCOMPARE(selectedRows(*ui(*window).ListView1), QList<int>{0});
 }
 
 void TestListCommands::addWithAllFieldsEmpty()
@@ -97,28 +100,28 @@ void TestListCommands::addWithAllFieldsEmpty()
     window->PushButton1_Click();
     window->PushButton1_Click();
     QCOMPARE(window->entries(), (QList<ListEntry>{{}, {}}));
-    QCOMPARE(window->ListView1->topLevelItem(0)->text(3), QString());
+    QCOMPARE(ui(*window).ListView1->model()->index(0, 3).data().toString(), QString());
     QVERIFY(m_dialogs.boxes.isEmpty());
 }
 
 void TestListCommands::addWithDoneCheckedKeepsTheCheck()
 {
     auto window = m_fixture.makeWindow();
-    window->txtDate->setText(u"d"_s);
-    window->txtProj->setText(u"p"_s);
-    window->txtNotes->setText(u"n"_s);
-    window->Check1->setChecked(true);
+    ui(*window).txtDate->setText(u"d"_s);
+    ui(*window).txtProj->setText(u"p"_s);
+    ui(*window).txtNotes->setText(u"n"_s);
+    ui(*window).Check1->setChecked(true);
     window->PushButton1_Click();
 
     QCOMPARE(rowTexts(*window), (QStringList{u"d|p|n|V"_s}));
     QVERIFY(window->entries().constFirst().isDone());
-    QVERIFY(window->txtDate->text().isEmpty());
-    QVERIFY(window->txtProj->text().isEmpty());
-    QVERIFY(window->txtNotes->text().isEmpty());
-    QVERIFY(window->Check1->isChecked());
+    QVERIFY(ui(*window).txtDate->text().isEmpty());
+    QVERIFY(ui(*window).txtProj->text().isEmpty());
+    QVERIFY(ui(*window).txtNotes->text().isEmpty());
+    QVERIFY(ui(*window).Check1->isChecked());
 
     // The next entry takes the checked state as well.
-    window->txtDate->setText(u"e"_s);
+    ui(*window).txtDate->setText(u"e"_s);
     window->PushButton1_Click();
     QCOMPARE(rowTexts(*window), (QStringList{u"d|p|n|V"_s, u"e|||V"_s}));
 }
@@ -129,7 +132,7 @@ void TestListCommands::deleteRemovesTheCurrentRow()
     auto window = m_fixture.makeWindow();
 
     selectRow(*window, 1);
-    QTest::mouseClick(window->PushButton2, Qt::LeftButton);
+    QTest::mouseClick(ui(*window).PushButton2, Qt::LeftButton);
     QCOMPARE(rowTexts(*window), (QStringList{u"a|||"_s, u"c|||"_s, u"d|||"_s}));
     // The row that moved up into the gap is current now.
     window->PushButton2_Click();
@@ -138,10 +141,10 @@ void TestListCommands::deleteRemovesTheCurrentRow()
     window->PushButton2_Click();
     QCOMPARE(rowTexts(*window), (QStringList{u"a|||"_s}));
     window->PushButton2_Click();
-    QCOMPARE(window->ListView1->topLevelItemCount(), 0);
+    QCOMPARE(ui(*window).ListView1->model()->rowCount(), 0);
     // And on the empty list nothing more happens.
     window->PushButton2_Click();
-    QCOMPARE(window->ListView1->topLevelItemCount(), 0);
+    QCOMPARE(ui(*window).ListView1->model()->rowCount(), 0);
     QVERIFY(m_dialogs.boxes.isEmpty());
 }
 
@@ -153,7 +156,7 @@ void TestListCommands::deleteAndCheckOnAnEmptyListDoNothing()
     auto window = std::make_unique<Form1>(services);
     window->PushButton2_Click();
     window->PushButton5_Click();
-    QCOMPARE(window->ListView1->topLevelItemCount(), 0);
+    QCOMPARE(ui(*window).ListView1->model()->rowCount(), 0);
     QVERIFY(m_dialogs.boxes.isEmpty());
 }
 
@@ -184,7 +187,7 @@ void TestListCommands::rowsButNoneCurrentAreReported()
     reportedRow = 7;
     window->PushButton2_Click();
     QCOMPARE(m_dialogs.errorTexts().size(), 1);
-    QCOMPARE(window->ListView1->topLevelItemCount(), 2);
+    QCOMPARE(ui(*window).ListView1->model()->rowCount(), 2);
 }
 
 void TestListCommands::checkTogglesTheDoneMark()
@@ -193,20 +196,20 @@ void TestListCommands::checkTogglesTheDoneMark()
     auto window = m_fixture.makeWindow();
 
     selectRow(*window, 0);
-    QTest::mouseClick(window->PushButton5, Qt::LeftButton);
-    QCOMPARE(window->ListView1->topLevelItem(0)->text(3), QStringLiteral("V"));
+    QTest::mouseClick(ui(*window).PushButton5, Qt::LeftButton);
+    QCOMPARE(ui(*window).ListView1->model()->index(0, 3).data().toString(), QStringLiteral("V"));
     window->PushButton5_Click();
-    QCOMPARE(window->ListView1->topLevelItem(0)->text(3), QString());
+    QCOMPARE(ui(*window).ListView1->model()->index(0, 3).data().toString(), QString());
     window->PushButton5_Click();
-    QCOMPARE(window->ListView1->topLevelItem(0)->text(3), QStringLiteral("V"));
+    QCOMPARE(ui(*window).ListView1->model()->index(0, 3).data().toString(), QStringLiteral("V"));
 
     // A small "v" and any other text count as not done.
     selectRow(*window, 1);
     window->PushButton5_Click();
-    QCOMPARE(window->ListView1->topLevelItem(1)->text(3), QStringLiteral("V"));
+    QCOMPARE(ui(*window).ListView1->model()->index(1, 3).data().toString(), QStringLiteral("V"));
     selectRow(*window, 2);
     window->PushButton5_Click();
-    QCOMPARE(window->ListView1->topLevelItem(2)->text(3), QStringLiteral("V"));
+    QCOMPARE(ui(*window).ListView1->model()->index(2, 3).data().toString(), QStringLiteral("V"));
 
     // Only the current row changes.
     QCOMPARE(rowTexts(*window), (QStringList{u"a|||V"_s, u"b|||V"_s, u"c|||V"_s}));
@@ -216,17 +219,17 @@ void TestListCommands::checkTogglesTheDoneMark()
 void TestListCommands::listKeepsACurrentRow()
 {
     auto window = m_fixture.makeWindow();
-    QTreeWidget *list = window->ListView1;
+    EntryListView *list = ui(*window).ListView1;
     window->PushButton1_Click();
-    QCOMPARE(list->selectedItems().value(0), list->topLevelItem(0));
+    QCOMPARE(selectedRows(*list), QList<int>{0});
     window->PushButton1_Click();
-    QCOMPARE(list->selectedItems().value(0), list->topLevelItem(0));
+    QCOMPARE(selectedRows(*list), QList<int>{0});
 
     // A row the user deselects is current again once the event is handled.
     selectRow(*window, 1);
     list->clearSelection();
-    QVERIFY(list->selectedItems().isEmpty());
-    QTRY_COMPARE(list->selectedItems().value(0), list->topLevelItem(1));
+    QVERIFY(selectedRows(*list).isEmpty());
+    QTRY_COMPARE(selectedRows(*list), QList<int>{1});
     window->PushButton5_Click();
     QCOMPARE(rowTexts(*window), (QStringList{u"|||"_s, u"|||V"_s}));
 }
@@ -237,20 +240,20 @@ void TestListCommands::sampleDataOnTenthOfMarch()
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     storeValue(u"ToDo"_s, u"existing^entry^^"_s);
     auto window = m_fixture.makeWindow();
-    QTest::mouseClick(window->PushButton7, Qt::LeftButton);
+    QTest::mouseClick(ui(*window).PushButton7, Qt::LeftButton);
 
     QVERIFY(m_dialogs.boxes.isEmpty());
     QCOMPARE(window->deadline(), QDate(2026, 3, 31));
-    QCOMPARE(window->dtpDate->text(), QStringLiteral("31-Mar-2026"));
-    QCOMPARE(window->txtName->text(), QStringLiteral("Me"));
-    QCOMPARE(window->txtProName->text(), QStringLiteral("Development project"));
+    QCOMPARE(ui(*window).dtpDate->text(), QStringLiteral("31-Mar-2026"));
+    QCOMPARE(ui(*window).txtName->text(), QStringLiteral("Me"));
+    QCOMPARE(ui(*window).txtProName->text(), QStringLiteral("Development project"));
     QCOMPARE(rowTexts(*window), (QStringList{u"existing|entry||"_s, u"3/7/2026|Research|Completed in Time|V"_s,
                                              u"3/20/2026|Draft presenatation|In process|"_s}));
     // The entry fields keep the second entry's texts; Done is unchecked.
-    QCOMPARE(window->txtDate->text(), QStringLiteral("3/20/2026"));
-    QCOMPARE(window->txtProj->text(), QStringLiteral("Draft presenatation"));
-    QCOMPARE(window->txtNotes->text(), QStringLiteral("In process"));
-    QVERIFY(!window->Check1->isChecked());
+    QCOMPARE(ui(*window).txtDate->text(), QStringLiteral("3/20/2026"));
+    QCOMPARE(ui(*window).txtProj->text(), QStringLiteral("Draft presenatation"));
+    QCOMPARE(ui(*window).txtNotes->text(), QStringLiteral("In process"));
+    QVERIFY(!ui(*window).Check1->isChecked());
 
     // The header fields and the list are in the store at once.
     QCOMPARE(storedValue(u"txtName"_s), QStringLiteral("Me"));

@@ -1,5 +1,5 @@
 // The list edited where it stands: every change undone and redone, cells
-// edited in place, rows moved by key and by drag, the sort by due date.
+// edited in place, the list's keys, rows moved by key and by drag.
 
 #include "EntryList.h"
 #include "Form1.h"
@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QUndoStack>
 #include <QtTest>
 
@@ -26,6 +27,9 @@ using quorbel::test::ScriptedDialogs;
 using quorbel::test::WindowFixture;
 using quorbel::test::storedValue;
 using quorbel::test::storeValue;
+using quorbel::test::makeCurrent;
+using quorbel::test::selectedRows;
+using quorbel::test::ui;
 
 namespace {
 
@@ -57,14 +61,9 @@ QString storedList(const QStringList &rows)
     return encodeEntryList(entries);
 }
 
-void makeCurrent(Form1 &window, int row, EntryField field)
-{
-    window.ListView1->setCurrentItem(window.ListView1->topLevelItem(row), int(field));
-}
-
 QPoint cellCentre(Form1 &window, int row, EntryField field)
 {
-    return window.ListView1->visualRect(window.ListView1->model()->index(row, int(field))).center();
+    return ui(window).ListView1->visualRect(ui(window).ListView1->model()->index(row, int(field))).center();
 }
 
 // A double-click as the mouse makes it: a click, then the second press
@@ -75,37 +74,6 @@ void doubleClick(QWidget *widget, QPoint at)
     QTest::mouseDClick(widget, Qt::LeftButton, {}, at);
     QTest::mouseRelease(widget, Qt::LeftButton, {}, at);
 }
-
-// A plain list of rows, for the changes tested without a window.
-class PlainRows final : public ListRows {
-public:
-    QList<ListEntry> rows;
-    HeaderValues header;
-
-    int rowCount() const override { return int(rows.size()); }
-    ListEntry rowEntry(int row) const override { return rows.value(row); }
-    void insertRows(int row, const QList<ListEntry> &entries) override
-    {
-        for (int i = 0; i < entries.size(); ++i)
-            rows.insert(row + i, entries.at(i));
-    }
-    void removeRows(int row, int count) override { rows.remove(row, count); }
-    void setRowField(int row, EntryField field, const QString &text) override
-    {
-        setFieldText(rows[row], field, text);
-    }
-    void moveRow(int from, int to) override { rows.move(from, to); }
-    void reorderRows(const QList<int> &order) override
-    {
-        QList<ListEntry> ordered;
-        for (int from : order)
-            ordered.append(rows.at(from));
-        rows = ordered;
-    }
-    void setCurrentRow(int) override {}
-    HeaderValues headerValues() const override { return header; }
-    void setHeaderValues(const HeaderValues &values) override { header = values; }
-};
 
 } // namespace
 
@@ -119,9 +87,9 @@ private slots:
     void everyChangeIsUndoneAndRedone_data();
     void everyChangeIsUndoneAndRedone();
     void cellsEditedInPlace();
+    void listKeys_data();
+    void listKeys();
     void rowDraggedWithinTheListMoves();
-    void sortByDueDate_data();
-    void sortByDueDate();
     void contextMenuShowsItsKeys();
 
 private:
@@ -153,7 +121,7 @@ std::unique_ptr<Form1> TestListEditing::shownWindow()
     window->show();
     if (!QTest::qWaitForWindowActive(window.get()))
         return nullptr;
-    window->ListView1->setFocus(Qt::OtherFocusReason);
+    ui(*window).ListView1->setFocus(Qt::OtherFocusReason);
     makeCurrent(*window, 1, EntryField::DueBy);
     return window;
 }
@@ -202,25 +170,25 @@ void TestListEditing::everyChangeIsUndoneAndRedone()
 
     auto window = shownWindow();
     QVERIFY(window);
-    EntryListView *list = window->ListView1;
+    EntryListView *list = ui(*window).ListView1;
     const QStringList rowsBefore = rowTexts(*window);
     const QStringList storedBefore = storedState();
     QCOMPARE(storedBefore.at(0), kStartList);
-    const QString nameBefore = window->txtName->text();
-    QVERIFY(!window->mnuUndo->isEnabled());
-    QVERIFY(!window->mnuRedo->isEnabled());
+    const QString nameBefore = ui(*window).txtName->text();
+    QVERIFY(!ui(*window).mnuUndo->isEnabled());
+    QVERIFY(!ui(*window).mnuRedo->isEnabled());
 
     if (change == QLatin1String("add")) {
-        window->txtDate->setText(u"new"_s);
-        window->txtProj->setText(u"p"_s);
-        window->txtNotes->setText(u"n"_s);
-        QTest::mouseClick(window->PushButton1, Qt::LeftButton);
+        ui(*window).txtDate->setText(u"new"_s);
+        ui(*window).txtProj->setText(u"p"_s);
+        ui(*window).txtNotes->setText(u"n"_s);
+        QTest::mouseClick(ui(*window).PushButton1, Qt::LeftButton);
     } else if (change == QLatin1String("delete")) {
         QTest::keyClick(list, Qt::Key_Delete);
     } else if (change == QLatin1String("check")) {
-        QTest::mouseClick(window->PushButton5, Qt::LeftButton);
+        QTest::mouseClick(ui(*window).PushButton5, Qt::LeftButton);
     } else if (change == QLatin1String("sample")) {
-        QTest::mouseClick(window->PushButton7, Qt::LeftButton);
+        QTest::mouseClick(ui(*window).PushButton7, Qt::LeftButton);
     } else if (change.startsWith(QLatin1String("edit "))) {
         const auto field = EntryField(change.mid(5).toInt());
         makeCurrent(*window, 1, field);
@@ -249,12 +217,12 @@ void TestListEditing::everyChangeIsUndoneAndRedone()
     QTRY_COMPARE(rowTexts(*window), after);
     QCOMPARE(storedValue(u"ToDo"_s), storedList(after));
     QCOMPARE(window->undoStack()->count(), 1);
-    QCOMPARE(window->mnuUndo->text(), u"Undo "_s + name);
-    QCOMPARE(window->mnuRedo->text(), u"Redo"_s);
+    QCOMPARE(ui(*window).mnuUndo->text(), u"Undo "_s + name);
+    QCOMPARE(ui(*window).mnuRedo->text(), u"Redo"_s);
     if (change == QLatin1String("up") || change == QLatin1String("down")) {
         // The moved row stays current.
         QCOMPARE(list->currentIndex().row(), change == QLatin1String("up") ? 0 : 2);
-        QCOMPARE(list->selectedItems().value(0), list->currentItem());
+        QCOMPARE(selectedRows(*list), QList<int>{list->currentIndex().row()});
     }
     const QStringList storedAfter = storedState();
 
@@ -266,9 +234,9 @@ void TestListEditing::everyChangeIsUndoneAndRedone()
     QTest::keyClick(focus, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(rowTexts(*window), rowsBefore);
     QCOMPARE(storedState(), storedBefore);
-    QCOMPARE(window->txtName->text(), nameBefore);
-    QVERIFY(!window->mnuUndo->isEnabled());
-    QCOMPARE(window->mnuRedo->text(), u"Redo "_s + name);
+    QCOMPARE(ui(*window).txtName->text(), nameBefore);
+    QVERIFY(!ui(*window).mnuUndo->isEnabled());
+    QCOMPARE(ui(*window).mnuRedo->text(), u"Redo "_s + name);
 
     QTest::keyClick(focus, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     QCOMPARE(rowTexts(*window), after);
@@ -286,7 +254,7 @@ void TestListEditing::cellsEditedInPlace()
 {
     auto window = shownWindow();
     QVERIFY(window);
-    EntryListView *list = window->ListView1;
+    EntryListView *list = ui(*window).ListView1;
     const auto cellText = [&](int row, EntryField field) { return fieldText(window->entry(row), field); };
     const auto type = [](const QString &text) {
         QWidget *editor = QApplication::focusWidget();
@@ -309,7 +277,7 @@ void TestListEditing::cellsEditedInPlace()
     doubleClick(list->viewport(), cellCentre(*window, 2, EntryField::Notes));
     QTRY_VERIFY(qobject_cast<QLineEdit *>(QApplication::focusWidget()));
     type(u"forms, receipts"_s);
-    QTest::mouseClick(window->txtProj, Qt::LeftButton);
+    QTest::mouseClick(ui(*window).txtProj, Qt::LeftButton);
     QTRY_COMPARE(cellText(2, EntryField::Notes), u"forms, receipts"_s);
     QCOMPARE(window->undoStack()->count(), 2);
     QVERIFY(storedValue(u"ToDo"_s).contains(u"^Tax^forms, receipts^"_s));
@@ -340,32 +308,29 @@ void TestListEditing::cellsEditedInPlace()
     QCOMPARE(window->undoStack()->count(), 3);
 
     // The arrow keys take the current cell to Done; Space there switches the
-    // mark as "Check Selected As Done" does, and so do Enter and a
-    // double-click; the cell opens no editor.
+    // mark as "Check Selected As Done" does, and so does a double-click; the
+    // cell opens no editor (listKeys has the other keys).
     for (int i = 0; i < 3; ++i)
         QTest::keyClick(list, Qt::Key_Right);
     QCOMPARE(list->currentField(), EntryField::Done);
     QTest::keyClick(list, Qt::Key_Space);
     QCOMPARE(cellText(3, EntryField::Done), kDoneMark);
-    QCOMPARE(window->mnuUndo->text(), u"Undo Check As Done"_s);
+    QCOMPARE(ui(*window).mnuUndo->text(), u"Undo Check As Done"_s);
     QTest::keyClick(list, Qt::Key_Space);
     QCOMPARE(cellText(3, EntryField::Done), QString());
-    QTest::keyClick(list, Qt::Key_Return);
-    QCOMPARE(cellText(3, EntryField::Done), kDoneMark);
-    QCOMPARE(QApplication::focusWidget(), list);
     doubleClick(list->viewport(), cellCentre(*window, 0, EntryField::Done));
     QCOMPARE(cellText(0, EntryField::Done), kDoneMark);
     QCOMPARE(QApplication::focusWidget(), list);
-    QCOMPARE(window->undoStack()->count(), 7);
+    QCOMPARE(window->undoStack()->count(), 6);
     QCOMPARE(storedValue(u"ToDo"_s), encodeEntryList(window->entries()));
 
     // A header field keeps its own text undo: Ctrl+Z there leaves the list.
-    window->txtProName->setFocus(Qt::TabFocusReason);
-    QTest::keyClicks(window->txtProName, u"X"_s);
-    QCOMPARE(window->txtProName->text(), u"X"_s);
-    QTest::keyClick(window->txtProName, Qt::Key_Z, Qt::ControlModifier);
-    QCOMPARE(window->txtProName->text(), u"House"_s);
-    QCOMPARE(window->undoStack()->index(), 7);
+    ui(*window).txtProName->setFocus(Qt::TabFocusReason);
+    QTest::keyClicks(ui(*window).txtProName, u"X"_s);
+    QCOMPARE(ui(*window).txtProName->text(), u"X"_s);
+    QTest::keyClick(ui(*window).txtProName, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(ui(*window).txtProName->text(), u"House"_s);
+    QCOMPARE(window->undoStack()->index(), 6);
     QCOMPARE(cellText(0, EntryField::Done), kDoneMark);
 
     // A window that goes while a cell is being edited writes nothing more.
@@ -379,20 +344,80 @@ void TestListEditing::cellsEditedInPlace()
     QCOMPARE(storedValue(u"ToDo"_s), last);
 }
 
+void TestListEditing::listKeys_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<bool>("switches"); // the current entry's Done mark
+    QTest::addColumn<bool>("edits");    // opens the cell's editor
+
+    for (int column = 0; column < kEntryFieldCount; ++column)
+        QTest::addRow("Space on %s", qPrintable(fieldCaption(EntryField(column))))
+            << int(Qt::Key_Space) << column << true << false;
+    QTest::newRow("F2 on Done") << int(Qt::Key_F2) << int(EntryField::Done) << false << false;
+    QTest::newRow("Return on Done") << int(Qt::Key_Return) << int(EntryField::Done) << false << false;
+    QTest::newRow("Enter on Done") << int(Qt::Key_Enter) << int(EntryField::Done) << false << false;
+    QTest::newRow("F2 on Notes") << int(Qt::Key_F2) << int(EntryField::Notes) << false << true;
+    QTest::newRow("Return on Due By") << int(Qt::Key_Return) << int(EntryField::DueBy) << false << true;
+}
+
+// Space switches the mark from any column of the current entry; F2 and Enter
+// edit a text cell and leave a Done cell as it is. The current cell keeps
+// its place and is framed on its selected row.
+void TestListEditing::listKeys()
+{
+    QFETCH(int, key);
+    QFETCH(int, column);
+    QFETCH(bool, switches);
+    QFETCH(bool, edits);
+
+    auto window = shownWindow();
+    QVERIFY(window);
+    EntryListView *list = ui(*window).ListView1;
+    makeCurrent(*window, 1, EntryField(column));
+    QTRY_VERIFY(list->hasFocus());
+    const QRect cell = list->visualRect(list->currentIndex());
+    const QImage shot = list->viewport()->grab().toImage();
+    const QColor frame = list->palette().color(QPalette::HighlightedText);
+    QVERIFY(frame != list->palette().color(QPalette::Highlight));
+    QCOMPARE(shot.pixelColor(cell.left() + 1, cell.center().y()), frame);
+    QCOMPARE(shot.pixelColor(cell.center().x(), cell.top() + 1), frame);
+    const ListEntry before = window->entry(1);
+
+    QTest::keyClick(list, Qt::Key(key));
+
+    QCOMPARE(list->isEditing(), edits);
+    if (edits) {
+        auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+        QVERIFY(editor);
+        QCOMPARE(editor->text(), fieldText(before, EntryField(column)));
+        QTest::keyClick(editor, Qt::Key_Escape);
+        QTRY_VERIFY(!list->isEditing());
+    }
+    ListEntry after = before;
+    if (switches)
+        after.done = before.isDone() ? QString() : kDoneMark;
+    QCOMPARE(window->entry(1), after);
+    QCOMPARE(window->undoStack()->count(), switches ? 1 : 0);
+    QCOMPARE(storedValue(u"ToDo"_s), encodeEntryList(window->entries()));
+    QCOMPARE(list->currentIndex(), list->model()->index(1, column));
+    QCOMPARE(selectedRows(*list), QList<int>{1});
+}
+
 void TestListEditing::rowDraggedWithinTheListMoves()
 {
     auto window = shownWindow();
     QVERIFY(window);
-    EntryListView *list = window->ListView1;
+    EntryListView *list = ui(*window).ListView1;
     QWidget *viewport = list->viewport();
     const QStringList start = rowTexts(*window);
 
     // Dropped from outside, another list's rows and plain text are refused,
     // over a row and below the last one.
-    QTreeWidget other;
-    other.setColumnCount(4);
-    new QTreeWidgetItem(&other, {u"x"_s, u"y"_s, u"z"_s, u"V"_s});
-    const std::unique_ptr<QMimeData> otherRows(other.model()->mimeData({other.model()->index(0, 0)}));
+    QStandardItemModel other;
+    other.appendRow({new QStandardItem(u"x"_s), new QStandardItem(u"y"_s), new QStandardItem(u"z"_s),
+                     new QStandardItem(u"V"_s)});
+    const std::unique_ptr<QMimeData> otherRows(other.mimeData({other.index(0, 0)}));
     QMimeData text;
     text.setText(u"x^y^z^V"_s);
     for (const QMimeData *data : {static_cast<const QMimeData *>(otherRows.get()), static_cast<const QMimeData *>(&text)}) {
@@ -416,24 +441,24 @@ void TestListEditing::rowDraggedWithinTheListMoves()
     // The third row dragged onto the upper half of the first: it goes to
     // the top and stays current. The selection does not follow the mouse.
     const QPoint from = cellCentre(*window, 2, EntryField::Project);
-    const QPoint to(from.x(), list->visualItemRect(list->topLevelItem(0)).top() + 2);
+    const QPoint to(from.x(), list->visualRect(list->model()->index(0, 0)).top() + 2);
     QTest::mousePress(viewport, Qt::LeftButton, {}, from);
     QTest::mouseMove(viewport, from - QPoint(0, QApplication::startDragDistance() + 1));
     QVERIFY(list->isDraggingRow());
     QTest::mouseMove(viewport, to);
     QCOMPARE(list->dropRow(to), 0);
-    QCOMPARE(list->selectedItems().value(0), list->topLevelItem(2));
+    QCOMPARE(selectedRows(*list), QList<int>{2});
     QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
     QVERIFY(!list->isDraggingRow());
     QCOMPARE(rowTexts(*window), (QStringList{start.at(2), start.at(0), start.at(1), start.at(3)}));
     QCOMPARE(list->currentIndex().row(), 0);
     QCOMPARE(window->undoStack()->count(), 1);
-    QCOMPARE(window->mnuUndo->text(), u"Undo Move Up"_s);
+    QCOMPARE(ui(*window).mnuUndo->text(), u"Undo Move Up"_s);
     QCOMPARE(storedValue(u"ToDo"_s), storedList(rowTexts(*window)));
 
     // Below the last row it goes to the end; let go outside the list, or
     // after Escape, it stays.
-    const QPoint below(from.x(), list->visualItemRect(list->topLevelItem(3)).bottom() + 6);
+    const QPoint below(from.x(), list->visualRect(list->model()->index(3, 0)).bottom() + 6);
     QTest::mousePress(viewport, Qt::LeftButton, {}, cellCentre(*window, 0, EntryField::DueBy));
     QTest::mouseMove(viewport, below);
     QTest::mouseMove(viewport, below + QPoint(0, 1));
@@ -454,66 +479,14 @@ void TestListEditing::rowDraggedWithinTheListMoves()
     QCOMPARE(window->undoStack()->count(), 2);
 }
 
-void TestListEditing::sortByDueDate_data()
-{
-    QTest::addColumn<QString>("locale");
-    QTest::addColumn<QStringList>("dueBy");
-    QTest::addColumn<QStringList>("sorted");
-
-    // A two-digit year reads as this century; the same day keeps the order
-    // of the list; blanks around a date are no matter; texts that are no
-    // date go last in their order.
-    QTest::newRow("en_US") << "en_US"
-                           << QStringList{u"3/20/2026"_s, u"soon"_s, u"3/7/2026"_s, u"12/24/26"_s, u""_s,
-                                          u" 3/7/2026 "_s, u"1/5/2027"_s, u"asap"_s}
-                           << QStringList{u"3/7/2026"_s, u" 3/7/2026 "_s, u"3/20/2026"_s, u"12/24/26"_s,
-                                          u"1/5/2027"_s, u"soon"_s, u""_s, u"asap"_s};
-    // The locale's own form and ISO dates; another locale's form is no date.
-    QTest::newRow("de_DE") << "de_DE"
-                           << QStringList{u"20.03.2026"_s, u"3/7/2026"_s, u"2026-03-01"_s, u"07.03.2026"_s}
-                           << QStringList{u"2026-03-01"_s, u"07.03.2026"_s, u"20.03.2026"_s, u"3/7/2026"_s};
-    QTest::newRow("already in order") << "en_US" << QStringList{u"1/1/2026"_s, u"2/1/2026"_s, u"later"_s}
-                                      << QStringList{u"1/1/2026"_s, u"2/1/2026"_s, u"later"_s};
-    QTest::newRow("no dates") << "en_US" << QStringList{u"b"_s, u"a"_s} << QStringList{u"b"_s, u"a"_s};
-}
-
-// The sort as a plain command on a plain list: done, undone, redone.
-void TestListEditing::sortByDueDate()
-{
-    QFETCH(QString, locale);
-    QFETCH(QStringList, dueBy);
-    QFETCH(QStringList, sorted);
-
-    PlainRows rows;
-    for (int i = 0; i < dueBy.size(); ++i)
-        rows.rows.append({dueBy.at(i), QString::number(i), {}, {}});
-    const QList<ListEntry> before = rows.rows;
-    const auto dueDates = [&rows] {
-        QStringList texts;
-        for (const ListEntry &entry : std::as_const(rows.rows))
-            texts << entry.dueBy;
-        return texts;
-    };
-
-    SortByDueDate sort(rows, QLocale(locale));
-    QCOMPARE(sort.text(), u"Sort by Due Date"_s);
-    QCOMPARE(sort.isObsolete(), sorted == dueBy);
-    sort.redo();
-    QCOMPARE(dueDates(), sorted);
-    sort.undo();
-    QCOMPARE(rows.rows, before);
-    sort.redo();
-    QCOMPARE(dueDates(), sorted);
-}
-
 // The context menu: its items and their keys, opened and worked by the
 // keyboard alone, each item named for a screen reader.
 void TestListEditing::contextMenuShowsItsKeys()
 {
     auto window = shownWindow();
     QVERIFY(window);
-    EntryListView *list = window->ListView1;
-    QMenu *menu = window->mnuList;
+    EntryListView *list = ui(*window).ListView1;
+    QMenu *menu = ui(*window).mnuList;
 
     const QList<std::pair<QString, QString>> expected = {
         {u"Undo"_s, u"Ctrl+Z"_s},       {u"Redo"_s, u"Ctrl+Shift+Z"_s},
@@ -532,13 +505,13 @@ void TestListEditing::contextMenuShowsItsKeys()
         QCOMPARE(items.at(i)->shortcut().toString(QKeySequence::PortableText), expected.at(i).second);
         QVERIFY(items.at(i)->isShortcutVisibleInContextMenu());
     }
-    QCOMPARE(window->mnuRedo->shortcuts().value(1), QKeySequence(Qt::CTRL | Qt::Key_Y));
+    QCOMPARE(ui(*window).mnuRedo->shortcuts().value(1), QKeySequence(Qt::CTRL | Qt::Key_Y));
 
     // Shift+F10 opens it by the current row; Up from the top reaches the last
     // item, Delete Selected, and Return runs it.
     QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
     QTRY_VERIFY(menu->isVisible());
-    QVERIFY(menu->geometry().top() >= list->viewport()->mapToGlobal(list->visualItemRect(list->currentItem()).topLeft()).y());
+    QVERIFY(menu->geometry().top() >= list->viewport()->mapToGlobal(list->visualRect(list->currentIndex()).topLeft()).y());
     QAccessibleInterface *face = QAccessible::queryAccessibleInterface(menu);
     QVERIFY(face);
     QCOMPARE(face->text(QAccessible::Name), u"To Do List Entries"_s);
@@ -559,7 +532,7 @@ void TestListEditing::contextMenuShowsItsKeys()
     QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(1, 1), list->mapToGlobal(QPoint(1, 1)));
     QCoreApplication::sendEvent(list, &menuKey);
     QTRY_VERIFY(menu->isVisible());
-    QCOMPARE(window->mnuUndo->text(), u"Undo Delete"_s);
+    QCOMPARE(ui(*window).mnuUndo->text(), u"Undo Delete"_s);
     QTest::keyClick(menu, Qt::Key_Down);
     QTest::keyClick(menu, Qt::Key_Return);
     QTRY_VERIFY(!menu->isVisible());
@@ -571,7 +544,7 @@ void TestListEditing::contextMenuShowsItsKeys()
     QTRY_VERIFY(menu->isVisible());
     // A menu takes a click only once the pointer has moved over it (Qt 6.8
     // ignores a release where the menu opened), as a hand's does.
-    const QPoint item = menu->actionGeometry(window->mnuEdit).center();
+    const QPoint item = menu->actionGeometry(ui(*window).mnuEdit).center();
     for (int step = 8; step >= 0; --step)
         QTest::mouseMove(menu, item + QPoint(0, step * 2));
     QTest::mouseClick(menu, Qt::LeftButton, {}, item);

@@ -11,7 +11,7 @@
 #include <QCheckBox>
 #include <QPointer>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QtTest>
 
 using namespace quorbel;
@@ -21,6 +21,7 @@ using quorbel::test::WindowFixture;
 using quorbel::test::clearStore;
 using quorbel::test::storedValue;
 using quorbel::test::storeValue;
+using quorbel::test::ui;
 
 namespace {
 
@@ -105,7 +106,7 @@ void TestProgram::programShowsTheWindowAndEndsWhenItCloses()
         Form1 *form = findMainWindow();
         QVERIFY(form);
         wasVisible = form->isVisible();
-        form->txtDate->setText(u"added"_s);
+        ui(*form).txtDate->setText(u"added"_s);
         form->PushButton1_Click();
         form->close();
     });
@@ -129,12 +130,12 @@ void TestProgram::hostShowsTheMainWindowAgain()
     MainWindowHost host(*window);
     Form2Host &asPreviewSeesIt = host;
 
-    window->txtName->setText(u"kept"_s);
+    ui(*window).txtName->setText(u"kept"_s);
     window->show();
     window->hide(); // the template command hides it while the preview is up
     asPreviewSeesIt.showMainWindow();
     QVERIFY(window->isVisible());
-    QCOMPARE(window->txtName->text(), QStringLiteral("kept"));
+    QCOMPARE(ui(*window).txtName->text(), QStringLiteral("kept"));
     QCOMPARE(m_fixture.programEnds, 0);
 }
 
@@ -143,8 +144,8 @@ void TestProgram::hostStoresTheListAndEndsWithoutTheClosingStep()
     auto window = m_fixture.makeWindow();
     MainWindowHost host(*window);
     window->show();
-    window->txtDate->setText(u"a|b"_s);
-    window->Check1->setChecked(true);
+    ui(*window).txtDate->setText(u"a|b"_s);
+    ui(*window).Check1->setChecked(true);
     window->PushButton1_Click();
 
     host.storeListBeforeExit();
@@ -155,7 +156,7 @@ void TestProgram::hostStoresTheListAndEndsWithoutTheClosingStep()
 
     // The main window going away afterwards stores nothing and ends nothing more.
     window->PushButton2_Click();
-    QCOMPARE(window->ListView1->topLevelItemCount(), 0);
+    QCOMPARE(ui(*window).ListView1->model()->rowCount(), 0);
     window->close();
     QCOMPARE(storedValue(u"ToDo"_s), QStringLiteral("a\uE07Cb^^^V"));
     QCOMPARE(m_fixture.programEnds, 1);
@@ -178,7 +179,7 @@ void TestProgram::backFromThePreviewShowsTheMainWindow()
 {
     Program program(m_fixture.services());
     Form1 &main = program.mainWindow();
-    main.txtProj->setText(u"kept while hidden"_s);
+    ui(main).txtProj->setText(u"kept while hidden"_s);
     main.show();
     Form2 &preview = program.previewWindow();
     preview.show();
@@ -187,7 +188,7 @@ void TestProgram::backFromThePreviewShowsTheMainWindow()
     preview.PushButton8_Click(); // "< Back"
     QVERIFY(main.isVisible());
     QVERIFY(!preview.isVisible());
-    QCOMPARE(main.txtProj->text(), QStringLiteral("kept while hidden"));
+    QCOMPARE(ui(main).txtProj->text(), QStringLiteral("kept while hidden"));
     QCOMPARE(m_fixture.programEnds, 0);
     QVERIFY(m_dialogs.errorTexts().isEmpty());
 }
@@ -198,7 +199,7 @@ void TestProgram::closingThePreviewStoresTheListOnce()
     Program program(m_fixture.services());
     Form1 &main = program.mainWindow();
     main.show();
-    main.txtDate->setText(u"new"_s);
+    ui(main).txtDate->setText(u"new"_s);
     main.PushButton1_Click();
     Form2 &preview = program.previewWindow();
     preview.show();

@@ -24,7 +24,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QtTest>
 
 #include <atomic>
@@ -38,6 +38,8 @@
 using namespace quorbel;
 using namespace Qt::Literals::StringLiterals;
 using namespace quorbel::test;
+using quorbel::test::makeCurrent;
+using quorbel::test::ui;
 
 namespace {
 
@@ -97,22 +99,22 @@ int childMain(QApplication &app, const QString &mode)
     Form1 window(services);
     window.show();
     if (mode == QLatin1String("add")) {
-        window.txtDate->setText(QStringLiteral("new"));
-        window.PushButton1->click();
+        ui(window).txtDate->setText(QStringLiteral("new"));
+        ui(window).PushButton1->click();
     } else if (mode == QLatin1String("delete")) {
-        window.PushButton2->click();
+        ui(window).PushButton2->click();
     } else if (mode == QLatin1String("done")) {
-        window.PushButton5->click();
+        ui(window).PushButton5->click();
     } else if (mode == QLatin1String("sample")) {
-        window.PushButton7->click();
+        ui(window).PushButton7->click();
     } else if (mode == QLatin1String("edit")) {
         window.ListView1_AfterLabelEdit(0, EntryField::Notes, QStringLiteral("mended"));
     } else if (mode == QLatin1String("move")) {
-        window.ListView1->setCurrentItem(window.ListView1->topLevelItem(1));
-        window.mnuMoveUp->trigger();
+        makeCurrent(window, 1);
+        ui(window).mnuMoveUp->trigger();
     } else if (mode == QLatin1String("undo")) {
-        window.PushButton2->click();
-        window.mnuUndo->trigger();
+        ui(window).PushButton2->click();
+        ui(window).mnuUndo->trigger();
     }
     say("changed");
     return app.exec();
@@ -219,8 +221,8 @@ void TestProgramEnd::signalEndsAsClosingTheShownWindow()
         Form1 *form = findWindow<Form1>();
         QVERIFY(form);
         for (int i = 1; i <= added; ++i) {
-            form->txtDate->setText(QStringLiteral("entry %1").arg(i));
-            form->PushButton1->click();
+            ui(*form).txtDate->setText(QStringLiteral("entry %1").arg(i));
+            ui(*form).PushButton1->click();
         }
         offices += officeChildren();
         if (shown == QLatin1String("build")) {
@@ -238,13 +240,13 @@ void TestProgramEnd::signalEndsAsClosingTheShownWindow()
             });
             QElapsedTimer command;
             command.start();
-            form->PushButton6->click();
+            ui(*form).PushButton6->click();
             sentDuringTheCommand = signalSent;
             qInfo("the command returned %lld ms after its start", command.elapsed());
             return;
         }
         if (shown == QLatin1String("preview")) {
-            form->PushButton6->click();
+            ui(*form).PushButton6->click();
             offices += officeChildren();
             Form2 *preview = findWindow<Form2>();
             QVERIFY(preview);

@@ -18,7 +18,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QtTest>
 
 using namespace quorbel;
@@ -26,6 +26,7 @@ using quorbel::test::PreviewControls;
 using quorbel::test::ScriptedDialogs;
 using quorbel::test::QuietHost;
 using quorbel::test::WindowFixture;
+using quorbel::test::ui;
 
 namespace {
 
@@ -98,10 +99,10 @@ void TestScale2x::mainWindowKeepsTheTwipsLayout()
     QCOMPARE(window->devicePixelRatioF(), 2.0);
     // 8040 x 8415 twips, 15 twips a logical pixel.
     QCOMPARE(window->size(), QSize(536, 561));
-    QCOMPARE(window->PushButton6->geometry(), QRect(8, 8, 520, 27));
-    QCOMPARE(window->Frame2->geometry(), QRect(8, 194, 520, 359));
-    QCOMPARE(window->ListView1->geometry(), QRect(17, 206, 483, 142));
-    QCOMPARE(window->ListView1->columnWidth(1), 153);
+    QCOMPARE(ui(*window).PushButton6->geometry(), QRect(8, 8, 520, 27));
+    QCOMPARE(ui(*window).Frame2->geometry(), QRect(8, 194, 520, 359));
+    QCOMPARE(ui(*window).ListView1->geometry(), QRect(17, 206, 483, 142));
+    QCOMPARE(ui(*window).ListView1->columnWidth(1), 153);
     // What is painted has twice the pixels of the layout.
     QCOMPARE(window->grab().size(), QSize(1072, 1122));
 }

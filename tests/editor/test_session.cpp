@@ -24,7 +24,7 @@
 #include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QtTest>
 
 #include <csignal>
@@ -34,6 +34,7 @@
 using namespace quorbel;
 using namespace Qt::Literals::StringLiterals;
 using namespace quorbel::test;
+using quorbel::test::ui;
 
 namespace {
 
@@ -55,11 +56,11 @@ void childOrder(const QString &order)
         return;
     }
     if (order.startsWith(QLatin1String("add "))) {
-        main->txtDate->setText(order.mid(4));
-        main->PushButton1->click();
-        say(u"added %1"_s.arg(main->ListView1->topLevelItemCount()));
+        ui(*main).txtDate->setText(order.mid(4));
+        ui(*main).PushButton1->click();
+        say(u"added %1"_s.arg(ui(*main).ListView1->model()->rowCount()));
     } else if (order == QLatin1String("build")) {
-        main->PushButton6->click();
+        ui(*main).PushButton6->click();
         say(u"built"_s);
     } else if (order == QLatin1String("state")) {
         Form2 *preview = findWindow<Form2>();
@@ -97,7 +98,7 @@ int childMain(QApplication &app)
     });
     QTimer::singleShot(0, [] {
         Form1 *main = findWindow<Form1>();
-        say(u"ready entries=%1 session=%2"_s.arg(main ? main->ListView1->topLevelItemCount() : -1)
+        say(u"ready entries=%1 session=%2"_s.arg(main ? ui(*main).ListView1->model()->rowCount() : -1)
                 .arg(int(qApp->isSessionRestored())));
     });
     return runQuorbel(app, Form1::Services {});

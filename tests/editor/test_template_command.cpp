@@ -37,7 +37,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <atomic>
 #include <chrono>
@@ -51,6 +51,8 @@
 using namespace quorbel;
 using namespace Qt::Literals::StringLiterals;
 using namespace quorbel::test;
+using quorbel::test::makeCurrent;
+using quorbel::test::ui;
 
 namespace {
 
@@ -161,18 +163,18 @@ class TestTemplateCommand : public QObject {
 
     void addEntry(Form1 &main, const QString &dueBy, const QString &project, const QString &notes, bool done)
     {
-        main.txtDate->setText(dueBy);
-        main.txtProj->setText(project);
-        main.txtNotes->setText(notes);
-        main.Check1->setChecked(done);
-        QTest::mouseClick(main.PushButton1, Qt::LeftButton);
+        ui(main).txtDate->setText(dueBy);
+        ui(main).txtProj->setText(project);
+        ui(main).txtNotes->setText(notes);
+        ui(main).Check1->setChecked(done);
+        QTest::mouseClick(ui(main).PushButton1, Qt::LeftButton);
     }
 
     // Clicks "Start Creating Template" and checks the hand-over.
     Form2 &build(Program &program)
     {
         Form1 &main = program.mainWindow();
-        QTest::mouseClick(main.PushButton6, Qt::LeftButton);
+        QTest::mouseClick(ui(main).PushButton6, Qt::LeftButton);
         Form2 &preview = program.previewWindow();
         return preview;
     }
@@ -211,12 +213,12 @@ private slots:
         // moved below the sample's two: the workbook holds the list's order
         // and the edited text.
         addEntry(main, QStringLiteral("after the review"), QStringLiteral("Review"), QStringLiteral("=1+2"), false);
-        QTest::mouseClick(main.PushButton7, Qt::LeftButton); // sample data
+        QTest::mouseClick(ui(main).PushButton7, Qt::LeftButton); // sample data
         main.ListView1_AfterLabelEdit(0, EntryField::Notes, QStringLiteral("=1+1"));
-        main.ListView1->setCurrentItem(main.ListView1->topLevelItem(0));
-        main.mnuMoveDown->trigger();
-        main.mnuMoveDown->trigger();
-        QCOMPARE(main.ListView1->topLevelItemCount(), 3);
+        makeCurrent(main, 0);
+        ui(main).mnuMoveDown->trigger();
+        ui(main).mnuMoveDown->trigger();
+        QCOMPARE(ui(main).ListView1->model()->rowCount(), 3);
         QCOMPARE(main.entry(2), (ListEntry{u"after the review"_s, u"Review"_s, u"=1+1"_s, QString()}));
 
         Form2 &preview = build(program);
@@ -293,8 +295,8 @@ private slots:
             Program program(m_fixture.services());
             Form1 &main = program.mainWindow();
             program.showMainWindow();
-            main.txtName->setText(QStringLiteral("Ann"));
-            main.txtProName->setText(QString());
+            ui(main).txtName->setText(QStringLiteral("Ann"));
+            ui(main).txtProName->setText(QString());
             if (entries == 1)
                 addEntry(main, QStringLiteral("soon"), QStringLiteral("Only"), QStringLiteral("one"), true);
             Form2 &preview = build(program);
@@ -378,7 +380,7 @@ private slots:
         Program program(m_fixture.services());
         Form1 &main = program.mainWindow();
         program.showMainWindow();
-        QTest::mouseClick(main.PushButton7, Qt::LeftButton);
+        QTest::mouseClick(ui(main).PushButton7, Qt::LeftButton);
         Form2 &preview = build(program);
         QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join(u"\n---\n"_s)));
         const ReadBack back = readWorkbook(preview.mExcelFile, 7);
@@ -827,19 +829,19 @@ private slots:
         program.setProgressTiming({0, 10, {}});
         Form1 &main = program.mainWindow();
         program.showMainWindow();
-        main.txtName->setText(u"Ann"_s);
+        ui(main).txtName->setText(u"Ann"_s);
         QCOMPARE(main.entryCount(), entries);
         QTRY_VERIFY_WITH_TIMEOUT(program.spareOffice().ready(), 60000);
         const QList<qint64> kept = program.spareOffice().processIds();
         main.activateWindow();
-        main.PushButton6->setFocus();
-        QTRY_COMPARE(QApplication::focusWidget(), main.PushButton6);
+        ui(main).PushButton6->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), ui(main).PushButton6);
         const QList<ListEntry> entriesBefore = main.entries();
-        QSignalSpy startClicks(main.PushButton6, &QPushButton::clicked);
+        QSignalSpy startClicks(ui(main).PushButton6, &QPushButton::clicked);
         // As the window system brings a click: a window that a modal one
         // blocks takes none.
         const auto clickStart = [&main] {
-            const QPoint centre = main.PushButton6->mapTo(&main, main.PushButton6->rect().center());
+            const QPoint centre = ui(main).PushButton6->mapTo(&main, ui(main).PushButton6->rect().center());
             QTest::mouseClick(main.windowHandle(), Qt::LeftButton, {}, centre);
         };
 
@@ -926,9 +928,9 @@ private slots:
         QVERIFY(!program.previewWindowLoaded() || !program.previewWindow().isVisible());
         QVERIFY(main.cursor().shape() != Qt::WaitCursor);
         QCOMPARE(main.entries(), entriesBefore);
-        QCOMPARE(main.txtName->text(), u"Ann"_s);
+        QCOMPARE(ui(main).txtName->text(), u"Ann"_s);
         QCOMPARE(QApplication::activeWindow(), &main);
-        QCOMPARE(QApplication::focusWidget(), main.PushButton6);
+        QCOMPARE(QApplication::focusWidget(), ui(main).PushButton6);
         const QStringList left =
             QDir(scratchFolder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
         QVERIFY2(left.isEmpty(), qPrintable(left.join(u' ')));
