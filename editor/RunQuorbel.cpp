@@ -25,17 +25,22 @@ namespace {
 
 // What is still the program's own when it is ended by exit() from inside a
 // library (Qt's X11 connection ends the program so when the display goes
-// away): the preview's scratch workbook. The list is stored at every change
-// and the offices end with their own clean-up.
+// away): the preview's scratch workbook, and the settings store's journal,
+// which is folded into the file as the store's end would (its writes are in
+// the journal already, and the next start would read them there). The list
+// is stored at every change and the offices end with their own clean-up.
 Program *g_runningProgram = nullptr;
+SettingsStore *g_runningSettings = nullptr;
 
-void removeScratchWorkbookAtExit()
+void cleanUpAtExit()
 {
     if (g_runningProgram && g_runningProgram->previewWindowLoaded()) {
         const QString workbook = g_runningProgram->previewWindow().mExcelFile;
         if (!workbook.isEmpty())
             QFile::remove(workbook);
     }
+    if (g_runningSettings)
+        g_runningSettings->flush();
 }
 
 // The session saves itself (a checkpoint, or the first step of a logout
@@ -158,11 +163,13 @@ int runQuorbel(QApplication &app, const Form1::Services &given, const LaunchToke
         return 0;
     }
 
-    static const bool exitHookInstalled = (std::atexit(removeScratchWorkbookAtExit), true);
+    static const bool exitHookInstalled = (std::atexit(cleanUpAtExit), true);
     Q_UNUSED(exitHookInstalled);
     g_runningProgram = &program;
+    g_runningSettings = &settings;
     const int code = program.run(app);
     g_runningProgram = nullptr;
+    g_runningSettings = nullptr;
     return code;
 }
 
