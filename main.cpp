@@ -1,6 +1,6 @@
 #include "AccessiblePicture.h"
 #include "AccessibleWindows.h"
-#include "Program.h"
+#include "RunQuorbel.h"
 #include "SystemPrinting.h"
 #include "WidgetDialogs.h"
 

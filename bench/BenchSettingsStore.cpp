@@ -10,6 +10,7 @@
 #include "EntryList.h"
 #include "ListChanges.h"
 #include "Form1.h"
+#include "Form1Settings.h"
 #include "SettingsStore.h"
 
 #include <QApplication>
@@ -89,11 +90,13 @@ Figures summarise(const std::vector<double> &times, const std::vector<double> &c
 }
 
 // Keys typed into the window's "To Be Completed By:" field.
-Figures typeKeys(int entries, int keys, Dialogs &dialogs)
+Figures typeKeys(SettingsStore &store, int entries, int keys, Dialogs &dialogs)
 {
-    storeSetting(QStringLiteral("ToDo"), encodeEntryList(makeList(entries)));
-    storeSetting(QStringLiteral("txtName"), QString());
-    Form1 window(bench::programServices(dialogs));
+    store.writeOrThrow(kListKey, encodeEntryList(makeList(entries)));
+    store.writeOrThrow(kCompletedByKey, QString());
+    Form1::Services services = bench::programServices(dialogs);
+    services.settings = &store;
+    Form1 window(services);
     window.show();
     auto *completedBy = window.findChild<QLineEdit *>(QStringLiteral("txtName"));
     completedBy->setFocus();
@@ -104,10 +107,10 @@ Figures typeKeys(int entries, int keys, Dialogs &dialogs)
         QTest::keyClick(completedBy, char('a' + i % 26));
         timer.stop(times, cpu);
     }
-    programSettings().flush();
+    store.flush();
     if (window.entryCount() != entries || QSettings(settingsFilePath(), QSettings::IniFormat).value(QStringLiteral("Quorbel/txtName")).toString().size() != keys)
         std::fprintf(stderr, "unexpected state: %d rows, %lld characters stored\n", window.entryCount(),
-                     qlonglong(readSetting(QStringLiteral("txtName")).size()));
+                     qlonglong(store.read(kCompletedByKey).size()));
     window.close();
     // The store folds the journal into the file in a pause after the last
     // write: let it happen here, outside the figures.
@@ -133,11 +136,11 @@ Figures timeSteps(int count, Step step)
 
 // One write of "txtName" a key, a letter longer each time, by `write`.
 template <typename Write>
-Figures timeWrites(int entries, int keys, Write write)
+Figures timeWrites(SettingsStore &store, int entries, int keys, Write write)
 {
-    storeSetting(QStringLiteral("ToDo"), encodeEntryList(makeList(entries)));
+    store.writeOrThrow(kListKey, encodeEntryList(makeList(entries)));
     // The INI file holds that list (not the journal alone).
-    programSettings().flush();
+    store.flush();
     const Figures f = timeSteps(keys, write);
     QTest::qWait(SettingsStore::kFoldDelayMs + 200);
     return f;
@@ -146,10 +149,12 @@ Figures timeWrites(int entries, int keys, Write write)
 // An edit committed in place: the first entry's notes, a letter longer each
 // time. The whole list is encoded and written, and the edit waits for the
 // file (a failed list write is reported), so it grows with the list.
-Figures editNotes(int entries, int edits, Dialogs &dialogs)
+Figures editNotes(SettingsStore &store, int entries, int edits, Dialogs &dialogs)
 {
-    storeSetting(QStringLiteral("ToDo"), encodeEntryList(makeList(entries)));
-    Form1 window(bench::programServices(dialogs));
+    store.writeOrThrow(kListKey, encodeEntryList(makeList(entries)));
+    Form1::Services services = bench::programServices(dialogs);
+    services.settings = &store;
+    Form1 window(services);
     window.show();
     QString last;
     const Figures f = timeSteps(edits, [&](const QString &text) {
@@ -164,39 +169,39 @@ Figures editNotes(int entries, int edits, Dialogs &dialogs)
 }
 
 // The store alone: each write is in the journal when it returns.
-Figures writeKeys(int entries, int keys)
+Figures writeKeys(SettingsStore &store, int entries, int keys)
 {
-    return timeWrites(entries, keys, [](const QString &text) { saveSetting(QStringLiteral("txtName"), text); });
+    return timeWrites(store, entries, keys, [&](const QString &text) { store.write(kCompletedByKey, text); });
 }
 
 // A change of the list as the store takes it: the whole list, a letter
 // longer each time, appended to the journal.
-Figures writeLists(int entries, int writes)
+Figures writeLists(SettingsStore &store, int entries, int writes)
 {
     const QString list = encodeEntryList(makeList(entries));
-    const Figures f = timeSteps(writes, [&](const QString &text) { storeSetting(QStringLiteral("ToDo"), list + text); });
+    const Figures f = timeSteps(writes, [&](const QString &text) { store.writeOrThrow(kListKey, list + text); });
     QTest::qWait(SettingsStore::kFoldDelayMs + 200);
     return f;
 }
 
 // What the store's thread does in the pause after a key: the journal (one
 // key) folded into an INI file that holds the list, synced to the disk.
-Figures foldKeys(int entries, int folds)
+Figures foldKeys(SettingsStore &store, int entries, int folds)
 {
-    storeSetting(QStringLiteral("ToDo"), encodeEntryList(makeList(entries)));
-    programSettings().flush();
-    return timeSteps(folds, [](const QString &text) {
-        saveSetting(QStringLiteral("txtName"), text);
-        programSettings().flush();
+    store.writeOrThrow(kListKey, encodeEntryList(makeList(entries)));
+    store.flush();
+    return timeSteps(folds, [&](const QString &text) {
+        store.write(kCompletedByKey, text);
+        store.flush();
     });
 }
 
 // The same writes as the program made them before it kept one store for
 // the run: a QSettings made for each write, which reads the file again when
 // it changed and writes every key anew (for comparison).
-Figures writeKeysThroughQSettings(int entries, int keys)
+Figures writeKeysThroughQSettings(SettingsStore &store, int entries, int keys)
 {
-    return timeWrites(entries, keys, [](const QString &text) {
+    return timeWrites(store, entries, keys, [](const QString &text) {
         QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Marvesk"));
         settings.setAtomicSyncRequired(true);
         settings.setValue(QStringLiteral("Quorbel/txtName"), text);
@@ -216,6 +221,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const int keys = argc > 1 ? std::max(1, atoi(argv[1])) : 200;
     bench::CountingDialogs dialogs;
+    // The store of the run, as the program makes one.
+    SettingsStore store(settingsFilePath(), mainWindowSettingLimits());
 
     std::printf("settings file: %s\n", qPrintable(settingsFilePath()));
     std::printf("%-34s %8s %10s %10s %10s\n", "", "entries", "median ms", "mean ms", "CPU ms");
@@ -223,30 +230,30 @@ int main(int argc, char **argv)
     // Three times each, alternating, so that neither order nor warm-up decides.
     for (int round = 0; round < 3; ++round) {
         for (int entries : {0, 10000}) {
-            const Figures f = typeKeys(entries, keys, dialogs);
+            const Figures f = typeKeys(store, entries, keys, dialogs);
             std::printf("%-34s %8d %10.3f %10.3f %10.3f\n", "key in \"To Be Completed By:\"", entries, f.medianMs, f.meanMs, f.cpuMedianMs);
             (entries == 0 ? keyEmpty : keyFull).push_back(f.medianMs);
             (entries == 0 ? cpuEmpty : cpuFull).push_back(f.cpuMedianMs);
         }
     }
     for (int entries : {0, 10000}) {
-        const Figures f = writeKeys(entries, keys);
+        const Figures f = writeKeys(store, entries, keys);
         std::printf("%-34s %8d %10.3f %10.3f %10.3f\n", "store write of \"txtName\"", entries, f.medianMs, f.meanMs, f.cpuMedianMs);
     }
     for (int entries : {1, 10000}) {
-        const Figures f = writeLists(entries, std::max(1, keys / 4));
+        const Figures f = writeLists(store, entries, std::max(1, keys / 4));
         std::printf("%-34s %8d %10.3f %10.3f %10.3f\n", "store write of the list (\"ToDo\")", entries, f.medianMs, f.meanMs, f.cpuMedianMs);
     }
     for (int entries : {0, 10000}) {
-        const Figures f = foldKeys(entries, std::max(1, keys / 10));
+        const Figures f = foldKeys(store, entries, std::max(1, keys / 10));
         std::printf("%-34s %8d %10.3f %10.3f %10.3f\n", "key and fold (the thread's work)", entries, f.medianMs, f.meanMs, f.cpuMedianMs);
     }
     for (int entries : {0, 10000}) {
-        const Figures f = writeKeysThroughQSettings(entries, keys);
+        const Figures f = writeKeysThroughQSettings(store, entries, keys);
         std::printf("%-34s %8d %10.3f %10.3f %10.3f\n", "QSettings write each (as before)", entries, f.medianMs, f.meanMs, f.cpuMedianMs);
     }
     for (int entries : {1, 10000}) {
-        const Figures f = editNotes(entries, std::max(1, keys / 4), dialogs);
+        const Figures f = editNotes(store, entries, std::max(1, keys / 4), dialogs);
         std::printf("%-34s %8d %10.3f %10.3f %10.3f\n", "edit of an entry's notes in place", entries, f.medianMs, f.meanMs, f.cpuMedianMs);
     }
     std::printf("key with 10,000 entries / key with none (median of the rounds' medians): %.2fx wall-clock, "

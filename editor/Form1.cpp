@@ -48,6 +48,10 @@ Form1::Form1(Services services, QWidget *parent)
         m_services.endProgram = [] { QCoreApplication::exit(0); };
     if (m_services.programFolder.isEmpty())
         m_services.programFolder = programFolder();
+    if (!m_services.settings) {
+        m_ownSettings = std::make_unique<SettingsStore>(settingsFilePath(), mainWindowSettingLimits());
+        m_services.settings = m_ownSettings.get();
+    }
 
     createControls();
     Form_Load();
@@ -92,18 +96,18 @@ void Form1::Form_Load()
                            {this, Frame1, Frame2, ListView1, ListView1->viewport(), txtName, txtProName, dtpDate});
 
     QString storedDeadline;
-    steps(108, [&] { storedDeadline = readStoredDeadline(); });
+    steps(108, [&] { storedDeadline = readStoredDeadline(*m_services.settings); });
     if (steps.test(108, [&] { return storedDeadline.isEmpty(); })) {
         steps(108, [&] { dtpDate->setDate(today()); });
     } else {
         steps(108, [&] { dtpDate->setDate(deadlineFromStoredText(storedDeadline)); });
     }
-    steps(110, [&] { txtName->setText(readStoredCompletedBy()); });
-    steps(112, [&] { txtProName->setText(readStoredProjectName()); });
+    steps(110, [&] { txtName->setText(readStoredCompletedBy(*m_services.settings)); });
+    steps(112, [&] { txtProName->setText(readStoredProjectName(*m_services.settings)); });
 
     QString storedList;
     QList<ListEntry> restored;
-    steps(114, [&] { storedList = readStoredList(); });
+    steps(114, [&] { storedList = readStoredList(*m_services.settings); });
     steps(114, [&] {
         // Each field with no column is reported in a box of its own, up to
         // a few boxes.
@@ -157,7 +161,7 @@ void Form1::storeChangedList(Steps &steps, int buildStep, int writeStep)
     if (!steps(buildStep, [&] { stored = encodeEntryList(entries()); }))
         return;
     try {
-        storeListText(stored);
+        storeListText(*m_services.settings, stored);
     } catch (const Failure &failure) {
         if (m_listWriteFailureReported)
             return;
@@ -175,7 +179,7 @@ void Form1::Form_Unload()
 void Form1::storeList()
 {
     if (!keepsStoredList())
-        storeListText(encodeEntryList(entries()));
+        storeListText(*m_services.settings, encodeEntryList(entries()));
 }
 
 // A stored list longer than the window shows stays as it is stored until
@@ -190,17 +194,17 @@ bool Form1::keepsStoredList() const
 
 void Form1::dtpDate_Change(QDate date)
 {
-    saveDeadline(date);
+    saveDeadline(*m_services.settings, date);
 }
 
 void Form1::txtName_Change(const QString &text)
 {
-    saveCompletedBy(text);
+    saveCompletedBy(*m_services.settings, text);
 }
 
 void Form1::txtProName_Change(const QString &text)
 {
-    saveProjectName(text);
+    saveProjectName(*m_services.settings, text);
 }
 
 QString Form1::completedBy() const

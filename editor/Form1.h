@@ -27,6 +27,7 @@ class EntryListView;
 class HeaderFields;
 class ListChange;
 class SelectAllLineEdit;
+class SettingsStore;
 class Steps;
 
 // What the main window uses from outside; every member has a default.
@@ -50,6 +51,9 @@ struct Form1Services {
     // What shows the window's boxes (its reports, "Help", the availability
     // check's). Not owned. Default: boxes printed to standard error.
     Dialogs *dialogs = nullptr;
+    // The store of the header fields and the list. Not owned. Default: a
+    // store of the window's own on settingsFilePath().
+    SettingsStore *settings = nullptr;
 };
 
 // The main window: header fields, the entry fields, the to-do list and the
@@ -181,6 +185,7 @@ private:
 
     Services m_services;
     StderrDialogs m_stderrDialogs;
+    std::unique_ptr<SettingsStore> m_ownSettings;
     EntryListModel m_entries;
     QUndoStack *m_undoStack = nullptr;
     std::unique_ptr<HeaderFields> m_headerFields;

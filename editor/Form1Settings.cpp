@@ -24,9 +24,14 @@ constexpr qsizetype kExtraFieldShownLength = 200;
 
 const int kMaxListEntries = sheet::kMaxEntries;
 
-QString readStoredDeadline()
+SettingLimits mainWindowSettingLimits()
 {
-    return readSetting(kDeadlineKey);
+    return SettingLimits(kMaxHeaderTextLength, {{kDeadlineKey, kMaxDateTextLength}, {kListKey, kMaxStoredListLength}});
+}
+
+QString readStoredDeadline(SettingsStore &store)
+{
+    return store.read(kDeadlineKey);
 }
 
 QDate deadlineFromStoredText(const QString &stored)
@@ -37,34 +42,34 @@ QDate deadlineFromStoredText(const QString &stored)
     return value->date();
 }
 
-void saveDeadline(QDate date)
+void saveDeadline(SettingsStore &store, QDate date)
 {
-    saveSettingSoon(kDeadlineKey, generalDateText(QDateTime(date, QTime(0, 0))));
+    store.write(kDeadlineKey, generalDateText(QDateTime(date, QTime(0, 0))));
 }
 
-QString readStoredCompletedBy()
+QString readStoredCompletedBy(SettingsStore &store)
 {
-    return readSetting(kCompletedByKey);
+    return store.read(kCompletedByKey);
 }
 
-QString readStoredProjectName()
+QString readStoredProjectName(SettingsStore &store)
 {
-    return readSetting(kProjectNameKey);
+    return store.read(kProjectNameKey);
 }
 
-void saveCompletedBy(const QString &text)
+void saveCompletedBy(SettingsStore &store, const QString &text)
 {
-    saveSettingSoon(kCompletedByKey, text);
+    store.write(kCompletedByKey, text);
 }
 
-void saveProjectName(const QString &text)
+void saveProjectName(SettingsStore &store, const QString &text)
 {
-    saveSettingSoon(kProjectNameKey, text);
+    store.write(kProjectNameKey, text);
 }
 
-QString readStoredList()
+QString readStoredList(SettingsStore &store)
 {
-    return readSetting(kListKey);
+    return store.read(kListKey);
 }
 
 bool decodeStoredList(const QString &stored, int rowsBefore, QList<ListEntry> &entries,
@@ -99,9 +104,9 @@ bool decodeStoredList(const QString &stored, int rowsBefore, QList<ListEntry> &e
     return false;
 }
 
-void storeListText(const QString &stored)
+void storeListText(SettingsStore &store, const QString &stored)
 {
-    storeSetting(kListKey, stored);
+    store.writeOrThrow(kListKey, stored);
 }
 
 } // namespace quorbel

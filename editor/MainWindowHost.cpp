@@ -24,7 +24,11 @@ void MainWindowHost::storeListBeforeExit()
 
 void MainWindowHost::endProgram()
 {
-    // Every value is on disk already: each setting is written as it is saved.
+    // Nothing is left to write: the header fields were written at each
+    // change and the list by storeListBeforeExit(), each into the settings
+    // store's journal (in the file system, not yet synced); the store folds
+    // the journal into the file, synced to the disk, when it ends with the
+    // program.
     m_mainWindow.Form_Unload();
 }
 

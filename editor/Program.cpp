@@ -1,38 +1,18 @@
 #include "Program.h"
 
-#include "Form1Settings.h"
 #include "Form2.h"
 #include "TemplateCommandHost.h"
 #include "TemplateFilling.h"
 
-#include "DateText.h"
-#include "Failure.h"
-#include "FilesLog.h"
 #include "IsInstalled.h"
 #include "OfficeSheetExporter.h"
-#include "SettingsStore.h"
-#include "SignalEvents.h"
-#include "SingleInstance.h"
 #include "WindowActivation.h"
 
 #include <QApplication>
-#include <QDateEdit>
-#include <QEvent>
-#include <QLineEdit>
-#include <QFile>
-#include <QGuiApplication>
-#include <QSessionManager>
 #include <QWindow>
-
-#include <csignal>
-#include <cstdlib>
 
 namespace quorbel {
 
-namespace {
-
-// Closes the box or the save dialog that shows (its answer is the default,
-// or a cancel).
 void closeOpenBoxes()
 {
     while (QWidget *modal = QApplication::activeModalWidget()) {
@@ -40,6 +20,8 @@ void closeOpenBoxes()
             break;
     }
 }
+
+namespace {
 
 // The main window shows its boxes with `dialogs`. The availability check,
 // unless the caller has its own, checks `offices`: its office stays as the
@@ -195,141 +177,6 @@ int Program::run(QApplication &app)
         return 0;
     showMainWindow();
     return app.exec();
-}
-
-namespace {
-
-// What is still the program's own when it is ended by exit() from inside a
-// library (Qt's X11 connection ends the program so when the display goes
-// away): the preview's scratch workbook. The list is stored at every change
-// and the offices end with their own clean-up.
-Program *g_runningProgram = nullptr;
-
-void removeScratchWorkbookAtExit()
-{
-    if (g_runningProgram && g_runningProgram->previewWindowLoaded()) {
-        const QString workbook = g_runningProgram->previewWindow().mExcelFile;
-        if (!workbook.isEmpty())
-            QFile::remove(workbook);
-    }
-}
-
-// The session saves itself (a checkpoint, or the first step of a logout
-// that may still be cancelled): the store gets the list and the header
-// fields in their stored form, without a box, and the program runs on. The
-// header fields are written at every change already; writing them again
-// mends a change whose write failed. A deadline never chosen is left unset,
-// so that the next start shows its own day, as it would have.
-void storeForSession(Form1 &window)
-{
-    try {
-        window.storeList();
-        // Written and waited for: the session may end the program next.
-        saveSetting(kCompletedByKey, window.completedBy());
-        saveSetting(kProjectNameKey, window.projectName());
-        if (!readStoredDeadline().isEmpty())
-            saveSetting(kDeadlineKey, generalDateText(QDateTime(window.deadline(), QTime(0, 0))));
-    } catch (const Failure &failure) {
-        // No box while the session waits for the answer; the list is
-        // written again at its next change and when the program ends.
-        qWarning("The list could not be stored for the session: %s", failure.what());
-    }
-}
-
-// The application asked to quit from outside: the session manager's Die
-// reaches the program as QEvent::Quit. It ends the program as a signal does
-// (the shown window's closing, quiet boxes, a running build stopped at its
-// next step), rather than by Qt closing every window in turn.
-class QuitRequests final : public QObject {
-public:
-    explicit QuitRequests(std::function<void()> onQuit) : m_onQuit(std::move(onQuit)) {}
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit) {
-            m_onQuit();
-            return true;
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    std::function<void()> m_onQuit;
-};
-
-} // namespace
-
-int runQuorbel(QApplication &app, const Form1::Services &services, const LaunchToken &launch,
-               const Form2Services &preview)
-{
-    SingleInstance instance(SingleInstance::keyFor(settingsFilePath()));
-    if (!instance.isFirst()) {
-        const bool shown = instance.askFirstToShow(launch);
-        if (!instance.isFirst()) {
-            qCInfo(lcQuorbelFiles) << "another copy runs (it holds the single-instance lock);"
-                                   << (shown ? "it was asked to show its window" : "it did not answer");
-            return 0;
-        }
-    }
-
-    // Signals are caught from before the start-up on: one that arrives
-    // while the start-up runs (a box of it may be showing) ends the program
-    // as soon as the start-up is over.
-    SignalEvents unixSignals({SIGTERM, SIGHUP, SIGINT});
-    Program *started = nullptr;
-    bool endedDuringStartUp = false;
-    const auto endRequest = [&] {
-        if (started) {
-            started->requestEnd();
-            return;
-        }
-        endedDuringStartUp = true;
-        closeOpenBoxes();
-    };
-    // Ends the connections when this function returns.
-    QObject connections;
-    QObject::connect(&unixSignals, &SignalEvents::received, &connections, endRequest);
-    QuitRequests quitRequests(endRequest);
-    app.installEventFilter(&quitRequests);
-    // A save request of either kind (Qt emits both for a save of type Both;
-    // one write serves them) is answered as soon as the handler returns.
-    QString savedForKey;
-    const auto saveRequest = [&](QSessionManager &manager) {
-        if (!started || !started->mainWindow().startUpCompleted() || manager.sessionKey() == savedForKey)
-            return;
-        savedForKey = manager.sessionKey();
-        storeForSession(started->mainWindow());
-    };
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &connections, saveRequest);
-    QObject::connect(&app, &QGuiApplication::saveStateRequest, &connections, saveRequest);
-
-    // The program's environment variables, read once.
-    Program program(services, Options::fromEnvironment(), preview);
-    // A signal that waits from the start-up counts as one of the start-up.
-    if (unixSignals.pending())
-        unixSignals.deliverPending();
-    started = &program;
-    // A request that comes while the program object goes (its offices end)
-    // finds no program.
-    const std::unique_ptr<Program *, void (*)(Program **)> forgetProgram(&started, [](Program **p) { *p = nullptr; });
-    QObject::connect(&instance, &SingleInstance::showRequested, &program, &Program::showRunningWindow);
-    program.setEndRequestPoll([&unixSignals] {
-        if (unixSignals.pending())
-            unixSignals.deliverPending();
-    });
-    if (endedDuringStartUp) {
-        if (program.mainWindow().startUpCompleted())
-            program.requestEnd();
-        return 0;
-    }
-
-    static const bool exitHookInstalled = (std::atexit(removeScratchWorkbookAtExit), true);
-    Q_UNUSED(exitHookInstalled);
-    g_runningProgram = &program;
-    const int code = program.run(app);
-    g_runningProgram = nullptr;
-    return code;
 }
 
 } // namespace quorbel

@@ -128,19 +128,8 @@ private:
     std::unique_ptr<Form2> m_previewWindow;
 };
 
-// The whole program, as main() runs it: one program per user and settings
-// store (a later start shows the running one's window and ends with exit
-// code 0), SIGTERM, SIGHUP, SIGINT and the session's end (Die, which comes
-// as the application's quit) end it as closing its shown window does. A
-// save request of the session (a checkpoint, or a logout that may yet be
-// cancelled) stores the list and the header fields and is answered at once;
-// the program runs on.
-// `services.dialogs` shows its boxes and save dialogs (main() gives the Qt ones).
-// `launch` is what this start's launcher handed it (main() reads it before
-// the application object takes it): a later start hands it to the first.
-// The preview window converts and prints with `preview` (main() gives the
-// system's printing).
-int runQuorbel(QApplication &app, const Form1::Services &services, const LaunchToken &launch = {},
-               const Form2Services &preview = {});
+// Closes the box or the save dialog that shows (its answer is the default,
+// or a cancel), and the one under it, until none shows.
+void closeOpenBoxes();
 
 } // namespace quorbel

@@ -20,6 +20,10 @@ using namespace quorbel;
 
 namespace {
 
+// The lengths the program's keys take: a date text is short, the list long,
+// a header text as long as its text box holds.
+const SettingLimits kLimits(32767, {{QStringLiteral("dtpDate"), 128}, {QStringLiteral("ToDo"), 8 * 1024 * 1024}});
+
 // In memory where the machine has /dev/shm: the store syncs each file to
 // the disk, which costs nothing there.
 QString folder()
@@ -35,7 +39,7 @@ void readAllKeys(SettingsStore &store)
     for (const char *key : {"dtpDate", "txtName", "txtProName", "ToDo"}) {
         try {
             const QString value = store.read(QString::fromLatin1(key));
-            if (value.size() > maxSettingLength(QString::fromLatin1(key)))
+            if (value.size() > kLimits.of(QString::fromLatin1(key)))
                 std::abort();
         } catch (const Failure &) {
         }
@@ -58,23 +62,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (!file.open(QIODevice::WriteOnly) || file.write(rest) != rest.size())
             std::abort();
         file.close();
-        SettingsStore store(path);
+        SettingsStore store(path, kLimits);
         readAllKeys(store);
         // A write keeps the file readable and its own key exact.
         if (!store.write(QStringLiteral("txtName"), QStringLiteral("x")))
             std::abort();
-        SettingsStore fresh(path);
+        SettingsStore fresh(path, kLimits);
         readAllKeys(fresh);
         if (fresh.read(QStringLiteral("txtName")) != QStringLiteral("x"))
             std::abort();
     } else {
         const QString text(reinterpret_cast<const QChar *>(rest.constData()), rest.size() / 2);
-        SettingsStore store(path);
+        SettingsStore store(path, kLimits);
         if (!store.write(QStringLiteral("txtProName"), text))
             std::abort();
         if (store.read(QStringLiteral("txtProName")) != text)
             std::abort();
-        SettingsStore fresh(path);
+        SettingsStore fresh(path, kLimits);
         if (fresh.read(QStringLiteral("txtProName")) != text)
             std::abort();
     }

@@ -21,6 +21,10 @@ using namespace quorbel;
 
 namespace {
 
+// The lengths the program's keys take: a date text is short, the list long,
+// a header text as long as its text box holds.
+const SettingLimits kLimits(32767, {{QStringLiteral("dtpDate"), 128}, {QStringLiteral("ToDo"), 8 * 1024 * 1024}});
+
 const char *const kKeys[] = {"dtpDate", "txtName", "txtProName", "ToDo"};
 
 // In memory where the machine has /dev/shm: a fold syncs the file to the
@@ -85,20 +89,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const SettingsJournalRecord &record : records) {
         for (int i = 0; i < 4; ++i) {
             if (record.key == QStringLiteral("Quorbel/") + QString::fromLatin1(kKeys[i]))
-                expected[i] = record.value.size() > maxSettingLength(QString::fromLatin1(kKeys[i]))
+                expected[i] = record.value.size() > kLimits.of(QString::fromLatin1(kKeys[i]))
                                   ? std::nullopt
                                   : std::optional<QString>(record.value);
         }
     }
     {
-        SettingsStore store(path);
+        SettingsStore store(path, kLimits);
         if (readAllKeys(store) != expected)
             std::abort();
         // A write goes after the records, never after a torn end.
         if (!store.write(QStringLiteral("txtProName"), QStringLiteral("x")))
             std::abort();
         expected[2] = QStringLiteral("x");
-        SettingsStore fresh(path);
+        SettingsStore fresh(path, kLimits);
         if (readAllKeys(fresh) != expected)
             std::abort();
         store.flush();
@@ -106,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // Folded into the INI file, the journal emptied: the same.
     if (QFile(path + QStringLiteral(".journal")).size() != 0)
         std::abort();
-    SettingsStore folded(path);
+    SettingsStore folded(path, kLimits);
     if (readAllKeys(folded) != expected)
         std::abort();
     QFile::remove(path);

@@ -1,8 +1,8 @@
 #include "SettingsStore.h"
 
-#include "DateText.h"
 #include "Failure.h"
 #include "FileProcs.h"
+#include "IniCodec.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -27,186 +27,6 @@ namespace quorbel {
 namespace {
 
 const QString kApplicationName = QStringLiteral("Marvesk");
-
-// --- the INI text form, as QSettings reads it -------------------------------
-
-void appendHex(QByteArray &out, char16_t ch)
-{
-    out += "\\x";
-    out += QByteArray::number(uint(ch), 16);
-}
-
-bool isHexDigit(char16_t ch)
-{
-    return (ch >= u'0' && ch <= u'9') || (ch >= u'a' && ch <= u'f') || (ch >= u'A' && ch <= u'F');
-}
-
-// A key or section name: letters, digits, "_", "-" and "." as they are, "/"
-// as "\", every other character as %XX or %UXXXX.
-void appendKey(QByteArray &out, QStringView key)
-{
-    for (const QChar qch : key) {
-        const char16_t ch = qch.unicode();
-        if (ch == u'/') {
-            out += '\\';
-        } else if ((ch >= u'a' && ch <= u'z') || (ch >= u'A' && ch <= u'Z') || (ch >= u'0' && ch <= u'9') ||
-                   ch == u'_' || ch == u'-' || ch == u'.') {
-            out += char(ch);
-        } else if (ch <= 0xFF) {
-            out += '%';
-            out += QByteArray::number(uint(ch), 16).toUpper().rightJustified(2, '0');
-        } else {
-            out += "%U";
-            out += QByteArray::number(uint(ch), 16).toUpper().rightJustified(4, '0');
-        }
-    }
-}
-
-// One text: control characters, quotes and backslashes escaped, the rest in
-// UTF-8; quoted when it holds ";", "," or "=" or starts or ends with a blank.
-// A text starting with "@" gets a second "@" (a single one marks a typed
-// value), one holding a NUL is written as @String(...). A lone surrogate has
-// no UTF-8 form, and a byte order mark in UTF-8 is dropped where Qt starts
-// decoding (Qt 6.8 does at a value's start): both are written as a \x
-// escape, which reads back as itself.
-void appendText(QByteArray &out, const QString &raw)
-{
-    QString text = raw;
-    if (text.contains(QChar(u'\0')))
-        text = QStringLiteral("@String(") + text + QLatin1Char(')');
-    else if (text.startsWith(QLatin1Char('@')))
-        text.prepend(QLatin1Char('@'));
-
-    const qsizetype start = out.size();
-    bool needsQuotes = false;
-    bool escapeHexDigit = false; // after a \x or \0 escape, a hex digit would join it
-    const qsizetype n = text.size();
-    const char16_t *s = reinterpret_cast<const char16_t *>(text.constData());
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t ch = s[i];
-        if (ch == u';' || ch == u',' || ch == u'=')
-            needsQuotes = true;
-        if (escapeHexDigit && isHexDigit(ch)) {
-            appendHex(out, ch);
-            continue;
-        }
-        escapeHexDigit = false;
-        switch (ch) {
-        case u'\0': out += "\\0"; escapeHexDigit = true; break;
-        case u'\a': out += "\\a"; break;
-        case u'\b': out += "\\b"; break;
-        case u'\f': out += "\\f"; break;
-        case u'\n': out += "\\n"; break;
-        case u'\r': out += "\\r"; break;
-        case u'\t': out += "\\t"; break;
-        case u'\v': out += "\\v"; break;
-        case u'"':
-        case u'\\':
-            out += '\\';
-            out += char(ch);
-            break;
-        default:
-            if (ch <= 0x1F) {
-                appendHex(out, ch);
-                escapeHexDigit = true;
-            } else if (ch < 0x80) {
-                out += char(ch);
-            } else if (ch < 0x800) {
-                out += char(0xC0 | (ch >> 6));
-                out += char(0x80 | (ch & 0x3F));
-            } else if (QChar::isHighSurrogate(ch) && i + 1 < n && QChar::isLowSurrogate(s[i + 1])) {
-                const char32_t cp = QChar::surrogateToUcs4(ch, s[i + 1]);
-                ++i;
-                out += char(0xF0 | (cp >> 18));
-                out += char(0x80 | ((cp >> 12) & 0x3F));
-                out += char(0x80 | ((cp >> 6) & 0x3F));
-                out += char(0x80 | (cp & 0x3F));
-            } else if (QChar::isSurrogate(ch) || ch == 0xFEFF) {
-                appendHex(out, ch);
-                escapeHexDigit = true;
-            } else {
-                out += char(0xE0 | (ch >> 12));
-                out += char(0x80 | ((ch >> 6) & 0x3F));
-                out += char(0x80 | (ch & 0x3F));
-            }
-        }
-    }
-    if (needsQuotes || (start < out.size() && (out.at(start) == ' ' || out.back() == ' '))) {
-        out.insert(start, '"');
-        out += '"';
-    }
-}
-
-// "key=value\n" for a text or a list of texts; empty for other values,
-// which only QSettings writes.
-QByteArray makeLine(QStringView key, const QVariant &value)
-{
-    QByteArray line;
-    appendKey(line, key);
-    line += '=';
-    if (value.typeId() == QMetaType::QString) {
-        appendText(line, value.toString());
-    } else if (value.typeId() == QMetaType::QStringList) {
-        const QStringList list = value.toStringList();
-        if (list.isEmpty())
-            line += "@Invalid()";
-        for (qsizetype i = 0; i < list.size(); ++i) {
-            if (i != 0)
-                line += ", ";
-            appendText(line, list.at(i));
-        }
-    } else {
-        return {};
-    }
-    line += '\n';
-    return line;
-}
-
-// The INI file's text for `entries`: sections in the order QSettings names
-// them, a key without a section in [General]. None when a value is neither
-// a text nor a list of texts (only a hand edit or another program puts one
-// there).
-std::optional<QList<QByteArray>> iniText(const QMap<QString, QVariant> &entries)
-{
-    QMap<QString, QList<QByteArray>> sections;
-    for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
-        const qsizetype slash = it.key().indexOf(QLatin1Char('/'));
-        const QString section = slash < 0 ? QString() : it.key().left(slash);
-        QByteArray line =
-            makeLine(slash < 0 ? QStringView(it.key()) : QStringView(it.key()).sliced(slash + 1), it.value());
-        if (line.isEmpty())
-            return std::nullopt;
-        sections[section].append(std::move(line));
-    }
-    QList<QByteArray> pieces;
-    for (auto it = sections.cbegin(); it != sections.cend(); ++it) {
-        QByteArray header;
-        if (!pieces.isEmpty())
-            header += '\n';
-        QByteArray name;
-        appendKey(name, it.key());
-        if (name.isEmpty())
-            header += "[General]\n";
-        else if (name.compare("general", Qt::CaseInsensitive) == 0)
-            header += "[%General]\n";
-        else
-            header += '[' + name + "]\n";
-        pieces.append(header);
-        pieces.append(it.value());
-    }
-    return pieces;
-}
-
-// Every key of an INI file as QSettings reads it.
-QMap<QString, QVariant> readIniFile(const QString &path)
-{
-    QMap<QString, QVariant> entries;
-    QSettings settings(path, QSettings::IniFormat);
-    const QStringList keys = settings.allKeys();
-    for (const QString &key : keys)
-        entries.insert(key, settings.value(key));
-    return entries;
-}
 
 // --- the journal ----------------------------------------------------------------
 
@@ -415,21 +235,12 @@ QList<SettingsJournalRecord> readSettingsJournal(QByteArrayView bytes, qsizetype
     return records;
 }
 
-qsizetype maxSettingLength(const QString &key)
-{
-    if (key == QLatin1String("dtpDate"))
-        return kMaxDateTextLength;
-    if (key == QLatin1String("ToDo"))
-        return 8 * 1024 * 1024;
-    // A text box holds at most 32,767 characters.
-    return 32767;
-}
-
-SettingsStore::SettingsStore(QString filePath, QString section, SettingsFileCalls *calls)
+SettingsStore::SettingsStore(QString filePath, SettingLimits limits, QString section, SettingsFileCalls *calls)
     : m_path(std::move(filePath)),
       m_journalPath(m_path + QStringLiteral(".journal")),
       m_nativePath(QFile::encodeName(m_path)),
       m_nativeJournalPath(QFile::encodeName(m_journalPath)),
+      m_limits(std::move(limits)),
       m_section(std::move(section)),
       m_calls(calls ? calls : &systemCalls())
 {
@@ -505,7 +316,7 @@ QString SettingsStore::read(const QString &key, const QString &defaultValue)
     // text is still the user's, so give it back joined as it was written.
     const QString text =
         it->typeId() == QMetaType::QStringList ? it->toStringList().join(QLatin1Char(',')) : it->toString();
-    if (text.size() > maxSettingLength(key))
+    if (text.size() > m_limits.of(key))
         throw Failure(QStringLiteral("The stored value of \"%1\" is %2 characters long, longer than any this program "
                                      "writes: it is damaged.")
                           .arg(key)
@@ -603,7 +414,7 @@ bool SettingsStore::append(const QByteArray &record, qint64 *journalSize)
 
 bool SettingsStore::write(const QString &key, const QString &value)
 {
-    if (value.size() > maxSettingLength(key))
+    if (value.size() > m_limits.of(key))
         return false;
     // Something other than a file in the INI file's place (a folder) can
     // never take the journal's records.
@@ -851,41 +662,20 @@ SettingsStore::~SettingsStore()
         foldNow();
 }
 
-// --- the program's store ------------------------------------------------------
-
-SettingsStore &programSettings()
+void SettingsStore::writeOrThrow(const QString &key, const QString &value)
 {
-    static SettingsStore store(settingsFilePath());
-    return store;
-}
-
-QString readSetting(const QString &key, const QString &defaultValue)
-{
-    return programSettings().read(key, defaultValue);
-}
-
-void saveSetting(const QString &key, const QString &value)
-{
-    programSettings().write(key, value);
-}
-
-void saveSettingSoon(const QString &key, const QString &value)
-{
-    programSettings().write(key, value);
-}
-
-void storeSetting(const QString &key, const QString &value)
-{
-    const qsizetype max = maxSettingLength(key);
+    const qsizetype max = m_limits.of(key);
     if (value.size() > max)
         throw Failure(QStringLiteral("The value of \"%1\" is %2 characters long, longer than the settings file keeps "
                                      "(at most %3).")
                           .arg(key)
                           .arg(value.size())
                           .arg(max));
-    if (!programSettings().write(key, value))
-        throw Failure(QStringLiteral("Could not write the settings file %1.").arg(programSettings().filePath()));
+    if (!write(key, value))
+        throw Failure(QStringLiteral("Could not write the settings file %1.").arg(m_path));
 }
+
+// --- where the program's store lives -------------------------------------------
 
 QString settingsFilePath()
 {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QHash>
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -11,6 +12,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -23,36 +25,33 @@ namespace quorbel {
 // until they are folded into the INI file (see SettingsStore). Every key is a
 // text. A write is in the file system when it returns: a kill or a crash of
 // the program right after it loses nothing.
-//
-// The functions below use one SettingsStore for the whole run (see
-// programSettings()).
-//
-// A stored value longer than its key allows (maxSettingLength) is damaged:
-// readSetting throws Failure for it, as for a settings file too large to be
-// one this program wrote. Such a value is never written.
-QString readSetting(const QString &key, const QString &defaultValue = QString());
-// Writes `key`; a write that failed (see SettingsStore::write) is dropped.
-void saveSetting(const QString &key, const QString &value);
-// The same write, but a value longer than the key allows, or one that could
-// not be written (a full disk, a folder that cannot be written), throws
-// Failure.
-void storeSetting(const QString &key, const QString &value);
-// The write of a key typed into a header field: the same as saveSetting
-// (a write costs the same few steps whatever the other keys hold).
-void saveSettingSoon(const QString &key, const QString &value);
 
-// Where the store lives (for the README and tests).
+// Where the program's store lives: "Marvesk.ini" in the user's
+// configuration folder.
 QString settingsFilePath();
 
-// The longest value the program writes under `key`: a date text is short, a
-// header text holds what its text box holds, the list ("ToDo") is generous
-// (far beyond 10,000 entries of several hundred characters each).
-qsizetype maxSettingLength(const QString &key);
 // A settings file (or journal) larger than this is not one the program wrote.
 inline constexpr qint64 kMaxSettingsFileSize = 64 * 1024 * 1024;
 
+// The longest text a store keeps under each key, as the store's user names
+// its keys: a longer value is never written, and one read back is damaged.
+class SettingLimits {
+public:
+    // `otherKeys` for every key that `byKey` does not name. By default no
+    // key is limited below what a settings file holds.
+    explicit SettingLimits(qsizetype otherKeys = kMaxSettingsFileSize, QHash<QString, qsizetype> byKey = {})
+        : m_otherKeys(otherKeys), m_byKey(std::move(byKey))
+    {
+    }
+    qsizetype of(const QString &key) const { return m_byKey.value(key, m_otherKeys); }
+
+private:
+    qsizetype m_otherKeys;
+    QHash<QString, qsizetype> m_byKey;
+};
+
 // One write as the journal keeps it: the key as QSettings names it
-// ("Quorbel/txtName") and the text.
+// ("Section/key") and the text.
 struct SettingsJournalRecord {
     QString key;
     QString value;
@@ -124,11 +123,14 @@ public:
 // has no UTF-8 form) are written with the format's escapes, so every text
 // reads back exactly. A new INI file and the journal are for the user alone
 // (0600); an existing INI file keeps its permissions.
+//
+// The program makes one store for its run and hands it to what reads and
+// writes its keys; `limits` are the lengths its keys take.
 class SettingsStore {
 public:
     // `calls` (kept, not owned) defaults to the system's.
-    explicit SettingsStore(QString filePath, QString section = QStringLiteral("Quorbel"),
-                           SettingsFileCalls *calls = nullptr);
+    explicit SettingsStore(QString filePath, SettingLimits limits = SettingLimits(),
+                           QString section = QStringLiteral("Quorbel"), SettingsFileCalls *calls = nullptr);
     ~SettingsStore();
     SettingsStore(const SettingsStore &) = delete;
     SettingsStore &operator=(const SettingsStore &) = delete;
@@ -142,15 +144,19 @@ public:
     QString journalPath() const { return m_journalPath; }
 
     // The stored text of `key`, or `defaultValue` when it does not exist.
-    // Throws Failure when the value is longer than maxSettingLength(key) or
-    // the file is larger than kMaxSettingsFileSize.
+    // Throws Failure when the value is longer than its key takes (the
+    // store's limits) or the file is larger than kMaxSettingsFileSize.
     QString read(const QString &key, const QString &defaultValue = QString());
     // Writes `key`. False, with nothing written, when the value is longer
-    // than maxSettingLength(key) or the journal could not take it (a full
+    // than its key takes or the journal could not take it (a full
     // disk, a folder that cannot be written, something other than a file in
     // the INI file's place); false also, with the value written, while the
     // INI file cannot be written (the last fold failed).
     bool write(const QString &key, const QString &value);
+    // The same write, but a value longer than its key takes, or one that
+    // could not be written (a full disk, a folder that cannot be written),
+    // throws Failure.
+    void writeOrThrow(const QString &key, const QString &value);
     // Folds the journal into the INI file now (also records another copy of
     // the program left there) and waits for it: a reader of the INI file
     // alone then sees every write.
@@ -190,11 +196,12 @@ private:
     QString m_journalPath;
     QByteArray m_nativePath;
     QByteArray m_nativeJournalPath;
+    SettingLimits m_limits;
     QString m_section;
     SettingsFileCalls *m_calls;
 
     // The reading and writing thread's own. Every key of the files, by
-    // section, as QSettings names it ("Quorbel/ToDo"; a key without a
+    // section, as QSettings names it ("Section/key"; a key without a
     // section stands alone).
     QMap<QString, QVariant> m_entries;
     bool m_loaded = false;
@@ -219,8 +226,5 @@ private:
     bool m_stopping = false;
     std::thread m_folder;
 };
-
-// The program's store, on settingsFilePath(), made at first use.
-SettingsStore &programSettings();
 
 } // namespace quorbel

@@ -7,6 +7,7 @@
 #include "DeadlinePicker.h"
 #include "EntryListView.h"
 #include "Form1.h"
+#include "Form1Settings.h"
 #include "Form2Host.h"
 #include "SettingsStore.h"
 
@@ -138,12 +139,19 @@ public:
     void endProgram() override {}
 };
 
+// Folds what every store of the process left in the journal into the INI
+// file: a reader of the file alone then sees every write made so far (a key
+// typed into a header field is folded while the window goes on).
+inline void foldStoredWrites()
+{
+    SettingsStore(settingsFilePath()).flush();
+}
+
 // A fresh QSettings on the program's store, independent of the program's own
-// objects. The program's writes under way are made first (a key typed into
-// a header field is written while the window goes on).
+// objects, once the writes made so far are in the file.
 inline QString storedValue(const QString &key)
 {
-    programSettings().flush();
+    foldStoredWrites();
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Marvesk"));
     settings.beginGroup(QStringLiteral("Quorbel"));
     return settings.value(key).toString();
@@ -151,7 +159,7 @@ inline QString storedValue(const QString &key)
 
 inline bool hasStoredValue(const QString &key)
 {
-    programSettings().flush();
+    foldStoredWrites();
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Marvesk"));
     settings.beginGroup(QStringLiteral("Quorbel"));
     return settings.contains(key);
@@ -159,7 +167,7 @@ inline bool hasStoredValue(const QString &key)
 
 inline void storeValue(const QString &key, const QString &value)
 {
-    programSettings().flush();
+    foldStoredWrites();
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Marvesk"));
     settings.beginGroup(QStringLiteral("Quorbel"));
     settings.setValue(key, value);
@@ -169,7 +177,7 @@ inline void storeValue(const QString &key, const QString &value)
 
 inline void clearStore()
 {
-    programSettings().flush();
+    foldStoredWrites();
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Marvesk"));
     settings.clear();
     settings.sync();
@@ -178,7 +186,7 @@ inline void clearStore()
 // The store file's raw text, read past every QSettings cache.
 inline QString storeFileText()
 {
-    programSettings().flush();
+    foldStoredWrites();
     QFile file(QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Marvesk")).fileName());
     if (!file.open(QIODevice::ReadOnly))
         return {};
@@ -186,7 +194,9 @@ inline QString storeFileText()
 }
 
 // What a test window gets: a fixed clock, an availability check that counts
-// its calls, an end of program that only counts, and the test's dialogs.
+// its calls, an end of program that only counts, the test's dialogs and a
+// settings store of the test's own (on the program's file), made at first
+// use.
 struct WindowFixture {
     FixedClock clock{QDate(2026, 3, 10)};
     int availabilityChecks = 0;
@@ -194,10 +204,19 @@ struct WindowFixture {
     int programEnds = 0;
     QString programFolder; // empty: the program folder
     Dialogs *dialogs = nullptr; // the test's, from freshStart()
+    std::unique_ptr<SettingsStore> store;
+
+    SettingsStore &settings()
+    {
+        if (!store)
+            store = std::make_unique<SettingsStore>(settingsFilePath(), mainWindowSettingLimits());
+        return *store;
+    }
 
     Form1::Services services()
     {
         Form1::Services s;
+        s.settings = &settings();
         s.clock = &clock;
         s.isInstalled = [this] {
             ++availabilityChecks;
@@ -217,9 +236,9 @@ struct WindowFixture {
     void freshStart(Scripted &scripted)
     {
         QLocale::setDefault(QLocale::c());
+        *this = {}; // the last test's store ends first
         clearStore();
         scripted.clear();
-        *this = {};
         dialogs = &scripted;
     }
 };

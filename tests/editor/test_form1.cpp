@@ -3,7 +3,9 @@
 #include "DateText.h"
 #include "EntryList.h"
 #include "Form1Settings.h"
+#include "Failure.h"
 #include "FileProcs.h"
+#include "SettingsStore.h"
 #include "Title.h"
 #include "Form1.h"
 #include "ScriptedDialogs.h"
@@ -18,6 +20,7 @@
 #include <QLabel>
 #include <algorithm>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <QtTest>
@@ -109,6 +112,8 @@ private slots:
     void headerFieldsAreWrittenAtEveryChange();
     void killedProgramKeepsHeaderFieldsAndListEdits();
     void failedListWriteIsReportedOnceARun();
+    void storedValuesKeepToTheLengthsOfTheirFields_data();
+    void storedValuesKeepToTheLengthsOfTheirFields();
     void deadlineRoundTrip_data();
     void deadlineRoundTrip();
     void closingStoresTheListAndEndsTheProgram();
@@ -480,7 +485,7 @@ void TestForm1::storedListLongerThanTheSheetIsKeptUntilChanged()
     QList<ListEntry> back;
     QCOMPARE(quorbel::decodeEntryList(written, back), qsizetype(quorbel::kMaxListEntries));
     QCOMPARE(back.last(), (ListEntry{QString::number(quorbel::kMaxListEntries - 1), {}, {}, {}}));
-    QVERIFY(written.size() <= quorbel::maxSettingLength(u"ToDo"_s));
+    QVERIFY(written.size() <= quorbel::kMaxStoredListLength);
 }
 
 void TestForm1::headerFieldsAreWrittenAtEveryChange()
@@ -571,6 +576,45 @@ void TestForm1::failedListWriteIsReportedOnceARun()
     QCOMPARE(m_dialogs.errorTexts().size(), 2);
     QVERIFY2(m_dialogs.errorTexts().constLast().contains(QLatin1String("Form1.Form_QueryUnload at line 102")),
              qPrintable(m_dialogs.errorTexts().constLast()));
+}
+
+// The store keeps each key to what its field writes: a longer value is never
+// written, and one another program stored reads as damaged.
+void TestForm1::storedValuesKeepToTheLengthsOfTheirFields_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<qsizetype>("length");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("header text as long as its box holds") << kCompletedByKey << qsizetype(32767) << true;
+    QTest::newRow("header text one longer") << kProjectNameKey << qsizetype(32768) << false;
+    QTest::newRow("date text as long as read") << kDeadlineKey << kMaxDateTextLength << true;
+    QTest::newRow("date text one longer") << kDeadlineKey << kMaxDateTextLength + 1 << false;
+    QTest::newRow("list as long as allowed") << kListKey << qsizetype(8 * 1024 * 1024) << true;
+    QTest::newRow("list one longer") << kListKey << qsizetype(8 * 1024 * 1024 + 1) << false;
+}
+
+void TestForm1::storedValuesKeepToTheLengthsOfTheirFields()
+{
+    QFETCH(QString, key);
+    QFETCH(qsizetype, length);
+    QFETCH(bool, kept);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"Marvesk.ini"_s);
+    const QString value(length, u'v');
+    {
+        SettingsStore store(path, mainWindowSettingLimits());
+        QCOMPARE(store.write(key, value), kept);
+        QCOMPARE(store.read(key), kept ? value : QString());
+    }
+    {
+        QSettings other(path, QSettings::IniFormat);
+        other.setValue(u"Quorbel/"_s + key, value);
+    }
+    SettingsStore store(path, mainWindowSettingLimits());
+    if (kept)
+        QCOMPARE(store.read(key), value);
+    else
+        QVERIFY_THROWS_EXCEPTION(Failure, store.read(key));
 }
 
 void TestForm1::deadlineRoundTrip_data()

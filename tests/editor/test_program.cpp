@@ -4,6 +4,7 @@
 #include "Form2.h"
 #include "MainWindowHost.h"
 #include "Program.h"
+#include "RunQuorbel.h"
 #include "ScriptedDialogs.h"
 #include "editor_test_support.h"
 

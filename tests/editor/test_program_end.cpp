@@ -12,6 +12,7 @@
 #include "Form2.h"
 #include "OfficeChildren.h"
 #include "Program.h"
+#include "RunQuorbel.h"
 #include "ScriptedDialogs.h"
 #include "SettingsStore.h"
 #include "TestHome.h"
@@ -71,8 +72,9 @@ int childMain(QApplication &app, const QString &mode)
 
     if (mode == QLatin1String("writer")) {
         const QString lists[] = {bigList(QLatin1Char('a')), bigList(QLatin1Char('b'))};
+        SettingsStore store(settingsFilePath(), mainWindowSettingLimits());
         for (int i = 0;; ++i) {
-            storeSetting(QStringLiteral("ToDo"), lists[i % 2]);
+            store.writeOrThrow(kListKey, lists[i % 2]);
             if (i == 0)
                 say("writing");
         }
@@ -372,7 +374,7 @@ void TestProgramEnd::killedSettingsWriteLeavesOneWholeList()
         QVERIFY2(stored == lists[0] || stored == lists[1],
                  qPrintable(QStringLiteral("round %1: %2 characters").arg(round).arg(stored.size())));
         // A write after the kill works as ever.
-        storeSetting(QStringLiteral("txtName"), QString::number(round));
+        SettingsStore(settingsFilePath(), mainWindowSettingLimits()).writeOrThrow(kCompletedByKey, QString::number(round));
         QCOMPARE(storedValue(u"txtName"_s), QString::number(round));
     }
     qInfo("40 kills left %d unfinished writes beside the store", killedInsideAWrite);

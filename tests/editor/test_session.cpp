@@ -14,6 +14,7 @@
 #include "Form2.h"
 #include "OfficeChildren.h"
 #include "Program.h"
+#include "RunQuorbel.h"
 #include "TestHome.h"
 #include "editor_test_support.h"
 
