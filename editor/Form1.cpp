@@ -13,6 +13,7 @@
 #include "ListViewRows.h"
 #include "Offices.h"
 #include "SettingsStore.h"
+#include "TimingLog.h"
 #include "Title.h"
 #include "WindowLook.h"
 
@@ -126,7 +127,9 @@ void Form1::Form_Load()
     }
 
     bool installed = true;
+    logTiming("start-up: availability check starts");
     steps(116, [&] { installed = m_services.isInstalled(); });
+    logTiming("start-up: availability check done");
     if (!installed) {
         // The check has shown its box: the program ends without this window
         // and without its closing step.
