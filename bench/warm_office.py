@@ -121,6 +121,7 @@ def main():
     template, entries, rounds = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
     folder = tempfile.mkdtemp(prefix="warm-office-")
     process = None
+    desktop = None
     try:
         process, desktop = start_office(folder)
         template_url = uno.systemPathToFileUrl(os.path.abspath(template))
@@ -137,12 +138,22 @@ def main():
         print("rounds: " + " ".join("%.0f" % t for t in warm))
         return 0
     finally:
+        # Ended the office's own way, which removes its pipes from /tmp; a
+        # kill only when it does not end.
+        if desktop is not None:
+            try:
+                desktop.terminate()
+            except Exception:
+                pass  # the office ends before it answers
         if process is not None:
             try:
-                os.killpg(process.pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
-            process.wait()
+                process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                try:
+                    os.killpg(process.pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+                process.wait()
         shutil.rmtree(folder, ignore_errors=True)
 
 
