@@ -2,6 +2,7 @@
 #include "AccessibleWindows.h"
 #include "RunQuorbel.h"
 #include "SystemPrinting.h"
+#include "TimingLog.h"
 #include "WidgetDialogs.h"
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 
 int main(int argc, char *argv[])
 {
+    quorbel::logTiming("main starts");
     // Read before the application object: Qt's X11 connection takes the
     // startup id out of the environment.
     const quorbel::LaunchToken launch = quorbel::LaunchToken::fromEnvironment();

@@ -18,6 +18,7 @@
 #include "Offices.h"
 #include "SelectAllLineEdit.h"
 #include "SettingsStore.h"
+#include "TimingLog.h"
 #include "Title.h"
 #include "WindowLook.h"
 
@@ -118,7 +119,9 @@ void Form1::Form_Load()
     steps(114, [&] { m_entries.insertEntries(m_entries.entryCount(), restored); });
 
     bool installed = true;
+    logTiming("start-up: availability check starts");
     steps(116, [&] { installed = m_services.isInstalled(); });
+    logTiming("start-up: availability check done");
     if (!installed) {
         // The check has shown its box: the program ends without this window
         // and without its closing step.

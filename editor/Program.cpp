@@ -6,6 +6,7 @@
 
 #include "IsInstalled.h"
 #include "OfficeSheetExporter.h"
+#include "TimingLog.h"
 #include "WindowActivation.h"
 
 #include <QApplication>
@@ -29,8 +30,12 @@ namespace {
 Form1::Services mainWindowServices(Form1::Services services, Offices &offices, Dialogs &dialogs)
 {
     services.dialogs = &dialogs;
-    if (!services.isInstalled)
+    if (!services.isInstalled) {
+        // The check's office starts first and comes up while the main
+        // window is made and the settings are read; the check waits for it.
+        offices.spare().launchFirst();
         services.isInstalled = [&offices, &dialogs] { return IsInstalled(offices, dialogs); };
+    }
     return services;
 }
 
@@ -176,6 +181,7 @@ int Program::run(QApplication &app)
     if (!m_mainWindow->startUpCompleted() || m_ending.cancelledAlready())
         return 0;
     showMainWindow();
+    logTiming("main window shown");
     return app.exec();
 }
 

@@ -5,6 +5,7 @@
 #include "Offices.h"
 #include "ProcStat.h"
 #include "TemplateWorkbook.h"
+#include "TimingLog.h"
 
 #include <QThread>
 
@@ -107,14 +108,27 @@ QList<qint64> SpareOffice::processIds() const
     return ids;
 }
 
+void SpareOffice::launchFirst()
+{
+    if (!wanted() || !m_kept.empty())
+        return;
+    logTiming("first office launching");
+    begin();
+    logTiming("first office launched");
+}
+
 bool SpareOffice::startNow()
 {
     if (!wanted())
         return false;
     m_poll.stop();
-    m_kept.clear();
-    if (!begin())
-        return false;
+    // The office launched ahead of the check, when it is still starting.
+    const bool launched = m_kept.size() == 1 && m_kept.back().stage == Stage::Starting;
+    if (!launched) {
+        m_kept.clear();
+        if (!begin())
+            return false;
+    }
     Kept &kept = m_kept.back();
     try {
         while (!kept.office->poll())
@@ -123,6 +137,7 @@ bool SpareOffice::startNow()
         m_kept.clear();
         return false;
     }
+    logTiming("first office connected");
     // Warmed up from the event loop once the window shows.
     kept.stage = warming() && m_failedWarmUps < kWarmUpTries ? Stage::Warming : Stage::Ready;
     return true;
@@ -187,6 +202,7 @@ void SpareOffice::warmStep(Kept &kept)
             kept.stage = Stage::Ready;
             m_failedWarmUps = 0;
             ++m_warmed;
+            logTiming("kept office warmed up");
         }
     } catch (const Failure &) {
         drop(index);
@@ -205,8 +221,10 @@ void SpareOffice::advance()
         Kept &kept = m_kept[i];
         if (kept.stage == Stage::Starting) {
             try {
-                if (kept.office->poll())
+                if (kept.office->poll()) {
                     kept.stage = warm ? Stage::Warming : Stage::Ready;
+                    logTiming("kept office connected");
+                }
             } catch (const Failure &) {
                 // Not started again until the next keep() (see topUp).
                 drop(i);

@@ -76,9 +76,16 @@ public:
     // (offices a build took are replaced then).
     void hold(bool held);
 
-    // Starts an office and waits until it is connected, keeping it (the
-    // availability check's office; it is warmed up later, from the event
-    // loop). False when none could be started.
+    // Launches the availability check's office and returns at once, so
+    // that it starts while the rest of the start-up runs; startNow() then
+    // waits for it. Does nothing when offices are not wanted or one is kept
+    // already; a launch that fails leaves nothing (startNow() tries again
+    // and tells).
+    void launchFirst();
+    // Starts an office (or takes the one launchFirst() launched) and waits
+    // until it is connected, keeping it (the availability check's office;
+    // it is warmed up later, from the event loop). False when none could be
+    // started.
     bool startNow();
 
     // An office is kept (ready, warming or still starting).

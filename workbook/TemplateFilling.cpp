@@ -10,6 +10,7 @@
 #include "Spreadsheet.h"
 #include "TemplateCells.h"
 #include "TemplateWorkbook.h"
+#include "TimingLog.h"
 
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -146,6 +147,7 @@ void fillAndSave(Build &b)
         b.excel = b.offices.createApplication();
         b.excel->setCancellation(&b.cancel);
     });
+    logTiming("102 first office taken");
     steps.essential(104, [&] { templateBytes = templateWorkbookBytes(); });
     steps.essential(106, [&] {
         const QString path = scratchPath(QStringLiteral("template.xlt"));
@@ -167,6 +169,7 @@ void fillAndSave(Build &b)
             throw Failure(QStringLiteral("There is no template copy to open."));
         b.workbook = b.app().Workbooks()->Open(b.templateCopy, true);
     });
+    logTiming("108 template opened");
     steps(110, [&] { b.app().setDisplayAlerts(false); });
     steps(112, [&] { nameText = host.completedBy(); });
     steps(114, [&] { b.firstSheet()->Select(); });
@@ -210,6 +213,7 @@ void fillAndSave(Build &b)
         steps(154, [&] { row = qint16(row + 1); });
     }
 
+    logTiming("156 entries written");
     host.progress(BuildStage::Saving, 0, 0);
     steps(158, [&] { host.setBusyPointer(true); });
     steps(160, [&] { b.firstSheet()->Select(); });
@@ -234,10 +238,12 @@ void fillAndSave(Build &b)
         // umask made of it.
         restrictToOwner(b.workbookPath);
     });
+    logTiming("184 workbook saved");
     steps.closing(186, [&] { b.app().setDisplayAlerts(false); });
     steps.closing(188, [&] { b.book().Close(); });
     steps.closing(190, [&] { b.app().Quit(); });
     steps(192, [&] { b.endInstance(); });
+    logTiming("192 first office ended");
 }
 
 // Steps 194 to 206: the saved workbook opened in a second instance and its
@@ -250,6 +256,7 @@ void makePicture(Build &b)
         b.excel = OpenInNewInstance(b.offices, b.workbookPath);
         b.excel->setCancellation(&b.cancel);
     });
+    logTiming("194 second office taken, workbook opened");
     steps(196, [&] { b.host.setBusyPointer(true); });
     steps.essential(198, [&] {
         const auto books = b.app().Workbooks();
@@ -258,10 +265,12 @@ void makePicture(Build &b)
     steps(200, [&] {
         saveCellsActivesheet(b.book(), picturePath(), b.host.dialogs(), &b.cancel);
     });
+    logTiming("200 picture made");
     steps.closing(202, [&] { b.app().setDisplayAlerts(false); });
     steps.closing(204, [&] { b.book().Close(); });
     steps.closing(206, [&] { b.app().Quit(); });
     b.endInstance();
+    logTiming("206 second office ended");
 }
 
 // What a stopped run leaves: no instance, no template copy, no picture, no
@@ -289,6 +298,7 @@ bool crashed(const Steps::Stop &stop)
 void CreateTemplateWorkbook(TemplateHost &host, Offices &offices, const CancellationToken &cancel,
                             const DigitSource &digitSource)
 {
+    logTiming("100 command starts");
     QSet<QString> reported;
     for (int attempt = 1;; ++attempt) {
         Build b(host, offices, cancel, digitSource, reported);
@@ -348,8 +358,10 @@ void CreateTemplateWorkbook(TemplateHost &host, Offices &offices, const Cancella
             else
                 host.loadPreviewPicture(picture);
         });
+        logTiming("210 picture loaded into the preview");
         steps(212, [&] { host.setPreviewWorkbook(b.workbookPath); });
         steps(214, [&] { host.showPreview(); });
+        logTiming("214 preview shown");
         steps(216, [&] { host.hideMainWindow(); });
         steps(218, [&] { DeleteFileQuietly(picture); });
         steps(220, [&] {
@@ -357,6 +369,7 @@ void CreateTemplateWorkbook(TemplateHost &host, Offices &offices, const Cancella
             if (!b.templateCopy.isEmpty())
                 DeleteFileQuietly(b.templateCopy);
         });
+        logTiming("220 command ends");
         return;
     }
 }
