@@ -4,7 +4,7 @@
 
 #include "Clock.h"
 #include "Controls.h"
-#include "DeadlinePicker.h"
+#include <QDateEdit>
 #include "EntryListView.h"
 #include "Form1.h"
 #include "Form1Settings.h"
@@ -55,7 +55,7 @@ struct Form1Controls {
           PushButton7(control<QPushButton>(window, "PushButton7")),
           Frame1(control<QGroupBox>(window, "Frame1")),
           Frame2(control<QGroupBox>(window, "Frame2")),
-          dtpDate(control<DeadlinePicker>(window, "dtpDate")),
+          dtpDate(control<QDateEdit>(window, "dtpDate")),
           txtName(control<QLineEdit>(window, "txtName")),
           txtProName(control<QLineEdit>(window, "txtProName")),
           txtDate(control<QLineEdit>(window, "txtDate")),
@@ -82,7 +82,7 @@ struct Form1Controls {
     QPushButton *PushButton7;
     QGroupBox *Frame1;
     QGroupBox *Frame2;
-    DeadlinePicker *dtpDate;
+    QDateEdit *dtpDate;
     QLineEdit *txtName;
     QLineEdit *txtProName;
     QLineEdit *txtDate;
