@@ -5,6 +5,7 @@
 
 #include "Dialogs.h"
 #include "Form1.h"
+#include "ProcessMemory.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -51,20 +52,6 @@ inline void useBenchHome(const QTemporaryDir &home)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
     qputenv("TEMP", home.path().toUtf8());
-}
-
-// A memory line of /proc/<pid>/status ("VmHWM", "VmRSS") in KiB, or -1.
-inline double statusKiB(const QString &pid, const char *field)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray key = QByteArray(field) + ':';
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(key.size()).trimmed().split(' ').first().toDouble();
-    }
-    return -1;
 }
 
 inline double statusMiB(const QString &pid, const char *field)

@@ -28,6 +28,7 @@
 
 #include "EntryList.h"
 #include "ListEntry.h"
+#include "ProcessMemory.h"
 #include "SettingsStore.h"
 #include "TemplateWorkbook.h"
 
@@ -257,15 +258,7 @@ private:
 // Resident memory figures of a process (KiB), from /proc/<pid>/status.
 double statusKiB(qint64 pid, const char *field)
 {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray key = QByteArray(field) + ':';
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(key.size()).trimmed().split(' ').first().toDouble();
-    }
-    return -1;
+    return bench::statusKiB(QString::number(pid), field);
 }
 
 // CPU time (user and system) of a process so far, in ms.
