@@ -49,6 +49,7 @@ void Offices::loadModule()
     module.setLoadHints(QLibrary::ResolveAllSymbolsHint);
     m_create = reinterpret_cast<CreateFunction>(module.resolve("quorbel_create_application"));
     m_start = reinterpret_cast<StartFunction>(module.resolve("quorbel_start_application"));
+    m_defer = reinterpret_cast<DeferFunction>(module.resolve("quorbel_defer_office_endings"));
     if (m_create) {
         qCInfo(lcQuorbelFiles).noquote() << "office module loaded:" << module.fileName();
     } else {
@@ -70,6 +71,18 @@ std::unique_ptr<xl::StartingApplication> Offices::startApplication()
     if (!starting)
         throw notStarted(error);
     return starting;
+}
+
+OfficeEndings Offices::deferEndings()
+{
+    if (!usingOffice())
+        return {};
+    try {
+        loadModule();
+    } catch (const InstanceFailure &) {
+        return {};
+    }
+    return OfficeEndings(m_defer);
 }
 
 std::unique_ptr<xl::XlApplication> Offices::createApplication()

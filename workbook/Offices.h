@@ -14,10 +14,43 @@
 #include <QString>
 
 #include <memory>
+#include <utility>
 
 namespace quorbel {
 
 class InputPause;
+
+// While it lives, an office that a command ends is killed at once, and what
+// is left of its ending (the kernel reaping it, its pipes and folder
+// removed) waits until settle() or the scope's end, so that the user does
+// not wait for it. Made by Offices::deferEndings().
+class OfficeEndings {
+public:
+    OfficeEndings() = default;
+    ~OfficeEndings() { settle(); }
+    OfficeEndings(OfficeEndings &&other) noexcept : m_defer(std::exchange(other.m_defer, nullptr)) {}
+    OfficeEndings &operator=(OfficeEndings &&) = delete;
+    OfficeEndings(const OfficeEndings &) = delete;
+    OfficeEndings &operator=(const OfficeEndings &) = delete;
+
+    // Finishes every ending that waits, and defers none from now on.
+    void settle()
+    {
+        if (auto defer = std::exchange(m_defer, nullptr))
+            defer(false);
+    }
+
+private:
+    friend class Offices;
+    using DeferFunction = void (*)(bool on);
+    explicit OfficeEndings(DeferFunction defer) : m_defer(defer)
+    {
+        if (m_defer)
+            m_defer(true);
+    }
+
+    DeferFunction m_defer = nullptr;
+};
 
 class Offices {
 public:
@@ -46,6 +79,11 @@ public:
     // no office can be launched.
     std::unique_ptr<xl::StartingApplication> startApplication();
 
+    // Defers the endings of the offices ended from now on (see
+    // OfficeEndings). Nothing is deferred when the office module cannot be
+    // loaded or the instances are not the office's (a test's object).
+    OfficeEndings deferEndings();
+
     // True when instances come from the office (a test's object says no).
     virtual bool usingOffice() const { return true; }
 
@@ -62,6 +100,7 @@ public:
 private:
     using CreateFunction = xl::XlApplication *(*)(const Options *options, QString *error);
     using StartFunction = xl::StartingApplication *(*)(const Options *options, QString *error);
+    using DeferFunction = void (*)(bool on);
 
     // Loads the office module once; throws InstanceFailure (NotStarted)
     // when it is not there.
@@ -72,6 +111,7 @@ private:
     bool m_moduleTried = false;
     CreateFunction m_create = nullptr;
     StartFunction m_start = nullptr;
+    DeferFunction m_defer = nullptr;
     QString m_moduleError;
     std::unique_ptr<SpareOffice> m_spare;
 };

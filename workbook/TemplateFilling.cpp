@@ -299,6 +299,10 @@ void CreateTemplateWorkbook(TemplateHost &host, Offices &offices, const Cancella
                             const DigitSource &digitSource)
 {
     logTiming("100 command starts");
+    // The offices the command ends are killed at their steps; what is left
+    // of their ending (reaping, removing their folders) is done when the
+    // command returns, after the preview is on screen.
+    OfficeEndings endings = offices.deferEndings();
     QSet<QString> reported;
     for (int attempt = 1;; ++attempt) {
         Build b(host, offices, cancel, digitSource, reported);

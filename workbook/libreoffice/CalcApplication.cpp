@@ -249,6 +249,7 @@ void CalcApplication::Quit()
             m_session->office->call([&] {
                 if (document->closed)
                     return;
+                dropPendingRestore(*document);
                 flushHeldWork(*m_session, *document);
                 Reference<css::util::XCloseable>(document->component, UNO_QUERY_THROW)->close(true);
             });
@@ -256,8 +257,10 @@ void CalcApplication::Quit()
         }
     }
     m_session->office->quit();
-    for (const auto &document : m_session->documents)
+    for (const auto &document : m_session->documents) {
+        dropPendingRestore(*document);
         document->closed = true;
+    }
     m_session->documents.clear();
     m_session->active = nullptr;
     m_session->selectionDocument = nullptr;

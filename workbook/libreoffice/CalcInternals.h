@@ -115,8 +115,15 @@ void setFilterRange(Document &document, int sheetIndex, const Area &area);
 
 // ---------------------------------------------------------------- work held back (HeldWrites.cpp)
 
-// Does the held work of a workbook. Runs inside a bounded call.
+// Does the held work of a workbook (a picture's changes put back first).
+// Runs inside a bounded call.
 void flushHeldWork(Session &session, Document &document);
+// For a workbook that closes unsaved: what a picture changed stays as it is.
+inline void dropPendingRestore(Document &document)
+{
+    if (auto restore = std::exchange(document.pendingRestore, nullptr))
+        restore(false);
+}
 // Holds a copy of row r inserted at row r + 1; false when the insertion
 // has to be done now.
 bool holdRowCopy(Session &session, Document &document, const Area &target);

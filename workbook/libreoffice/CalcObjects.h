@@ -22,6 +22,7 @@
 #include <com/sun/star/util/XNumberFormats.hpp>
 #include <com/sun/star/util/XNumberFormatter.hpp>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -122,6 +123,10 @@ struct Document {
     int lastPendingRow = -1;
     // By standard format key and text.
     std::map<std::pair<sal_Int32, QString>, NumberReading> numberReadings;
+    // What a picture of its cells changed (the sheet's page style, the
+    // modified state), put back (true) before the next work on the
+    // workbook, or dropped (false) when it closes unsaved.
+    std::function<void(bool putBack)> pendingRestore;
 };
 
 // Everything one application instance shares with its handles.

@@ -173,6 +173,7 @@ public:
         m_session->connection().call([&] {
             if (m_document->closed)
                 return;
+            dropPendingRestore(*m_document);
             flushHeldWork(*m_session, *m_document);
             const Reference<css::util::XCloseable> closeable(m_document->component, UNO_QUERY_THROW);
             try {

@@ -229,6 +229,8 @@ void writeHeldCells(Session &session, Document &document, std::vector<CellWrite>
 // Does the held work of a workbook. Runs inside a bounded call.
 void flushHeldWork(Session &session, Document &document)
 {
+    if (auto restore = std::exchange(document.pendingRestore, nullptr))
+        restore(true);
     if (!document.pendingCopies && document.pendingWrites.empty())
         return;
     // Taken first: whatever happens, the same work is never done twice.

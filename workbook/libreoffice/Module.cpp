@@ -1,6 +1,7 @@
 // The entry points Offices.cpp resolves when it loads this module.
 
 #include "CalcObjects.h"
+#include "OfficeProcess.h"
 #include "WarmUp.h"
 
 #include "Failure.h"
@@ -156,4 +157,9 @@ extern "C" Q_DECL_EXPORT quorbel::xl::StartingApplication *quorbel_start_applica
             *error = QStringLiteral("LibreOffice Calc could not be started.");
     }
     return nullptr;
+}
+
+extern "C" Q_DECL_EXPORT void quorbel_defer_office_endings(bool on)
+{
+    quorbel::lo::OfficeProcess::deferEndings(on);
 }

@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <set>
+#include <vector>
 
 namespace quorbel::lo {
 namespace {
@@ -32,8 +33,52 @@ std::set<OfficeProcess *> &runningOffices()
     return offices;
 }
 
+// Offices killed while endings are deferred: what is left of their ending.
+struct PendingEnding {
+    std::unique_ptr<QProcess> process;
+    std::unique_ptr<InstanceFolder> folder;
+    QString pipeName;
+};
+
+struct Endings {
+    std::mutex mutex;
+    bool deferred = false;
+    std::vector<PendingEnding> pending;
+};
+
+Endings &endings()
+{
+    static Endings all;
+    return all;
+}
+
+void settle(PendingEnding &ending)
+{
+    if (ending.process && ending.process->state() != QProcess::NotRunning && !ending.process->waitForFinished(10000)) {
+        // Should never happen after SIGKILL; leave the reaping to QProcess.
+        ending.process->kill();
+        ending.process->waitForFinished(5000);
+    }
+    removeOfficePipes(ending.pipeName,
+                      ending.folder && !ending.folder->path().isEmpty() ? ending.folder->profilePath() : QString());
+    if (ending.folder)
+        ending.folder->remove();
+}
+
+void settlePendingEndings()
+{
+    std::vector<PendingEnding> pending;
+    {
+        std::lock_guard lock(endings().mutex);
+        pending.swap(endings().pending);
+    }
+    for (PendingEnding &ending : pending)
+        settle(ending);
+}
+
 void endRunningOfficesAtExit()
 {
+    OfficeProcess::deferEndings(false);
     std::set<OfficeProcess *> offices;
     {
         std::lock_guard lock(runningMutex());
@@ -49,7 +94,8 @@ void registerRunningOffice(OfficeProcess *office)
     std::set<OfficeProcess *> &offices = runningOffices();
     // Exit handlers and the destructors of statics run in the reverse order
     // of their making: the handler, made after the set, runs while the set
-    // still exists.
+    // still exists, and so do the pending endings, made first.
+    endings();
     static const bool hookInstalled = (std::atexit(endRunningOfficesAtExit), true);
     Q_UNUSED(hookInstalled);
     offices.insert(office);
@@ -172,8 +218,33 @@ void OfficeProcess::kill()
         ::kill(-pid_t(pid), SIGKILL);
 }
 
+void OfficeProcess::deferEndings(bool on)
+{
+    {
+        std::lock_guard lock(endings().mutex);
+        endings().deferred = on;
+    }
+    if (!on)
+        settlePendingEndings();
+}
+
 void OfficeProcess::finish(int graceMs)
 {
+    if (m_process && graceMs == 0 && m_process->state() != QProcess::NotRunning) {
+        std::unique_lock lock(endings().mutex);
+        if (endings().deferred) {
+            kill();
+            {
+                // Killed: this object sends no signal to that process id again
+                // (once reaped, the id may name another process).
+                std::lock_guard reapLock(m_reapMutex);
+                m_reaped = true;
+            }
+            m_process->disconnect();
+            endings().pending.push_back({std::move(m_process), std::move(m_folder), m_pipeName});
+            return;
+        }
+    }
     if (m_process) {
         if (!waitForEnd(graceMs)) {
             kill();

@@ -49,8 +49,19 @@ public:
     void kill();
 
     // Ends the process: waits `graceMs` for it to end by itself, then kills
-    // it, reaps it, removes its pipes and the folder. Never fails.
+    // it, reaps it, removes its pipes and the folder. Never fails. While
+    // endings are deferred (deferEndings) a finish without grace only kills
+    // the office; settling the endings reaps it and removes the rest.
     void finish(int graceMs);
+
+    // From `on` until it is called with false, offices finished without
+    // grace are killed at once and the rest of their ending (waiting for
+    // the kernel to reap them, removing their pipes and folders, some tens
+    // of milliseconds each) waits for the settling: the call with false, or
+    // the program's exit. A user's command that ends two offices on its way
+    // to showing its result settles them once the result is on screen. Used
+    // from the user-interface thread only.
+    static void deferEndings(bool on);
 
     // Called whenever the process ends (also inside waitForEnd and finish).
     void setEndedNotice(std::function<void()> notice) { m_endedNotice = std::move(notice); }

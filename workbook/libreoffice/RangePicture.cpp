@@ -51,13 +51,32 @@ constexpr sal_Int32 kEdgeHmm = SheetPicture::kEdgeHmm;
 class PageStyleChange {
 public:
     explicit PageStyleChange(Reference<css::beans::XPropertySet> style) : m_style(std::move(style)) {}
-    ~PageStyleChange()
+    ~PageStyleChange() { restore(); }
+    PageStyleChange(PageStyleChange &&other) noexcept
+        : m_style(std::move(other.m_style)), m_saved(std::exchange(other.m_saved, {}))
+    {
+    }
+    PageStyleChange &operator=(PageStyleChange &&) = delete;
+
+    // Nothing is put back.
+    void dismiss() { m_saved.clear(); }
+
+    // Puts the old values back (once).
+    void restore()
+    {
+        const std::vector<std::pair<rtl::OUString, Any>> saved = std::exchange(m_saved, {});
+        if (saved.empty())
+            return;
+        restore(saved);
+    }
+
+private:
+    void restore(std::vector<std::pair<rtl::OUString, Any>> saved)
     {
         // Every change of a page style lays the sheet out again: all old
         // values go back in one call when the style takes several at once.
         const Reference<css::beans::XMultiPropertySet> several(m_style, UNO_QUERY);
-        if (several.is() && !m_saved.empty()) {
-            auto saved = m_saved;
+        if (several.is()) {
             std::sort(saved.begin(), saved.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
             css::uno::Sequence<rtl::OUString> names(sal_Int32(saved.size()));
             css::uno::Sequence<Any> values(sal_Int32(saved.size()));
@@ -71,7 +90,7 @@ public:
             } catch (...) {
             }
         }
-        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
+        for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
             try {
                 m_style->setPropertyValue(it->first, it->second);
             } catch (...) {
@@ -79,6 +98,7 @@ public:
         }
     }
 
+public:
     // Sets several properties, in one call when the style takes that.
     void setAll(std::vector<std::pair<const char *, Any>> changes)
     {
@@ -136,18 +156,32 @@ public:
         if (m_columns)
             m_areas->setPrintTitleColumns(false);
     }
-    ~PrintTitlesOff()
+    ~PrintTitlesOff() { restore(); }
+    PrintTitlesOff(PrintTitlesOff &&other) noexcept
+        : m_areas(std::move(other.m_areas)), m_rows(std::exchange(other.m_rows, false)),
+          m_columns(std::exchange(other.m_columns, false))
     {
+    }
+    PrintTitlesOff(const PrintTitlesOff &) = delete;
+    PrintTitlesOff &operator=(const PrintTitlesOff &) = delete;
+    PrintTitlesOff &operator=(PrintTitlesOff &&) = delete;
+
+    // Nothing is switched on again.
+    void dismiss() { m_rows = m_columns = false; }
+
+    // Switches the titles on again (once).
+    void restore()
+    {
+        const bool rows = std::exchange(m_rows, false);
+        const bool columns = std::exchange(m_columns, false);
         try {
-            if (m_areas.is() && m_rows)
+            if (m_areas.is() && rows)
                 m_areas->setPrintTitleRows(true);
-            if (m_areas.is() && m_columns)
+            if (m_areas.is() && columns)
                 m_areas->setPrintTitleColumns(true);
         } catch (...) {
         }
     }
-    PrintTitlesOff(const PrintTitlesOff &) = delete;
-    PrintTitlesOff &operator=(const PrintTitlesOff &) = delete;
 
 private:
     Reference<css::sheet::XPrintAreas> m_areas;
@@ -321,7 +355,7 @@ std::shared_ptr<SheetPicture> sheetPictureOfRange(OfficeConnection &office, Docu
     QVector<SheetPicture::Block> pages;
     {
         PageStyleChange page(print.style);
-        const PrintTitlesOff titlesOff(print.printAreas);
+        PrintTitlesOff titlesOff(print.printAreas);
         auto settings = pageSettings(print.total.Width);
         settings.emplace_back("Height", Any(sal_Int32(kEdgeHmm + print.tallest + kPagePadding)));
         page.setAll(std::move(settings));
@@ -336,8 +370,27 @@ std::shared_ptr<SheetPicture> sheetPictureOfRange(OfficeConnection &office, Docu
             pages.append(SheetPicture::Block {top, block.height, std::move(pdf)});
             top += block.height;
         }
+        // The sheet gets its page style back before the next work on the
+        // workbook, which is never done when the workbook is closed next
+        // (as the template command does): putting a style back lays the
+        // sheet out again, the longest call of a short sheet's picture.
+        // A picture that failed puts everything back at once.
+        auto pending = std::make_shared<std::pair<PageStyleChange, PrintTitlesOff>>(std::move(page), std::move(titlesOff));
+        document.pendingRestore = [pending, modifiable = print.modifiable, wasModified = print.wasModified](bool putBack) {
+            if (!putBack) {
+                pending->first.dismiss();
+                pending->second.dismiss();
+                return;
+            }
+            pending->second.restore();
+            pending->first.restore();
+            try {
+                if (modifiable.is() && !wasModified)
+                    modifiable->setModified(false);
+            } catch (...) {
+            }
+        };
     }
-    print.restoreModified();
     // The picture is as tall as its blocks: when the range's own height is
     // a little more than their sum, the last block takes the difference (its
     // page has room below it).
