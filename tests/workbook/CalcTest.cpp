@@ -4,6 +4,8 @@
 // copy and insertion; the used range; instances that never share an office.
 
 #include "OfficeTestSupport.h"
+#include "PdfPage.h"
+#include "ProcStat.h"
 
 #include "Failure.h"
 #include "FileProcs.h"
@@ -558,6 +560,59 @@ private slots:
         QImage picture;
         QVERIFY(loadPictureFile(picture, picturePath));
         QCOMPARE(picture.height(), kRowTop[7]);  // rows 1 to 6
+    }
+
+    // The page style a picture sets is put back before the workbook's next
+    // work: a PDF of the workbook made after a picture has the pages of one
+    // made before it (the picture's style prints a long list on fewer, taller
+    // pages).
+    void pictureLeavesThePrintAsItWas()
+    {
+        auto workbook = openTemplate();
+        QList<Entry> list;
+        for (int i = 1; i <= 120; ++i)
+            list.append({QStringLiteral("12/1/2026"), QStringLiteral("Project %1").arg(i), QStringLiteral("Notes"), {}});
+        fillRows(*m_excel, list);
+        const auto pages = [&](const char *name) {
+            const QString path = temp(QLatin1String(name));
+            workbook->ExportAsFixedFormat(xl::xlTypePDF, path);
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) ? PdfPage(file.readAll()).pageCount() : -1;
+        };
+        const int before = pages("before.pdf");
+        QVERIFY2(before > 2, qPrintable(QString::number(before)));
+        QVERIFY(!workbook->ActiveSheet()->UsedRange()->Picture().isEmpty());
+        QCOMPARE(pages("after.pdf"), before);
+    }
+
+    // Offices ended while their endings are deferred are killed at once
+    // and stay the program's unreaped children, with their folders, until
+    // the endings settle; then nothing of them is left.
+    void deferredEndingsSettle()
+    {
+        Offices offices;
+        OfficeEndings endings = offices.deferEndings();
+        const QSet<qint64> before = officeChildren();
+        auto excel = offices.createApplication();
+        const QSet<qint64> made = officeChildren() - before;
+        QCOMPARE(made.size(), 1);
+        const qint64 pid = *made.begin();
+        m_started += made;
+        const QString folder = instanceFolderOf(pid);
+        QVERIFY(QFileInfo(folder).isDir());
+        excel->Quit();
+        excel.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(readProcStat(pid) && readProcStat(pid)->zombie(), 10000);
+        QVERIFY(QFileInfo(folder).isDir());
+        endings.settle();
+        QVERIFY(!processExists(pid));
+        QVERIFY(!QFileInfo::exists(folder));
+        // Settled: an office ended now is reaped at once.
+        auto next = offices.createApplication();
+        const QSet<qint64> again = officeChildren() - before;
+        m_started += again;
+        next.reset();
+        QCOMPARE(officeChildren() - before, QSet<qint64>());
     }
 
     // A picture whose PDF export fails (a folder stands where the office
