@@ -86,6 +86,15 @@ bool SpareOffice::ready() const
     return true;
 }
 
+bool SpareOffice::hasReadyOffice() const
+{
+    for (const Kept &kept : m_kept) {
+        if (kept.stage == Stage::Ready)
+            return true;
+    }
+    return false;
+}
+
 bool SpareOffice::warmingUp() const
 {
     for (const Kept &kept : m_kept) {

@@ -92,6 +92,8 @@ public:
     bool hasOffice() const { return !m_kept.empty(); }
     // kKept offices are kept, every one connected and warmed up.
     bool ready() const;
+    // A kept office is connected and warmed up, to be handed out now.
+    bool hasReadyOffice() const;
     // An office is part way through its warm-up.
     bool warmingUp() const;
     // The first kept office's process id, or 0.

@@ -108,6 +108,11 @@ struct Build {
     Steps steps;
 
     std::unique_ptr<xl::XlApplication> excel;
+    // The first instance, its workbook closed, kept to picture the saved
+    // workbook when no warm office waits for that (a click soon after the
+    // main window showed): an office that has just filled the sheet is
+    // warmer than one still starting or warming up.
+    std::unique_ptr<xl::XlApplication> keptForPicture;
     std::shared_ptr<xl::XlWorkbook> workbook;
     // The template copy this run wrote (also when writing it failed part
     // way), deleted at the end; empty for a copy that is not the user's own.
@@ -121,13 +126,24 @@ struct Build {
     std::shared_ptr<xl::XlWorksheet> firstSheet() { return use(app().ActiveWorkbook(), "workbook").Worksheets()->Item(1); }
     std::shared_ptr<xl::XlRange> cell(sheet::CellAddress at) { return app().Cells(at.row, at.column); }
 
-    // Ends the instance this run holds, if any. Quit never fails.
+    // Ends the instances this run holds, if any. Quit never fails.
     void endInstance()
     {
         workbook.reset();
-        if (excel)
-            excel->Quit();
-        excel.reset();
+        for (std::unique_ptr<xl::XlApplication> *held : {&excel, &keptForPicture}) {
+            if (*held)
+                (*held)->Quit();
+            held->reset();
+        }
+    }
+
+    // Whether the first instance pictures the workbook too: only offices
+    // kept ahead of need are worth keeping so, and only while none of them
+    // is ready.
+    bool pictureInFirstInstance() const
+    {
+        const SpareOffice &spare = offices.spare();
+        return spare.wanted() && !spare.hasReadyOffice();
     }
 };
 
@@ -241,9 +257,17 @@ void fillAndSave(Build &b)
     logTiming("184 workbook saved");
     steps.closing(186, [&] { b.app().setDisplayAlerts(false); });
     steps.closing(188, [&] { b.book().Close(); });
-    steps.closing(190, [&] { b.app().Quit(); });
-    steps(192, [&] { b.endInstance(); });
-    logTiming("192 first office ended");
+    steps.closing(190, [&] {
+        if (b.pictureInFirstInstance())
+            b.keptForPicture = std::move(b.excel);
+        else
+            b.app().Quit();
+    });
+    steps(192, [&] {
+        b.workbook.reset();
+        b.excel.reset();
+    });
+    logTiming("192 first office ended (or kept for the picture)");
 }
 
 // Steps 194 to 206: the saved workbook opened in a second instance and its
@@ -253,7 +277,14 @@ void makePicture(Build &b)
     Steps &steps = b.steps;
     b.host.progress(BuildStage::Picturing, 0, 0);
     steps.essential(194, [&] {
-        b.excel = OpenInNewInstance(b.offices, b.workbookPath);
+        if (auto first = std::move(b.keptForPicture)) {
+            // As a new instance starts: prompts shown, nothing open.
+            first->setDisplayAlerts(true);
+            first->Workbooks()->Open(b.workbookPath);
+            b.excel = std::move(first);
+        } else {
+            b.excel = OpenInNewInstance(b.offices, b.workbookPath);
+        }
         b.excel->setCancellation(&b.cancel);
     });
     logTiming("194 second office taken, workbook opened");

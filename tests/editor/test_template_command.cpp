@@ -453,6 +453,45 @@ private slots:
             QVERIFY(!processExists(pid));
     }
 
+    // A click before any office kept ahead is ready: the office that filled
+    // the sheet pictures the saved workbook too, instead of one started
+    // while the user waits, with the same result; a click once they are
+    // ready takes a fresh office for each half.
+    void clickBeforeTheOfficesAreReady()
+    {
+        struct CountingOffices final : Offices {
+            using Offices::Offices;
+            std::unique_ptr<xl::XlApplication> createApplication() override
+            {
+                ++made;
+                return Offices::createApplication();
+            }
+            int made = 0;
+        };
+        auto owned = std::make_unique<CountingOffices>(Options::fromEnvironment());
+        CountingOffices &offices = *owned;
+        Program program(m_fixture.services(), std::move(owned));
+        Form1 &main = program.mainWindow();
+        program.showMainWindow();
+        QVERIFY(!program.spareOffice().hasReadyOffice());
+        addEntry(main, QStringLiteral("soon"), QStringLiteral("Early"), QStringLiteral("click"), true);
+        Form2 &preview = build(program);
+        QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join(u"\n---\n"_s)));
+        QVERIFY(control<PictureBox>(preview, "Zoom_Ori")->hasPicture());
+        QCOMPARE(offices.made, 1);
+        const ReadBack back = readWorkbook(preview.mExcelFile, 6);
+        QCOMPARE(text(back.cells[u"C6"_s]), QStringLiteral("Early"));
+        QCOMPARE(text(back.cells[u"B6"_s]), QStringLiteral("a"));
+        checkNothingLeftBehind();
+
+        QTest::mouseClick(control<QPushButton>(preview, "PushButton8"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(program.spareOffice().ready(), 60000);
+        build(program);
+        QVERIFY2(m_dialogs->errorTexts().isEmpty(), qPrintable(m_dialogs->errorTexts().join(u"\n---\n"_s)));
+        QCOMPARE(offices.made, 3);
+        checkNothingLeftBehind();
+    }
+
     // An office taken part way through its warm-up is handed out with
     // nothing open and the round's files deleted, and does the work.
     void officeTakenWhileWarming()
