@@ -398,7 +398,7 @@ void printWaitingCosts()
         double after = cpuMs(::getpid());
         for (const qint64 pid : offices)
             after += cpuMs(pid);
-        std::printf("  %-34s %8.0f ms %12.0f ms   %-30s %6.0f ms\n", warm ? "two offices, warmed" : "two offices, not warmed",
+        std::printf("  %-34s %8.0f ms %12.0f ms   %-30s %6.0f ms\n", warm ? "kept office, warmed" : "kept office, not warmed",
                     toReady, longest, qPrintable(memory), after - before);
     }
     if (saved.isNull())

@@ -26,9 +26,8 @@ namespace quorbel {
 //
 // The program owns the offices (Offices): the availability check and the
 // template command get their spreadsheet instances from it. While the main
-// window shows, two offices are kept started ahead of need (one for each
-// half of a build, SpareOffice); the availability check's office becomes
-// the first. None runs while the preview window shows, nor after the
+// window shows, an office is kept started ahead of need (SpareOffice); the
+// availability check's office is the first kept. None runs while the preview window shows, nor after the
 // program object is gone.
 class Program : public QObject {
 public:

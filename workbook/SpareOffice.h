@@ -2,9 +2,12 @@
 
 // The spreadsheet instances kept started ahead of need, so that the template
 // command's instances (Offices::createApplication) take offices that are already up
-// and warm instead of starting them while the user waits. A build takes two
-// instances in turn (one to fill and save, one to picture), so two offices
-// are kept. Each starts in the background: it is launched, and the program
+// and warm instead of starting them while the user waits. A build fills and
+// saves the workbook in one instance and pictures it in another; with an
+// office kept ahead, the build does both in the one warm office it takes
+// (see the template command), so one office is kept: a second, started
+// for the picture, costs the machine an office's memory while the window
+// waits and the user its taking and ending. It starts in the background: it is launched, and the program
 // connects to it from the event loop, on the one thread, without blocking.
 // Then it is warmed up there in small steps: one throwaway round of the
 // command's work (load the template, write cells, store as 97-2003, load
@@ -49,8 +52,8 @@ class SpareOffice final : public QObject {
     Q_OBJECT
 
 public:
-    // How many offices are kept: one for each half of a build.
-    static constexpr int kKept = 2;
+    // How many offices are kept: one, which does both halves of a build.
+    static constexpr int kKept = 1;
 
     // Starts its offices through `offices` and follows its keeping; warm-up
     // steps wait for a pause of `input` (none: no input comes). Neither is

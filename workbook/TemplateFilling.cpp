@@ -109,9 +109,10 @@ struct Build {
 
     std::unique_ptr<xl::XlApplication> excel;
     // The first instance, its workbook closed, kept to picture the saved
-    // workbook when no warm office waits for that (a click soon after the
-    // main window showed): an office that has just filled the sheet is
-    // warmer than one still starting or warming up.
+    // workbook when offices are kept ahead and none of them is ready (the
+    // one kept office was taken for the fill): the office that has just
+    // filled the sheet is warm, where a second one would be started or
+    // still warming up while the user waits, and ended afterwards.
     std::unique_ptr<xl::XlApplication> keptForPicture;
     std::shared_ptr<xl::XlWorkbook> workbook;
     // The template copy this run wrote (also when writing it failed part
@@ -137,9 +138,9 @@ struct Build {
         }
     }
 
-    // Whether the first instance pictures the workbook too: only offices
-    // kept ahead of need are worth keeping so, and only while none of them
-    // is ready.
+    // Whether the first instance pictures the workbook too: when offices
+    // are kept ahead of need and none of them is ready. Without offices kept
+    // ahead, each half has an instance of its own, as started.
     bool pictureInFirstInstance() const
     {
         const SpareOffice &spare = offices.spare();
