@@ -520,7 +520,7 @@ void idleCosts(VirtualDisplay &display, const Setup &setup, const QString &cache
     for (qint64 office : offices)
         after += cpuMs(office);
     const double seconds = (nowMs() - beforeMs) / 1000.0;
-    std::printf("idle main window, %d entries: %lld offices kept\n", setup.entries, qlonglong(offices.size()));
+    std::printf("idle main window, %d entries: offices kept: %lld\n", setup.entries, qlonglong(offices.size()));
     double total = 0;
     double anon = 0;
     for (qint64 office : offices) {
