@@ -235,8 +235,12 @@ void CalcApplication::setCancellation(const CancellationToken *cancel)
 
 void CalcApplication::Quit()
 {
-    if (!m_session->office || m_session->office->ended())
+    if (!m_session->office || m_session->office->ended()) {
+        // Nothing is put back into an office that is gone.
+        for (const auto &document : m_session->documents)
+            dropPendingRestore(*document);
         return;
+    }
     // Closing each workbook first lets the office finish with its files.
     // After a cancel the office is ended at once: closing a long workbook
     // can take longer than a user waits for a stop, and its work is not

@@ -71,18 +71,19 @@ public:
     }
 
 private:
-    void restore(std::vector<std::pair<rtl::OUString, Any>> saved)
+    void restore(const std::vector<std::pair<rtl::OUString, Any>> &saved)
     {
         // Every change of a page style lays the sheet out again: all old
         // values go back in one call when the style takes several at once.
         const Reference<css::beans::XMultiPropertySet> several(m_style, UNO_QUERY);
         if (several.is()) {
-            std::sort(saved.begin(), saved.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
-            css::uno::Sequence<rtl::OUString> names(sal_Int32(saved.size()));
-            css::uno::Sequence<Any> values(sal_Int32(saved.size()));
-            for (size_t i = 0; i < saved.size(); ++i) {
-                names.getArray()[i] = saved[i].first;
-                values.getArray()[i] = saved[i].second;
+            auto sorted = saved;
+            std::sort(sorted.begin(), sorted.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+            css::uno::Sequence<rtl::OUString> names(sal_Int32(sorted.size()));
+            css::uno::Sequence<Any> values(sal_Int32(sorted.size()));
+            for (size_t i = 0; i < sorted.size(); ++i) {
+                names.getArray()[i] = sorted[i].first;
+                values.getArray()[i] = sorted[i].second;
             }
             try {
                 several->setPropertyValues(names, values);
@@ -307,7 +308,7 @@ QByteArray exportPdf(const Reference<css::frame::XStorable> &storable, const Ref
 // sheet's page style (set to print exactly the range while the pages are
 // exported) and the tallest block's height, the scratch PDF the office
 // exports to, and whether the document was modified before: page style
-// changes mark it modified, which restoreModified() takes back.
+// changes mark it modified, which putting them back takes back too.
 struct RangePrint {
     RangePrint(OfficeConnection &office, Document &document, const Reference<css::sheet::XSpreadsheet> &sheet,
                const Reference<css::table::XCellRange> &range)
@@ -325,12 +326,6 @@ struct RangePrint {
         style.set(pageStyles->getByName(styleName), UNO_QUERY_THROW);
         for (const Block &block : blocks)
             tallest = std::max(tallest, block.height);
-    }
-
-    void restoreModified() const
-    {
-        if (modifiable.is() && !wasModified)
-            modifiable->setModified(false);
     }
 
     const css::awt::Size total;

@@ -24,9 +24,10 @@ struct Document;
 // The office's PDF pages of `range` of `sheet` with their places: the office
 // prints it to PDF, one page per block of rows, each page as wide as the
 // range and as tall as the tallest block, without margins, header or footer
-// (the sheet's page style is changed in one call, restored afterwards, and
-// the workbook keeps its modified state). Nothing is drawn here. Throws
-// Failure.
+// (the sheet's page style is changed in one call; the document's
+// pendingRestore puts it and the modified state back before the workbook's
+// next work, or drops them when it closes unsaved; a picture that fails
+// puts the style back at once). Nothing is drawn here. Throws Failure.
 std::shared_ptr<SheetPicture> sheetPictureOfRange(OfficeConnection &office, Document &document,
                                                   const css::uno::Reference<css::sheet::XSpreadsheet> &sheet,
                                                   const css::uno::Reference<css::table::XCellRange> &range);
