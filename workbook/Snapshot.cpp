@@ -63,13 +63,22 @@ void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path, Dialogs
     // only as a new file, so one that cannot be removed stops it.
     ::unlink(QFile::encodeName(path).constData());
 
+    // The used range is worked out once (each time costs the office a walk
+    // over the sheet's cells and formats) and read by the steps after it;
+    // nothing changes the sheet between them.
+    std::shared_ptr<xl::XlRange> used;
+    const auto usedRange = [&]() -> xl::XlRange & {
+        if (!used)
+            used = use(sheet, "worksheet").UsedRange();
+        return use(used, "used range");
+    };
     steps(100, [&] { sheet = workbook.ActiveSheet(); });
     steps(102, [&] {
-        const auto rows = use(use(sheet, "worksheet").UsedRange(), "used range").Rows();
+        const auto rows = usedRange().Rows();
         lastRow = use(use(rows, "rows").Item(rows->count()), "row").Row();
     });
     steps(104, [&] {
-        const auto columns = use(use(sheet, "worksheet").UsedRange(), "used range").Columns();
+        const auto columns = usedRange().Columns();
         lastColumn = use(use(columns, "columns").Item(columns->count()), "column").Column();
     });
     bool large = true;
@@ -78,7 +87,7 @@ void saveCellsActivesheet(xl::XlWorkbook &workbook, const QString &path, Dialogs
         // The office's own pages, which the preview draws at whatever size
         // it shows them.
         QByteArray picture;
-        steps(110, [&] { picture = use(use(sheet, "worksheet").UsedRange(), "used range").Picture(); });
+        steps(110, [&] { picture = usedRange().Picture(); });
         steps(112, [&] {
             if (picture.isEmpty())
                 throw Failure(QStringLiteral("No picture of the cells was made, so none was written to %1.").arg(path));
