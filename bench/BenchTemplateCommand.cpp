@@ -8,7 +8,7 @@
 // QUORBEL_WARM_OFFICE=0 without their warm-up). For 10 and 1,000 entries it
 // prints where the time goes (each group of office calls, the program's own
 // work between them, the preview's first drawing) beside the warm floor:
-// the same calls in offices that have done the same work once already,
+// the same calls in an office that has done the same work once already,
 // measured in the same run. Then each size from 0 to 10,000 entries once
 // more, each click in a fresh process, with that process's peak resident
 // memory. Prints figures, the program's peak resident memory and
@@ -233,7 +233,7 @@ void pictureCosts()
     }
 }
 
-// The first instance's calls of the command (opening the template to
+// The first half's calls of the command (opening the template to
 // closing the saved workbook), as the command makes them.
 void firstHalfCalls(xl::XlApplication &excel, const QString &templatePath, const QString &saved, int entries)
 {
@@ -252,7 +252,7 @@ void firstHalfCalls(xl::XlApplication &excel, const QString &templatePath, const
     workbook->Close();
 }
 
-// The second instance's calls: the saved workbook opened, pictured, closed.
+// The second half's calls: the saved workbook opened, pictured, closed.
 void secondHalfCalls(xl::XlApplication &excel, const QString &saved, const QString &picture, Dialogs &dialogs)
 {
     excel.Workbooks()->Open(saved);
@@ -263,10 +263,10 @@ void secondHalfCalls(xl::XlApplication &excel, const QString &saved, const QStri
     workbook->Close();
 }
 
-// The warm floor: the command's office calls for `entries` entries in two
-// offices that have each done the same work once already, as the build's
-// groups (taking an office and the program's own work left out; the
-// offices' end included).
+// The warm floor: the command's office calls for `entries` entries in one
+// office, as the build does them in the office kept ahead, that has done
+// the same work once already, as the build's groups (taking the office and
+// the program's own work left out; closing the workbooks included).
 std::map<QString, double> warmFloor(int entries, const QString &folder, const QString &templatePath, Dialogs &dialogs)
 {
     CallClock clock;
@@ -276,16 +276,14 @@ std::map<QString, double> warmFloor(int entries, const QString &folder, const QS
         timing.setClock(&clock);
         const QString saved = QDir(folder).filePath(QStringLiteral("floor.xls"));
         const QString picture = QDir(folder).filePath(QStringLiteral("floor.bmp"));
-        auto first = timing.createApplication();
-        auto second = timing.createApplication();
+        auto office = timing.createApplication();
         for (int round = 0; round < 2; ++round) {
             clock.clear();
             clock.restart();
-            firstHalfCalls(*first, templatePath, saved, entries);
-            secondHalfCalls(*second, saved, picture, dialogs);
+            firstHalfCalls(*office, templatePath, saved, entries);
+            secondHalfCalls(*office, saved, picture, dialogs);
         }
-        first->Quit();
-        second->Quit();
+        office->Quit();
         QFile::remove(saved);
         QFile::remove(picture);
     } catch (const Failure &failure) {

@@ -111,10 +111,11 @@ struct InstancePhase {
     QString group(const char *call)
     {
         const QString name = QLatin1String(call);
-        // An office kept ahead does both halves: its second Open, after its
-        // first workbook closed, starts the picture's half.
+        // An office kept ahead does both halves: an Open after its workbook
+        // closed starts the other half (the picture's, or the next build's
+        // fill).
         if (name == QLatin1String("Open") && phase == Close)
-            second = true;
+            second = !second;
         if (name == QLatin1String("Open"))
             phase = Open;
         else if (name == QLatin1String("SaveAs") || name == QLatin1String("Version"))
