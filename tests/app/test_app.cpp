@@ -3,6 +3,7 @@
 #include "Failure.h"
 #include "FileProcs.h"
 #include "ProcStat.h"
+#include "TestFiles.h"
 #include "TestFolders.h"
 #include "ScratchFolder.h"
 #include "ScriptedDialogs.h"
@@ -36,20 +37,10 @@ using namespace quorbel;
 using namespace Qt::Literals::StringLiterals;
 using quorbel::test::ScriptedDialogs;
 
+using quorbel::test::readAll;
+using quorbel::test::writeFile;
+
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
 
 // A 2x2 cursor file with the given hotspot: ICONDIR, one entry, a 32-bit
 // BMP-style image with an AND mask.

@@ -1,6 +1,7 @@
 #include "Failure.h"
 #include "IniCodec.h"
 #include "SettingsStore.h"
+#include "TestFiles.h"
 #include "TestHome.h"
 
 #include <QDir>
@@ -24,20 +25,10 @@
 using namespace quorbel;
 using namespace Qt::Literals::StringLiterals;
 
+using quorbel::test::readAll;
+using quorbel::test::writeFile;
+
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
 
 // The lengths the tests' keys take: "short" few, "long" many, every other
 // key a hundred characters.

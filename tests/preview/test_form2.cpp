@@ -14,6 +14,7 @@
 #include "ScriptedDialogs.h"
 #include "SheetExport.h"
 #include "SheetPicture.h"
+#include "TestFiles.h"
 #include "Title.h"
 
 #include <cmath>
@@ -41,6 +42,9 @@
 
 using namespace quorbel;
 
+using quorbel::test::readAll;
+using quorbel::test::writeFile;
+
 namespace {
 
 class FakeHost final : public Form2Host {
@@ -63,21 +67,6 @@ QImage makePicture(int width, int height, QColor colour = QColor(40, 120, 200))
     for (int y = 0; y < height; y += 20)
         painter.drawLine(0, y, width - 1, y);
     return image;
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
 }
 
 // A converter that writes bytes of its own for each format, or fails as
